@@ -1,0 +1,24 @@
+# vokar_add_tests(PREFIX DIR LIBS...): one GoogleTest executable per DIR/*.cpp,
+# so that each test file builds and fails on its own.
+function(vokar_add_tests prefix dir)
+  file(GLOB test_sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  foreach(source ${test_sources})
+    get_filename_component(stem ${source} NAME_WE)
+    set(target ${prefix}_${stem})
+    add_executable(${target} ${source})
+    target_link_libraries(${target} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock)
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
+      PROPERTIES ENVIRONMENT "VOKAR_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp;QT_QPA_PLATFORM=offscreen")
+  endforeach()
+endfunction()
+
+# Adds every subfolder of the current folder that holds a CMakeLists.txt.
+function(vokar_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()

@@ -1,0 +1,80 @@
+// The switches and values the engine reads live from its host (the server's
+// window and settings, or a tool), so that a change during a reading job
+// affects what is scanned afterwards.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vokar {
+
+// Locale punctuation for reading figures and dates, in code page 1250.
+struct LocalePunctuation {
+  unsigned char decimal = ',';
+  unsigned char thousand = '.';
+  unsigned char date = '/';
+  // The short-date pattern; empty means the fields "dd", "MM", "yy".
+  std::string shortDate;
+};
+
+// Implemented by the server and by the tools; every call is cheap and may be
+// made for every token.
+class ISpeechSettings {
+ public:
+  virtual ~ISpeechSettings() = default;
+
+  virtual bool FluentSpeech() const = 0;
+  virtual bool ColloquialSpeech() const = 0;
+  // The pronunciation tag turns the switch on or off while the text is scanned.
+  virtual void SetColloquialSpeech(bool on) = 0;
+  virtual bool UseExpDict() const = 0;
+  virtual bool ConvertCaps() const = 0;
+  virtual int ConvertCapsLimit() const = 0;
+  virtual bool ConvertNumber() const = 0;
+  virtual bool ConvertDate() const = 0;
+  virtual LocalePunctuation Locale() const = 0;
+
+  // The folder searched first for wave inserts; empty, or ending in '/'.
+  virtual std::string WorkDir() const = 0;
+
+  // An integer of the "Sound" section, or nothing when the store lacks it.
+  virtual std::optional<int> SoundSetting(std::string_view name) const = 0;
+  virtual void WriteSoundSetting(std::string_view name, int value) = 0;
+};
+
+// Settings held as plain values, with the server's defaults: every switch on
+// and a capitals limit of 5. Used by the tools and the tests.
+class CSpeechSettingsValues : public ISpeechSettings {
+ public:
+  bool fluentSpeech = true;
+  bool colloquialSpeech = true;
+  bool useExpDict = true;
+  bool convertCaps = true;
+  int convertCapsLimit = 5;
+  bool convertNumber = true;
+  bool convertDate = true;
+  LocalePunctuation locale;
+  std::string workDir;
+  std::map<std::string, int, std::less<>> sound;
+
+  bool FluentSpeech() const override { return fluentSpeech; }
+  bool ColloquialSpeech() const override { return colloquialSpeech; }
+  void SetColloquialSpeech(bool on) override { colloquialSpeech = on; }
+  bool UseExpDict() const override { return useExpDict; }
+  bool ConvertCaps() const override { return convertCaps; }
+  int ConvertCapsLimit() const override { return convertCapsLimit; }
+  bool ConvertNumber() const override { return convertNumber; }
+  bool ConvertDate() const override { return convertDate; }
+  LocalePunctuation Locale() const override { return locale; }
+  std::string WorkDir() const override { return workDir; }
+  std::optional<int> SoundSetting(std::string_view name) const override {
+    const auto it = sound.find(name);
+    if (it == sound.end()) return std::nullopt;
+    return it->second;
+  }
+  void WriteSoundSetting(std::string_view name, int value) override { sound[std::string(name)] = value; }
+};
+
+}  // namespace vokar

@@ -1,0 +1,90 @@
+// One sentence of the text: its word tokens in text order, each transcribed into
+// allophone indices as it is added, then grouped into accent groups for sound.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "SpeechSettings.h"
+#include "WaveFormat.h"
+
+namespace vokar {
+
+// The first byte of a control token, and the boundary tokens the scanner and
+// the figure reader add.
+inline constexpr unsigned char kControlMarker = 0x03;
+inline constexpr unsigned char kBoundarySpelled = 0x05;
+inline constexpr unsigned char kBoundaryFigure = 0x06;
+inline constexpr unsigned char kBoundaryDigit = 0x07;
+
+// Control token codes (the byte after the marker).
+enum class ControlCode : unsigned char {
+  AllophoneList = 1,
+  Device = 2,
+  Pitch = 3,
+  Balance = 4,
+  Reset = 6,
+  Speed = 7,
+  Volume = 8,
+  WaveInsert = 9,
+};
+
+struct AllophoneElement {
+  int index = 0;
+  // An element from an allophone-list tag; no rule ever changes it.
+  bool fixed = false;
+  bool operator==(const AllophoneElement&) const = default;
+};
+
+class CWordToken {
+ public:
+  std::string text;  // code page 1250 bytes
+  bool accent = false;
+  bool accentBearing = false;
+  bool control = false;        // a control token other than an allophone list
+  bool allophoneList = false;  // a control token of an allophone-list tag
+  bool silent = false;         // its allophone sequence is empty
+  bool colloquial = false;     // the pronunciation switch when the token was added
+  std::vector<AllophoneElement> allophones;
+};
+
+// A wave file loaded for the wave-insert tag that ended this sentence.
+struct CWaveInsert {
+  WaveFormat format{};
+  std::vector<std::uint8_t> samples;
+  bool loaded = false;
+};
+
+class CUtterance {
+ public:
+  explicit CUtterance(const ISpeechSettings& settings) : settings_(&settings) {}
+
+  // Adds a token and transcribes it at once. The token is accented when
+  // accent is set or when FluentSpeech is off.
+  void AddWord(std::string_view text, bool accent);
+  void AddByte(unsigned char byte, bool accent);
+
+  // Splits text at every byte that is not a letter: each run of letters
+  // becomes an accented word, each other byte that is neither a control
+  // character nor a blank a one-byte token without accent.
+  void AddPhrase(std::string_view text);
+
+  std::vector<CWordToken>& Tokens() { return tokens_; }
+  const std::vector<CWordToken>& Tokens() const { return tokens_; }
+
+  // Accent groups as (first token, last token) pairs, filled by Prepare.
+  std::vector<std::pair<std::size_t, std::size_t>> phrases;
+  // The next token RenderNextChunk takes.
+  std::size_t nextToken = 0;
+  CWaveInsert waveInsert;
+
+ private:
+  const ISpeechSettings* settings_;
+  std::vector<CWordToken> tokens_;
+};
+
+}  // namespace vokar

@@ -1,0 +1,45 @@
+// Code page 1250: the character classes of all 256 bytes and conversion to and
+// from UTF-8. Text inside the engine and on the wire stays in these bytes; UTF-8
+// is converted at every edge where Linux speaks it. Standard C++ only, so the
+// engine may use it too.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vokar::cp1250 {
+
+// Classes as the desktop platform reported them, derived from the Unicode
+// category of each byte's character.
+bool IsAlpha(unsigned char c);
+bool IsUpper(unsigned char c);
+bool IsLower(unsigned char c);
+
+// The platform's case mapping (CharUpper / CharLower): every letter whose
+// partner exists in the code page, Š and Ť included.
+unsigned char ToUpper(unsigned char c);
+unsigned char ToLower(unsigned char c);
+
+// The speech engine's own folding, narrower than the platform's: A-Z and the
+// nine Polish capitals only; every other byte is left as it is.
+unsigned char FoldPolish(unsigned char c);
+
+// The Unicode code point of a byte. The five bytes the code page leaves
+// undefined map to the C1 control of the same value, so decoding never fails.
+char32_t ToUnicode(unsigned char c);
+
+// The byte of a code point, or '?' when the code page has none.
+unsigned char FromUnicode(char32_t codePoint);
+
+std::string ToUtf8(std::string_view cp1250Text);
+
+// Invalid UTF-8 sequences and unmappable characters become '?'.
+std::string FromUtf8(std::string_view utf8Text);
+
+// True when the bytes are valid UTF-8 and hold at least one non-ASCII
+// character: the test that command-line tools use to tell UTF-8 input from
+// Windows-1250 input.
+bool LooksLikeUtf8(std::string_view bytes);
+
+}  // namespace vokar::cp1250

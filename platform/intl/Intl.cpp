@@ -1,0 +1,83 @@
+#include "Intl.h"
+
+#include <cstdlib>
+#include <fstream>
+
+#include "Cp1250.h"
+
+namespace vokar::intl {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  const auto first = s.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  const auto last = s.find_last_not_of(" \t\r\n");
+  return s.substr(first, last - first + 1);
+}
+
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+std::string ToCp1250(std::string value) {
+  return cp1250::LooksLikeUtf8(value) ? cp1250::FromUtf8(value) : value;
+}
+
+}  // namespace
+
+std::filesystem::path ConfigDir() {
+  if (const char* dir = std::getenv("VOKAR_CONFIG_DIR"); dir && *dir) return dir;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+    return std::filesystem::path(xdg) / "quillmark";
+  if (const char* home = std::getenv("HOME"); home && *home)
+    return std::filesystem::path(home) / ".config" / "quillmark";
+  return ".";
+}
+
+std::optional<std::string> ReadIniValue(const std::filesystem::path& file, std::string_view section,
+                                        std::string_view key) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string line;
+  bool inSection = false;
+  while (std::getline(in, line)) {
+    const std::string_view text = Trim(line);
+    if (text.empty() || text.front() == ';') continue;
+    if (text.front() == '[') {
+      const auto close = text.find(']');
+      inSection = close != std::string_view::npos && EqualsAsciiNoCase(Trim(text.substr(1, close - 1)), section);
+      continue;
+    }
+    if (!inSection) continue;
+    const auto eq = text.find('=');
+    if (eq == std::string_view::npos) continue;
+    if (!EqualsAsciiNoCase(Trim(text.substr(0, eq)), key)) continue;
+    // A value in double quotes keeps its blanks: sThousand=" " is a blank.
+    std::string_view value = Trim(text.substr(eq + 1));
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    return std::string(value);
+  }
+  return std::nullopt;
+}
+
+IntlValues ReadIntlFrom(const std::filesystem::path& file) {
+  IntlValues values;
+  auto firstChar = [&](std::string_view key, unsigned char& target) {
+    if (auto v = ReadIniValue(file, "intl", key); v && !v->empty())
+      target = static_cast<unsigned char>(ToCp1250(*v)[0]);
+  };
+  firstChar("sDecimal", values.decimal);
+  firstChar("sThousand", values.thousand);
+  firstChar("sDate", values.date);
+  if (auto v = ReadIniValue(file, "intl", "sShortDate")) values.shortDate = ToCp1250(*v).substr(0, 15);
+  return values;
+}
+
+IntlValues ReadIntl() { return ReadIntlFrom(ConfigDir() / "intl.ini"); }
+
+}  // namespace vokar::intl
