@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "Messages.h"
+#include "Riff.h"
 #include "SpeechSettings.h"
 #include "WaveFormat.h"
 
@@ -24,6 +26,35 @@ struct CAllophone {
   std::vector<std::uint8_t> samples;
 };
 
+// A pause entry that the loader fills with silence: its slot, the "Sound"
+// setting that gives its length in hundredths of a second, the name it gets
+// and the length used when the setting is missing.
+struct PauseEntry {
+  int index;
+  std::string_view setting;
+  std::string_view name;
+  int defaultHundredths;
+};
+
+// In the order the loader fills them.
+inline constexpr PauseEntry kPauseEntries[] = {
+    {109, "PauseInterSentence", "p100", 100},
+    {108, "PausePunctation", "p050", 50},
+    {107, "PauseInterWord", "p010", 10},
+    {106, "PauseDoubleLetter", "p003", 3},
+};
+
+// Bytes of 8-bit silence at 22050 bytes per second for a setting value: the
+// value is clamped to 1..10 x default hundredths and the block to 65280 bytes.
+std::size_t PauseBytes(std::optional<int> settingValue, int defaultHundredths);
+
+// Why the last load failed: the message the user was shown and the reader's
+// error behind it (what and at which byte).
+struct AllophoneLoadFailure {
+  MessageCode message;
+  riff::Error error;
+};
+
 // Where the loader looks for the file after the current directory and PATH.
 struct AllophoneFileSearch {
   std::string fileName = "pl_22.alf";
@@ -32,8 +63,11 @@ struct AllophoneFileSearch {
 
 class CAllophoneDb {
  public:
-  // Finds and loads the allophone file; shows a message through the sink and
-  // returns false when it is missing or damaged (the database is then empty).
+  // Finds and loads the allophone file: the file name is tried in the current
+  // directory, then in each directory of PATH, then in each of the data
+  // directories. Shows a message through the sink and returns false when it is
+  // missing or damaged (the database is then empty and not loaded). A loaded
+  // database is freed first.
   bool LoadAllophoneFile(const AllophoneFileSearch& search, ISpeechSettings& settings,
                          IMessageSink& messages);
 
@@ -41,8 +75,17 @@ class CAllophoneDb {
   bool LoadFromPath(const std::filesystem::path& path, ISpeechSettings& settings,
                     IMessageSink& messages);
 
-  // Frees every entry; writes the pause settings the store lacks with their
-  // defaults, as the server does whenever the entries are freed.
+  // Loads the bytes of an allophone file already in memory, with the same
+  // checks and messages (all but the open failure).
+  bool LoadFromBytes(std::span<const std::uint8_t> file, ISpeechSettings& settings,
+                     IMessageSink& messages);
+
+  // The reason the last load failed; empty after a successful load.
+  const std::optional<AllophoneLoadFailure>& LastFailure() const { return lastFailure_; }
+
+  // Frees every entry and clears the loaded flag; writes the pause settings
+  // the store lacks with their defaults, as the server does whenever the
+  // entries are freed (reload and server end).
   void Free(ISpeechSettings& settings);
 
   bool Loaded() const { return loaded_; }
@@ -60,17 +103,26 @@ class CAllophoneDb {
   // Sample count of an entry; 0 for an empty slot.
   std::size_t Length(int index) const;
 
-  // Puts an entry in place as the loader does (the array grows to its index).
+  // One past the highest slot in use.
+  std::size_t SlotCount() const { return entries_.size(); }
+
+  // Puts an entry in place as the loader does (the array grows to its index;
+  // a later entry takes the slot). Indices outside 0..65535 are ignored.
   // Tests and tools build inventories with it.
   void SetEntry(CAllophone entry);
   void SetFormat(const WaveFormat& format) { format_ = format; }
   void MarkLoaded(bool loaded) { loaded_ = loaded; }
 
   // What the loader does after reading the entries: pause silences, ch and chi
-  // copies and the null entry.
+  // copies and the null entry. A missing pause slot is created (class bits
+  // kPause); a missing ch or chi source leaves its copy without samples.
   void FinishLoading(const ISpeechSettings& settings);
 
  private:
+  std::optional<AllophoneLoadFailure> ReadEntries(std::span<const std::uint8_t> file);
+  void Fail(AllophoneLoadFailure failure, IMessageSink& messages);
+
+  std::optional<AllophoneLoadFailure> lastFailure_;
   std::vector<std::optional<CAllophone>> entries_;
   WaveFormat format_{};
   bool loaded_ = false;

@@ -1,0 +1,108 @@
+#include "ExceptionDict.h"
+
+#include <array>
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+#include "Cp1250.h"
+
+namespace vokar {
+
+namespace {
+
+constexpr std::uintmax_t kSizeLimit = 64u * 1024u * 1024u;
+constexpr char kEndOfText = '\x1A';
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+bool IsSeparator(char c) { return c == ' ' || c == '\t'; }
+
+// Detects the encoding of a whole file and returns code page 1250 text.
+std::string ToCodePage(std::string bytes) {
+  std::string_view view(bytes);
+  const bool bom = view.starts_with(kUtf8Bom);
+  if (bom) view.remove_prefix(kUtf8Bom.size());
+  if (cp1250::LooksLikeUtf8(view)) return cp1250::FromUtf8(view);
+  if (bom) return std::string(view);
+  return bytes;
+}
+
+}  // namespace
+
+bool CExceptionDict::Load(const std::filesystem::path& path) {
+  map_.clear();
+  path_ = path;
+
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  const auto size = std::filesystem::file_size(path, ec);
+  if (!ec && size > kSizeLimit) return false;
+
+  std::string bytes;
+  std::array<char, 65536> buffer;
+  while (in) {
+    in.read(buffer.data(), buffer.size());
+    bytes.append(buffer.data(), static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > kSizeLimit) {
+      map_.clear();
+      return false;
+    }
+  }
+  const bool readFailed = in.bad();
+  if (readFailed) {
+    // Keep only the whole lines read before the failure.
+    const auto lastLineEnd = bytes.rfind('\n');
+    bytes.resize(lastLineEnd == std::string::npos ? 0 : lastLineEnd + 1);
+  }
+  LoadFromText(ToCodePage(std::move(bytes)));
+  return !readFailed;
+}
+
+void CExceptionDict::LoadFromText(std::string_view text) {
+  if (const auto end = text.find(kEndOfText); end != std::string_view::npos) {
+    text = text.substr(0, end);
+  }
+  while (!text.empty()) {
+    const auto newline = text.find('\n');
+    std::string_view line = text.substr(0, newline);
+    text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+    if (newline != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
+    do {
+      const auto piece = line.substr(0, kPieceLength);
+      line.remove_prefix(piece.size());
+      AddPiece(piece);
+    } while (!line.empty());
+  }
+}
+
+void CExceptionDict::AddPiece(std::string_view piece) {
+  piece = piece.substr(0, piece.find('\0'));
+  std::size_t keyEnd = 0;
+  while (keyEnd < piece.size() && !IsSeparator(piece[keyEnd])) ++keyEnd;
+  std::size_t valueStart = keyEnd;
+  while (valueStart < piece.size() && IsSeparator(piece[valueStart])) ++valueStart;
+  if (keyEnd == 0 || valueStart == piece.size()) return;
+  map_.insert_or_assign(std::string(piece.substr(0, keyEnd)), std::string(piece.substr(valueStart)));
+}
+
+std::optional<std::string_view> CExceptionDict::Lookup(std::string_view key) const {
+  const auto it = map_.find(key);
+  if (it == map_.end()) return std::nullopt;
+  return std::string_view(it->second);
+}
+
+std::optional<std::string_view> CExceptionDict::LookupWord(std::string_view word) const {
+  if (auto hit = Lookup(word)) return hit;
+  if (word.empty()) return std::nullopt;
+  const auto first = static_cast<unsigned char>(word.front());
+  if (!cp1250::IsUpper(first)) return std::nullopt;
+  const unsigned char folded = cp1250::FoldPolish(first);
+  if (folded == first) return std::nullopt;
+  std::string lower(word);
+  lower.front() = static_cast<char>(folded);
+  return Lookup(lower);
+}
+
+}  // namespace vokar
