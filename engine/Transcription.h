@@ -20,9 +20,12 @@ void WordRules(CWordToken& token, const CAllophoneDb& db);
 void Devoice(AllophoneElement& element);
 void Voice(AllophoneElement& element);
 
-// Phrase-final and accented forms of one element, shared with the phrase step.
-// Returns the index of the element after the ones it touched.
-std::size_t MakeFinal(std::vector<AllophoneElement>& seq, std::size_t at, std::uint16_t classBitsBefore);
+// The phrase-final form of the vowel at seq[at]: a plain vowel (1-16) takes
+// its final form (+32); an accented one (17-22) goes back to plain and its
+// final form is inserted after it. Returns the position after what it touched.
+std::size_t MakeFinalVowel(std::vector<AllophoneElement>& seq, std::size_t at);
+
+// A plain vowel (1-16) takes its accented form (+16).
 void MakeAccented(AllophoneElement& element);
 
 }  // namespace vokar

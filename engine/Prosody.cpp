@@ -1,0 +1,180 @@
+#include "Prosody.h"
+
+#include <set>
+#include <string>
+
+#include "AllophoneIndex.h"
+#include "Cp1250.h"
+#include "Transcription.h"
+
+namespace vokar {
+namespace {
+
+using namespace allo;
+namespace cb = classbits;
+
+// The element a rule sees beyond either end of a sequence.
+constexpr AllophoneElement kOutside{kNull, false};
+
+int VowelCount(const CWordToken& token, const CAllophoneDb& db) {
+  // A control token's argument byte is no sound, even when its value happens
+  // to be a vowel's index.
+  if (token.control) return 0;
+  int count = 0;
+  for (const auto& e : token.allophones)
+    if (db.ClassBits(e.index) & cb::kVowel) ++count;
+  return count;
+}
+
+std::string Folded(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) c = static_cast<char>(cp1250::FoldPolish(static_cast<unsigned char>(c)));
+  return folded;
+}
+
+bool IsClitic(const CWordToken& token, const CAllophoneDb& db) {
+  if (token.control || token.allophoneList) return false;
+  return VowelCount(token, db) == 1 && IsFunctionWord(Folded(token.text));
+}
+
+void MakeFinalConsonant(AllophoneElement& e) {
+  if (e.fixed) return;
+  switch (e.index) {
+    case kM: e.index = kMFinal; break;
+    case kN: e.index = kNFinal; break;
+    case kLDark: case kUGlide: e.index = kLDarkFinal; break;
+    default: break;
+  }
+}
+
+void PrepareGroup(CUtterance& utterance, std::size_t first, std::size_t last, const CAllophoneDb& db) {
+  auto& tokens = utterance.Tokens();
+  std::size_t q = last + 1;
+  for (std::size_t t = last + 1; t-- > first;) {
+    if (VowelCount(tokens[t], db) > 0) {
+      q = t;
+      break;
+    }
+  }
+  if (q > last) {
+    for (std::size_t t = first; t <= last; ++t) WordRules(tokens[t], db);
+    return;
+  }
+  // A one-syllable host leans on the word before it: both carry the accent.
+  std::size_t p = q;
+  if (VowelCount(tokens[q], db) == 1 && q > first && VowelCount(tokens[q - 1], db) > 0) p = q - 1;
+
+  auto& seq = tokens[q].allophones;
+  if (db.ClassBits(seq.back().index) & cb::kVoiced) Devoice(seq.back());
+  const bool endsInVowel = db.ClassBits(seq.back().index) & cb::kVowel;
+
+  for (std::size_t t = first; t <= last; ++t) WordRules(tokens[t], db);
+
+  if (endsInVowel) MakeFinalVowel(seq, seq.size() - 1);
+  else MakeFinalConsonant(seq.back());
+  tokens[p].accentBearing = true;
+  tokens[q].accentBearing = true;
+}
+
+void RulesBetweenWords(CWordToken& first, const CWordToken& second, const CAllophoneDb& db, bool fluent) {
+  const AllophoneElement q = second.allophones.empty() ? kOutside : second.allophones.front();
+  const int pIndex = first.allophones.empty() ? kNull : first.allophones.back().index;
+  const auto pBits = db.ClassBits(pIndex);
+  const auto qBits = db.ClassBits(q.index);
+  const std::size_t pAt = first.allophones.size() - 1;  // meaningful only when not empty
+
+  constexpr std::uint16_t kNasalObstruent = cb::kNasal | cb::kObstruent;
+  if (!fluent) {
+    first.allophones.push_back({kPauseInterWord, false});
+  } else {
+    if (qBits & cb::kVowel) first.allophones.push_back({kPauseInterWord, false});
+    if ((pBits & kNasalObstruent) == kNasalObstruent && (qBits & kNasalObstruent) == kNasalObstruent)
+      first.allophones.push_back({kPauseInterWord, false});
+  }
+
+  if (pIndex == kNull || !(pBits & cb::kObstruent) || !(qBits & cb::kObstruent)) return;
+  AllophoneElement& p = first.allophones[pAt];
+  if ((pBits & cb::kVoiced) && (qBits & cb::kVoiceless)) {
+    Devoice(p);
+  } else if ((pBits & cb::kVoiceless) && (qBits & cb::kVoiced)) {
+    // No progressive devoicing across words: "las wielki" keeps its w.
+    if (q.index != kW && q.index != kWSoft && q.index != kZh) Voice(p);
+  }
+}
+
+// Stress on the second vowel from the end (or the only one). Before a pause
+// the stressed vowel is doubled, which lengthens it; elsewhere it takes its
+// accented form.
+void Stress(CWordToken& token, const CAllophoneDb& db, bool pauseAhead) {
+  auto& seq = token.allophones;
+  std::size_t vowels[2] = {seq.size(), seq.size()};  // last and the one before
+  for (std::size_t i = 0; i < seq.size(); ++i) {
+    if (db.ClassBits(seq[i].index) & cb::kVowel) {
+      vowels[1] = vowels[0];
+      vowels[0] = i;
+    }
+  }
+  const std::size_t at = vowels[1] < seq.size() ? vowels[1] : vowels[0];
+  if (at >= seq.size() || seq[at].fixed) return;
+  int& index = seq[at].index;
+  auto insertBefore = [&](int inserted) {
+    seq.insert(seq.begin() + static_cast<std::ptrdiff_t>(at), AllophoneElement{inserted, false});
+  };
+  if (pauseAhead && index >= kA && index <= kY) {
+    insertBefore(index);
+  } else if (pauseAhead && index >= kA + kAccentOffset && index <= kY + kAccentOffset) {
+    index -= kAccentOffset;
+    insertBefore(index);
+  } else if (index >= 1 && index <= 16) {
+    index += kAccentOffset;
+  } else if (index >= 1 + kFinalOffset && index <= kY + kFinalOffset) {
+    insertBefore(index - kFinalOffset);
+  } else if (index >= 7 + kFinalOffset && index <= 16 + kFinalOffset) {
+    index -= kAccentOffset;
+  }
+}
+
+}  // namespace
+
+bool IsFunctionWord(std::string_view foldedWord) {
+  static const std::set<std::string, std::less<>> words = [] {
+    std::set<std::string, std::less<>> set;
+    for (const char* w : {"że", "ze", "za", "we", "u", "to", "przy", "po", "od", "o", "nie", "na", "jest", "i",
+                          "do", "dla", "czy", "co", "by", "bo", "bez", "a"})
+      set.insert(cp1250::FromUtf8(w));
+    return set;
+  }();
+  return words.contains(foldedWord);
+}
+
+void Prepare(CUtterance& utterance, const CAllophoneDb& db, const ISpeechSettings& settings) {
+  auto& tokens = utterance.Tokens();
+  utterance.phrases.clear();
+  std::size_t groupStart = 0;
+  for (std::size_t t = 0; t < tokens.size(); ++t) {
+    if (tokens[t].accent || !IsClitic(tokens[t], db)) {
+      utterance.phrases.emplace_back(groupStart, t);
+      groupStart = t + 1;
+    }
+  }
+  if (groupStart < tokens.size()) utterance.phrases.emplace_back(groupStart, tokens.size() - 1);
+
+  for (const auto& [first, last] : utterance.phrases) PrepareGroup(utterance, first, last, db);
+
+  const bool fluent = settings.FluentSpeech();
+  for (std::size_t t = 0; t + 1 < tokens.size(); ++t) RulesBetweenWords(tokens[t], tokens[t + 1], db, fluent);
+
+  bool pauseAhead = true;
+  for (std::size_t t = tokens.size(); t-- > 0;) {
+    CWordToken& token = tokens[t];
+    if (token.allophones.size() == 1 &&
+        (token.allophones[0].index == kPausePunctuation || token.allophones[0].index == kPauseInterSentence)) {
+      pauseAhead = true;
+    } else if (token.accentBearing) {
+      Stress(token, db, pauseAhead);
+      pauseAhead = false;
+    }
+  }
+}
+
+}  // namespace vokar
