@@ -17,8 +17,7 @@ namespace {
 // would not fit the number words, and a long digit string is more likely a
 // telephone or account number than a quantity.
 constexpr std::size_t kDigitByDigitLength = 10;
-// Only the start of a field pattern matters; the rest is cut as the regional
-// settings dialog cuts it.
+// A field pattern keeps at most 7 characters; only its first letter matters.
 constexpr std::size_t kFieldPatternLength = 7;
 constexpr int kDaysInMonth[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
