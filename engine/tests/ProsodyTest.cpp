@@ -1,0 +1,111 @@
+#include "Prosody.h"
+
+#include <gtest/gtest.h>
+
+#include "AllophoneIndex.h"
+#include "Cp1250.h"
+#include "TextScanner.h"
+#include "support/TestInventory.h"
+
+namespace vokar {
+namespace {
+
+using namespace allo;
+
+class Phrases : public ::testing::Test {
+ protected:
+  void SetUp() override { testing::FillTestInventory(db, settings); }
+
+  // The prepared tokens of the first sentence of a text.
+  std::vector<CWordToken> Prepared(const std::string& utf8) {
+    text = cp1250::FromUtf8(utf8);
+    CTextScanner scanner(text, {settings, db, nullptr, sink});
+    CUtterance* utterance = scanner.NextUtterance();
+    phrases = utterance->phrases;
+    return utterance->Tokens();
+  }
+  static std::vector<int> Indices(const CWordToken& token) {
+    std::vector<int> out;
+    for (const auto& e : token.allophones) out.push_back(e.index);
+    return out;
+  }
+
+  CSpeechSettingsValues settings;
+  CAllophoneDb db;
+  CSilentSink sink;
+  std::string text;
+  std::vector<std::pair<std::size_t, std::size_t>> phrases;
+};
+
+TEST_F(Phrases, CliticLeansOnItsHost) {
+  const auto tokens = Prepared("na dom.");
+  ASSERT_EQ(tokens.size(), 3u);
+  EXPECT_EQ(phrases, (std::vector<std::pair<std::size_t, std::size_t>>{{0, 1}, {2, 2}}));
+  EXPECT_TRUE(tokens[0].accentBearing);
+  EXPECT_TRUE(tokens[1].accentBearing);
+  // na takes its accented a; the o of dom, last stress before the full stop,
+  // is doubled, and its m takes the phrase-final form.
+  EXPECT_EQ(Indices(tokens[0]), (std::vector<int>{kN, kA + kAccentOffset}));
+  EXPECT_EQ(Indices(tokens[1]), (std::vector<int>{kD, kO, kO, kMFinal}));
+  EXPECT_EQ(Indices(tokens[2]), (std::vector<int>{kPauseInterSentence}));
+}
+
+TEST_F(Phrases, WithoutFluentSpeechEveryWordIsItsOwnGroupWithAPause) {
+  settings.fluentSpeech = false;
+  const auto tokens = Prepared("na dom.");
+  EXPECT_EQ(phrases.size(), 3u);
+  // na is now phrase-final itself: its final a is stressed by a plain a
+  // before it, then a pause follows.
+  EXPECT_EQ(Indices(tokens[0]), (std::vector<int>{kN, kA, kA + kFinalOffset, kPauseInterWord}));
+  EXPECT_EQ(Indices(tokens[1]), (std::vector<int>{kD, kO, kO, kMFinal, kPauseInterWord}));
+}
+
+TEST_F(Phrases, PenultimateStressAndFinalForms) {
+  const auto tokens = Prepared("mama woła, tata milczy");
+  ASSERT_EQ(tokens.size(), 5u);
+  // mama: accented penultimate a, final a; woła before the comma: doubled o.
+  EXPECT_EQ(Indices(tokens[0]), (std::vector<int>{kM, kA + kAccentOffset, kM, kA + kFinalOffset}));
+  EXPECT_EQ(Indices(tokens[1]), (std::vector<int>{kW, kO, kO, kLDark, kA + kFinalOffset}));
+  // milczy at the end of the text: doubled i, final y.
+  EXPECT_EQ(Indices(tokens[4]), (std::vector<int>{kMSoft, kI, kI, kL, kCz, kY + kFinalOffset}));
+}
+
+TEST_F(Phrases, FinalDevoicingAndVoicingAcrossWords) {
+  // Final devoicing of a phrase: chleb. Regressive voicing across words: "las duży".
+  auto tokens = Prepared("chleb.");
+  EXPECT_EQ(Indices(tokens[0]).back(), kP);
+  tokens = Prepared("las duży");
+  EXPECT_EQ(Indices(tokens[0]), (std::vector<int>{kL, kA + kAccentOffset, kZ}));
+  // No progressive devoicing across words: the w of "las wielki" stays voiced.
+  tokens = Prepared("kot wielki");
+  EXPECT_EQ(Indices(tokens[0]).back(), kT);
+  EXPECT_EQ(Indices(tokens[1])[0], kWSoft);
+}
+
+TEST_F(Phrases, PauseBeforeAVowelInFluentSpeech) {
+  const auto tokens = Prepared("dom ojca");
+  EXPECT_EQ(Indices(tokens[0]).back(), kPauseInterWord);
+}
+
+TEST_F(Phrases, ControlTokensKeepTheirArguments) {
+  // A speed argument of 56 is the index of a soft w; voicing across the word
+  // boundary must not touch it.
+  const auto tokens = Prepared("\\Spd=55\\kot");
+  ASSERT_GE(tokens.size(), 2u);
+  EXPECT_EQ(Indices(tokens[0]), (std::vector<int>{kControlBase + 7, 56}));
+}
+
+TEST(FunctionWords, TheTwentyTwoWords) {
+  int count = 0;
+  for (const char* word : {"że", "ze", "za", "we", "u", "to", "przy", "po", "od", "o", "nie", "na", "jest", "i", "do",
+                           "dla", "czy", "co", "by", "bo", "bez", "a"}) {
+    EXPECT_TRUE(IsFunctionWord(cp1250::FromUtf8(word))) << word;
+    ++count;
+  }
+  EXPECT_EQ(count, 22);
+  EXPECT_FALSE(IsFunctionWord("dom"));
+  EXPECT_FALSE(IsFunctionWord("Na"));  // the set holds folded words only
+}
+
+}  // namespace
+}  // namespace vokar
