@@ -1,0 +1,160 @@
+#include "KeyName.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vokar::registry {
+namespace {
+
+constexpr std::size_t kMaxKeyNameChars = 255;
+constexpr std::size_t kMaxValueNameChars = 16383;
+
+// Decodes one code point at pos and advances pos; -1 (pos advanced by one
+// byte) for an invalid sequence.
+long DecodeOne(std::string_view s, std::size_t& pos) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char lead = byte(pos);
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  }
+  std::size_t length = 0;
+  long cp = 0;
+  long minimum = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, cp = lead & 0x1F, minimum = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, cp = lead & 0x0F, minimum = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, cp = lead & 0x07, minimum = 0x10000;
+  } else {
+    ++pos;
+    return -1;
+  }
+  if (s.size() - pos < length) {
+    ++pos;
+    return -1;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    const unsigned char next = byte(pos + i);
+    if ((next & 0xC0) != 0x80) {
+      ++pos;
+      return -1;
+    }
+    cp = (cp << 6) | (next & 0x3F);
+  }
+  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++pos;
+    return -1;
+  }
+  pos += length;
+  return cp;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Counts code points; nothing when the text is not valid UTF-8 or has a NUL.
+std::optional<std::size_t> CountChars(std::string_view s) {
+  std::size_t count = 0;
+  std::size_t pos = 0;
+  while (pos < s.size()) {
+    const long cp = DecodeOne(s, pos);
+    if (cp <= 0) return std::nullopt;
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+char32_t FoldCodePoint(char32_t c) {
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 0x20 : c;
+  // Latin-1: À..Þ except the multiplication sign.
+  if (c >= 0xC0 && c <= 0xDE) return c == 0xD7 ? c : c + 0x20;
+  // Latin Extended-A pairs its letters upper then lower, with the odd
+  // stretches around the Ł/Ĺ block and the last Ź Ż Ž.
+  if (c >= 0x100 && c <= 0x137) {
+    if (c == 0x130) return U'i';  // İ has no partner of its own
+    return (c % 2 == 0) ? c + 1 : c;
+  }
+  if (c >= 0x139 && c <= 0x148) return (c % 2 == 1) ? c + 1 : c;
+  if (c >= 0x14A && c <= 0x177) return (c % 2 == 0) ? c + 1 : c;
+  if (c == 0x178) return 0xFF;  // Ÿ
+  if (c >= 0x179 && c <= 0x17E) return (c % 2 == 1) ? c + 1 : c;
+  // Greek capitals without tonos, and the ones with it.
+  if (c >= 0x391 && c <= 0x3A9) return c == 0x3A2 ? c : c + 0x20;
+  if (c == 0x386) return 0x3AC;
+  if (c >= 0x388 && c <= 0x38A) return c + 0x25;
+  if (c == 0x38C) return 0x3CC;
+  if (c == 0x38E || c == 0x38F) return c + 0x3F;
+  // Cyrillic: Ѐ..Џ and А..Я.
+  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+  if (c >= 0x410 && c <= 0x42F) return c + 0x20;
+  return c;
+}
+
+std::string FoldName(std::string_view utf8Name) {
+  std::string out;
+  out.reserve(utf8Name.size());
+  std::size_t pos = 0;
+  while (pos < utf8Name.size()) {
+    const std::size_t start = pos;
+    const long cp = DecodeOne(utf8Name, pos);
+    if (cp < 0) {
+      out += utf8Name[start];
+    } else {
+      AppendUtf8(out, FoldCodePoint(static_cast<char32_t>(cp)));
+    }
+  }
+  return out;
+}
+
+std::size_t FirstInvalidUtf8(std::string_view bytes) {
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    const std::size_t start = pos;
+    if (DecodeOne(bytes, pos) < 0) return start;
+  }
+  return std::string_view::npos;
+}
+
+bool IsValidUtf8(std::string_view bytes) { return FirstInvalidUtf8(bytes) == std::string_view::npos; }
+
+std::optional<std::vector<std::string>> SplitKeyPath(std::string_view path) {
+  std::vector<std::string> parts;
+  if (path.empty()) return parts;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = path.find('\\', start);
+    const std::string_view part = path.substr(start, end == std::string_view::npos ? path.npos : end - start);
+    const auto chars = CountChars(part);
+    if (part.empty() || !chars || *chars > kMaxKeyNameChars) return std::nullopt;
+    parts.emplace_back(part);
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  return parts;
+}
+
+bool IsValidValueName(std::string_view name) {
+  const auto chars = CountChars(name);
+  return chars && *chars <= kMaxValueNameChars;
+}
+
+}  // namespace vokar::registry
