@@ -31,6 +31,9 @@ inline std::uint16_t UsualClassBits(int index) {
     }
     return bits;
   }
+  // h and ch are voiceless fricatives without a voiced partner in the
+  // numbering: they devoice a following rz (chrząszcz) but never change.
+  if (index >= kH && index <= kChi) return cb::kObstruent | cb::kVoiceless;
   if (index >= kPauseDoubleLetter && index <= kPauseInterSentence) return cb::kPause;
   return 0;
 }

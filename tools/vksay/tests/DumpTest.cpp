@@ -1,0 +1,115 @@
+// Runs vksay --dump as a user would, on a small voice written by the test, and
+// checks the words and allophones it prints.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "Cp1250.h"
+#include "support/AlfWriter.h"
+#include "support/TestInventory.h"
+
+namespace {
+
+using namespace vokar;
+
+class VksayDump : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dataDir = std::filesystem::path(::testing::TempDir()) / ("vksay-data-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dataDir);
+    CSpeechSettingsValues settings;
+    CAllophoneDb db;
+    vokar::testing::FillTestInventory(db, settings);
+    vokar::testing::AlfWriter writer;
+    for (int index = 1; index <= allo::kDefault; ++index) {
+      if (const CAllophone* entry = db.Entry(index))
+        writer.Add(index, entry->name, entry->classBits, vokar::testing::Bytes(entry->samples.begin(), entry->samples.end()));
+    }
+    vokar::testing::WriteFile(dataDir / "pl_22.alf", writer.Build());
+  }
+
+  // Runs vksay in an empty folder so that only the data folder holds a voice.
+  static std::pair<int, std::string> Run(const std::string& arguments,
+                                         const std::string& configDir = "/nonexistent") {
+    const std::string command = "cd '" + ::testing::TempDir() + "' && VOKAR_DATA_DIR='" + dataDir.string() +
+                                "' VOKAR_CONFIG_DIR='" + configDir + "' PATH=/usr/bin:/bin " + VKSAY_PATH + " " +
+                                arguments + " 2>&1";
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::array<char, 4096> buffer;
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) output.append(buffer.data(), n);
+    const int status = ::pclose(pipe);
+    return {WEXITSTATUS(status), output};
+  }
+
+  // The words of every token line of a dump, joined by blanks.
+  static std::string Words(const std::string& dump) {
+    std::string words;
+    std::size_t at = 0;
+    while ((at = dump.find(" \"", at)) != std::string::npos) {
+      const std::size_t end = dump.find('"', at + 2);
+      words += (words.empty() ? "" : " ") + dump.substr(at + 2, end - at - 2);
+      at = end + 1;
+    }
+    return words;
+  }
+
+  static inline std::filesystem::path dataDir;
+};
+
+TEST_F(VksayDump, NumbersAndDatesAreReadAsWords) {
+  auto [status, out] = Run("--dump '3,5 i 12/03/96'");
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(Words(out),
+            "trzy i pięć dziesiątych \\x06 i dwunasty marca dziewieńdziesiątego szóstego roku \\x06");
+  // The locale punctuation comes from intl.ini in the config folder.
+  const auto config = dataDir / "config";
+  std::filesystem::create_directories(config);
+  vokar::testing::WriteFile(config / "intl.ini", std::string_view("[intl]\nsDate=.\nsShortDate=dd.MM.yyyy\n"));
+  std::tie(status, out) = Run("--dump '12.03.1996'", config.string());
+  EXPECT_EQ(Words(out), "dwunasty marca tysiąc dziewieńcet dziewieńdziesiątego szóstego roku \\x06");
+  std::tie(status, out) = Run("--dump --no-numbers '12,5'");
+  EXPECT_EQ(Words(out), "jeden dwa oraz pięć \\x06");
+}
+
+TEST_F(VksayDump, PrintsAllophonesWithTheirNames) {
+  const auto [status, out] = Run("--dump chrząszcz");
+  EXPECT_EQ(status, 0) << out;
+  // rz loses its voice after ch; the only vowel is stressed.
+  EXPECT_NE(out.find("word \"chrząszcz\" accent=1 stressed: 87:ch 73:sz 23:an' 73:sz 76:cz"), std::string::npos)
+      << out;
+}
+
+TEST_F(VksayDump, ReadsWindows1250FilesAndStandardInput) {
+  const auto file = std::filesystem::path(::testing::TempDir()) / "vksay-cp1250.txt";
+  vokar::testing::WriteFile(file, cp1250::FromUtf8("Żółw. Ćma!"));
+  auto [status, out] = Run("--dump -f '" + file.string() + "'");
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("utterance 2"), std::string::npos);
+  EXPECT_EQ(Words(out), "Żółw . Ćma !");
+  std::tie(status, out) = Run("--dump - < '" + file.string() + "'");
+  EXPECT_EQ(Words(out), "Żółw . Ćma !");
+}
+
+TEST_F(VksayDump, ClearErrors) {
+  auto [status, out] = Run("--dump --caps-limit x abc");
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(out.find("--caps-limit"), std::string::npos);
+  std::tie(status, out) = Run("--dump -f /nonexistent/file.txt");
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(out.find("cannot open"), std::string::npos);
+  // Without a voice anywhere the loader's own message is shown.
+  const std::string command = std::string("cd / && VOKAR_DATA_DIR=/nonexistent PATH=/bin ") + VKSAY_PATH +
+                              " --dump x 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  std::array<char, 512> buffer{};
+  const std::size_t n = std::fread(buffer.data(), 1, buffer.size() - 1, pipe);
+  EXPECT_NE(::pclose(pipe), 0);
+  EXPECT_NE(std::string(buffer.data(), n).find("Nie znaleziono pliku: pl_22.alf"), std::string::npos);
+}
+
+}  // namespace
