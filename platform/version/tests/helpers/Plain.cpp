@@ -1,0 +1,2 @@
+// A program that does nothing; built with and without the version record.
+int main() { return 0; }
