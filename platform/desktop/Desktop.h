@@ -1,0 +1,106 @@
+// The desktop message bus as programs use it: top-level windows that other
+// processes find by title, synchronous sends that wait for a result, posts,
+// and the program's message loop. One UI thread per program calls all of it.
+// Every window is an endpoint (a Unix-domain socket) in the desktop folder.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DesktopFolder.h"
+#include "DesktopTypes.h"
+
+namespace vokar::desktop {
+
+// Called for every message a window receives, sent or posted. The return
+// value is the result a synchronous sender gets; a handler may also fill
+// message.reply for it.
+using MessageHandler = std::function<std::int64_t(Message& message)>;
+
+enum class WindowKind {
+  TopLevel,     // found by title and listed to other programs
+  MessageOnly,  // reachable only through its handle (a DDE conversation's window)
+};
+
+// A window of this process. Destroying it removes its endpoint; messages still
+// queued for it are dropped and senders waiting on it get WindowGone.
+class Window {
+ public:
+  struct Created;
+
+  // Fails (with a description) when the desktop folder cannot be used or the
+  // socket cannot be made.
+  static Created Create(std::string_view title, MessageHandler handler, WindowKind kind = WindowKind::TopLevel);
+
+  ~Window();
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
+  WindowHandle handle() const { return handle_; }
+  std::string title() const;
+
+  // Other programs see the new title from the next search on.
+  bool SetTitle(std::string_view title);
+
+  // Replaces the handler; the window keeps its handle and its queue.
+  void SetHandler(MessageHandler handler);
+
+ private:
+  explicit Window(WindowHandle handle) : handle_(handle) {}
+  WindowHandle handle_;
+};
+
+struct Window::Created {
+  std::unique_ptr<Window> window;
+  std::string error;
+};
+
+// A live top-level window whose title is exactly these bytes, or 0.
+WindowHandle FindWindow(std::string_view title);
+
+// Every live top-level window on the desktop, this program's included.
+std::vector<WindowInfo> EnumerateWindows();
+
+// True while the window's owner keeps it.
+bool IsWindow(WindowHandle window);
+
+// Delivers the message and waits for its result. While it waits, messages
+// that other programs send to this program's windows are handled, so two
+// programs that send to each other at once both finish; posted messages wait
+// in the queue. A window of this program is called directly.
+SendResult SendMessage(WindowHandle window, std::uint32_t message, std::uint64_t wParam, std::int64_t lParam,
+                       std::string_view payload = {}, milliseconds timeout = kDefaultSendTimeout);
+
+// Queues the message for the window and returns at once. False when the
+// window does not exist or the message is too large; a message posted to a
+// window that dies before handling it is lost, as on any desktop.
+bool PostMessage(WindowHandle window, std::uint32_t message, std::uint64_t wParam, std::int64_t lParam,
+                 std::string_view payload = {});
+
+// Runs the program's message loop once: waits at most maxWait for something
+// to arrive, then handles everything that has arrived (sent and posted
+// messages, watched descriptors). Inside a Qt program this is one pass of
+// Qt's event loop. Returns the number of messages handled.
+int PumpMessages(milliseconds maxWait);
+
+// Runs the message loop until done() holds or the timeout passes; returns
+// done() at the end.
+bool RunUntil(const std::function<bool()>& done, milliseconds timeout);
+
+// Calls onGone once, from the message loop, when the window goes away (its
+// program ended or it was destroyed). A window already gone is reported from
+// the next pass of the loop. Returns an id for CancelWatch.
+int WatchWindow(WindowHandle window, std::function<void()> onGone);
+void CancelWatch(int watchId);
+
+// Calls onReadable from the message loop whenever the descriptor can be read
+// (a device's notice descriptor, a signal descriptor). Returns an id for
+// CancelDescriptor.
+int WatchDescriptor(int fd, std::function<void()> onReadable);
+void CancelDescriptor(int watchId);
+
+}  // namespace vokar::desktop

@@ -1,0 +1,59 @@
+#include "QtDesktopLoop.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QEventLoop>
+
+namespace vokar::desktop {
+
+QtDesktopLoop::QtDesktopLoop(QObject* parent) : QObject(parent) {
+  wakeTimer_.setSingleShot(true);
+  SetLoopIntegration(this);
+}
+
+QtDesktopLoop::~QtDesktopLoop() { SetLoopIntegration(nullptr); }
+
+// A notifier may be retired from inside its own activation (a message handler
+// closes the connection it came on), so it is disabled now and deleted once
+// control is back in the event loop.
+void QtDesktopLoop::Retire(std::unique_ptr<QSocketNotifier> notifier) {
+  if (!notifier) return;
+  notifier->setEnabled(false);
+  notifier.release()->deleteLater();
+}
+
+void QtDesktopLoop::Watch(int fd, Interest interest) {
+  Notifiers& entry = notifiers_[fd];
+  if (!entry.read) {
+    entry.read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    QObject::connect(entry.read.get(), &QSocketNotifier::activated, this, [fd] { OnDescriptorReady(fd); });
+  }
+  if (interest == Interest::ReadWrite && !entry.write) {
+    entry.write = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+    QObject::connect(entry.write.get(), &QSocketNotifier::activated, this, [fd] { OnDescriptorReady(fd); });
+  } else if (interest == Interest::Read && entry.write) {
+    Retire(std::move(entry.write));
+  }
+}
+
+void QtDesktopLoop::Unwatch(int fd) {
+  auto it = notifiers_.find(fd);
+  if (it == notifiers_.end()) return;
+  Retire(std::move(it->second.read));
+  Retire(std::move(it->second.write));
+  notifiers_.erase(it);
+}
+
+void QtDesktopLoop::RunOnce(Clock::time_point deadline) {
+  const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now()).count();
+  if (left <= 0) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return;
+  }
+  // The timer only has to end the wait; processEvents returns after it.
+  wakeTimer_.start(static_cast<int>(std::min<long long>(left, 1'000'000)));
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  wakeTimer_.stop();
+}
+
+}  // namespace vokar::desktop
