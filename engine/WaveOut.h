@@ -41,10 +41,13 @@ class IWaveOutDevice {
 
   // Starts playing one buffer and returns at once. The samples must stay alive
   // until the done notice or Reset. When the buffer has been played the done
-  // callback given to Open runs, on the owner's thread (see IWaveOut).
+  // callback given to Open runs, on the owner's thread (see IWaveOut). One
+  // buffer at a time: a Write before the last buffer has been played or reset
+  // returns Error. A device paused before the Write holds it until Restart.
   virtual WaveOutResult Write(std::span<const std::uint8_t> samples) = 0;
 
-  // Take effect at once. Reset stops the buffer and sends no done notice.
+  // Take effect at once. Reset stops the buffer, sends no done notice (one
+  // already waiting for DeliverNotices is dropped too) and ends a pause.
   virtual void Pause() = 0;
   virtual void Restart() = 0;
   virtual void Reset() = 0;

@@ -95,12 +95,12 @@ std::optional<WaveOutSetting> ParseWaveOutSetting(std::string_view text, std::st
   return setting;
 }
 
-std::unique_ptr<IWaveOut> CreateWaveOut(const WaveOutSetting& setting) {
+std::unique_ptr<WaveOutBase> CreateWaveOut(const WaveOutSetting& setting) {
   if (setting.kind == BackendKind::Alsa) return std::make_unique<AlsaWaveOut>();
   return std::make_unique<VirtualWaveOut>(setting.options);
 }
 
-std::unique_ptr<IWaveOut> CreateWaveOut() {
+std::unique_ptr<WaveOutBase> CreateWaveOut() {
   const char* value = std::getenv("VOKAR_WAVEOUT");
   std::string error;
   const auto setting = ParseWaveOutSetting(value ? value : "", error);

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "VirtualWaveOut.h"
-#include "WaveOut.h"
+#include "WaveOutBase.h"
 
 namespace vokar::waveout {
 
@@ -26,12 +26,13 @@ struct WaveOutSetting {
 // what is wrong with it.
 std::optional<WaveOutSetting> ParseWaveOutSetting(std::string_view text, std::string& error);
 
-// The backend for a setting.
-std::unique_ptr<IWaveOut> CreateWaveOut(const WaveOutSetting& setting);
+// The backend for a setting. The result converts to std::unique_ptr<IWaveOut>;
+// its NoticeFd is what the owner's loop watches.
+std::unique_ptr<WaveOutBase> CreateWaveOut(const WaveOutSetting& setting);
 
 // The backend VOKAR_WAVEOUT asks for. A value that cannot be understood is
 // reported on standard error and gives a backend without devices, so that the
 // program says it has no sound device rather than play somewhere unexpected.
-std::unique_ptr<IWaveOut> CreateWaveOut();
+std::unique_ptr<WaveOutBase> CreateWaveOut();
 
 }  // namespace vokar::waveout

@@ -63,6 +63,7 @@ TEST(CreateWaveOut, FollowsTheEnvironment) {
   auto out = CreateWaveOut();
   EXPECT_NE(dynamic_cast<VirtualWaveOut*>(out.get()), nullptr);
   EXPECT_EQ(out->DeviceCount(), 2);
+  EXPECT_GE(out->NoticeFd(), 0);
   std::unique_ptr<IWaveOutDevice> device;
   EXPECT_EQ(out->Open(0, kVoiceFormat, {}, device), WaveOutResult::Allocated);
   EXPECT_EQ(out->Open(0, kVoiceFormat, {}, device), WaveOutResult::Ok);
