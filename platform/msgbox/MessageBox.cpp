@@ -1,0 +1,157 @@
+// Showing a message box, or logging it when the programs run under test.
+#include "MessageBox.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace vokar::msgbox {
+namespace {
+
+std::vector<Answer> ButtonAnswers(Buttons buttons) {
+  switch (buttons) {
+    case Buttons::Ok: return {Answer::Ok};
+    case Buttons::OkCancel: return {Answer::Ok, Answer::Cancel};
+    case Buttons::YesNo: return {Answer::Yes, Answer::No};
+    case Buttons::YesNoCancel: return {Answer::Yes, Answer::No, Answer::Cancel};
+    case Buttons::AbortRetryIgnore: return {Answer::Abort, Answer::Retry, Answer::Ignore};
+    case Buttons::RetryCancel: return {Answer::Retry, Answer::Cancel};
+  }
+  return {Answer::Ok};
+}
+
+std::string Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return std::string(text);
+}
+
+// The scripted answer for the n-th message of this process.
+Answer ScriptedAnswer(Buttons buttons) {
+  static std::atomic<std::size_t> nextEntry{0};
+  const std::size_t index = nextEntry++;
+  const Answer fallback = DefaultAnswer(buttons);
+  const char* script = std::getenv("VOKAR_MSGBOX_ANSWER");
+  if (!script || !*script) return fallback;
+  std::string_view rest(script);
+  for (std::size_t i = 0; i < index; ++i) {
+    const auto comma = rest.find(',');
+    if (comma == std::string_view::npos) return fallback;  // the list is used up
+    rest.remove_prefix(comma + 1);
+  }
+  const std::string entry = Trim(rest.substr(0, rest.find(',')));
+  const auto answer = AnswerFromName(entry);
+  const auto offered = ButtonAnswers(buttons);
+  if (!answer || std::find(offered.begin(), offered.end(), *answer) == offered.end()) {
+    std::fprintf(stderr, "VOKAR_MSGBOX_ANSWER: \"%s\" is not a button of a %s box; answering %s\n", entry.c_str(),
+                 std::string(ButtonsName(buttons)).c_str(), std::string(AnswerName(fallback)).c_str());
+    return fallback;
+  }
+  return *answer;
+}
+
+// One write per record with O_APPEND, so that records of several processes
+// logging at once never mix.
+void AppendRecord(const char* file, const std::string& record) {
+  const int fd = ::open(file, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    std::fprintf(stderr, "VOKAR_MSGBOX_LOG: cannot open %s\n", file);
+    return;
+  }
+  std::size_t done = 0;
+  while (done < record.size()) {
+    const ssize_t wrote = ::write(fd, record.data() + done, record.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) break;
+    done += static_cast<std::size_t>(wrote);
+  }
+  ::close(fd);
+}
+
+QMessageBox::Icon QtIcon(Icon icon) {
+  switch (icon) {
+    case Icon::None: return QMessageBox::NoIcon;
+    case Icon::Stop: return QMessageBox::Critical;
+    case Icon::Warning: return QMessageBox::Warning;
+    case Icon::Information: return QMessageBox::Information;
+    case Icon::Question: return QMessageBox::Question;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButton QtButton(Answer answer) {
+  switch (answer) {
+    case Answer::Ok: return QMessageBox::Ok;
+    case Answer::Cancel: return QMessageBox::Cancel;
+    case Answer::Yes: return QMessageBox::Yes;
+    case Answer::No: return QMessageBox::No;
+    case Answer::Abort: return QMessageBox::Abort;
+    case Answer::Retry: return QMessageBox::Retry;
+    case Answer::Ignore: return QMessageBox::Ignore;
+  }
+  return QMessageBox::Ok;
+}
+
+Answer ShowOnScreen(std::string_view caption, std::string_view utf8Text, Icon icon, Buttons buttons,
+                    DefaultButton defaultButton, QWidget* parent) {
+  // A command-line program has no application object yet; a box needs one.
+  std::unique_ptr<QApplication> ownApp;
+  if (!QCoreApplication::instance()) {
+    static int argc = 1;
+    static char name[] = "vokar";
+    static char* argv[] = {name, nullptr};
+    ownApp = std::make_unique<QApplication>(argc, argv);
+  } else if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    // A program without widgets can show no box; it tells standard error.
+    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
+                 static_cast<int>(utf8Text.size()), utf8Text.data());
+    return DefaultAnswer(buttons);
+  }
+
+  const auto answers = ButtonAnswers(buttons);
+  QMessageBox::StandardButtons qtButtons;
+  for (const Answer answer : answers) qtButtons |= QtButton(answer);
+  QMessageBox box(QtIcon(icon), QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
+                  QString::fromUtf8(utf8Text.data(), static_cast<qsizetype>(utf8Text.size())), qtButtons, parent);
+  box.setTextFormat(Qt::PlainText);
+  const auto defaultIndex = static_cast<std::size_t>(defaultButton);
+  box.setDefaultButton(QtButton(answers[defaultIndex < answers.size() ? defaultIndex : 0]));
+  box.exec();
+  const QMessageBox::StandardButton clicked = box.standardButton(box.clickedButton());
+  for (const Answer answer : answers) {
+    if (QtButton(answer) == clicked) return answer;
+  }
+  // Closed without a button (Escape or the window's close box): Cancel where
+  // the box has it, as the platform did, else its default.
+  for (const Answer answer : answers) {
+    if (answer == Answer::Cancel) return answer;
+  }
+  return answers.size() == 1 ? answers[0] : DefaultAnswer(buttons);
+}
+
+}  // namespace
+
+Answer ShowMessageBox(std::string_view caption, std::string_view utf8Text, Icon icon, Buttons buttons,
+                      DefaultButton defaultButton, QWidget* parent) {
+  if (const char* log = std::getenv("VOKAR_MSGBOX_LOG"); log && *log) {
+    const Answer answer = ScriptedAnswer(buttons);
+    AppendRecord(log, FormatLogRecord({std::string(caption), std::string(IconName(icon)),
+                                       std::string(ButtonsName(buttons)), std::string(AnswerName(answer)),
+                                       std::string(utf8Text)}));
+    return answer;
+  }
+  return ShowOnScreen(caption, utf8Text, icon, buttons, defaultButton, parent);
+}
+
+}  // namespace vokar::msgbox

@@ -1,0 +1,230 @@
+#include "MessageBox.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "MessageBoxSink.h"
+
+namespace {
+
+using namespace vokar::msgbox;
+
+std::filesystem::path FreshLog() {
+  static std::atomic<int> counter{0};
+  const char* base = std::getenv("VOKAR_TEST_TMP");
+  const auto dir = std::filesystem::path(base && *base ? base : "/tmp") / ("msgbox-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const auto file = dir / ("log-" + std::to_string(counter++) + ".txt");
+  std::filesystem::remove(file);
+  return file;
+}
+
+std::string ReadText(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Every log-mode test runs in a child process of its own, since the scripted
+// answers are taken in turn by all the messages of one process.
+void InChild(const std::function<void()>& body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    body();
+    ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child process found a failure";
+}
+
+TEST(MessageLog, ScriptedAnswersInTurnAndTheLogRecords) {
+  const auto log = FreshLog();
+  InChild([&] {
+    ::setenv("VOKAR_MSGBOX_LOG", log.c_str(), 1);
+    ::setenv("VOKAR_MSGBOX_ANSWER", "No, CANCEL,bogus,no,abort", 1);
+    EXPECT_EQ(ShowMessageBox("Vokar", "Czy na pewno?", Icon::Question, Buttons::YesNo), Answer::No);
+    EXPECT_EQ(ShowMessageBox("Vokar", "Zapisać?", Icon::Question, Buttons::YesNoCancel), Answer::Cancel);
+    EXPECT_EQ(ShowMessageBox("Vokar", "a", Icon::Warning, Buttons::YesNo), Answer::Yes);  // unknown word
+    EXPECT_EQ(ShowMessageBox("Vokar", "b", Icon::Stop, Buttons::Ok), Answer::Ok);  // "no" is not offered
+    EXPECT_EQ(ShowMessageBox("", "c", Icon::None, Buttons::AbortRetryIgnore), Answer::Abort);
+    // The list is used up: the defaults.
+    EXPECT_EQ(ShowMessageBox("", "d", Icon::None, Buttons::AbortRetryIgnore), Answer::Ignore);
+    EXPECT_EQ(ShowMessageBox("", "e", Icon::None, Buttons::OkCancel), Answer::Ok);
+    EXPECT_EQ(ShowMessageBox("", "f", Icon::Information, Buttons::RetryCancel), Answer::Retry);
+  });
+  const std::string text = ReadText(log);
+  EXPECT_EQ(text.substr(0, text.find('\n', text.find('\n') + 1) + 1),
+            "caption=Vokar\ticon=question\tbuttons=yes-no\tanswer=no\ttext=Czy na pewno?\n"
+            "caption=Vokar\ticon=question\tbuttons=yes-no-cancel\tanswer=cancel\ttext=Zapisać?\n");
+  const auto records = ReadMessageLog(log);
+  ASSERT_EQ(records.size(), 8u);
+  EXPECT_EQ(records[3].icon, "stop");
+  EXPECT_EQ(records[3].answer, "ok");
+  EXPECT_EQ(records[7].buttons, "retry-cancel");
+  EXPECT_EQ(records[7].icon, "information");
+}
+
+TEST(MessageLog, WithoutAScriptTheFirstButtonAnswers) {
+  const auto log = FreshLog();
+  InChild([&] {
+    ::setenv("VOKAR_MSGBOX_LOG", log.c_str(), 1);
+    ::unsetenv("VOKAR_MSGBOX_ANSWER");
+    EXPECT_EQ(ShowMessageBox("Vokar", "x", Icon::Question, Buttons::YesNo, DefaultButton::Second), Answer::Yes);
+    EXPECT_EQ(ShowMessageBox("Vokar", "x", Icon::Stop, Buttons::OkCancel), Answer::Ok);
+  });
+  EXPECT_EQ(ReadMessageLog(log).size(), 2u);
+}
+
+TEST(MessageLog, TextWithLineBreaksTabsAndBackslashesSurvives) {
+  const LoggedMessage message{"Tytuł\tz tabem", "warning", "ok", "ok",
+                              "Serwer: 'vokar.exe' ma nieodpowiednią wersję.\nWersja pożądana= 1.1 (minor= 95.3).\n"
+                              "C:\\n\\katalog\r\n"};
+  const std::string record = FormatLogRecord(message);
+  EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 1);  // one line per message
+  const auto back = ParseLogRecord(record);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->caption, message.caption);
+  EXPECT_EQ(back->text, message.text);
+  EXPECT_FALSE(ParseLogRecord("not a record"));
+  EXPECT_FALSE(ParseLogRecord("caption=a\ticon=b"));
+  EXPECT_TRUE(ReadMessageLog("/nonexistent/log").empty());
+}
+
+TEST(MessageLog, SeveralProcessesLoggingAtOnceKeepWholeRecords) {
+  const auto log = FreshLog();
+  std::vector<pid_t> children;
+  for (int child = 0; child < 4; ++child) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::setenv("VOKAR_MSGBOX_LOG", log.c_str(), 1);
+      const std::string long_text(3000, static_cast<char>('a' + child));
+      for (int i = 0; i < 50; ++i) ShowMessageBox("Proces " + std::to_string(child), long_text, Icon::None, Buttons::Ok);
+      ::_exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (const pid_t pid : children) ::waitpid(pid, nullptr, 0);
+  const auto records = ReadMessageLog(log);
+  ASSERT_EQ(records.size(), 200u);
+  for (const auto& record : records) {
+    ASSERT_EQ(record.text.size(), 3000u);
+    EXPECT_EQ(record.text, std::string(3000, static_cast<char>('a' + (record.caption.back() - '0'))));
+  }
+}
+
+TEST(MessageLog, EngineSinkUsesTheProgramCaption) {
+  const auto log = FreshLog();
+  InChild([&] {
+    ::setenv("VOKAR_MSGBOX_LOG", log.c_str(), 1);
+    MessageBoxSink sink;
+    sink.ShowMessage("Błędny format pliku alofonów", vokar::MessageIcon::Stop);
+    MessageBoxSink horalo("Horalo");
+    horalo.ShowMessage("Uwaga", vokar::MessageIcon::Warning);
+  });
+  const auto records = ReadMessageLog(log);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].caption, "Vokar");
+  EXPECT_EQ(records[0].icon, "stop");
+  EXPECT_EQ(records[0].buttons, "ok");
+  EXPECT_EQ(records[0].text, "Błędny format pliku alofonów");
+  EXPECT_EQ(records[1].caption, "Horalo");
+  EXPECT_EQ(records[1].icon, "warning");
+}
+
+class OnScreen : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ::unsetenv("VOKAR_MSGBOX_LOG");
+    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "msgbox_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+  }
+
+  // Shows a box; when it is up, check() looks at it and press() picks the
+  // button to click (or nullptr to close it with Escape).
+  Answer ShowAndPress(Icon icon, Buttons buttons, DefaultButton defaultButton,
+                      std::function<void(QMessageBox&)> check, QMessageBox::StandardButton press) {
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      seen = true;
+      check(*box);
+      if (press == QMessageBox::NoButton) {
+        box->reject();
+      } else {
+        box->button(press)->click();
+      }
+    });
+    const Answer answer = ShowMessageBox("Vokar", "Czy na pewno chcesz usunąć cały pakiet Vokar ?", icon, buttons,
+                                         defaultButton);
+    EXPECT_TRUE(seen);
+    return answer;
+  }
+};
+
+TEST_F(OnScreen, ShowsCaptionTextIconAndButtons) {
+  const Answer answer = ShowAndPress(
+      Icon::Question, Buttons::YesNo, DefaultButton::Second,
+      [](QMessageBox& box) {
+        EXPECT_EQ(box.windowTitle().toStdString(), "Vokar");
+        EXPECT_EQ(box.text().toStdString(), "Czy na pewno chcesz usunąć cały pakiet Vokar ?");
+        EXPECT_EQ(box.icon(), QMessageBox::Question);
+        EXPECT_EQ(box.standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::No));
+      },
+      QMessageBox::No);
+  EXPECT_EQ(answer, Answer::No);
+}
+
+TEST_F(OnScreen, EveryButtonSetAndItsAnswers) {
+  struct Case {
+    Buttons buttons;
+    QMessageBox::StandardButtons expected;
+    QMessageBox::StandardButton press;
+    Answer answer;
+  };
+  const std::vector<Case> cases{
+      {Buttons::Ok, QMessageBox::Ok, QMessageBox::Ok, Answer::Ok},
+      {Buttons::OkCancel, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel, Answer::Cancel},
+      {Buttons::YesNoCancel, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes, Answer::Yes},
+      {Buttons::AbortRetryIgnore, QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore, QMessageBox::Retry,
+       Answer::Retry},
+      {Buttons::RetryCancel, QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry, Answer::Retry},
+  };
+  for (const auto& c : cases) {
+    const Answer answer = ShowAndPress(
+        Icon::Stop, c.buttons, DefaultButton::First,
+        [&](QMessageBox& box) {
+          EXPECT_EQ(box.standardButtons(), c.expected);
+          EXPECT_EQ(box.icon(), QMessageBox::Critical);
+        },
+        c.press);
+    EXPECT_EQ(answer, c.answer) << ButtonsName(c.buttons);
+  }
+}
+
+TEST_F(OnScreen, ClosingWithoutAButtonMeansCancelWhereThereIsOne) {
+  EXPECT_EQ(ShowAndPress(Icon::Warning, Buttons::YesNoCancel, DefaultButton::First, [](QMessageBox&) {},
+                         QMessageBox::NoButton),
+            Answer::Cancel);
+  EXPECT_EQ(ShowAndPress(Icon::Information, Buttons::Ok, DefaultButton::First, [](QMessageBox&) {},
+                         QMessageBox::NoButton),
+            Answer::Ok);
+}
+
+}  // namespace
