@@ -39,6 +39,8 @@ class AlsaConfiguration : public ::testing::Environment {
          << "/card.lock\" maxrate 24000 hint { show on description \"Fake card\" } }\n"
          << "pcm.plain { type vokarfake record \"" << d
          << "/plain.raw\" pause false hint { show on description \"Fake card that cannot pause\" } }\n"
+         << "pcm.wide { type vokarfake s16only true record \"" << d
+         << "/wide.raw\" hint { show on description \"Fake card for 16 bits only\" } }\n"
          << "pcm.broken { type hw card 7 hint { show on description \"Missing card\" } }\n";
     conf.close();
     // ALSA reads its configuration once, at the first call; nothing has
@@ -51,7 +53,8 @@ const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new AlsaCon
 
 constexpr int kCard = 0;
 constexpr int kPlainCard = 1;
-constexpr int kBroken = 2;
+constexpr int kWideCard = 2;
+constexpr int kBroken = 3;
 
 // 16-bit mono samples counting up from 1, so that every frame says where it
 // came from.
@@ -74,17 +77,17 @@ WaveFormat S16Mono(std::uint32_t rate) { return {WaveFormat::kPcm, 1, rate, rate
 
 TEST(AlsaWaveOut, ListsTheDescribedPlaybackPcmsInOrder) {
   AlsaWaveOut out;
-  ASSERT_EQ(out.DeviceCount(), 3);
+  ASSERT_EQ(out.DeviceCount(), 4);
   EXPECT_EQ(out.PcmName(kCard), "card");
   EXPECT_EQ(out.PcmName(kPlainCard), "plain");
   EXPECT_EQ(out.PcmName(kBroken), "broken");
   EXPECT_EQ(out.PcmName(kWaveMapper), "default");
-  EXPECT_FALSE(out.PcmName(3));
+  EXPECT_FALSE(out.PcmName(4));
   ASSERT_TRUE(out.Caps(kCard));
   EXPECT_EQ(out.Caps(kCard)->name, "Fake card");
   EXPECT_TRUE(out.Caps(kCard)->volumeControl);
   EXPECT_TRUE(out.Caps(kWaveMapper));
-  EXPECT_FALSE(out.Caps(3));
+  EXPECT_FALSE(out.Caps(4));
 }
 
 TEST(AlsaWaveOut, MapperPlaysThroughDefaultWithTheBalance) {
@@ -174,6 +177,21 @@ TEST(AlsaWaveOut, CardWithoutPauseGoesOnFromWhereItStopped) {
   EXPECT_EQ(numbers.back(), 4000u);
 }
 
+TEST(AlsaWaveOut, EightBitSoundIsWidenedForACardThatTakesSixteenBitsOnly) {
+  AlsaWaveOut out;
+  std::filesystem::remove(Dir() / "wide.raw");
+  ASSERT_TRUE(out.SetVolume(kWideCard, 0x80008000));
+  bool done = false;
+  std::unique_ptr<IWaveOutDevice> device;
+  ASSERT_EQ(out.Open(kWideCard, kVoiceFormat, [&] { done = true; }, device), WaveOutResult::Ok);
+  const std::vector<std::uint8_t> samples{128, 228, 0};
+  ASSERT_EQ(device->Write(samples), WaveOutResult::Ok);
+  WaitDone(out, done);
+  ASSERT_TRUE(done);
+  // Half level: 0, +100 and -128 steps of 256 become 0, 12800 and -16384.
+  EXPECT_EQ(test::ReadBytes(Dir() / "wide.raw"), (std::vector<std::uint8_t>{0x00, 0x00, 0x00, 0x32, 0x00, 0xC0}));
+}
+
 TEST(AlsaWaveOut, ResetSendsNoNoticeAndTheNextBufferPlays) {
   AlsaWaveOut out;
   int calls = 0;
@@ -223,7 +241,7 @@ TEST(AlsaWaveOut, MissingDevicesAnswerError) {
   AlsaWaveOut out;
   std::unique_ptr<IWaveOutDevice> device;
   EXPECT_EQ(out.Open(kBroken, kVoiceFormat, {}, device), WaveOutResult::Error);
-  EXPECT_EQ(out.Open(3, kVoiceFormat, {}, device), WaveOutResult::Error);
+  EXPECT_EQ(out.Open(4, kVoiceFormat, {}, device), WaveOutResult::Error);
   EXPECT_FALSE(device);
 }
 

@@ -3,7 +3,8 @@
  * starts, stands still while paused), appends every frame it is given to a
  * record file, refuses rates above a limit, and answers a second open with
  * -EBUSY while another holds its lock file. Configuration:
- *   pcm.card { type vokarfake; record "FILE"; lock "FILE"; maxrate N; pause BOOL }
+ *   pcm.card { type vokarfake; record "FILE"; lock "FILE"; maxrate N; pause BOOL; s16only BOOL }
+ * A card with s16only takes 16-bit samples only, as much real hardware does.
  */
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
@@ -155,6 +156,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(vokarfake) {
   const char *record = NULL, *lock = NULL;
   long max_rate = 192000;
   int can_pause = 1;
+  int s16_only = 0;
   int err;
   fake_card *card;
   (void)root;
@@ -171,6 +173,8 @@ SND_PCM_PLUGIN_DEFINE_FUNC(vokarfake) {
       if (snd_config_get_string(node, &lock) < 0) return -EINVAL;
     } else if (!strcmp(id, "maxrate")) {
       if (snd_config_get_integer(node, &max_rate) < 0) return -EINVAL;
+    } else if (!strcmp(id, "s16only")) {
+      if ((s16_only = snd_config_get_bool(node)) < 0) return -EINVAL;
     } else if (!strcmp(id, "pause")) {
       if ((can_pause = snd_config_get_bool(node)) < 0) return -EINVAL;
     } else {
@@ -217,7 +221,8 @@ SND_PCM_PLUGIN_DEFINE_FUNC(vokarfake) {
     static const unsigned int access[] = {SND_PCM_ACCESS_RW_INTERLEAVED};
     static const unsigned int formats[] = {SND_PCM_FORMAT_U8, SND_PCM_FORMAT_S16_LE};
     if ((err = snd_pcm_ioplug_set_param_list(&card->io, SND_PCM_IOPLUG_HW_ACCESS, 1, access)) < 0 ||
-        (err = snd_pcm_ioplug_set_param_list(&card->io, SND_PCM_IOPLUG_HW_FORMAT, 2, formats)) < 0 ||
+        (err = snd_pcm_ioplug_set_param_list(&card->io, SND_PCM_IOPLUG_HW_FORMAT, s16_only ? 1 : 2,
+                                              s16_only ? formats + 1 : formats)) < 0 ||
         (err = snd_pcm_ioplug_set_param_minmax(&card->io, SND_PCM_IOPLUG_HW_CHANNELS, 1, 2)) < 0 ||
         (err = snd_pcm_ioplug_set_param_minmax(&card->io, SND_PCM_IOPLUG_HW_RATE, 4000, (unsigned)max_rate)) < 0 ||
         (err = snd_pcm_ioplug_set_param_minmax(&card->io, SND_PCM_IOPLUG_HW_PERIOD_BYTES, 64, 64 * 1024)) < 0 ||
