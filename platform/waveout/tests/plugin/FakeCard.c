@@ -44,16 +44,16 @@ static uint64_t position(const fake_card *card) {
 }
 
 static void arm_timer(fake_card *card, int on) {
-  struct itimerspec spec;
-  memset(&spec, 0, sizeof spec);
+  struct itimerspec timer;
+  memset(&timer, 0, sizeof timer);
   if (on && card->io.rate > 0) {
     uint64_t nanos = (uint64_t)card->io.period_size * 1000000000ULL / card->io.rate;
     if (nanos == 0) nanos = 1000000;
-    spec.it_interval.tv_sec = (time_t)(nanos / 1000000000ULL);
-    spec.it_interval.tv_nsec = (long)(nanos % 1000000000ULL);
-    spec.it_value = spec.it_interval;
+    timer.it_interval.tv_sec = (time_t)(nanos / 1000000000ULL);
+    timer.it_interval.tv_nsec = (long)(nanos % 1000000000ULL);
+    timer.it_value = timer.it_interval;
   }
-  timerfd_settime(card->timer_fd, 0, &spec, NULL);
+  timerfd_settime(card->timer_fd, 0, &timer, NULL);
 }
 
 static int card_start(snd_pcm_ioplug_t *io) {
