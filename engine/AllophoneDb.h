@@ -49,7 +49,12 @@ inline constexpr PauseEntry kPauseEntries[] = {
 std::size_t PauseBytes(std::optional<int> settingValue, int defaultHundredths);
 
 // Why the last load failed: the message the user was shown and the reader's
-// error behind it (what and at which byte).
+// error behind it (what and at which byte). kMsgFileOpen stands for both a
+// file that would not open (message 4900 with the path) and a file found
+// nowhere (FileNotFoundMessage). Messages by cause: not RIFF "ALOF", no
+// "fmt " or not PCM: kMsgBadSoundFile; anything wrong after the format (the
+// version, a data/info pair, an entry the engine requires, a file too large
+// or unreadable): kMsgBadAllophoneFile.
 struct AllophoneLoadFailure {
   MessageCode message;
   riff::Error error;
