@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -44,8 +45,10 @@ bool FillAddress(const std::filesystem::path& path, sockaddr_un& address) {
 }  // namespace
 
 Bus& Bus::Get() {
-  static Bus bus;
-  return bus;
+  // Never freed: windows held by other static objects may be destroyed after
+  // exit handlers have run, and must still find a bus to talk to.
+  static Bus* bus = new Bus;
+  return *bus;
 }
 
 Bus::Bus() {
@@ -53,9 +56,10 @@ Bus::Bus() {
   // A process that reuses the pid of a dead one must not hand out the dead
   // one's handles again, so the counter starts at a random point.
   counter_ = static_cast<std::uint32_t>(std::random_device{}());
+  std::atexit([] { Get().Shutdown(); });
 }
 
-Bus::~Bus() {
+void Bus::Shutdown() {
   // An integration still set at exit belongs to a loop that may be gone.
   integration_ = nullptr;
   // Posts written just before exit should still reach their windows; a peer
@@ -73,8 +77,10 @@ Bus::~Bus() {
     }
   }
   while (!endpoints_.empty()) DestroyEndpoint(WindowHandle{endpoints_.begin()->first});
-  for (auto& [id, connection] : connections_) ::close(connection->fd);
-  if (wakeFd_ >= 0) ::close(wakeFd_);
+  // Watches go first, or closing a watched connection would open a new one.
+  windowWatches_.clear();
+  descriptorWatches_.clear();
+  while (!connections_.empty()) CloseConnection(connections_.begin()->first);
 }
 
 std::uint32_t Bus::NextCounter() {

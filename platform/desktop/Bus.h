@@ -47,7 +47,10 @@ struct Connection {
 class Bus {
  public:
   static Bus& Get();
-  ~Bus();
+
+  // At exit: flushes what is still to be written, removes every endpoint of
+  // this program and closes every connection. The bus stays usable.
+  void Shutdown();
 
   struct CreateResult {
     WindowHandle handle;
