@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "SpeechSettings.h"
-#include "WaveFormat.h"
+#include "WaveData.h"
 
 namespace vokar {
 
@@ -52,13 +52,6 @@ class CWordToken {
   std::vector<AllophoneElement> allophones;
 };
 
-// A wave file loaded for the wave-insert tag that ended this sentence.
-struct CWaveInsert {
-  WaveFormat format{};
-  std::vector<std::uint8_t> samples;
-  bool loaded = false;
-};
-
 class CUtterance {
  public:
   explicit CUtterance(const ISpeechSettings& settings) : settings_(&settings) {}
@@ -78,8 +71,9 @@ class CUtterance {
 
   // Accent groups as (first token, last token) pairs, filled by Prepare.
   std::vector<std::pair<std::size_t, std::size_t>> phrases;
-  // The next token RenderNextChunk takes.
+  // The next token RenderNextChunk takes, and the chunk it rendered last.
   std::size_t nextToken = 0;
+  CWaveData chunk;
   CWaveInsert waveInsert;
 
  private:

@@ -1,5 +1,6 @@
-// vksay: reads a Polish text with the speech engine. With --dump it prints,
-// for each sentence, the tokens and allophones the rules chose.
+// vksay: reads a Polish text aloud with the speech engine, on the sound
+// device or into a WAV file. With --dump it prints, for each sentence, the
+// tokens and allophones the rules chose instead.
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -9,20 +10,29 @@
 #include <string>
 
 #include "AllophoneDb.h"
+#include "ConsoleWindow.h"
 #include "Cp1250.h"
 #include "DataDirs.h"
 #include "Dump.h"
+#include "FileWaveOut.h"
 #include "ExceptionDict.h"
 #include "Intl.h"
+#include "ReadingJob.h"
 #include "TextScanner.h"
+#include "WaveOutFactory.h"
 
 namespace {
 
 using namespace vokar;
 
 constexpr const char* kUsage =
-    "usage: vksay --dump [options] [TEXT... | -f FILE | -]\n"
+    "usage: vksay [options] [TEXT... | -f FILE | -]\n"
+    "Reads the text aloud on the sound device (VOKAR_WAVEOUT chooses another).\n"
+    "  -o FILE              write the speech into a WAV file instead\n"
     "  --dump               print the tokens and allophones of each sentence\n"
+    "  --speed N            speed in percent, -50 to 50 (default 0)\n"
+    "  --device N           0 the default device, k the k-th device\n"
+    "  --device-timeout S   seconds to wait for a busy device (default 5)\n"
     "  -f FILE              read the text from FILE ('-' reads standard input)\n"
     "  --dict FILE          exception dictionary (.exp)\n"
     "  --no-dict            do not correct words by the dictionary\n"
@@ -36,6 +46,10 @@ constexpr const char* kUsage =
 
 struct Options {
   bool dump = false;
+  std::optional<std::string> output;
+  int speed = 0;
+  int device = 0;
+  int deviceTimeout = 5;
   std::optional<std::string> file;
   std::optional<std::string> dictionary;
   std::string text;
@@ -76,16 +90,28 @@ std::optional<Options> Parse(int argc, char** argv) {
       options.settings.convertDate = false;
     } else if (arg == "--no-caps") {
       options.settings.convertCaps = false;
-    } else if (arg == "--caps-limit") {
+    } else if (arg == "-o") {
       auto v = value();
       if (!v) return std::nullopt;
+      options.output = *v;
+    } else if (arg == "--caps-limit" || arg == "--speed" || arg == "--device" || arg == "--device-timeout") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      struct Range {
+        int low, high;
+        int* target;
+      };
+      const Range range = arg == "--caps-limit" ? Range{0, 64, &options.settings.convertCapsLimit}
+                          : arg == "--speed"    ? Range{-50, 50, &options.speed}
+                          : arg == "--device"   ? Range{0, 99, &options.device}
+                                                : Range{0, 60, &options.deviceTimeout};
       char* end = nullptr;
-      const long limit = std::strtol(v->c_str(), &end, 10);
-      if (v->empty() || *end != '\0' || limit < 0 || limit > 64) {
-        std::cerr << "vksay: --caps-limit takes a number from 0 to 64\n";
+      const long number = std::strtol(v->c_str(), &end, 10);
+      if (v->empty() || *end != '\0' || number < range.low || number > range.high) {
+        std::cerr << "vksay: " << arg << " takes a number from " << range.low << " to " << range.high << "\n";
         return std::nullopt;
       }
-      options.settings.convertCapsLimit = static_cast<int>(limit);
+      *range.target = static_cast<int>(number);
     } else if (arg == "--accent-every-word") {
       options.settings.fluentSpeech = false;
     } else if (arg == "--no-colloquial") {
@@ -134,18 +160,60 @@ class StderrSink final : public IMessageSink {
     std::string line(text);
     while (!line.empty() && line.back() == '\n') line.pop_back();
     std::cerr << "vksay: " << line << "\n";
+    shown = true;
   }
+  bool shown = false;
 };
+
+// Reads the text aloud through the same reading job the server runs.
+int Speak(const Options& options, CSpeechSettingsValues& settings, const std::string& text, const CAllophoneDb& db,
+          const CExceptionDict* dictionary, StderrSink& sink) {
+  std::unique_ptr<IWaveOut> out;
+  vksay::FileWaveOut* file = nullptr;
+  if (options.output) {
+    auto fileOut = std::make_unique<vksay::FileWaveOut>(*options.output);
+    file = fileOut.get();
+    out = std::move(fileOut);
+  } else {
+    out = waveout::CreateWaveOut();
+  }
+  const int count = out->DeviceCount();
+  if (count == 0 && !out->Caps(kWaveMapper)) {
+    std::cerr << "vksay: Brak urządzenia do odtwarzania dźwięku\n"
+                 "vksay: there is no sound device here; write a WAV file with -o FILE, or set\n"
+                 "       VOKAR_WAVEOUT=null (silent) or VOKAR_WAVEOUT=wav:FILE\n";
+    return 1;
+  }
+  int device = options.device == 0 ? kWaveMapper : std::min(options.device, std::max(count, 1)) - 1;
+
+  WavePlayback playback(*out);
+  vksay::ConsoleWindow window(*out, options.speed);
+  CReadingJob job({settings, db, dictionary, sink, window, playback, device});
+  job.state.deviceTimeout = options.deviceTimeout;
+  window.Attach(job);
+  vksay::ConsoleWindow::CatchInterrupt();
+  job.ReadText(text);
+
+  if (file && !file->Error().empty()) {
+    std::cerr << "vksay: cannot write " << *options.output << ": " << file->Error() << "\n";
+    return 1;
+  }
+  if (vksay::ConsoleWindow::Interrupted()) return 130;
+  if (sink.shown) {
+    if (!options.output)
+      std::cerr << "vksay: if this machine has no sound card, write a WAV file with -o FILE or set\n"
+                   "       VOKAR_WAVEOUT=null or VOKAR_WAVEOUT=wav:FILE\n";
+    return 1;
+  }
+  if (file) std::cerr << "vksay: wrote " << *options.output << " (" << file->Seconds() << " s)\n";
+  return 0;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   auto options = Parse(argc, argv);
   if (!options) return 2;
-  if (!options->dump) {
-    std::cerr << "vksay: only --dump is available in this build\n";
-    return 2;
-  }
   auto input = ReadInput(*options);
   if (!input) return 1;
   // Valid UTF-8 with non-ASCII characters is converted; anything else is
@@ -165,7 +233,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  CTextScanner scanner(text, {options->settings, db, options->dictionary ? &dictionary : nullptr, sink});
+  const CExceptionDict* dict = options->dictionary ? &dictionary : nullptr;
+  if (!options->dump) return Speak(*options, options->settings, text, db, dict, sink);
+
+  CTextScanner scanner(text, {options->settings, db, dict, sink});
   int number = 0;
   while (const CUtterance* utterance = scanner.NextUtterance()) vksay::DumpUtterance(std::cout, ++number, *utterance, db);
   return 0;

@@ -1,0 +1,196 @@
+#include "ReadingJob.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "TextScanner.h"
+
+namespace vokar {
+
+int SpeedOfTag(int argument) {
+  const int speed = argument - 1 - 50;
+  // The slider's top position is +50; a tag reaches it only with 99.
+  if (speed == 49) return 50;
+  return std::clamp(speed, -49, 48);
+}
+
+void VolumeAndBalanceOf(std::uint32_t volumeWord, int& volume, int& balance) {
+  if (volumeWord == 0) return;
+  const double left = volumeWord & 0xFFFF;
+  const double right = volumeWord >> 16;
+  if (left < right) balance = static_cast<int>(std::floor(99.5 - 50.0 * left / right));
+  else if (left > 0) balance = static_cast<int>(std::floor(50.0 * right / left + 0.5));
+  else balance = 50;
+  balance = std::clamp(balance, 0, 99);
+  volume = std::clamp(static_cast<int>(std::max(left, right) * 100.0 / 65535.0 + 0.5), 0, 99);
+}
+
+std::uint32_t VolumeWordOf(int volume, int balance) {
+  const std::uint32_t full = static_cast<std::uint32_t>(std::clamp(volume, 0, 100)) * 65535u / 100u;
+  balance = std::clamp(balance, 0, 100);
+  // The louder side has the full level; the other falls off towards the
+  // edge, silent at 0 (left only) or 100 (right only).
+  const std::uint32_t left = balance <= 50 ? full : full * static_cast<std::uint32_t>(100 - balance) / 50u;
+  const std::uint32_t right = balance >= 50 ? full : full * static_cast<std::uint32_t>(balance) / 50u;
+  return left | (right << 16);
+}
+
+void CReadingJob::RequestPause() { state.stopped = !state.stopped; }
+
+void CReadingJob::RequestBreak() {
+  if (state.busyCount == 0) return;
+  state.breakFlag = true;
+  state.stopped = false;
+}
+
+void CReadingJob::RestoreSettings() {
+  context_.window.SetSpeedSlider(-state.savedSpeed);
+  context_.settings.SetColloquialSpeech(state.savedColloquial);
+  if (state.savedDeviceVolume != 0) SetDeviceVolume(context_.playback, context_.device, state.savedDeviceVolume);
+}
+
+void CReadingJob::ReadText(std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  if (state.busyCount > 0 || text.empty() || !context_.db.Loaded()) return;
+  IReadingWindow& window = context_.window;
+
+  ++state.busyCount;
+  state.breakFlag = false;
+  state.stopped = false;
+  failed_ = false;
+  window.RefreshReadState();
+  window.EnterJob();
+
+  state.savedSpeed = -window.SpeedSlider();
+  state.savedColloquial = context_.settings.ColloquialSpeech();
+  state.volume = 50;
+  state.savedDeviceVolume = GetDeviceVolume(context_.playback, context_.device);
+  VolumeAndBalanceOf(state.savedDeviceVolume, state.volume, state.balance);
+
+  try {
+    CTextScanner scanner(text, {context_.settings, context_.db, context_.dictionary, context_.messages});
+    while (!Aborted()) {
+      CUtterance* utterance = scanner.NextUtterance();
+      if (utterance == nullptr) break;
+      while (!Aborted() && RenderNextChunk(*utterance, context_.db, *this)) {
+        if (!PlayChunk(*utterance)) break;
+        WaitForChunk(*utterance);
+      }
+      utterance->chunk.Stop();
+    }
+  } catch (...) {
+    // An engine failure ends the job quietly, as a break would.
+  }
+
+  const bool aborted = Aborted();
+  if (aborted) RestoreSettings();
+  window.LeaveJob(aborted);
+  if (window.QuitAfterReading()) window.PostExit();
+  --state.busyCount;
+  state.stopped = true;
+  window.RefreshReadState();
+}
+
+bool CReadingJob::PlayChunk(CUtterance& utterance) {
+  IReadingWindow& window = context_.window;
+  const int timeout = state.deviceTimeout * 1000 / 500;
+  auto play = [&] {
+    utterance.chunk.format = context_.db.Format();
+    return utterance.chunk.PlayBuffer(context_.playback, context_.device, -window.SpeedSlider());
+  };
+  int result = play();
+  if (result == kMsgBadWaveFormat) {
+    // The device refused the rate: snap the speed to a rate it may take and
+    // try once more.
+    const int slider = window.SpeedSlider();
+    int snapped;
+    if (slider == 50 || slider == -50) snapped = 0;
+    else if (slider < -25) snapped = -50;
+    else if (slider < 25) snapped = 0;
+    else snapped = 50;
+    window.SetSpeedSlider(snapped);
+    result = play();
+  }
+  if (result == kMsgDeviceBusy) {
+    state.tickCounter = 0;
+    int lastTick = 0;
+    // One round at least, so that a timeout of 0 still tries once more.
+    do {
+      window.PumpPendingMessages();
+      if (state.tickCounter != lastTick) {
+        lastTick = state.tickCounter;
+        result = play();
+      }
+    } while (result != 0 && !Aborted() && state.tickCounter < timeout);
+    if (result != 0 && !Aborted()) {
+      context_.messages.ShowMessage(MessageText(result), MessageIcon::Stop);
+      failed_ = true;
+    }
+    return result == 0;
+  }
+  if (result == -1) return false;
+  if (result != 0) {
+    context_.messages.ShowMessage(MessageText(result), MessageIcon::Stop);
+    failed_ = true;
+    return false;
+  }
+  return true;
+}
+
+void CReadingJob::WaitForChunk(CUtterance& utterance) {
+  bool stopped = state.stopped;
+  while ((!Aborted() && !context_.playback.done) || state.stopped) {
+    context_.window.PumpPendingMessages();
+    if (state.stopped != stopped) {
+      stopped = state.stopped;
+      context_.window.RefreshReadState();
+      if (stopped) utterance.chunk.Pause();
+      else utterance.chunk.Restart();
+    }
+  }
+  utterance.chunk.Stop();
+}
+
+void CReadingJob::SelectDevice(int number) {
+  const int count = context_.playback.out.DeviceCount();
+  if (count <= 0) return;
+  context_.device = number == 0 ? kWaveMapper : std::min(number, count) - 1;
+}
+
+void CReadingJob::ApplyVolume() {
+  SetDeviceVolume(context_.playback, context_.device, VolumeWordOf(state.volume, state.balance));
+}
+
+void CReadingJob::ApplyControl(ControlCode code, int argument, CUtterance& utterance) {
+  IReadingWindow& window = context_.window;
+  switch (code) {
+    case ControlCode::Device:
+      SelectDevice(argument - 1);
+      break;
+    case ControlCode::Pitch:
+    case ControlCode::Speed:
+      window.SetSpeedSlider(-SpeedOfTag(argument));
+      break;
+    case ControlCode::Balance:
+      state.balance = argument - 1 == 99 ? 100 : argument - 1;
+      ApplyVolume();
+      break;
+    case ControlCode::Volume:
+      state.volume = argument - 1;
+      ApplyVolume();
+      break;
+    case ControlCode::Reset:
+      RestoreSettings();
+      break;
+    case ControlCode::WaveInsert:
+      // A break also ends a long insert; the device is stopped either way.
+      PlayInsert(
+          utterance.waveInsert, context_.playback, context_.device, [&] { window.PumpPendingMessages(); },
+          [&] { return Aborted(); });
+      break;
+    case ControlCode::AllophoneList:
+      break;
+  }
+}
+
+}  // namespace vokar

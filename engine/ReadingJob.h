@@ -1,0 +1,124 @@
+// The reading job: turns the current text into sound, sentence by sentence
+// and chunk by chunk, while the window's messages keep flowing so that pause
+// and break requests are heard. It owns the start and end of a job: button
+// states, the saved speed and volume, the busy-device retry and the restore
+// after a broken job.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "AllophoneDb.h"
+#include "Assembly.h"
+#include "ExceptionDict.h"
+#include "Messages.h"
+#include "SpeechSettings.h"
+#include "WaveData.h"
+
+namespace vokar {
+
+// Implemented by the window the job runs in: the server's main window, vksay
+// and the tests. Every call is made on the window's thread.
+class IReadingWindow {
+ public:
+  virtual ~IReadingWindow() = default;
+
+  // Handles the messages that wait; when none waits, waits for the next one.
+  // A 500 ms timer (which calls CReadingJob::Tick) and the device's done
+  // notices wake it. Pause and break requests arrive through here.
+  virtual void PumpPendingMessages() = 0;
+
+  // The read button's caption and the tray icon follow the stopped flag.
+  virtual void RefreshReadState() = 0;
+
+  // Controls during a job: the read button becomes "Pauza", break enabled,
+  // the test, info, hot-key and dictionary buttons and dropping of files
+  // disabled; the start-up logo closes. LeaveJob undoes it; after a broken
+  // job the focus returns to the read button.
+  virtual void EnterJob() = 0;
+  virtual void LeaveJob(bool aborted) = 0;
+
+  // The speed slider, -50 to +50; the speech speed in percent is its
+  // negated position.
+  virtual int SpeedSlider() const = 0;
+  virtual void SetSpeedSlider(int position) = 0;
+
+  // Set when the program should end after every job; the job then asks the
+  // window to close with PostExit.
+  virtual bool QuitAfterReading() const = 0;
+  virtual void PostExit() = 0;
+};
+
+// The reading state the window keeps for the job; touched only on the
+// window's thread.
+struct ReadingState {
+  int busyCount = 0;
+  bool breakFlag = false;
+  bool stopped = true;  // 1 while paused and when idle
+  int tickCounter = 0;
+  int savedSpeed = 0;
+  bool savedColloquial = false;
+  std::uint32_t savedDeviceVolume = 0;
+  int volume = 50;   // 0-99, the level of the volume tag
+  int balance = 50;  // 0 left only, 50 centre, 100 right only
+  int deviceTimeout = 5;  // seconds to wait for a busy device, 0-60
+};
+
+struct ReadingJobContext {
+  ISpeechSettings& settings;
+  const CAllophoneDb& db;
+  const CExceptionDict* dictionary;  // nullptr when there is none
+  IMessageSink& messages;
+  IReadingWindow& window;
+  WavePlayback& playback;
+  // The wave device: kWaveMapper or a device number; the device tag changes it.
+  int& device;
+};
+
+class CReadingJob final : private IControlHandler {
+ public:
+  explicit CReadingJob(ReadingJobContext context) : context_(context) {}
+
+  // Reads the text (code page 1250, ending at its first NUL) to its end, to a
+  // break or to an error. Returns at once when a job is running, the text is
+  // empty or no allophones are loaded.
+  void ReadText(std::string_view text);
+
+  // Toggles the stopped flag (pause and resume).
+  void RequestPause();
+  // Ends the running job: sets the break flag and clears the stopped flag.
+  void RequestBreak();
+  // The window's 500 ms timer.
+  void Tick() { ++state.tickCounter; }
+
+  // Speed slider, pronunciation switch and device volume back to the values
+  // saved at the start of the job.
+  void RestoreSettings();
+
+  bool Busy() const { return state.busyCount > 0; }
+
+  ReadingState state;
+
+ private:
+  void ApplyControl(ControlCode code, int argument, CUtterance& utterance) override;
+  // Plays the utterance's chunk with the retries for a refused format and a
+  // busy device; false when the job must end.
+  bool PlayChunk(CUtterance& utterance);
+  void WaitForChunk(CUtterance& utterance);
+  bool Aborted() const { return state.breakFlag || failed_; }
+  void ApplyVolume();
+  void SelectDevice(int number);
+
+  ReadingJobContext context_;
+  bool failed_ = false;
+};
+
+// The speed of a speed tag's stored argument (the value plus one).
+int SpeedOfTag(int argument);
+// The level and balance a device volume word stands for, as the job reads
+// them at its start; nothing changes for a word of 0.
+void VolumeAndBalanceOf(std::uint32_t volumeWord, int& volume, int& balance);
+// The volume word of a level (0-99) split by a balance (0-100).
+std::uint32_t VolumeWordOf(int volume, int balance);
+
+}  // namespace vokar
