@@ -37,11 +37,14 @@ int Lock(int fd, int operation) {
   return rc;
 }
 
-Result<std::filesystem::path> ObjectPath(std::string_view name, std::string_view suffix) {
+// Files are named "<kind>-<encoded name>": the desktop bus shares the folder,
+// and its endpoint files begin with sixteen hexadecimal digits, which these
+// names never do.
+Result<std::filesystem::path> ObjectPath(std::string_view kind, std::string_view name) {
   if (name.empty()) return Error{"a named object needs a name"};
   auto dir = RuntimeDir();
   if (!dir) return dir.error();
-  return dir.value() / (EncodeName(name) + std::string(suffix));
+  return dir.value() / (std::string(kind) + "-" + EncodeName(name));
 }
 
 // Holds the guard of one event's name while it is created or opened, so that
@@ -76,7 +79,7 @@ Result<std::filesystem::path> RuntimeDir() {
   } else if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
     dir = std::filesystem::path(runtime) / "vokar";
   } else {
-    dir = "/tmp/vokar-" + std::to_string(::getuid());
+    dir = "/tmp/vokar-" + std::to_string(::geteuid());
   }
   if (createParents) {
     std::error_code ignored;
@@ -86,7 +89,7 @@ Result<std::filesystem::path> RuntimeDir() {
   struct stat info {};
   if (::lstat(dir.c_str(), &info) != 0) return SystemError("cannot examine " + dir.string());
   if (!S_ISDIR(info.st_mode)) return Error{dir.string() + " is not a folder (a symbolic link is not accepted)"};
-  if (info.st_uid != ::getuid()) return Error{dir.string() + " belongs to another user"};
+  if (info.st_uid != ::geteuid()) return Error{dir.string() + " belongs to another user"};
   if ((info.st_mode & 0077) != 0 && ::chmod(dir.c_str(), 0700) != 0) {
     return SystemError("cannot make " + dir.string() + " private");
   }
@@ -111,7 +114,7 @@ std::string EncodeName(std::string_view name) {
 }
 
 Result<NamedSemaphore> NamedSemaphore::Create(std::string_view name) {
-  auto path = ObjectPath(name, ".semaphore");
+  auto path = ObjectPath("semaphore", name);
   if (!path) return path.error();
   // The file stays; the lock on it is the semaphore. The system drops the
   // lock when the holder's process ends, even by SIGKILL.
@@ -142,9 +145,9 @@ NamedSemaphore::~NamedSemaphore() {
 }
 
 Result<NamedEvent> NamedEvent::OpenByName(std::string_view name, Presence presence, InitialState initial) {
-  auto path = ObjectPath(name, ".event");
+  auto path = ObjectPath("event", name);
   if (!path) return path.error();
-  const GuardLock guard(path.value().string() + "-guard");
+  const GuardLock guard(path.value().string() + ".guard");
   if (!guard.held()) return SystemError("cannot lock the guard of " + path.value().string());
 
   // Every process that holds the event keeps a shared lock on its file; a file
