@@ -33,13 +33,14 @@ constexpr const char* kSchema =
 std::string FileName(Root root) { return std::string(RootName(root)) + ".db"; }
 
 struct CacheEntry {
-  std::weak_ptr<Database> db;
+  std::shared_ptr<Database> db;
   pid_t owner = 0;
 };
 
-// One connection per database file and process. A connection inherited
-// through fork() belongs to the parent and is never touched by the child,
-// which opens its own.
+// One connection per database file and process, kept for the life of the
+// process, since the profile helpers open a key for every value they read.
+// A connection inherited through fork() belongs to the parent and is never
+// touched by the child, which opens its own.
 std::mutex cacheMutex;
 std::map<std::string, CacheEntry>& Cache() {
   static std::map<std::string, CacheEntry> cache;
@@ -80,9 +81,7 @@ Result<std::shared_ptr<Database>> Database::ForRoot(Root root) {
   const std::filesystem::path file = RegistryDir() / FileName(root);
   const std::lock_guard lock(cacheMutex);
   auto& entry = Cache()[file.string()];
-  if (entry.owner == ::getpid()) {
-    if (auto db = entry.db.lock()) return db;
-  }
+  if (entry.owner == ::getpid() && entry.db) return entry.db;
   auto opened = OpenFile(file, root);
   if (!opened) return opened.error();
   entry.db = opened.value();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "helpers/FreshRegistry.h"
 
 namespace {
@@ -152,6 +154,32 @@ TEST(RegistryDir, FollowsTheEnvironment) {
   ::setenv("HOME", "/home/someone", 1);
   EXPECT_EQ(RegistryDir(), std::filesystem::path("/home/someone/.config/quillmark"));
   if (!saved.empty()) ::setenv("VOKAR_REGISTRY_DIR", saved.c_str(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace vokar::registry;
+
+class DamagedStore : public FreshRegistry {};
+
+TEST_F(DamagedStore, AFileThatIsNoDatabaseGivesAStorageError) {
+  std::ofstream(dir_ / "HKEY_LOCAL_MACHINE.db", std::ios::binary) << std::string(4096, 'x');
+  const auto key = Key::Open(Root::LocalMachine, "Software");
+  ASSERT_FALSE(key);
+  EXPECT_EQ(key.error().kind, ErrorKind::Storage);
+  EXPECT_NE(key.error().description.find("HKEY_LOCAL_MACHINE.db"), std::string::npos) << key.error().description;
+  // The other hives are not affected.
+  EXPECT_TRUE(Key::Create(Root::CurrentUser, "Software"));
+}
+
+TEST_F(DamagedStore, AFolderThatCannotBeMadeGivesAStorageError) {
+  std::ofstream(dir_ / "file") << "x";
+  ::setenv("VOKAR_REGISTRY_DIR", (dir_ / "file" / "sub").c_str(), 1);
+  const auto key = Key::Create(Root::CurrentUser, "Software");
+  ASSERT_FALSE(key);
+  EXPECT_EQ(key.error().kind, ErrorKind::Storage);
 }
 
 }  // namespace
