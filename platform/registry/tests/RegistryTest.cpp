@@ -144,7 +144,8 @@ TEST_F(Registry, ValuesOnTheHiveRootAndFilesInTheFolder) {
 }
 
 TEST(RegistryDir, FollowsTheEnvironment) {
-  const std::string saved = std::getenv("VOKAR_REGISTRY_DIR") ? std::getenv("VOKAR_REGISTRY_DIR") : "";
+  const auto keep = [](const char* name) { return std::getenv(name) ? std::string(std::getenv(name)) : std::string(); };
+  const std::string saved = keep("VOKAR_REGISTRY_DIR"), savedHome = keep("HOME"), savedConfig = keep("XDG_CONFIG_HOME");
   ::setenv("VOKAR_REGISTRY_DIR", "/tmp/reg-here", 1);
   EXPECT_EQ(RegistryDir(), std::filesystem::path("/tmp/reg-here"));
   ::unsetenv("VOKAR_REGISTRY_DIR");
@@ -153,7 +154,11 @@ TEST(RegistryDir, FollowsTheEnvironment) {
   ::unsetenv("XDG_CONFIG_HOME");
   ::setenv("HOME", "/home/someone", 1);
   EXPECT_EQ(RegistryDir(), std::filesystem::path("/home/someone/.config/quillmark"));
-  if (!saved.empty()) ::setenv("VOKAR_REGISTRY_DIR", saved.c_str(), 1);
+  // The other tests of this process see the environment they started with.
+  for (const auto& [name, value] : {std::pair{"VOKAR_REGISTRY_DIR", saved}, std::pair{"HOME", savedHome},
+                                    std::pair{"XDG_CONFIG_HOME", savedConfig}}) {
+    if (value.empty()) ::unsetenv(name); else ::setenv(name, value.c_str(), 1);
+  }
 }
 
 }  // namespace
