@@ -409,6 +409,8 @@ class AlsaDevice final : public IWaveOutDevice {
   std::thread thread_;
 };
 
+void QuietAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
 }  // namespace
 
 std::vector<AlsaPcm> ListAlsaPlaybackPcms() {
@@ -432,7 +434,12 @@ std::vector<AlsaPcm> ListAlsaPlaybackPcms() {
   return pcms;
 }
 
-AlsaWaveOut::AlsaWaveOut() = default;
+// ALSA prints every failed lookup of its configuration on standard error; on
+// a machine without a card that is a screenful for each open. Our result
+// codes say what failed, so its messages appear only with VOKAR_ALSA_DEBUG.
+AlsaWaveOut::AlsaWaveOut() {
+  if (std::getenv("VOKAR_ALSA_DEBUG") == nullptr) snd_lib_error_set_handler(QuietAlsaError);
+}
 AlsaWaveOut::~AlsaWaveOut() = default;
 
 const std::vector<AlsaPcm>& AlsaWaveOut::Pcms() {
