@@ -1,6 +1,7 @@
 #include "AlfCheck.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 
 #include "AllophoneIndex.h"
@@ -13,6 +14,8 @@ using namespace vokar::classbits;
 
 // The largest block one chunk of speech can hold.
 constexpr std::size_t kChunkLimit = 262144;
+// How far from the middle value 128 an entry may start or end.
+constexpr int kStepLimit = 4;
 
 bool IsVowelIndex(int i) { return i >= 1 && i <= 48; }
 
@@ -199,6 +202,18 @@ class Checker {
       }
       if (entry->classBits & kPause) {
         Warn(index, entry->name, "pause bit 0x0002 set: a chunk of speech ends after it");
+      }
+      // Pieces are joined by plain concatenation: one that starts or ends
+      // away from the middle value clicks at every join.
+      if (!entry->samples.empty()) {
+        const int first = std::abs(entry->samples.front() - 128);
+        const int last = std::abs(entry->samples.back() - 128);
+        if (std::max(first, last) > kStepLimit) {
+          Warn(index, entry->name,
+               std::string(first > kStepLimit ? "starts" : "ends") + " " +
+                   std::to_string(std::max(first, last)) +
+                   " steps away from silence: it clicks at every join (fade it)");
+        }
       }
       if (entry->samples.size() > kChunkLimit) {
         Error(index, entry->name, std::to_string(entry->samples.size()) +
