@@ -193,6 +193,7 @@ Decoded<Terminate> DecodeTerminate(const desktop::Message& message) {
   if (message.message != WM_DDE_TERMINATE) return Fail<Terminate>("not a TERMINATE message");
   Terminate terminate{WindowHandle{message.wParam}, message.lParam};
   if (!terminate.sender) return Fail<Terminate>("no window in wParam");
+  if (!message.payload.empty()) return Fail<Terminate>("a TERMINATE carries no data", 0);
   return Ok(terminate);
 }
 

@@ -52,7 +52,7 @@ enum class SendStatus {
   NoWindow,     // no live window has this handle
   Timeout,      // the window did not answer in time
   WindowGone,   // the window went away before it answered
-  Refused,      // the message was too large or the handle is ours but not valid
+  Refused,      // the payload is larger than the bus carries
 };
 
 struct SendResult {

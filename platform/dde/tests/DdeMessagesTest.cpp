@@ -109,6 +109,10 @@ TEST(DdeMessages, MalformedMessagesAreRefusedWithWhere) {
   ack = Encode(TransactionAck{kClient, 0x8000, 1, std::string("te\0xt", 5)});
   EXPECT_FALSE(DecodeTransactionAck(ack));
 
+  Message terminate = Encode(Terminate{kClient, 0});
+  terminate.payload = "x";
+  EXPECT_FALSE(DecodeTerminate(terminate));
+
   // A message of another number is never taken for this one.
   EXPECT_FALSE(DecodePoke(Encode(Execute{kClient, 1, "read"})));
   EXPECT_FALSE(DecodeInitiateAck(Encode(TransactionAck{kClient, 0x8000, 1, ""})));
