@@ -3,13 +3,11 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTimer>
 
 namespace vokar::desktop {
 
-QtDesktopLoop::QtDesktopLoop(QObject* parent) : QObject(parent) {
-  wakeTimer_.setSingleShot(true);
-  SetLoopIntegration(this);
-}
+QtDesktopLoop::QtDesktopLoop(QObject* parent) : QObject(parent) { SetLoopIntegration(this); }
 
 QtDesktopLoop::~QtDesktopLoop() { SetLoopIntegration(nullptr); }
 
@@ -50,10 +48,13 @@ void QtDesktopLoop::RunOnce(Clock::time_point deadline) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     return;
   }
-  // The timer only has to end the wait; processEvents returns after it.
-  wakeTimer_.start(static_cast<int>(std::min<long long>(left, 1'000'000)));
+  // The timer only has to end the wait; processEvents returns after it. Each
+  // pass has its own, since a handler inside this pass may run a pass of its
+  // own.
+  QTimer wake;
+  wake.setSingleShot(true);
+  wake.start(static_cast<int>(std::min<long long>(left, 1'000'000)));
   QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  wakeTimer_.stop();
 }
 
 }  // namespace vokar::desktop

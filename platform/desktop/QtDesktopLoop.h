@@ -7,7 +7,6 @@
 
 #include <QObject>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <map>
 #include <memory>
@@ -33,7 +32,6 @@ class QtDesktopLoop final : public QObject, public LoopIntegration {
   static void Retire(std::unique_ptr<QSocketNotifier> notifier);
 
   std::map<int, Notifiers> notifiers_;
-  QTimer wakeTimer_;
 };
 
 }  // namespace vokar::desktop
