@@ -137,7 +137,9 @@ TEST_F(DefaultVoice, RealTextNeedsNoDefaultEntry) {
     EXPECT_FALSE(indices.empty()) << text;
     EXPECT_EQ(std::count(indices.begin(), indices.end(), kDefault), 0) << text;
     for (int index : indices) {
-      if (index < kNothing) EXPECT_NE(db_.Entry(index), nullptr) << text << ": " << index;
+      if (index < kNothing) {
+        EXPECT_NE(db_.Entry(index), nullptr) << text << ": " << index;
+      }
     }
   }
 }
