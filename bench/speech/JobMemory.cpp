@@ -1,0 +1,262 @@
+#include "JobMemory.h"
+
+#include <malloc.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <vector>
+
+#include "EngineRun.h"
+#include "HeapCounter.h"
+#include "ReadingJob.h"
+#include "SampleTexts.h"
+#include "VirtualWaveOut.h"
+
+extern char** environ;
+
+namespace vokar::bench {
+namespace {
+
+long MaxRssKb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// A field of /proc/self/status in KiB ("VmRSS:" the resident set now,
+// "VmHWM:" its high-water mark since this program image started); 0 when it
+// cannot be read. Unlike ru_maxrss, the mark starts afresh at exec.
+long StatusKb(std::string_view field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind(field, 0) == 0) return std::strtol(line.c_str() + field.size(), nullptr, 10);
+  return 0;
+}
+
+// What malloc holds for the program now, small blocks and mapped ones.
+std::size_t MallocInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+// Passes everything to the real device and counts the buffers and bytes
+// written, so the report can show that the job played the whole text.
+class CountingDevice final : public IWaveOutDevice {
+ public:
+  CountingDevice(std::unique_ptr<IWaveOutDevice> inner, std::size_t& buffers, std::size_t& bytes)
+      : inner_(std::move(inner)), buffers_(buffers), bytes_(bytes) {}
+  WaveOutResult Write(std::span<const std::uint8_t> samples) override {
+    const WaveOutResult result = inner_->Write(samples);
+    if (result == WaveOutResult::Ok) {
+      ++buffers_;
+      bytes_ += samples.size();
+    }
+    return result;
+  }
+  void Pause() override { inner_->Pause(); }
+  void Restart() override { inner_->Restart(); }
+  void Reset() override { inner_->Reset(); }
+
+ private:
+  std::unique_ptr<IWaveOutDevice> inner_;
+  std::size_t& buffers_;
+  std::size_t& bytes_;
+};
+
+class CountingWaveOut final : public IWaveOut {
+ public:
+  explicit CountingWaveOut(IWaveOut& inner) : inner_(inner) {}
+  int DeviceCount() override { return inner_.DeviceCount(); }
+  std::optional<WaveOutCaps> Caps(int device) override { return inner_.Caps(device); }
+  WaveOutResult Open(int device, const WaveFormat& format, std::function<void()> onDone,
+                     std::unique_ptr<IWaveOutDevice>& opened) override {
+    std::unique_ptr<IWaveOutDevice> real;
+    const WaveOutResult result = inner_.Open(device, format, std::move(onDone), real);
+    if (result == WaveOutResult::Ok) opened = std::make_unique<CountingDevice>(std::move(real), buffers, bytes);
+    return result;
+  }
+  void DeliverNotices() override { inner_.DeliverNotices(); }
+  void WaitForNotice(int timeoutMs) override { inner_.WaitForNotice(timeoutMs); }
+  std::optional<std::uint32_t> GetVolume(int device) override { return inner_.GetVolume(device); }
+  bool SetVolume(int device, std::uint32_t volume) override { return inner_.SetVolume(device, volume); }
+
+  std::size_t buffers = 0;
+  std::size_t bytes = 0;
+
+ private:
+  IWaveOut& inner_;
+};
+
+// A window without a screen: it delivers the device's done notices and
+// ticks the job's timer, and it never pauses or breaks.
+class BenchWindow final : public IReadingWindow {
+ public:
+  explicit BenchWindow(IWaveOut& out) : out_(out) {}
+  void Attach(CReadingJob& job) { job_ = &job; }
+
+  void PumpPendingMessages() override {
+    out_.WaitForNotice(kTickMs);
+    out_.DeliverNotices();
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= nextTick_) {
+      nextTick_ = now + std::chrono::milliseconds(kTickMs);
+      if (job_) job_->Tick();
+    }
+  }
+  void RefreshReadState() override {}
+  void EnterJob() override {}
+  void LeaveJob(bool aborted) override { aborted_ = aborted; }
+  int SpeedSlider() const override { return slider_; }
+  void SetSpeedSlider(int position) override { slider_ = position; }
+  bool QuitAfterReading() const override { return false; }
+  void PostExit() override {}
+
+  bool Aborted() const { return aborted_; }
+
+ private:
+  static constexpr int kTickMs = 500;
+  IWaveOut& out_;
+  CReadingJob* job_ = nullptr;
+  int slider_ = 0;
+  bool aborted_ = false;
+  std::chrono::steady_clock::time_point nextTick_ = std::chrono::steady_clock::now();
+};
+
+// Collects the messages the job shows; a job that shows one did not play
+// the whole text.
+class CollectingSink final : public IMessageSink {
+ public:
+  void ShowMessage(std::string_view text, MessageIcon) override { messages.emplace_back(text); }
+  std::vector<std::string> messages;
+};
+
+}  // namespace
+
+int RunJobMemoryChild(const std::filesystem::path& voice, std::size_t textBytes) {
+  heap::Enable();
+  const long rssStart = StatusKb("VmRSS:");
+
+  EngineRun engine;
+  if (!engine.Load(voice)) {
+    std::cerr << "bench_speech: " << engine.Error() << "\n";
+    return 1;
+  }
+  const std::string text = MakeSampleText(textBytes, Cut::Exact).cp1250;
+
+  waveout::VirtualWaveOutOptions deviceOptions;
+  deviceOptions.pacing = waveout::Pacing::Fast;
+  waveout::VirtualWaveOut device(deviceOptions);
+  CountingWaveOut out(device);
+  WavePlayback playback(out);
+  BenchWindow window(out);
+  CollectingSink sink;
+  int deviceNumber = kWaveMapper;
+  CReadingJob job({engine.Settings(), engine.Db(), &engine.Dictionary(), sink, window, playback, deviceNumber});
+  window.Attach(job);
+
+  // The baseline: the voice, the dictionary, the text and the devices are in
+  // place, as in a server waiting for its next text.
+  const long rssBefore = StatusKb("VmRSS:");
+  const long hwmBefore = StatusKb("VmHWM:");
+  const long maxRssBefore = MaxRssKb();
+  const std::size_t heapBefore = heap::Current();
+  const std::size_t mallocBefore = MallocInUse();
+  heap::ResetPeak();
+
+  const auto start = std::chrono::steady_clock::now();
+  job.ReadText(text);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  const long maxRssAfter = MaxRssKb();
+  const long hwmAfter = StatusKb("VmHWM:");
+  const std::size_t heapPeak = heap::Peak();
+  const std::size_t heapAfter = heap::Current();
+  const std::size_t mallocAfter = MallocInUse();
+
+  for (const auto& message : sink.messages) std::cerr << "bench_speech: the job showed: " << message << "\n";
+  std::cout << "text_bytes " << text.size() << "\n"
+            << "rss_start_kb " << rssStart << "\n"
+            << "rss_before_kb " << rssBefore << "\n"
+            << "maxrss_before_kb " << maxRssBefore << "\n"
+            << "maxrss_after_kb " << maxRssAfter << "\n"
+            << "hwm_before_kb " << hwmBefore << "\n"
+            << "hwm_after_kb " << hwmAfter << "\n"
+            << "heap_before " << heapBefore << "\n"
+            << "heap_peak " << heapPeak << "\n"
+            << "heap_after " << heapAfter << "\n"
+            << "malloc_before " << mallocBefore << "\n"
+            << "malloc_after " << mallocAfter << "\n"
+            << "job_seconds " << seconds << "\n"
+            << "buffers " << out.buffers << "\n"
+            << "bytes_played " << out.bytes << "\n"
+            << "aborted " << (window.Aborted() || !sink.messages.empty() ? 1 : 0) << "\n";
+  return 0;
+}
+
+std::optional<JobMemoryFigures> MeasureJobMemory(const std::filesystem::path& self,
+                                                 const std::filesystem::path& voice, std::size_t textBytes,
+                                                 std::string& error) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) {
+    error = std::string("pipe: ") + std::strerror(errno);
+    return std::nullopt;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+  posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+
+  const std::string selfPath = self.string();
+  const std::string voicePath = voice.string();
+  const std::string bytes = std::to_string(textBytes);
+  char* argv[] = {const_cast<char*>(selfPath.c_str()), const_cast<char*>(kJobMemoryOption),
+                  const_cast<char*>(voicePath.c_str()), const_cast<char*>(bytes.c_str()), nullptr};
+  pid_t child = 0;
+  const int spawned = posix_spawn(&child, selfPath.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeFds[1]);
+  if (spawned != 0) {
+    close(pipeFds[0]);
+    error = "cannot start " + selfPath + ": " + std::strerror(spawned);
+    return std::nullopt;
+  }
+
+  std::string output;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
+    if (got > 0) output.append(buffer, static_cast<std::size_t>(got));
+    else if (got == 0 || errno != EINTR) break;
+  }
+  close(pipeFds[0]);
+
+  int status = 0;
+  rusage usage{};
+  while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    error = "the measuring child failed";
+    return std::nullopt;
+  }
+
+  JobMemoryFigures figures;
+  figures.childMaxRssKb = usage.ru_maxrss;
+  std::istringstream lines(output);
+  std::string name;
+  double value = 0;
+  while (lines >> name >> value) figures.values[name] = value;
+  return figures;
+}
+
+}  // namespace vokar::bench
