@@ -1,5 +1,7 @@
 #include "DesktopFolder.h"
 
+#include "RuntimeFolder.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -33,28 +35,10 @@ bool ProcessExists(std::uint32_t pid) {
 
 }  // namespace
 
-std::filesystem::path DesktopFolder() {
-  if (const char* dir = std::getenv("VOKAR_DESKTOP_DIR"); dir != nullptr && *dir != '\0') return dir;
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
-    return std::filesystem::path(runtime) / "vokar";
-  }
-  return "/tmp/vokar-" + std::to_string(::geteuid());
-}
+std::filesystem::path DesktopFolder() { return paths::RuntimeFolder(); }
 
 std::optional<std::string> PrepareDesktopFolder(const std::filesystem::path& folder) {
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    return "cannot create the desktop folder " + folder.string() + ": " + std::strerror(errno);
-  }
-  struct stat info {};
-  if (::lstat(folder.c_str(), &info) != 0) {
-    return "cannot examine the desktop folder " + folder.string() + ": " + std::strerror(errno);
-  }
-  if (!S_ISDIR(info.st_mode)) return "the desktop folder " + folder.string() + " is not a directory";
-  if (info.st_uid != ::geteuid()) return "the desktop folder " + folder.string() + " belongs to another user";
-  if ((info.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0) {
-    return "cannot restrict the desktop folder " + folder.string() + ": " + std::strerror(errno);
-  }
-  return std::nullopt;
+  return paths::PrepareRuntimeFolder(folder);
 }
 
 std::filesystem::path EndpointPath(const std::filesystem::path& folder, WindowHandle window, EndpointFile file) {

@@ -1,5 +1,7 @@
 #include "NamedObjects.h"
 
+#include "RuntimeFolder.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -71,28 +73,8 @@ class GuardLock {
 }  // namespace
 
 Result<std::filesystem::path> RuntimeDir() {
-  std::filesystem::path dir;
-  bool createParents = false;
-  if (const char* own = std::getenv("VOKAR_DESKTOP_DIR"); own && *own) {
-    dir = own;
-    createParents = true;
-  } else if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
-    dir = std::filesystem::path(runtime) / "vokar";
-  } else {
-    dir = "/tmp/vokar-" + std::to_string(::geteuid());
-  }
-  if (createParents) {
-    std::error_code ignored;
-    std::filesystem::create_directories(dir.parent_path(), ignored);
-  }
-  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return SystemError("cannot create " + dir.string());
-  struct stat info {};
-  if (::lstat(dir.c_str(), &info) != 0) return SystemError("cannot examine " + dir.string());
-  if (!S_ISDIR(info.st_mode)) return Error{dir.string() + " is not a folder (a symbolic link is not accepted)"};
-  if (info.st_uid != ::geteuid()) return Error{dir.string() + " belongs to another user"};
-  if ((info.st_mode & 0077) != 0 && ::chmod(dir.c_str(), 0700) != 0) {
-    return SystemError("cannot make " + dir.string() + " private");
-  }
+  const auto dir = paths::RuntimeFolder();
+  if (auto error = paths::PrepareRuntimeFolder(dir)) return Error{*error};
   return dir;
 }
 
