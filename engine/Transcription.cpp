@@ -52,13 +52,13 @@ int SoftVowel(unsigned char c) {
 
 enum class Glide { With, Without };
 
-// A consonant followed by i becomes its soft partner. The letter after the i
-// decides whether the i merges into that vowel or is a vowel of its own.
-// at is the position where the i may stand. Returns false when no i is there.
-bool SoftI(std::string_view text, std::size_t at, Step& step, Glide glide) {
+// A consonant that starts at `start` and is followed by i at `at` becomes
+// its soft partner. The letter after the i decides whether the i merges into
+// that vowel or is a vowel of its own. Returns false when no i is there.
+bool SoftIAt(std::string_view text, std::size_t start, std::size_t at, Step& step, Glide glide) {
   if (ByteAt(text, at) != 'i') return false;
   step.main += 1;
-  step.used = at + 1;  // made relative by the caller
+  step.used = at + 1 - start;
   const unsigned char after = ByteAt(text, at + 1);
   if (after == 'y') {
     step.main = kDefault;
@@ -70,13 +70,6 @@ bool SoftI(std::string_view text, std::size_t at, Step& step, Glide glide) {
     step.second = kI;
   }
   step.iGlide = glide == Glide::With && step.second != kI;
-  return true;
-}
-
-// Applies the soft-i rule at position at for a consonant that started at start.
-bool SoftIAt(std::string_view text, std::size_t start, std::size_t at, Step& step, Glide glide) {
-  if (!SoftI(text, at, step, glide)) return false;
-  step.used -= start;
   return true;
 }
 
