@@ -51,6 +51,22 @@ std::size_t EngineRun::RenderAll(std::string_view text, std::vector<std::uint8_t
   return chunks;
 }
 
+std::size_t EngineRun::ScanOnly(std::string_view text) {
+  CTextScanner scanner(text, {settings_, db_, &dictionary_, sink_});
+  std::size_t tokens = 0;
+  while (CUtterance* utterance = scanner.NextUtterance()) tokens += utterance->Tokens().size();
+  return tokens;
+}
+
+std::size_t EngineRun::RenderDiscarding(std::string_view text) {
+  NoControls controls;
+  CTextScanner scanner(text, {settings_, db_, &dictionary_, sink_});
+  std::size_t bytes = 0;
+  while (CUtterance* utterance = scanner.NextUtterance())
+    while (RenderNextChunk(*utterance, db_, controls)) bytes += utterance->chunk.samples.size();
+  return bytes;
+}
+
 EngineRun::FirstChunk EngineRun::RenderFirstChunk(std::string_view text) {
   using Clock = std::chrono::steady_clock;
   NoControls controls;

@@ -26,6 +26,14 @@ class EngineRun {
   // number of chunks rendered.
   std::size_t RenderAll(std::string_view text, std::vector<std::uint8_t>& out);
 
+  // The text side alone: every sentence scanned, transcribed and prepared,
+  // nothing rendered. Returns the number of tokens.
+  std::size_t ScanOnly(std::string_view text);
+
+  // Every chunk rendered but not kept: the engine's own work without the
+  // copy into a buffer of the whole text. Returns the bytes rendered.
+  std::size_t RenderDiscarding(std::string_view text);
+
   // A new scanner on the text, taken as far as its first chunk: the chunk's
   // bytes (0 when the text gives no sound) and the microseconds from the
   // scanner's construction to the chunk in memory, its destruction left out.

@@ -1,18 +1,12 @@
 #include "JobMemory.h"
 
 #include <malloc.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <vector>
 
 #include "EngineRun.h"
@@ -21,10 +15,15 @@
 #include "SampleTexts.h"
 #include "VirtualWaveOut.h"
 
-extern char** environ;
-
 namespace vokar::bench {
 namespace {
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 long MaxRssKb() {
   rusage usage{};
@@ -174,8 +173,10 @@ int RunJobMemoryChild(const std::filesystem::path& voice, std::size_t textBytes)
   heap::ResetPeak();
 
   const auto start = std::chrono::steady_clock::now();
+  const double cpuStart = CpuSeconds();
   job.ReadText(text);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double cpuSeconds = CpuSeconds() - cpuStart;
 
   const long maxRssAfter = MaxRssKb();
   const long hwmAfter = StatusKb("VmHWM:");
@@ -197,66 +198,11 @@ int RunJobMemoryChild(const std::filesystem::path& voice, std::size_t textBytes)
             << "malloc_before " << mallocBefore << "\n"
             << "malloc_after " << mallocAfter << "\n"
             << "job_seconds " << seconds << "\n"
+            << "job_cpu_seconds " << cpuSeconds << "\n"
             << "buffers " << out.buffers << "\n"
             << "bytes_played " << out.bytes << "\n"
             << "aborted " << (window.Aborted() || !sink.messages.empty() ? 1 : 0) << "\n";
   return 0;
-}
-
-std::optional<JobMemoryFigures> MeasureJobMemory(const std::filesystem::path& self,
-                                                 const std::filesystem::path& voice, std::size_t textBytes,
-                                                 std::string& error) {
-  int pipeFds[2];
-  if (pipe(pipeFds) != 0) {
-    error = std::string("pipe: ") + std::strerror(errno);
-    return std::nullopt;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-  posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
-
-  const std::string selfPath = self.string();
-  const std::string voicePath = voice.string();
-  const std::string bytes = std::to_string(textBytes);
-  char* argv[] = {const_cast<char*>(selfPath.c_str()), const_cast<char*>(kJobMemoryOption),
-                  const_cast<char*>(voicePath.c_str()), const_cast<char*>(bytes.c_str()), nullptr};
-  pid_t child = 0;
-  const int spawned = posix_spawn(&child, selfPath.c_str(), &actions, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipeFds[1]);
-  if (spawned != 0) {
-    close(pipeFds[0]);
-    error = "cannot start " + selfPath + ": " + std::strerror(spawned);
-    return std::nullopt;
-  }
-
-  std::string output;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
-    if (got > 0) output.append(buffer, static_cast<std::size_t>(got));
-    else if (got == 0 || errno != EINTR) break;
-  }
-  close(pipeFds[0]);
-
-  int status = 0;
-  rusage usage{};
-  while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    error = "the measuring child failed";
-    return std::nullopt;
-  }
-
-  JobMemoryFigures figures;
-  figures.childMaxRssKb = usage.ru_maxrss;
-  std::istringstream lines(output);
-  std::string name;
-  double value = 0;
-  while (lines >> name >> value) figures.values[name] = value;
-  return figures;
 }
 
 }  // namespace vokar::bench
