@@ -416,10 +416,9 @@ int main(int argc, char** argv) {
 
   Results results;
   TextToMemory(*options, haveVoice ? &engine : nullptr, results);
-  if (haveVoice) {
-    FirstChunk(*options, engine, results);
-    ReportJob(jobFigures, jobError, results);
-  }
+  if (haveVoice) FirstChunk(*options, engine, results);
+  else std::cout << "2. First chunk: skipped (no voice)\n";
+  ReportJob(jobFigures, jobError, results);
 
   std::cout << "Summary\n";
   auto ratio = [](const std::optional<double>& value) {
