@@ -184,6 +184,10 @@ int RunJobMemoryChild(const std::filesystem::path& voice, std::size_t textBytes)
   const std::size_t heapAfter = heap::Current();
   const std::size_t mallocAfter = MallocInUse();
 
+  // The job swallows engine failures, so the samples it played are checked
+  // against what the same text renders to outside a job.
+  const std::size_t expected = engine.RenderDiscarding(text);
+
   for (const auto& message : sink.messages) std::cerr << "bench_speech: the job showed: " << message << "\n";
   std::cout << "text_bytes " << text.size() << "\n"
             << "rss_start_kb " << rssStart << "\n"
@@ -201,7 +205,8 @@ int RunJobMemoryChild(const std::filesystem::path& voice, std::size_t textBytes)
             << "job_cpu_seconds " << cpuSeconds << "\n"
             << "buffers " << out.buffers << "\n"
             << "bytes_played " << out.bytes << "\n"
-            << "aborted " << (window.Aborted() || !sink.messages.empty() ? 1 : 0) << "\n";
+            << "bytes_expected " << expected << "\n"
+            << "aborted " << (window.Aborted() || !sink.messages.empty() || out.bytes != expected ? 1 : 0) << "\n";
   return 0;
 }
 

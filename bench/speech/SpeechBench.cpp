@@ -368,7 +368,11 @@ void ReportJob(const std::optional<ChildReport>& figures, const std::string& err
             << Fixed(f.Value("job_seconds") * 1e3, 1) << " ms (" << Fixed(f.Value("job_cpu_seconds") * 1e3, 1)
             << " ms of processor time), " << f.Value("buffers") << " chunks played, "
             << static_cast<long>(f.Value("bytes_played")) << " samples"
-            << (f.Value("aborted") != 0 ? " (the job was cut short!)" : "") << "\n"
+            << (f.Value("aborted") != 0
+                    ? " (the job was cut short: " + std::to_string(static_cast<long>(f.Value("bytes_expected"))) +
+                          " expected)"
+                    : ", all of the text")
+            << "\n"
             << "   peak RSS of the process: " << f.maxRssKb << " KiB (ru_maxrss), "
             << static_cast<long>(f.Value("hwm_after_kb")) << " KiB (VmHWM)\n"
             << "   resident at start " << static_cast<long>(f.Value("rss_start_kb"))
