@@ -1,15 +1,21 @@
 #include "ConsoleWindow.h"
 
+#include <algorithm>
 #include <csignal>
 
 namespace vokar::vksay {
 namespace {
+
+using namespace std::chrono_literals;
 
 volatile std::sig_atomic_t interrupted = 0;
 
 void OnInterrupt(int) { interrupted = 1; }
 
 constexpr std::chrono::milliseconds kTick{500};
+// The device's wait goes on through a signal, so Ctrl+C is looked at between
+// waits of at most this long.
+constexpr std::chrono::milliseconds kLongestWait{50};
 
 }  // namespace
 
@@ -29,8 +35,8 @@ void ConsoleWindow::PumpPendingMessages() {
   using std::chrono::steady_clock;
   auto now = steady_clock::now();
   if (now < nextTick_ && !interrupted) {
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick_ - now).count() + 1;
-    out_.WaitForNotice(static_cast<int>(wait));
+    const auto untilTick = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick_ - now) + 1ms;
+    out_.WaitForNotice(static_cast<int>(std::min(untilTick, kLongestWait).count()));
     now = steady_clock::now();
   }
   out_.DeliverNotices();

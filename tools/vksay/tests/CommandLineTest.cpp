@@ -1,11 +1,13 @@
-// Runs vksay --dump as a user would, on a small voice written by the test, and
-// checks the words and allophones it prints.
+// Runs vksay as a user would, on a small voice written by the test: the words
+// and allophones --dump prints, speech into a WAV file, Ctrl+C, and errors.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <csignal>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "Cp1250.h"
@@ -93,6 +95,34 @@ TEST_F(VksayDump, ReadsWindows1250FilesAndStandardInput) {
   EXPECT_EQ(Words(out), "Żółw . Ćma !");
   std::tie(status, out) = Run("--dump - < '" + file.string() + "'");
   EXPECT_EQ(Words(out), "Żółw . Ćma !");
+}
+
+TEST_F(VksayDump, WritesTheSpeechIntoAWavFile) {
+  const auto wav = std::filesystem::path(::testing::TempDir()) / "vksay-out.wav";
+  std::filesystem::remove(wav);
+  const auto [status, out] = Run("-o '" + wav.string() + "' 'Raz, dwa.'");
+  EXPECT_EQ(status, 0) << out;
+  ASSERT_TRUE(std::filesystem::exists(wav));
+  // 16-bit stereo at 22050 Hz: the comma and the full stop alone are 1.5 s.
+  EXPECT_GT(std::filesystem::file_size(wav), 44u + 4u * 22050u * 3u / 2u);
+}
+
+TEST_F(VksayDump, CtrlCBreaksTheReadingJob) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::setenv("VOKAR_DATA_DIR", dataDir.c_str(), 1);
+    ::setenv("VOKAR_WAVEOUT", "null", 1);
+    ::execl(VKSAY_PATH, "vksay", "Raz. Dwa. Trzy. Cztery. Pięć. Sześć. Siedem.", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // The silent device plays in real time: seven sentences take seconds.
+  ::usleep(300 * 1000);
+  ::kill(child, SIGINT);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
 }
 
 TEST_F(VksayDump, ClearErrors) {
