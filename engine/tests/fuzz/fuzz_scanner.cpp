@@ -1,14 +1,20 @@
 // Scans arbitrary text, control tags included, with switches taken from the
 // first byte and an optional dictionary before a blank line of three line
-// feeds. Every utterance is prepared; nothing may crash or read out of bounds.
+// feeds. Every utterance is prepared and rendered into chunks, none of them
+// empty; nothing may crash or read out of bounds.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "Assembly.h"
 #include "TextScanner.h"
 #include "support/TestInventory.h"
 
 namespace {
+
+struct IgnoreControls final : vokar::IControlHandler {
+  void ApplyControl(vokar::ControlCode, int, vokar::CUtterance&) override {}
+};
 
 struct Fixture {
   vokar::CSpeechSettingsValues settings;
@@ -46,7 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     input.erase(0, split + 3);
   }
   vokar::CTextScanner scanner(input, {s, fixture.db, &dictionary, fixture.sink});
-  while (scanner.NextUtterance() != nullptr) {
+  IgnoreControls controls;
+  while (vokar::CUtterance* utterance = scanner.NextUtterance()) {
+    while (vokar::RenderNextChunk(*utterance, fixture.db, controls)) {
+      if (utterance->chunk.samples.empty()) __builtin_trap();
+    }
   }
   return 0;
 }
