@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds every libFuzzer target with clang (AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each for SECONDS (default 60).
+# Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SECONDS_EACH=${1:-60}
+shift || true
+BUILD_DIR=${FUZZ_BUILD_DIR:-build-fuzz}
+CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVOKAR_FUZZ=ON -DVOKAR_BUILD_VOICE=OFF -DVOKAR_BENCH=OFF > /dev/null
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  targets=(fuzz_scanner fuzz_allophone_file fuzz_exception_dict fuzz_wave_file
+           desktop_fuzz_frame dde_fuzz_messages version_reader_fuzz regfile_parse_fuzz)
+fi
+cmake --build "$BUILD_DIR" --target "${targets[@]}" -j "$(nproc)"
+failed=()
+for target in "${targets[@]}"; do
+  corpus="$BUILD_DIR/corpus/$target"
+  log="$BUILD_DIR/corpus/$target.log"
+  mkdir -p "$corpus"
+  echo "== $target: $SECONDS_EACH s"
+  # A crash leaves its input as crash-* in the current folder and the report in the log.
+  if ! "$BUILD_DIR/fuzz/$target" -max_total_time="$SECONDS_EACH" -max_len=8192 "$corpus" > "$log" 2>&1; then
+    failed+=("$target")
+  fi
+  grep -E "^(Done|==[0-9]+==ERROR|SUMMARY)" "$log" || true
+done
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "fuzz targets that found a fault: ${failed[*]} (see $BUILD_DIR/corpus/*.log)"
+  exit 1
+fi
+echo "every fuzz target ran clean"
