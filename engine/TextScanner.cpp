@@ -78,9 +78,18 @@ void CTextScanner::ClearBuffer() {
 }
 
 CUtterance* CTextScanner::NextUtterance() {
+  // The chunk buffer (up to 256 KiB) serves the next sentence too, rather
+  // than being freed and allocated again for every sentence.
+  std::vector<std::uint8_t> chunkBuffer;
+  if (utterance_) {
+    utterance_->chunk.Stop();
+    chunkBuffer = std::move(utterance_->chunk.samples);
+    chunkBuffer.clear();
+  }
   utterance_.reset();
   if (endOfText_) return nullptr;
   utterance_ = std::make_unique<CUtterance>(context_.settings);
+  utterance_->chunk.samples = std::move(chunkBuffer);
   ClearBuffer();
   sentenceStart_ = true;
   complete_ = false;
