@@ -1,5 +1,7 @@
 #include "Cp1250.h"
 
+#include "Utf8.h"
+
 #include <array>
 
 namespace vokar::cp1250 {
@@ -274,63 +276,6 @@ constexpr std::array<ByteInfo, 256> kTable{{
     {0x02D9, 0, 0xFF, 0xFF},  // FF DOT ABOVE
 }};
 
-// Decoding UTF-8 one code point at a time; returns the code point or -1 for an
-// invalid sequence, and advances past what it consumed (at least one byte).
-long DecodeOne(std::string_view s, std::size_t& pos) {
-  const auto lead = static_cast<unsigned char>(s[pos]);
-  if (lead < 0x80) {
-    ++pos;
-    return lead;
-  }
-  int extra;
-  long cp;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1;
-    cp = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2;
-    cp = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3;
-    cp = lead & 0x07;
-  } else {
-    ++pos;
-    return -1;
-  }
-  if (pos + extra >= s.size()) {
-    ++pos;
-    return -1;
-  }
-  for (int i = 1; i <= extra; ++i) {
-    const auto c = static_cast<unsigned char>(s[pos + i]);
-    if ((c & 0xC0) != 0x80) {
-      ++pos;
-      return -1;
-    }
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  static constexpr long kMin[] = {0, 0x80, 0x800, 0x10000};
-  if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++pos;
-    return -1;
-  }
-  pos += extra + 1;
-  return cp;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
 
 bool IsAlpha(unsigned char c) { return kTable[c].flags & kLetter; }
@@ -373,7 +318,7 @@ unsigned char FromUnicode(char32_t codePoint) {
 std::string ToUtf8(std::string_view cp1250Text) {
   std::string out;
   out.reserve(cp1250Text.size() + cp1250Text.size() / 4);
-  for (char c : cp1250Text) AppendUtf8(out, ToUnicode(static_cast<unsigned char>(c)));
+  for (char c : cp1250Text) utf8::Append(out, ToUnicode(static_cast<unsigned char>(c)));
   return out;
 }
 
@@ -382,7 +327,7 @@ std::string FromUtf8(std::string_view utf8Text) {
   out.reserve(utf8Text.size());
   std::size_t pos = 0;
   while (pos < utf8Text.size()) {
-    const long cp = DecodeOne(utf8Text, pos);
+    const long cp = utf8::DecodeOne(utf8Text, pos);
     out += cp < 0 ? '?' : static_cast<char>(FromUnicode(static_cast<char32_t>(cp)));
   }
   return out;
@@ -393,7 +338,7 @@ bool LooksLikeUtf8(std::string_view bytes) {
   std::size_t pos = 0;
   while (pos < bytes.size()) {
     const std::size_t start = pos;
-    if (DecodeOne(bytes, pos) < 0) return false;
+    if (utf8::DecodeOne(bytes, pos) < 0) return false;
     if (pos - start > 1) nonAscii = true;
   }
   return nonAscii;

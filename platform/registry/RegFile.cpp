@@ -1,5 +1,7 @@
 #include "RegFile.h"
 
+#include "Utf8.h"
+
 #include <cstdio>
 #include <optional>
 
@@ -108,24 +110,6 @@ Error LineError(int line, const std::string& what, ErrorKind kind = ErrorKind::B
   return Error{kind, "line " + std::to_string(line) + ": " + what};
 }
 
-void AppendUtf8(std::string& out, unsigned long cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // UTF-16LE to UTF-8; an unpaired surrogate becomes U+FFFD. With stopAtNul the
 // text ends at the first NUL unit, as a string value does.
 std::string FromUtf16Le(const unsigned char* data, std::size_t size, bool stopAtNul) {
@@ -136,13 +120,13 @@ std::string FromUtf16Le(const unsigned char* data, std::size_t size, bool stopAt
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < size) {
       const unsigned long low = data[i + 2] | (data[i + 3] << 8);
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        utf8::Append(out, static_cast<char32_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00)));
         i += 2;
         continue;
       }
     }
     if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
-    AppendUtf8(out, unit);
+    utf8::Append(out, static_cast<char32_t>(unit));
   }
   return out;
 }
