@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package that the build, the voice recipe, the tests,
-# the fuzzers and the benchmarks need. Run as root (or with sudo).
+# the fuzzers and the benchmarks need. As root it installs directly; as another
+# user it asks sudo for the installation.
 set -euo pipefail
 SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "install-deps.sh: run it as root, or install sudo first" >&2
+    exit 1
+  fi
+  SUDO="sudo"
+fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -q
 $SUDO apt-get install -y -q --no-install-recommends \
