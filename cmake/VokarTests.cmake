@@ -1,3 +1,8 @@
+# The test support every test can use: TestFolder.h gives each test a folder
+# of its own under the build's test folder.
+add_library(vokar_test_support INTERFACE)
+target_include_directories(vokar_test_support INTERFACE ${PROJECT_SOURCE_DIR}/testing)
+
 # vokar_add_tests(PREFIX DIR LIBS...): one GoogleTest executable per DIR/*.cpp,
 # so that each test file builds and fails on its own.
 function(vokar_add_tests prefix dir)
@@ -6,7 +11,7 @@ function(vokar_add_tests prefix dir)
     get_filename_component(stem ${source} NAME_WE)
     set(target ${prefix}_${stem})
     add_executable(${target} ${source})
-    target_link_libraries(${target} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock)
+    target_link_libraries(${target} PRIVATE ${ARGN} vokar_test_support GTest::gtest GTest::gtest_main GTest::gmock)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
       PROPERTIES ENVIRONMENT "VOKAR_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp;QT_QPA_PLATFORM=offscreen")
