@@ -22,4 +22,4 @@ $SUDO apt-get install -y -q --no-install-recommends \
     qt6-base-dev \
     espeak-ng libespeak-ng-dev sox \
     xvfb xauth xdotool libx11-dev libxtst-dev libxi-dev libxcb-keysyms1-dev \
-    time
+    time valgrind

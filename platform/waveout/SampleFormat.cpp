@@ -1,6 +1,7 @@
 #include "SampleFormat.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vokar::waveout {
 namespace {
@@ -13,26 +14,44 @@ int ReadSample(const std::uint8_t* p, SampleType type) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
 }
 
-// Scales by level/65535, rounding half away from zero so that full level is
-// exact and the scaling is symmetric around the centre.
-int Scale(int value, std::uint16_t level) {
-  const std::int64_t product = static_cast<std::int64_t>(value) * level;
-  if (product >= 0) return static_cast<int>((product + 32767) / 65535);
-  return -static_cast<int>((-product + 32767) / 65535);
+// numerator / denominator (denominator > 0) rounded to the nearest integer,
+// halves away from zero, so that scaling is symmetric around the centre.
+std::int64_t RoundedDivide(std::int64_t numerator, std::int64_t denominator) {
+  if (numerator >= 0) return (numerator + denominator / 2) / denominator;
+  return -((-numerator + denominator / 2) / denominator);
 }
 
-void WriteSample(std::uint8_t* p, SampleType type, int value) {
-  value = std::clamp(value, -32768, 32767);
+// The 16-bit steps of one output sample per unit of `sum`, where `sum` is a
+// sum of `terms` samples (in 16-bit steps) each multiplied by its level
+// (0xFFFF is full). The scaling, the mixing of two channels and the
+// narrowing to 8 bits are all done by this one division, so the result is
+// rounded once, never truncated.
+void WriteScaled(std::uint8_t* p, SampleType type, std::int64_t sum, int terms) {
+  const std::int64_t steps = type == SampleType::U8 ? 256 : 1;
+  const std::int64_t value = RoundedDivide(sum, std::int64_t{0xFFFF} * terms * steps);
   if (type == SampleType::U8) {
-    // Round to the nearest 8-bit step rather than truncate, so that a value
-    // read from U8 and scaled at full level comes back unchanged.
-    const int rounded = value >= 0 ? (value + 128) / 256 : -((-value + 127) / 256);
-    p[0] = static_cast<std::uint8_t>(std::clamp(rounded + 128, 0, 255));
+    p[0] = static_cast<std::uint8_t>(std::clamp<std::int64_t>(value + 128, 0, 255));
     return;
   }
-  const auto bits = static_cast<std::uint16_t>(static_cast<std::int16_t>(value));
+  const auto bits = static_cast<std::uint16_t>(static_cast<std::int16_t>(std::clamp<std::int64_t>(value, -32768, 32767)));
   p[0] = static_cast<std::uint8_t>(bits & 0xFF);
   p[1] = static_cast<std::uint8_t>(bits >> 8);
+}
+
+void WriteRaw(std::uint8_t* p, SampleType type, std::int64_t value) {
+  if (type == SampleType::U8) {
+    p[0] = static_cast<std::uint8_t>(std::clamp<std::int64_t>(value, 0, 255));
+    return;
+  }
+  const auto bits = static_cast<std::uint16_t>(static_cast<std::int16_t>(std::clamp<std::int64_t>(value, -32768, 32767)));
+  p[0] = static_cast<std::uint8_t>(bits & 0xFF);
+  p[1] = static_cast<std::uint8_t>(bits >> 8);
+}
+
+// A stored sample as the integer it holds (0-255 for U8, signed for S16).
+std::int64_t RawAt(const std::uint8_t* p, SampleType type) {
+  if (type == SampleType::U8) return p[0];
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
 }
 
 }  // namespace
@@ -73,22 +92,61 @@ unsigned OutputChannels(const PcmLayout& source, Gains gains) {
 
 void ConvertFrames(const std::uint8_t* src, const PcmLayout& in, std::size_t frames, const PcmLayout& out,
                    Gains gains, std::uint8_t* dst) {
+  // Full level on the same layout changes nothing: the common case of speech
+  // written as it is, copied instead of scaled sample by sample.
+  if (in.type == out.type && in.channels == out.channels && gains.left == 0xFFFF && gains.right == 0xFFFF) {
+    std::memcpy(dst, src, frames * in.FrameBytes());
+    return;
+  }
   const std::size_t inSample = in.BytesPerSample();
   const std::size_t outSample = out.BytesPerSample();
-  const std::uint16_t louder = std::max(gains.left, gains.right);
+  const std::int64_t left = gains.left;
+  const std::int64_t right = gains.right;
+  const std::int64_t louder = std::max(gains.left, gains.right);
   for (std::size_t i = 0; i < frames; ++i) {
-    const int first = ReadSample(src, in.type);
-    const int second = in.channels == 2 ? ReadSample(src + inSample, in.type) : first;
+    const std::int64_t first = ReadSample(src, in.type);
+    const std::int64_t second = in.channels == 2 ? ReadSample(src + inSample, in.type) : first;
     src += in.FrameBytes();
     if (out.channels == 2) {
-      WriteSample(dst, out.type, Scale(first, gains.left));
-      WriteSample(dst + outSample, out.type, Scale(second, gains.right));
+      WriteScaled(dst, out.type, first * left, 1);
+      WriteScaled(dst + outSample, out.type, second * right, 1);
     } else if (in.channels == 2) {
-      WriteSample(dst, out.type, (Scale(first, gains.left) + Scale(second, gains.right)) / 2);
+      WriteScaled(dst, out.type, first * left + second * right, 2);
     } else {
-      WriteSample(dst, out.type, Scale(first, louder));
+      WriteScaled(dst, out.type, first * louder, 1);
     }
     dst += out.FrameBytes();
+  }
+}
+
+std::size_t ResampledFrames(std::size_t frames, std::uint32_t fromRate, std::uint32_t toRate) {
+  if (fromRate == 0) return 0;
+  return static_cast<std::size_t>(static_cast<std::uint64_t>(frames) * toRate / fromRate);
+}
+
+void ResampleFrames(const std::uint8_t* src, const PcmLayout& in, std::size_t frames, std::uint32_t toRate,
+                    std::uint8_t* dst) {
+  const std::size_t count = ResampledFrames(frames, in.rate, toRate);
+  if (count == 0) return;
+  if (toRate == in.rate) {
+    std::memcpy(dst, src, count * in.FrameBytes());
+    return;
+  }
+  const std::size_t sample = in.BytesPerSample();
+  const std::int64_t den = toRate;
+  for (std::size_t i = 0; i < count; ++i) {
+    // Output frame i lies at input position i × from / to: frame `at` and a
+    // fraction `part / den` of the way to the next one.
+    const std::uint64_t position = static_cast<std::uint64_t>(i) * in.rate;
+    const std::size_t at = static_cast<std::size_t>(position / toRate);
+    const std::int64_t part = static_cast<std::int64_t>(position % toRate);
+    const std::size_t next = std::min(at + 1, frames - 1);
+    for (unsigned c = 0; c < in.channels; ++c) {
+      const std::int64_t a = RawAt(src + at * in.FrameBytes() + c * sample, in.type);
+      const std::int64_t b = RawAt(src + next * in.FrameBytes() + c * sample, in.type);
+      WriteRaw(dst + c * sample, in.type, RoundedDivide(a * (den - part) + b * part, den));
+    }
+    dst += in.FrameBytes();
   }
 }
 

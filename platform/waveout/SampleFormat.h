@@ -53,8 +53,22 @@ unsigned OutputChannels(const PcmLayout& source, Gains gains);
 // scaling every sample by its channel's level. A mono source fills both
 // output channels; a stereo source played on one channel is mixed down; a
 // mono source on a mono output takes the louder of the two levels. `dst`
-// holds frames × out.FrameBytes() bytes.
+// holds frames × out.FrameBytes() bytes. Each sample is rounded once to the
+// nearest step of the output (halves away from zero), never truncated; full
+// level on the same sample type and channels copies the frames unchanged.
 void ConvertFrames(const std::uint8_t* src, const PcmLayout& in, std::size_t frames, const PcmLayout& out,
                    Gains gains, std::uint8_t* dst);
+
+// How many frames ResampleFrames makes of `frames` frames: floor(frames ×
+// toRate / fromRate), 0 for a rate of 0.
+std::size_t ResampledFrames(std::size_t frames, std::uint32_t fromRate, std::uint32_t toRate);
+
+// Brings whole frames of `in` (at in.rate) to the rate `toRate`, same sample
+// type and channels, by linear interpolation in integer arithmetic: output
+// frame i lies at input position i × in.rate / toRate, between two input
+// frames, and is rounded to the nearest step. `dst` holds
+// ResampledFrames(frames, in.rate, toRate) × in.FrameBytes() bytes.
+void ResampleFrames(const std::uint8_t* src, const PcmLayout& in, std::size_t frames, std::uint32_t toRate,
+                    std::uint8_t* dst);
 
 }  // namespace vokar::waveout

@@ -133,11 +133,17 @@ class VirtualDevice final : public IWaveOutDevice {
   void EmitLocked(std::size_t upTo) {
     if (!shared_->files || upTo <= emitted_) return;
     const std::size_t frames = upTo - emitted_;
-    scratch_.resize(frames * out_.FrameBytes());
-    ConvertFrames(data_ + emitted_ * in_.FrameBytes(), in_, frames, out_, volumes_->GainsOf(device_),
-                  scratch_.data());
+    const std::uint8_t* from = data_ + emitted_ * in_.FrameBytes();
+    const Gains gains = volumes_->GainsOf(device_);
+    std::span<const std::uint8_t> bytes(from, frames * in_.FrameBytes());
+    // Speech at full level goes to the file as it is, without a copy.
+    if (!(in_ == out_) || gains.left != 0xFFFF || gains.right != 0xFFFF) {
+      scratch_.resize(frames * out_.FrameBytes());
+      ConvertFrames(from, in_, frames, out_, gains, scratch_.data());
+      bytes = scratch_;
+    }
     emitted_ = upTo;
-    if (!shared_->files->Append(scratch_.data(), scratch_.size())) {
+    if (!shared_->files->Append(bytes.data(), bytes.size())) {
       std::lock_guard lock(shared_->mutex);
       shared_->writeFailed = true;
     }

@@ -1,6 +1,10 @@
 #include "FileWaveOut.h"
 
-#include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace vokar::vksay {
@@ -9,7 +13,22 @@ namespace {
 using waveout::PcmLayout;
 using waveout::SampleType;
 
-constexpr PcmLayout kOutput{SampleType::S16, 2, FileWaveOut::kOutputRate};
+constexpr std::uint64_t kHeaderBytes = 44;
+// The RIFF size (data + pad + 36) must fit in 32 bits.
+constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36 - 1;
+// Frames converted at a time when the file is widened.
+constexpr std::size_t kWidenBlockFrames = 65536;
+
+void Put16(std::uint8_t* p, std::uint16_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void Put32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+bool FullLevel(waveout::Gains gains) { return gains.left == 0xFFFF && gains.right == 0xFFFF; }
 
 class FileDevice final : public IWaveOutDevice {
  public:
@@ -35,7 +54,11 @@ class FileDevice final : public IWaveOutDevice {
 
 }  // namespace
 
-FileWaveOut::FileWaveOut(std::filesystem::path path) : file_(std::move(path)) {}
+FileWaveOut::FileWaveOut(std::filesystem::path path) : path_(std::move(path)) {}
+
+FileWaveOut::~FileWaveOut() {
+  if (fd_ >= 0) ::close(fd_);
+}
 
 std::optional<WaveOutCaps> FileWaveOut::Caps(int device) {
   if (!IsDevice(device)) return std::nullopt;
@@ -55,39 +78,137 @@ void FileWaveOut::Notify(std::function<void()> onDone) {
   hub_->Post(hub_->NewSource(), std::make_shared<const std::function<void()>>(std::move(onDone)));
 }
 
-bool FileWaveOut::Append(const PcmLayout& layout, std::span<const std::uint8_t> samples, int device) {
-  const std::size_t frames = samples.size() / layout.FrameBytes();
-  if (frames == 0) return true;
-  // Volume and channels first, at the source rate; then linear
-  // interpolation to the file's rate.
-  std::vector<std::uint8_t> stereo(frames * kOutput.FrameBytes());
-  waveout::ConvertFrames(samples.data(), layout, frames, {SampleType::S16, 2, layout.rate},
-                         volumes_->GainsOf(device), stereo.data());
-  auto sample = [&](std::size_t frame, int channel) {
-    std::int16_t value;
-    std::memcpy(&value, &stereo[(frame * 2 + channel) * 2], 2);
-    return static_cast<double>(value);
-  };
-  const double step = static_cast<double>(layout.rate) / kOutputRate;
-  const auto outFrames = static_cast<std::size_t>(std::floor(static_cast<double>(frames) / step));
-  std::vector<std::uint8_t> out(outFrames * kOutput.FrameBytes());
-  for (std::size_t i = 0; i < outFrames; ++i) {
-    const double at = static_cast<double>(i) * step;
-    const auto left = static_cast<std::size_t>(at);
-    const std::size_t right = std::min(left + 1, frames - 1);
-    const double fraction = at - static_cast<double>(left);
-    for (int channel = 0; channel < 2; ++channel) {
-      const double v = sample(left, channel) * (1 - fraction) + sample(right, channel) * fraction;
-      const auto value = static_cast<std::int16_t>(std::lround(v));
-      std::memcpy(&out[(i * 2 + channel) * 2], &value, 2);
-    }
+double FileWaveOut::Seconds() const {
+  if (!layout_) return 0.0;
+  return static_cast<double>(dataBytes_ / layout_->FrameBytes()) / layout_->rate;
+}
+
+bool FileWaveOut::Fail(const std::string& what) {
+  if (error_.empty()) error_ = what;
+  return false;
+}
+
+bool FileWaveOut::WriteAt(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Fail(std::strerror(n < 0 ? errno : EIO));
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+    offset += static_cast<std::uint64_t>(n);
   }
-  if (!file_.Begin(kOutput) || !file_.Append(out.data(), out.size())) {
-    error_ = file_.LastError();
-    return false;
-  }
-  frames_ += outFrames;
   return true;
+}
+
+bool FileWaveOut::ReadAt(std::uint64_t offset, std::uint8_t* bytes, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::pread(fd_, bytes, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Fail(n < 0 ? std::strerror(errno) : "the file was cut short while being written");
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+    offset += static_cast<std::uint64_t>(n);
+  }
+  return true;
+}
+
+// The header (and the pad byte that an odd data chunk needs) is brought up
+// to date after every buffer, so the file is a complete WAV file at any
+// moment, also when the reading is broken off.
+bool FileWaveOut::WriteHeader() {
+  std::uint8_t header[kHeaderBytes];
+  const WaveFormat format = waveout::FormatOf(*layout_);
+  std::memcpy(header, "RIFF", 4);
+  Put32(header + 4, static_cast<std::uint32_t>(dataBytes_ + dataBytes_ % 2 + kHeaderBytes - 8));
+  std::memcpy(header + 8, "WAVEfmt ", 8);
+  Put32(header + 16, 16);
+  Put16(header + 20, format.formatTag);
+  Put16(header + 22, format.channels);
+  Put32(header + 24, format.samplesPerSec);
+  Put32(header + 28, format.avgBytesPerSec);
+  Put16(header + 32, format.blockAlign);
+  Put16(header + 34, format.bitsPerSample);
+  std::memcpy(header + 36, "data", 4);
+  Put32(header + 40, static_cast<std::uint32_t>(dataBytes_));
+  if (dataBytes_ % 2 == 1) {
+    const std::uint8_t pad = 0;
+    if (!WriteAt(kHeaderBytes + dataBytes_, &pad, 1)) return false;
+  }
+  return WriteAt(0, header, kHeaderBytes);
+}
+
+bool FileWaveOut::Create(const PcmLayout& layout) {
+  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) return Fail(std::strerror(errno));
+  layout_ = layout;
+  dataBytes_ = 0;
+  return WriteHeader();
+}
+
+bool FileWaveOut::Finish() {
+  if (!error_.empty()) return false;
+  if (fd_ >= 0) return true;
+  return Create(*waveout::LayoutOf(kVoiceFormat));
+}
+
+// Rewrites what the file holds in a wider layout (16 bits for 8, two
+// channels for one; the same rate), in place: the new frames take more room
+// than the old, so going from the last block to the first never overwrites
+// a frame that is still to be read.
+bool FileWaveOut::Widen(const PcmLayout& wider) {
+  const PcmLayout old = *layout_;
+  const std::uint64_t frames = dataBytes_ / old.FrameBytes();
+  if (frames * wider.FrameBytes() > kMaxDataBytes) return Fail("the WAV file would exceed 4 GB");
+  std::vector<std::uint8_t> in(kWidenBlockFrames * old.FrameBytes());
+  std::vector<std::uint8_t> out(kWidenBlockFrames * wider.FrameBytes());
+  std::uint64_t end = frames;
+  while (end > 0) {
+    const std::uint64_t begin = end > kWidenBlockFrames ? end - kWidenBlockFrames : 0;
+    const auto count = static_cast<std::size_t>(end - begin);
+    if (!ReadAt(kHeaderBytes + begin * old.FrameBytes(), in.data(), count * old.FrameBytes())) return false;
+    waveout::ConvertFrames(in.data(), old, count, wider, {}, out.data());
+    if (!WriteAt(kHeaderBytes + begin * wider.FrameBytes(), out.data(), count * wider.FrameBytes())) return false;
+    end = begin;
+  }
+  layout_ = wider;
+  dataBytes_ = frames * wider.FrameBytes();
+  return WriteHeader();
+}
+
+bool FileWaveOut::Append(const PcmLayout& layout, std::span<const std::uint8_t> samples, int device) {
+  if (!error_.empty()) return false;
+  const std::size_t frames = samples.size() / layout.FrameBytes();
+  const waveout::Gains gains = volumes_->GainsOf(device);
+  // What this buffer needs to be heard as on a device: its own sample type,
+  // and two channels for a mono source when the balance is off centre.
+  const PcmLayout needed{layout.type, waveout::OutputChannels(layout, gains), layout.rate};
+  if (fd_ < 0 && !Create(needed)) return false;
+  PcmLayout target = *layout_;
+  if (needed.type == SampleType::S16) target.type = SampleType::S16;
+  target.channels = std::max(target.channels, needed.channels);
+  if (!(target == *layout_) && !Widen(target)) return false;
+  if (frames == 0) return true;
+
+  const std::uint8_t* bytes = samples.data();
+  std::size_t size = frames * layout.FrameBytes();
+  const PcmLayout atSourceRate{target.type, target.channels, layout.rate};
+  if (!(atSourceRate == layout) || !FullLevel(gains)) {
+    converted_.resize(frames * atSourceRate.FrameBytes());
+    waveout::ConvertFrames(bytes, layout, frames, atSourceRate, gains, converted_.data());
+    bytes = converted_.data();
+    size = converted_.size();
+  }
+  if (layout.rate != target.rate) {
+    const std::size_t count = waveout::ResampledFrames(frames, layout.rate, target.rate);
+    resampled_.resize(count * target.FrameBytes());
+    waveout::ResampleFrames(bytes, atSourceRate, frames, target.rate, resampled_.data());
+    bytes = resampled_.data();
+    size = resampled_.size();
+  }
+  if (dataBytes_ + size > kMaxDataBytes) return Fail("the WAV file would exceed 4 GB");
+  if (!WriteAt(kHeaderBytes + dataBytes_, bytes, size)) return false;
+  dataBytes_ += size;
+  return WriteHeader();
 }
 
 }  // namespace vokar::vksay

@@ -194,7 +194,7 @@ int Speak(const Options& options, CSpeechSettingsValues& settings, const std::st
   vksay::ConsoleWindow::CatchInterrupt();
   job.ReadText(text);
 
-  if (file && !file->Error().empty()) {
+  if (file && !file->Finish()) {
     std::cerr << "vksay: cannot write " << *options.output << ": " << file->Error() << "\n";
     return 1;
   }

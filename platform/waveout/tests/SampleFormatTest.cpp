@@ -106,5 +106,106 @@ TEST(ConvertFrames, StereoOnOneChannelIsMixedDown) {
   EXPECT_EQ(Convert({228, 28, 228, 228}, stereo, mono, {}), (std::vector<std::uint8_t>{128, 228}));
 }
 
+std::vector<std::uint8_t> S16(std::initializer_list<int> values) {
+  std::vector<std::uint8_t> out;
+  for (int v : values) {
+    const auto bits = static_cast<std::uint16_t>(static_cast<std::int16_t>(v));
+    out.push_back(static_cast<std::uint8_t>(bits & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(bits >> 8));
+  }
+  return out;
+}
+
+// Each case was worked out by hand: the exact value is sample × level /
+// 65535 (divided by 256 more for an 8-bit output), then rounded to the
+// nearest step, halves away from zero. Truncation would give the value in
+// the last column of the comment instead.
+TEST(ConvertFrames, ScalingRoundsToTheNearestStepNeverTruncates) {
+  const PcmLayout s16{SampleType::S16, 1, 8000};
+  const PcmLayout u8{SampleType::U8, 1, 8000};
+  struct Case {
+    std::vector<std::uint8_t> in;
+    PcmLayout from, to;
+    std::uint16_t level;
+    std::vector<std::uint8_t> expected;
+  };
+  const Case cases[] = {
+      {S16({1}), s16, s16, 0x8000, S16({1})},            // 0.5000076 -> 1 (not 0)
+      {S16({1}), s16, s16, 0x7FFF, S16({0})},            // 0.4999924 -> 0
+      {S16({-1}), s16, s16, 0x8000, S16({-1})},          // -0.5000076 -> -1 (not 0)
+      {S16({-1}), s16, s16, 0x7FFF, S16({0})},           // -0.4999924 -> 0
+      {S16({3}), s16, s16, 0x8000, S16({2})},            // 1.5000229 -> 2 (not 1)
+      {S16({-3}), s16, s16, 0x8000, S16({-2})},          // -1.5000229 -> -2 (not -1)
+      {S16({1}), s16, s16, 0xC000, S16({1})},            // 0.7500191 -> 1 (not 0)
+      {S16({32767}), s16, s16, 0xFFFE, S16({32767})},    // 32766.500008 -> 32767 (not 32766)
+      {S16({32767}), s16, s16, 0xFFFD, S16({32766})},    // 32766.000015 -> 32766
+      {{129}, u8, u8, 0x8000, {129}},                    // +0.5000076 step -> 129 (not 128)
+      {{127}, u8, u8, 0x8000, {127}},                    // -0.5000076 step -> 127 (not 128)
+      {{129}, u8, u8, 0x7FFF, {128}},                    // +0.4999924 step -> 128
+      {{127}, u8, u8, 0x7FFF, {128}},                    // -0.4999924 step -> 128
+      {{131}, u8, u8, 0x8000, {130}},                    // +1.5000229 steps -> 130 (not 129)
+      {{125}, u8, u8, 0x8000, {126}},                    // -1.5000229 steps -> 126 (not 127)
+      {S16({128}), s16, u8, 0xFFFF, {129}},              // 16 to 8 bits: +0.5 step -> 129 (not 128)
+      {S16({127}), s16, u8, 0xFFFF, {128}},              // +0.496 step -> 128
+      {S16({-128}), s16, u8, 0xFFFF, {127}},             // -0.5 step -> 127 (not 128)
+      {S16({-127}), s16, u8, 0xFFFF, {128}},             // -0.496 step -> 128
+      {S16({384}), s16, u8, 0xFFFF, {130}},              // +1.5 steps -> 130 (not 129)
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Convert(c.in, c.from, c.to, {c.level, c.level}), c.expected)
+        << "level " << std::hex << c.level;
+  }
+}
+
+TEST(ConvertFrames, MixingDownRoundsTheMeanOnce) {
+  const PcmLayout stereo{SampleType::S16, 2, 8000};
+  const PcmLayout mono{SampleType::S16, 1, 8000};
+  // (1 + 0) / 2 = 0.5 -> 1; (3 + 0) / 2 = 1.5 -> 2; (-3 + 0) / 2 = -1.5 -> -2;
+  // (-1 + 0) / 2 = -0.5 -> -1. Truncation would give 0, 1, -1, 0.
+  EXPECT_EQ(Convert(S16({1, 0, 3, 0, -3, 0, -1, 0}), stereo, mono, {}), S16({1, 2, -2, -1}));
+  // Half level on the left only: (1000 × 0.5000076 + 1) / 2 = 250.5019 -> 251.
+  EXPECT_EQ(Convert(S16({1000, 1}), stereo, mono, {0x8000, 0xFFFF}), S16({251}));
+  const PcmLayout u8stereo{SampleType::U8, 2, 8000};
+  const PcmLayout u8mono{SampleType::U8, 1, 8000};
+  // (+1 + 0) / 2 = +0.5 step -> 129; (-1 + 0) / 2 -> 127.
+  EXPECT_EQ(Convert({129, 128, 127, 128}, u8stereo, u8mono, {}), (std::vector<std::uint8_t>{129, 127}));
+}
+
+std::vector<std::uint8_t> Resample(const std::vector<std::uint8_t>& src, PcmLayout in, std::uint32_t to) {
+  const std::size_t frames = src.size() / in.FrameBytes();
+  std::vector<std::uint8_t> dst(ResampledFrames(frames, in.rate, to) * in.FrameBytes());
+  ResampleFrames(src.data(), in, frames, to, dst.data());
+  return dst;
+}
+
+TEST(ResampleFrames, CountsFramesByTheRatioOfTheRates) {
+  EXPECT_EQ(ResampledFrames(28665, 28665, 22050), 22050u);
+  EXPECT_EQ(ResampledFrames(11245, 11245, 22050), 22050u);
+  EXPECT_EQ(ResampledFrames(3, 2, 3), 4u);   // 4.5 frames: the half frame is left out
+  EXPECT_EQ(ResampledFrames(4, 3, 2), 2u);   // 2.67
+  EXPECT_EQ(ResampledFrames(1, 22050, 22050), 1u);
+  EXPECT_EQ(ResampledFrames(100, 0, 22050), 0u);
+}
+
+TEST(ResampleFrames, InterpolatesBetweenNeighboursAndRounds) {
+  // 2 -> 3 per second: outputs at 0, 2/3, 4/3 and 2 input frames.
+  // 100 × 2/3 = 66.67 -> 67; 100 × 2/3 + 200 × 1/3 = 133.33 -> 133.
+  EXPECT_EQ(Resample({0, 100, 200}, {SampleType::U8, 1, 2}, 3), (std::vector<std::uint8_t>{0, 67, 133, 200}));
+  // 1 -> 2 per second: halves round away from zero on both sides; the last
+  // output stays on the last input frame.
+  EXPECT_EQ(Resample(S16({0, 1}), {SampleType::S16, 1, 1}, 2), S16({0, 1, 1, 1}));
+  EXPECT_EQ(Resample(S16({0, -1}), {SampleType::S16, 1, 1}, 2), S16({0, -1, -1, -1}));
+  // Channels are interpolated each on its own.
+  EXPECT_EQ(Resample(S16({100, -100, 200, -200}), {SampleType::S16, 2, 1}, 2),
+            S16({100, -100, 150, -150, 200, -200, 200, -200}));
+  // 3 -> 2 per second: outputs at 0 and 1.5 input frames.
+  EXPECT_EQ(Resample({10, 20, 31, 40}, {SampleType::U8, 1, 3}, 2), (std::vector<std::uint8_t>{10, 26}));
+}
+
+TEST(ResampleFrames, TheSameRateCopies) {
+  const std::vector<std::uint8_t> src{1, 2, 3, 250};
+  EXPECT_EQ(Resample(src, {SampleType::U8, 1, 22050}, 22050), src);
+}
+
 }  // namespace
 }  // namespace vokar::waveout
