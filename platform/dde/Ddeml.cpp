@@ -322,9 +322,11 @@ bool ClientTransaction(std::string_view data, Conversation handle, StringHandle 
     if (it == instance->strings.end()) return fail(DMLERR_INVALIDPARAMETER);
     itemName = it->second;
   }
-  if (data.size() + itemName.size() + 1 + kPokeHeaderSize > desktop::kMaxPayload) {
-    return fail(DMLERR_INVALIDPARAMETER);
-  }
+  // What one message can carry: a poke's payload is the item name, its NUL,
+  // the DDEPOKE header and the data; an execute's is the command alone.
+  const std::size_t payloadSize =
+      type == TransactionType::Poke ? itemName.size() + 1 + kPokeHeaderSize + data.size() : data.size();
+  if (payloadSize > desktop::kMaxPayload) return fail(DMLERR_INVALIDPARAMETER);
   if (!conversation->connected) return fail(DMLERR_SERVER_DIED);
 
   std::uint32_t dataHandle = State().nextDataHandle++;

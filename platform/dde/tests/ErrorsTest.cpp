@@ -155,6 +155,59 @@ TEST_F(Errors, BadHandlesAndSizesAreInvalidParameters) {
   EXPECT_EQ(GetLastError(instance_), DMLERR_INVALIDPARAMETER);
 }
 
+// One bus message carries at most 1 MiB (1048576 bytes) of payload. A poke's
+// payload is the item name, a NUL, the four bytes of the DDEPOKE header and
+// the data; an execute's is the command alone. Worked out by hand:
+//   item "text" (4 bytes):  1048576 - 4 - 1 - 4   = 1048567 bytes of data fit
+//   item of 255 bytes:      1048576 - 255 - 1 - 4 = 1048316 bytes of data fit
+//   execute:                1048576 bytes of command fit
+// One byte more is refused by the client as an invalid parameter, before
+// anything travels, and the conversation stays usable.
+TEST_F(Errors, TransactionSizeLimitCountsTheItemNameAndThePokeHeader) {
+  StartServer();
+  const Conversation conversation = ConnectToVokar();
+  ASSERT_TRUE(conversation);
+  const StringHandle longItem = CreateStringHandle(instance_, std::string(255, 'i'));
+  ASSERT_TRUE(longItem);
+
+  struct Case {
+    const char* what;
+    TransactionType type;
+    StringHandle item;
+    std::size_t dataSize;
+    bool travels;               // the client lets it onto the bus
+    std::uint32_t serverError;  // what the server's answer makes of it (0: accepted)
+  };
+  const std::vector<Case> cases{
+      {"poke of item text, largest", TransactionType::Poke, item_, 1048567, true, DMLERR_NO_ERROR},
+      {"poke of item text, one byte more", TransactionType::Poke, item_, 1048568, false, 0},
+      {"poke of a 255-byte item, largest", TransactionType::Poke, longItem, 1048316, true, DMLERR_NOTPROCESSED},
+      {"poke of a 255-byte item, one byte more", TransactionType::Poke, longItem, 1048317, false, 0},
+      {"execute, largest", TransactionType::Execute, {}, 1048576, true, DMLERR_NO_ERROR},
+      {"execute, one byte more", TransactionType::Execute, {}, 1048577, false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string data(c.dataSize, 'x');
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('a' + i % 23);
+    const bool ok = ClientTransaction(data, conversation, c.item, CF_TEXT, c.type, kTimeout, nullptr);
+    const std::uint32_t error = GetLastError(instance_);
+    if (!c.travels) {
+      EXPECT_FALSE(ok);
+      EXPECT_EQ(error, DMLERR_INVALIDPARAMETER);
+    } else {
+      EXPECT_EQ(ok, c.serverError == DMLERR_NO_ERROR);
+      EXPECT_EQ(error, c.serverError);
+    }
+    if (c.type == TransactionType::Poke && c.item.value == item_.value && c.travels) {
+      EXPECT_EQ(ServerText(), data.substr(0, testserver::kMaxPokeText));
+    }
+    // Nothing was lost: the same conversation goes on.
+    EXPECT_EQ(Status(conversation), 2);
+  }
+  EXPECT_TRUE(disconnects_.empty());
+}
+
 TEST_F(Errors, UnusableDesktopOrUnknownInstanceIsReported) {
   EXPECT_EQ(GetLastError(DdeInstance{987654}), DMLERR_DLL_NOT_INITIALIZED);
   EXPECT_FALSE(CreateStringHandle(DdeInstance{987654}, "Vokar"));
