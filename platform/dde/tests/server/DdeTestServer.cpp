@@ -4,7 +4,19 @@
 // "status") the way the real server does, with a reading job that takes a
 // set time instead of speaking.
 //   vokar_dde_testserver [--title T] [--service S] [--job-ms N]
-// Ends on SIGTERM or WM_CLOSE.
+//                        [--version MOST LEAST] [--log FILE] [--delay-ms N]
+//                        [--refuse-pokes]
+// --version gives other answers to the version query; --log appends one line
+// when it starts ("start PID ARGUMENTS") and one per poke ("poke TEXT") and
+// execute ("execute COMMAND") to FILE, with backslashes and line ends escaped;
+// --delay-ms waits that long before the window is made; --refuse-pokes
+// answers every poke with a plain negative acknowledgement. Switches such as "/L-" (a client starting the server gives
+// them) are ignored, and the options may also come from the environment
+// variable VOKAR_TESTSERVER_OPTIONS (separated by blanks), for a server that
+// a client starts. Like the real server it sets the event
+// "Server_VOKAR_Started" once its window is ready. Ends on SIGTERM or
+// WM_CLOSE.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -15,9 +27,12 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "DdeMessages.h"
 #include "Desktop.h"
+#include "NamedObjects.h"
 #include "TestServerProtocol.h"
 
 namespace {
@@ -30,6 +45,10 @@ struct Server {
   std::string service = "VOKAR";
   std::string topic = "system";
   int jobMs = 2000;
+  std::uint32_t versionMost = 0x00010001;
+  std::uint32_t versionLeast = 0x005F0003;
+  std::string logFile;
+  bool refusePokes = false;
   std::unique_ptr<desktop::Window> window;
   std::array<char, kTextBufferSize> text{};
   int busyCount = 0;
@@ -41,6 +60,30 @@ struct Server {
   std::set<WindowHandle> terminatedByUs;
 
   WindowHandle self() const { return window->handle(); }
+
+  // One line per request, written at once, so a test sees it even when the
+  // server is killed right after.
+  void Log(std::string_view kind, std::string_view text) const {
+    if (logFile.empty()) return;
+    std::string line(kind);
+    line += ' ';
+    for (const char c : text) {
+      if (c == '\\') {
+        line += "\\\\";
+      } else if (c == '\n') {
+        line += "\\n";
+      } else if (c == '\r') {
+        line += "\\r";
+      } else {
+        line += c;
+      }
+    }
+    line += '\n';
+    const int fd = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    [[maybe_unused]] const auto wrote = ::write(fd, line.data(), line.size());
+    ::close(fd);
+  }
 
   // The reading job: "speaks" for jobMs of playing time (pauses do not
   // count), pumping messages all the while so that DDE commands act at once.
@@ -79,9 +122,15 @@ struct Server {
       return;
     }
     lastClient = poke.value->client;
+    if (poke.value->block) {
+      const std::string& data = poke.value->block->data;
+      Log("poke", std::string_view(data).substr(0, data.find('\0')));
+    }
     DdeAck ack;
     if (busyCount != 0) {
       ack.busy = true;
+    } else if (refusePokes) {
+      // A plain negative acknowledgement.
     } else if (poke.value->block && poke.value->item.substr(0, 31) == "text" && poke.value->block->format == CF_TEXT) {
       const std::string& data = poke.value->block->data;
       const std::size_t copied = std::min(data.size(), kMaxPokeText);
@@ -98,6 +147,7 @@ struct Server {
     lastClient = execute.value->client;
     std::string command = execute.value->command.substr(0, 519);
     command = command.substr(0, command.find('\0'));
+    Log("execute", command);
     DdeAck ack;
     if (command.find("read") != std::string::npos) {
       if (busyCount == 0) {
@@ -123,7 +173,7 @@ struct Server {
   std::int64_t Handle(desktop::Message& message) {
     switch (message.message) {
       case WM_SERVER_VERSION:
-        return message.wParam == 0 ? 0x00010001 : message.wParam == 1 ? 0x005F0003 : 0;
+        return message.wParam == 0 ? versionMost : message.wParam == 1 ? versionLeast : 0;
       case WM_DDE_INITIATE:
         OnInitiate(message);
         return 0;
@@ -175,25 +225,65 @@ int main(int argc, char** argv) {
 
   Server server;
   std::string title = "Vokar";
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string option = argv[i];
+  int delayMs = 0;
+  std::vector<std::string> options(argv + 1, argv + argc);
+  if (const char* more = std::getenv("VOKAR_TESTSERVER_OPTIONS")) {
+    std::string word;
+    for (const char* c = more;; ++c) {
+      if (*c == ' ' || *c == '\0') {
+        if (!word.empty()) options.push_back(word);
+        word.clear();
+        if (*c == '\0') break;
+      } else {
+        word += *c;
+      }
+    }
+  }
+  for (std::size_t i = 0; i < options.size(); ++i) {
+    const std::string& option = options[i];
+    if (option.starts_with('/')) continue;
+    if (option == "--refuse-pokes") {
+      server.refusePokes = true;
+      continue;
+    }
+    const std::size_t values = option == "--version" ? 2 : 1;
+    if (i + values >= options.size()) {
+      std::fprintf(stderr, "vokar_dde_testserver: %s needs a value\n", option.c_str());
+      return 2;
+    }
+    const std::string& value = options[i + 1];
     if (option == "--title") {
-      title = argv[i + 1];
+      title = value;
     } else if (option == "--service") {
-      server.service = argv[i + 1];
+      server.service = value;
     } else if (option == "--job-ms") {
-      server.jobMs = std::atoi(argv[i + 1]);
+      server.jobMs = std::atoi(value.c_str());
+    } else if (option == "--version") {
+      server.versionMost = static_cast<std::uint32_t>(std::strtoul(value.c_str(), nullptr, 0));
+      server.versionLeast = static_cast<std::uint32_t>(std::strtoul(options[i + 2].c_str(), nullptr, 0));
+    } else if (option == "--log") {
+      server.logFile = value;
+    } else if (option == "--delay-ms") {
+      delayMs = std::atoi(value.c_str());
     } else {
       std::fprintf(stderr, "vokar_dde_testserver: unknown option %s\n", option.c_str());
       return 2;
     }
+    i += values;
   }
+  std::string started = std::to_string(::getpid());
+  for (int i = 1; i < argc; ++i) started += std::string(" ") + argv[i];
+  server.Log("start", started);
+  if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
   auto created = desktop::Window::Create(title, [&server](desktop::Message& m) { return server.Handle(m); });
   if (!created.window) {
     std::fprintf(stderr, "vokar_dde_testserver: %s\n", created.error.c_str());
     return 1;
   }
   server.window = std::move(created.window);
+  if (auto started = named::NamedEvent::CreateOrOpen("Server_VOKAR_Started", named::InitialState::NotSignaled)) {
+    started->Set();
+  }
   desktop::WatchDescriptor(signalFd, [&] {
     signalfd_siginfo info;
     while (read(signalFd, &info, sizeof info) == sizeof info) server.quit = true;
