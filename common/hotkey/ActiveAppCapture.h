@@ -1,0 +1,54 @@
+// Reading the whole text of the active application: keys played into the
+// window with the focus select all of its text and copy it (Ctrl+Home,
+// Ctrl+Shift+End, Ctrl+Insert, Ctrl+Home), and when the copy has reached the
+// clipboard the owner is told, so that it reads the new text and never the
+// clipboard as it was before.
+#pragma once
+
+#include <QMetaObject>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <span>
+
+#include "KeyPlayback.h"
+
+namespace vokar::hotkey {
+
+class ActiveAppCapture final : public QObject {
+ public:
+  // finished(copied) runs once per started capture: copied is true when the
+  // clipboard changed after the keys were played, false when nothing arrived
+  // within the wait.
+  explicit ActiveAppCapture(std::function<void(bool copied)> finished, QObject* parent = nullptr);
+  ~ActiveAppCapture() override;
+
+  // The 21 keys: the modifiers the user still holds from the hot key go up,
+  // then Ctrl+Home, Ctrl+Shift+End, Ctrl+Insert, Ctrl+Home.
+  static std::span<const x11::PlaybackKey> Script();
+
+  // How long the copy may take to reach the clipboard (the application copies
+  // when it gets round to the keys).
+  static constexpr int kCopyWaitMs = 1000;
+
+  // Starts a capture; a capture still waiting is dropped first. 1 when the
+  // keys were played; 0 when keys cannot be played here (no X11 or no XTest
+  // extension), after the message "JournalPlayback nie zainstalował się."
+  int Start();
+
+  // Drops a capture that is still waiting; finished is not called for it.
+  void Cancel();
+
+  bool active() const { return active_; }
+
+ private:
+  void Finish(bool copied);
+
+  std::function<void(bool)> finished_;
+  QTimer wait_;
+  QMetaObject::Connection clipboardChanged_;
+  bool active_ = false;
+};
+
+}  // namespace vokar::hotkey

@@ -1,0 +1,65 @@
+// A test program whose Qt application runs on a private X server: add
+//   const auto* const kX = ::testing::AddGlobalTestEnvironment(new QtOnX(withWindowManager));
+// and every test of the program finds DISPLAY and a QApplication on Qt's X11
+// platform. The server (and openbox) end with the program.
+#pragma once
+
+#include <gtest/gtest.h>
+
+// Qt before X11's headers, whose macros Qt's would trip over.
+#include <QApplication>
+#include <cstdlib>
+
+#include "XSession.h"
+
+namespace vokar::testing {
+
+class QtOnX : public ::testing::Environment {
+ public:
+  explicit QtOnX(bool windowManager = false) : windowManager_(windowManager) {}
+
+  void SetUp() override {
+    session_ = new XSession(windowManager_);
+    ASSERT_TRUE(session_->ok()) << "Xvfb (or openbox) did not start";
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    static int argc = 1;
+    static char name[] = "vokar_x_test";
+    static char* argv[] = {name, nullptr};
+    application_ = new QApplication(argc, argv);
+  }
+  void TearDown() override {
+    delete application_;
+    application_ = nullptr;
+    delete session_;
+    session_ = nullptr;
+  }
+
+ private:
+  bool windowManager_;
+  XSession* session_ = nullptr;
+  QApplication* application_ = nullptr;
+};
+
+// Another program holding a combination on the root window, until the object
+// goes; answer() is "ready" when it holds it, "refused" when someone else did.
+class Grabber {
+ public:
+  explicit Grabber(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{VOKAR_TEST_GRABBER};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    program_.Start(argv, fds[1]);
+    ::close(fds[1]);
+    char c = 0;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n') answer_ += c;
+    ::close(fds[0]);
+  }
+  const std::string& answer() const { return answer_; }
+
+ private:
+  SpawnedProgram program_;
+  std::string answer_;
+};
+
+}  // namespace vokar::testing

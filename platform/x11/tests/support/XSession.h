@@ -1,0 +1,162 @@
+// A private X session for tests: an Xvfb on a display number of its own
+// (-displayfd, so tests run in parallel), optionally with openbox for focus,
+// and helpers to run X clients (xdotool, xmodmap) on it. Everything started
+// here is ended and reaped when the session goes.
+#pragma once
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace vokar::testing {
+
+// A spawned program, ended (SIGTERM, then SIGKILL after a second) and reaped
+// when the object goes.
+class SpawnedProgram {
+ public:
+  SpawnedProgram() = default;
+  SpawnedProgram(const std::vector<std::string>& argv, int stdoutFd = -1, int extraFd = -1, int extraTarget = -1) {
+    Start(argv, stdoutFd, extraFd, extraTarget);
+  }
+  ~SpawnedProgram() { Stop(); }
+  SpawnedProgram(const SpawnedProgram&) = delete;
+  SpawnedProgram& operator=(const SpawnedProgram&) = delete;
+
+  bool Start(const std::vector<std::string>& argv, int stdoutFd = -1, int extraFd = -1, int extraTarget = -1) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (stdoutFd >= 0) {
+      posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    }
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (extraFd >= 0) posix_spawn_file_actions_adddup2(&actions, extraFd, extraTarget);
+    std::vector<std::string> copy = argv;
+    std::vector<char*> args;
+    for (auto& argument : copy) args.push_back(argument.data());
+    args.push_back(nullptr);
+    const int failed = ::posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) pid_ = -1;
+    return pid_ > 0;
+  }
+
+  pid_t pid() const { return pid_; }
+  bool running() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+  // Waits for the program to end by itself; its exit status, or -1 when it
+  // did not end in time (it is then killed).
+  int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    if (pid_ <= 0) return -1;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int status = 0;
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        Stop();
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  void Stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (::waitpid(pid_, nullptr, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// Runs an X client to its end on the session's display; its exit status.
+inline int RunProgram(const std::vector<std::string>& argv) {
+  SpawnedProgram program(argv);
+  return program.Wait();
+}
+
+class XSession {
+ public:
+  // Starts Xvfb (and openbox when asked) and points DISPLAY at it.
+  explicit XSession(bool windowManager = false) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return;
+    xvfb_.Start({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, -1, pipeFds[1], 3);
+    ::close(pipeFds[1]);
+    std::string number;
+    char c = 0;
+    while (::read(pipeFds[0], &c, 1) == 1 && c != '\n') number += c;
+    ::close(pipeFds[0]);
+    if (number.empty()) return;
+    display_ = ":" + number;
+    ::setenv("DISPLAY", display_.c_str(), 1);
+    if (windowManager && !StartWindowManager()) return;
+    ok_ = true;
+  }
+  ~XSession() {
+    openbox_.Stop();
+    xvfb_.Stop();
+  }
+  XSession(const XSession&) = delete;
+  XSession& operator=(const XSession&) = delete;
+
+  bool ok() const { return ok_; }
+  const std::string& display() const { return display_; }
+
+ private:
+  bool StartWindowManager() {
+    openbox_.Start({"openbox", "--sm-disable"});
+    Display* display = XOpenDisplay(display_.c_str());
+    if (display == nullptr) return false;
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    bool ready = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!ready && std::chrono::steady_clock::now() < deadline) {
+      Atom type = None;
+      int format = 0;
+      unsigned long items = 0, after = 0;
+      unsigned char* data = nullptr;
+      if (XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type, &format,
+                             &items, &after, &data) == Success &&
+          items == 1) {
+        ready = true;
+      }
+      if (data != nullptr) XFree(data);
+      if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    XCloseDisplay(display);
+    return ready;
+  }
+
+  SpawnedProgram xvfb_;
+  SpawnedProgram openbox_;
+  std::string display_;
+  bool ok_ = false;
+};
+
+}  // namespace vokar::testing
