@@ -8,6 +8,8 @@
 
 // Qt before X11's headers, whose macros Qt's would trip over.
 #include <QApplication>
+#include <QTest>
+#include <QWidget>
 #include <cstdlib>
 
 #include "XSession.h"
@@ -39,6 +41,20 @@ class QtOnX : public ::testing::Environment {
   XSession* session_ = nullptr;
   QApplication* application_ = nullptr;
 };
+
+// Shows the window and makes it the active one. A window manager may refuse
+// a program's own request (focus stealing prevention), so when the window is
+// not active at once it is activated as a pager would, with xdotool.
+inline bool ShowActive(QWidget* window) {
+  window->show();
+  window->raise();
+  window->activateWindow();
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    if (QTest::qWaitFor([&] { return window->isActiveWindow(); }, 300)) return true;
+    RunProgram({"xdotool", "windowactivate", std::to_string(window->winId())});
+  }
+  return window->isActiveWindow();
+}
 
 // Another program holding a combination on the root window, until the object
 // goes; answer() is "ready" when it holds it, "refused" when someone else did.

@@ -1,0 +1,144 @@
+// Copying the whole text of the window with the focus by played-back keys, on
+// a real X server with a window manager: the text arrives in the clipboard
+// whole, even while the user still holds the hot key, and the owner hears
+// only of a copy that really happened.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include "ActiveAppCapture.h"
+#include "HotKeyTable.h"
+#include "support/QtOnX.h"
+#include "support/XTestKeys.h"
+
+namespace {
+
+using namespace vokar::hotkey;
+using vokar::testing::XTestKeys;
+
+const auto* const kX = ::testing::AddGlobalTestEnvironment(new vokar::testing::QtOnX(true));
+
+const QString kText = QStringLiteral(
+    "Zażółć gęślą jaźń.\nW Szczebrzeszynie chrząszcz brzmi w trzcinie\ni Szczebrzeszyn z tego słynie.");
+
+// A window with a text and a button; it starts a capture when its hot key
+// comes, as the server's window does.
+class TextWindow : public QWidget {
+ public:
+  TextWindow() : capture([this](bool copied) { results.push_back(copied); }) {
+    auto* layout = new QVBoxLayout(this);
+    text = new QPlainTextEdit(kText, this);
+    button = new QPushButton("&Testuj", this);
+    layout->addWidget(text);
+    layout->addWidget(button);
+    resize(500, 300);
+  }
+
+  ActiveAppCapture capture;
+  std::vector<bool> results;
+  QPlainTextEdit* text;
+  QPushButton* button;
+
+ protected:
+  bool event(QEvent* event) override {
+    if (event->type() == HotKeyEvent::type()) {
+      capture.Start();
+      return true;
+    }
+    return QWidget::event(event);
+  }
+};
+
+class ActiveAppCaptureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QGuiApplication::clipboard()->setText(QStringLiteral("stary schowek"));
+    ASSERT_TRUE(vokar::testing::ShowActive(&window_));
+    window_.text->setFocus();
+    QTextCursor cursor = window_.text->textCursor();
+    cursor.setPosition(25);  // somewhere in the middle
+    window_.text->setTextCursor(cursor);
+  }
+  void TearDown() override { RemoveHotKey(0); }
+
+  bool WaitForResult() {
+    return QTest::qWaitFor([&] { return !window_.results.empty(); }, ActiveAppCapture::kCopyWaitMs + 2000);
+  }
+
+  TextWindow window_;
+};
+
+TEST_F(ActiveAppCaptureTest, ScriptOfTwentyOneKeys) {
+  const auto script = ActiveAppCapture::Script();
+  ASSERT_EQ(script.size(), 21u);
+  // Let go of Shift, Ctrl, Alt; Ctrl+Home; Ctrl+Shift+End; Ctrl+Insert; Ctrl+Home.
+  const std::pair<bool, unsigned> expected[] = {
+      {false, 0x10}, {false, 0x11}, {false, 0x12}, {true, 0x11},  {true, 0x24},  {false, 0x24}, {false, 0x11},
+      {true, 0x11},  {true, 0x10},  {true, 0x23},  {false, 0x23}, {false, 0x10}, {false, 0x11}, {true, 0x11},
+      {true, 0x2D},  {false, 0x2D}, {false, 0x11}, {true, 0x11},  {true, 0x24},  {false, 0x24}, {false, 0x11}};
+  for (std::size_t i = 0; i < script.size(); ++i) {
+    EXPECT_EQ(script[i].press, expected[i].first) << i;
+    EXPECT_EQ(script[i].virtualKey, expected[i].second) << i;
+  }
+}
+
+TEST_F(ActiveAppCaptureTest, WholeTextCopiedAndSelectionGone) {
+  ASSERT_TRUE(vokar::x11::PlaybackAvailable());
+  EXPECT_EQ(window_.capture.Start(), 1);
+  EXPECT_TRUE(window_.capture.active());
+  ASSERT_TRUE(WaitForResult());
+  EXPECT_EQ(window_.results, std::vector<bool>{true});
+  EXPECT_FALSE(window_.capture.active());
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), kText);
+  EXPECT_EQ(window_.text->textCursor().position(), 0);
+  EXPECT_FALSE(window_.text->textCursor().hasSelection());
+}
+
+TEST_F(ActiveAppCaptureTest, FromTheHotKeyWhileTheUserStillHoldsIt) {
+  HotKeyDef def;
+  def.window = &window_;
+  def.SetCombination({1, 1, 0, 116});
+  def.command = 33011;
+  ASSERT_TRUE(PlaceHotKey(0, def));
+  // Ctrl (right) + Shift + F5 go down and stay down until the copy is done:
+  // the keyboard grab and the held keys must not spoil the keys played.
+  XTestKeys keys;
+  const KeyCode held[] = {keys.Keycode(XK_Control_R), keys.Keycode(XK_Shift_L), keys.Keycode(XK_F5)};
+  for (KeyCode keycode : held) keys.Down(keycode);
+  const bool finished = WaitForResult();
+  for (KeyCode keycode : held) keys.Up(keycode);
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(window_.results, std::vector<bool>{true});
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), kText);
+  EXPECT_FALSE(window_.text->textCursor().hasSelection());
+}
+
+TEST_F(ActiveAppCaptureTest, NothingCopiedIsSaidAfterTheWait) {
+  window_.button->setFocus();  // a button copies nothing
+  QElapsedTimer timer;
+  timer.start();
+  EXPECT_EQ(window_.capture.Start(), 1);
+  ASSERT_TRUE(WaitForResult());
+  EXPECT_EQ(window_.results, std::vector<bool>{false});
+  EXPECT_GE(timer.elapsed(), ActiveAppCapture::kCopyWaitMs - 50);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "stary schowek");
+}
+
+TEST_F(ActiveAppCaptureTest, ASecondStartDropsTheFirst) {
+  window_.button->setFocus();
+  EXPECT_EQ(window_.capture.Start(), 1);
+  window_.text->setFocus();
+  EXPECT_EQ(window_.capture.Start(), 1);
+  ASSERT_TRUE(WaitForResult());
+  QTest::qWait(ActiveAppCapture::kCopyWaitMs + 200);
+  EXPECT_EQ(window_.results, std::vector<bool>{true}) << "one answer, for the second start";
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), kText);
+  window_.capture.Cancel();
+}
+
+}  // namespace
