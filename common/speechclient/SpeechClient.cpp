@@ -192,7 +192,7 @@ bool CSpeechClient::StartServer() {
   if (!CheckServerVersion(path->string(), 0, 0)) return false;
   spawn::SpawnOptions options;
   // The server comes up minimised, as a program started for another one.
-  options.extraEnvironment = {"VOKAR_START_MINIMIZED=1"};
+  options.extraEnvironment = {"VOKAR_SHOW_MINIMIZED=1"};
   const auto started = spawn::SpawnDetached(*path, {std::string(kServerSwitches)}, options);
   if (!started.ok()) {
     std::fprintf(stderr, "%s: %s\n", program_.title.c_str(), started.error.c_str());

@@ -256,7 +256,7 @@ TEST_F(SpeechClientTest, StartsTheServerFromAppPathsAndConnectsAsSoonAsItIsReady
   const auto took = Clock::now() - start;
   EXPECT_LT(took, std::chrono::seconds(2)) << "the started event was missed";
   ASSERT_EQ(Starts().size(), 1u);
-  EXPECT_TRUE(Starts()[0].ends_with(" /L-")) << Starts()[0];
+  EXPECT_TRUE(Starts()[0].ends_with(" minimized=1 /L-")) << Starts()[0];
   EXPECT_EQ(client.Speak("zacz\xEAty", BreakFirst::Yes), kSpeakSent);
   EXPECT_EQ(Requests().back(), "execute read");
   EXPECT_TRUE(world_.Messages().empty());

@@ -7,7 +7,8 @@
 //                        [--version MOST LEAST] [--log FILE] [--delay-ms N]
 //                        [--refuse-pokes]
 // --version gives other answers to the version query; --log appends one line
-// when it starts ("start PID ARGUMENTS") and one per poke ("poke TEXT") and
+// when it starts ("start PID minimized=VALUE ARGUMENTS", the value of
+// VOKAR_SHOW_MINIMIZED) and one per poke ("poke TEXT") and
 // execute ("execute COMMAND") to FILE, with backslashes and line ends escaped;
 // --delay-ms waits that long before the window is made; --refuse-pokes
 // answers every poke with a plain negative acknowledgement. Switches such as "/L-" (a client starting the server gives
@@ -271,7 +272,9 @@ int main(int argc, char** argv) {
     }
     i += values;
   }
-  std::string started = std::to_string(::getpid());
+  // How it was asked to show itself, as a starting client says it.
+  const char* show = std::getenv("VOKAR_SHOW_MINIMIZED");
+  std::string started = std::to_string(::getpid()) + " minimized=" + (show != nullptr ? show : "");
   for (int i = 1; i < argc; ++i) started += std::string(" ") + argv[i];
   server.Log("start", started);
   if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
