@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "JoinMeasures.h"
+
 namespace vokar::voicegen {
 namespace {
 
@@ -41,6 +43,20 @@ alf::Result<Cut> FindCut(const Synthesis& synthesis, const CutRequest& request) 
       break;
     }
   }
+  // Where the synthesiser has no soft phoneme of that name, "p;" is p said
+  // soft: the p and the palatal release (";") that follows it.
+  bool soft = false;
+  if (which == marks.size() && request.phoneme.size() > 1 && request.phoneme.back() == ';') {
+    const std::string plain = request.phoneme.substr(0, request.phoneme.size() - 1);
+    seen = 0;
+    for (std::size_t i = 0; i + 1 < marks.size(); ++i) {
+      if (marks[i].name == plain && marks[i + 1].name == ";" && ++seen == request.occurrence) {
+        which = i;
+        soft = true;
+        break;
+      }
+    }
+  }
   if (which == marks.size()) {
     std::string found;
     for (const PhonemeMark& m : marks) found += " " + m.name;
@@ -52,6 +68,10 @@ alf::Result<Cut> FindCut(const Synthesis& synthesis, const CutRequest& request) 
   const int rate = synthesis.rate;
   std::size_t begin = std::min(marks[which].sample, total);
   std::size_t end = which + 1 < marks.size() ? std::min(marks[which + 1].sample, total) : total;
+  if (soft) {
+    const std::size_t releaseEnd = which + 2 < marks.size() ? std::min(marks[which + 2].sample, total) : total;
+    end = request.releaseMs ? std::min(releaseEnd, end + Ms(*request.releaseMs, synthesis.rate)) : releaseEnd;
+  }
   if (end <= begin) {
     return alf::MakeError(alf::ErrorKind::Source, {}, 0, "phoneme '" + request.phoneme + "' is empty");
   }
@@ -96,6 +116,85 @@ alf::Result<Cut> FindCut(const Synthesis& synthesis, const CutRequest& request) 
     cut.referenceRms = std::max(cut.referenceRms, RmsOf(all.subspan(a + quarter, b - a - 2 * quarter)));
   }
   return cut;
+}
+
+std::size_t QuietestRisingZero(std::span<const float> samples, std::size_t at, std::size_t radius) {
+  std::size_t best = at;
+  double quietest = 1e300;
+  const std::size_t from = at > radius ? at - radius : 1;
+  for (std::size_t i = std::max<std::size_t>(from, 1); i <= at + radius && i < samples.size(); ++i) {
+    if (!(samples[i - 1] < 0.0f && samples[i] >= 0.0f)) continue;
+    const double step = std::max(std::abs(samples[i - 1]), std::abs(samples[i]));
+    if (step < quietest) {
+      quietest = step;
+      best = i;
+    }
+  }
+  return best;
+}
+
+std::vector<std::size_t> PeriodPeaks(std::span<const float> samples, std::size_t from, std::size_t to,
+                                     double period) {
+  std::vector<std::size_t> peaks;
+  to = std::min(to, samples.size());
+  if (from >= to || period < 2.0) return peaks;
+  const auto strongest = static_cast<std::size_t>(
+      std::max_element(samples.begin() + static_cast<std::ptrdiff_t>(from), samples.begin() + static_cast<std::ptrdiff_t>(to)) -
+      samples.begin());
+  const auto near = static_cast<std::size_t>(0.8 * period);
+  const auto far = static_cast<std::size_t>(1.2 * period);
+  const auto highest = [&](std::size_t a, std::size_t b) {
+    return static_cast<std::size_t>(std::max_element(samples.begin() + static_cast<std::ptrdiff_t>(a),
+                                                     samples.begin() + static_cast<std::ptrdiff_t>(b)) -
+                                    samples.begin());
+  };
+  std::vector<std::size_t> before;
+  for (std::size_t p = strongest; p >= far;) {
+    p = highest(p - far, p - near + 1);
+    before.push_back(p);
+  }
+  peaks.assign(before.rbegin(), before.rend());
+  peaks.push_back(strongest);
+  for (std::size_t p = strongest; p + far < samples.size();) {
+    p = highest(p + near, p + far + 1);
+    peaks.push_back(p);
+  }
+  return peaks;
+}
+
+void AlignToPeriods(std::span<const float> samples, double period, Cut& cut) {
+  const auto p = static_cast<std::size_t>(period);
+  const std::size_t window = std::min<std::size_t>(Ms(25.0, kMeasureRate), cut.end - cut.begin);
+  const auto periodic = [&](std::size_t a, std::size_t b) {
+    const auto f0 = PitchHz(samples.subspan(a, b - a));
+    return f0 && std::abs(*f0 * period / kMeasureRate - 1.0) < 0.15;
+  };
+  const bool atBegin = periodic(cut.begin, cut.begin + window);
+  const bool atEnd = periodic(cut.end - window, cut.end);
+  if (!atBegin && !atEnd) return;
+  const std::size_t from = cut.begin > 2 * p ? cut.begin - 2 * p : 0;
+  const auto peaks = PeriodPeaks(samples, from, std::min(samples.size(), cut.end + 2 * p), period);
+  if (peaks.size() < 2) return;
+  // The grid point of the period nearest to `at`.
+  const auto gridPoint = [&](std::size_t at) {
+    std::size_t best = at;
+    double distance = 1e300;
+    for (std::size_t k = 0; k + 1 < peaks.size(); ++k) {
+      const double point = peaks[k] + kCutPhase * static_cast<double>(peaks[k + 1] - peaks[k]);
+      if (std::abs(point - static_cast<double>(at)) < distance) {
+        distance = std::abs(point - static_cast<double>(at));
+        best = static_cast<std::size_t>(std::llround(point));
+      }
+    }
+    return QuietestRisingZero(samples, best, p / 10);
+  };
+  Cut aligned = cut;
+  if (atBegin) aligned.begin = gridPoint(cut.begin);
+  if (atEnd) aligned.end = gridPoint(cut.end);
+  if (aligned.end <= aligned.begin + p) return;
+  aligned.periodicBegin = atBegin;
+  aligned.periodicEnd = atEnd;
+  cut = aligned;
 }
 
 }  // namespace vokar::voicegen

@@ -45,21 +45,33 @@ alf::Result<CEspeak*> CEspeak::Open(const std::string& voice) {
   return &instance;
 }
 
+namespace {
+
+alf::Result<Synthesis> Synthesise(const std::string& text, unsigned flags) {
+  Synthesis synthesis;
+  g_current = &synthesis;
+  const espeak_ERROR result =
+      espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | flags, nullptr, nullptr);
+  espeak_Synchronize();
+  g_current = nullptr;
+  if (result != EE_OK) return alf::MakeError(alf::ErrorKind::Io, "espeak-ng", 0, "cannot speak " + text);
+  return synthesis;
+}
+
+}  // namespace
+
 alf::Result<Synthesis> CEspeak::Speak(const std::string& phonemes, const Prosody& prosody) {
   espeak_SetParameter(espeakPITCH, prosody.pitch, 0);
   espeak_SetParameter(espeakRANGE, prosody.range, 0);
   espeak_SetParameter(espeakRATE, prosody.rate, 0);
-  Synthesis synthesis;
-  g_current = &synthesis;
-  const std::string text = "[[" + phonemes + "]]";
-  const espeak_ERROR result = espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0,
-                                           espeakCHARS_UTF8 | espeakPHONEMES, nullptr, nullptr);
-  espeak_Synchronize();
-  g_current = nullptr;
-  if (result != EE_OK) {
-    return alf::MakeError(alf::ErrorKind::Io, "espeak-ng", 0, "cannot speak " + text);
-  }
-  return synthesis;
+  return Synthesise("[[" + phonemes + "]]", espeakPHONEMES);
+}
+
+alf::Result<Synthesis> CEspeak::SpeakText(const std::string& utf8) {
+  espeak_SetParameter(espeakPITCH, 50, 0);
+  espeak_SetParameter(espeakRANGE, 50, 0);
+  espeak_SetParameter(espeakRATE, 175, 0);
+  return Synthesise(utf8, 0);
 }
 
 }  // namespace vokar::voicegen

@@ -19,6 +19,10 @@ class CEspeak {
   // Speaks "[[phonemes]]" with the prosody and collects samples and marks.
   alf::Result<Synthesis> Speak(const std::string& phonemes, const Prosody& prosody);
 
+  // Speaks plain text (UTF-8) as espeak-ng reads it by default: its own pitch,
+  // range and rate. The reference that the voice's levels are matched to.
+  alf::Result<Synthesis> SpeakText(const std::string& utf8);
+
  private:
   CEspeak() = default;
 };

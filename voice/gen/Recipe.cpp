@@ -84,7 +84,9 @@ alf::Result<Recipe> ParseRecipe(std::string_view text, const std::string& fileNa
         if (key == "pitch" && v >= 0 && v <= 100) p.pitch = v;
         else if (key == "range" && v >= 0 && v <= 100) p.range = v;
         else if (key == "rate" && v >= 80 && v <= 450) p.rate = v;
-        else return error("'" + t[k] + "': pitch and range take 0-100, rate 80-450");
+        else if (key == "fall" && v >= 0 && v <= 12) p.fall = v;
+        else if (key == "flat" && v >= 0 && v <= 95) p.flat = v;
+        else return error("'" + t[k] + "': pitch and range take 0-100, rate 80-450, fall 0-12, flat 0-95");
       }
       recipe.prosodies[t[1]] = p;
       continue;
@@ -131,6 +133,7 @@ alf::Result<Recipe> ParseRecipe(std::string_view text, const std::string& fileNa
         else if (key == "pre" && v >= 0) entry.preMs = v;
         else if (key == "skip" && v >= 0) entry.skipMs = v;
         else if (key == "post" && v >= 0) entry.postMs = v;
+        else if (key == "release" && v >= 0) entry.releaseMs = v;
         else if (key == "gain") entry.gainDb = v;
         else if (key == "fade" && v >= 0) entry.fadeMs = v;
         else return error("unknown or negative option '" + t[k] + "'");

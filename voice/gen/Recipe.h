@@ -25,6 +25,10 @@ struct Prosody {
   int pitch = 50;  // espeak-ng base pitch 0-100
   int range = 50;  // pitch range 0-100; 0 is a monotone
   int rate = 175;  // words per minute
+  // Falling pitch at the end of an entry, made after synthesis: over the
+  // last (100 - flat) % of the entry the pitch falls by `fall` semitones.
+  int fall = 0;
+  int flat = 50;
 };
 
 enum class RecipeKind { Speech, Signal, Silence };
@@ -42,6 +46,7 @@ struct RecipeEntry {
   std::optional<double> lengthMs;  // then keep at most this much
   double preMs = 0.0;       // include this much before the phoneme (stop closures)
   double postMs = 0.0;      // and this much after it
+  std::optional<double> releaseMs;  // of a soft consonant's palatal release
   double gainDb = 0.0;      // on top of the level matching
   std::optional<double> fadeMs;
   // Signal.

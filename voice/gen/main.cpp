@@ -15,6 +15,8 @@
 #include "Cutter.h"
 #include "Espeak.h"
 #include "Inventory.h"
+#include "JoinMeasures.h"
+#include "PitchContour.h"
 #include "Recipe.h"
 #include "Signals.h"
 
@@ -29,6 +31,9 @@ constexpr int kRate = 22050;
 // which leaves the peaks of the vowels below full scale.
 constexpr double kReferenceRms = 0.18;
 constexpr double kPeakLimit = 0.97;
+// The largest 8-bit step a piece may start or end with and join a pause
+// without a click.
+constexpr double kEdgeSteps = 3.0;
 
 int Fail(const std::string& text) {
   std::fprintf(stderr, "vkvoicegen: %s\n", text.c_str());
@@ -39,6 +44,22 @@ std::string Ms(std::size_t samples) {
   char text[32];
   std::snprintf(text, sizeof text, "%.4f", samples * 1000.0 / kRate);
   return text;
+}
+
+// The pitch period of a carrier in samples, from the middle of its first
+// vowel: every carrier is spoken on the pitch of its prosody.
+std::optional<double> CarrierPeriod(const Synthesis& synthesis) {
+  for (std::size_t i = 0; i < synthesis.marks.size(); ++i) {
+    if (ClassOfPhoneme(synthesis.marks[i].name) != SoundClass::Vowel) continue;
+    const std::size_t begin = synthesis.marks[i].sample;
+    const std::size_t end = i + 1 < synthesis.marks.size() ? synthesis.marks[i + 1].sample : synthesis.samples.size();
+    const std::size_t middle = (begin + end) / 2;
+    const std::size_t half = kRate * 30 / 1000;
+    if (middle < half || middle + half > synthesis.samples.size()) continue;
+    const auto f0 = PitchHz(std::span<const float>(synthesis.samples).subspan(middle - half, 2 * half));
+    if (f0) return kRate / *f0;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -101,8 +122,19 @@ int main(int argc, char** argv) {
       request.lengthMs = entry.lengthMs;
       request.preMs = entry.preMs;
       request.postMs = entry.postMs;
+      request.releaseMs = entry.releaseMs;
       auto cut = FindCut(*synthesis, request);
       if (!cut) return Fail(where + ": carrier \"" + entry.carrier + "\": " + cut.Error().description);
+      if (const auto period = CarrierPeriod(*synthesis)) {
+        if (prosody.fall > 0) {
+          // The fall is made on the carrier itself, so that the start of the
+          // entry keeps the plain pitch and its end its own period grid.
+          const auto peaks = PeriodPeaks(synthesis->samples, cut->begin, cut->end, *period);
+          const std::size_t fallStart = cut->begin + (cut->end - cut->begin) * prosody.flat / 100;
+          synthesis->samples = LowerPitchTowardsEnd(synthesis->samples, peaks, fallStart, cut->end, prosody.fall);
+        }
+        AlignToPeriods(synthesis->samples, *period, *cut);
+      }
       double gain = cut->referenceRms > 0 ? 20.0 * std::log10(kReferenceRms / cut->referenceRms) : 0.0;
       gain += entry.gainDb;
       float peak = 0.0f;
@@ -112,7 +144,19 @@ int main(int argc, char** argv) {
       std::snprintf(text, sizeof text, " start=%s end=%s gain=%.2f", Ms(cut->begin).c_str(),
                     Ms(cut->end).c_str(), gain);
       options = text;
-      if (entry.fadeMs) options += " fade=" + std::to_string(*entry.fadeMs);
+      // Voiced ends on the period grid join their voiced neighbours without
+      // a break: they take no fade, unless even the gentlest zero crossing
+      // there leaves an 8-bit step that would click against a pause; half a
+      // millisecond then takes it away without a dip. Other ends fade over
+      // the default.
+      const double factor = std::pow(10.0, gain / 20.0) * 127.0;
+      const auto edgeFade = [&](std::size_t at) {
+        return std::abs(synthesis->samples[at]) * factor > kEdgeSteps ? "0.5" : "0";
+      };
+      if (cut->periodicBegin) options += std::string(" fadein=") + edgeFade(cut->begin);
+      if (cut->periodicEnd) options += std::string(" fadeout=") + edgeFade(cut->end - 1);
+      if (entry.fadeMs && !cut->periodicBegin) options += " fadein=" + std::to_string(*entry.fadeMs);
+      if (entry.fadeMs && !cut->periodicEnd) options += " fadeout=" + std::to_string(*entry.fadeMs);
       audio.samples = std::move(synthesis->samples);
     }
     const auto bytes = alf::EncodeWav16(audio);
