@@ -147,3 +147,55 @@ TEST(Signals, EveryDesignIsShortQuietAtTheEdgesAndDistinct) {
 
 }  // namespace
 }  // namespace vokar::voicegen
+
+namespace vokar::voicegen {
+namespace {
+
+TEST(Recipe, FallFlatAndReleaseHaveTheirLimits) {
+  auto r = ParseRecipe("prosody f pitch=56 range=0 fall=2 flat=50\n"
+                       "1 speech f \"'ap;a\" p; pre=30 release=25\n",
+                       "r.recipe");
+  ASSERT_TRUE(r) << r.Error().ToString();
+  EXPECT_EQ(r->prosodies.at("f").fall, 2);
+  EXPECT_EQ(r->prosodies.at("f").flat, 50);
+  ASSERT_EQ(r->entries.size(), 1u);
+  EXPECT_EQ(r->entries[0].phoneme, "p;");
+  ASSERT_TRUE(r->entries[0].releaseMs);
+  EXPECT_EQ(*r->entries[0].releaseMs, 25.0);
+  // Both sides of each limit.
+  EXPECT_TRUE(ParseRecipe("prosody f fall=12 flat=95\n", "r"));
+  EXPECT_FALSE(ParseRecipe("prosody f fall=13\n", "r"));
+  EXPECT_FALSE(ParseRecipe("prosody f flat=96\n", "r"));
+  EXPECT_TRUE(ParseRecipe("prosody f fall=0 flat=0\n", "r"));
+  EXPECT_FALSE(ParseRecipe("prosody f fall=-1\n", "r"));
+  EXPECT_FALSE(ParseRecipe("prosody f\n1 speech f \"'a\" a release=-1\n", "r"));
+}
+
+TEST(Cutter, ASoftConsonantKeepsPartOfItsPalatalRelease) {
+  // a (0-2000), p (2000-2600), its release ";" (2600-3600), a (3600-5000).
+  Synthesis s;
+  s.samples.resize(5000);
+  for (std::size_t i = 0; i < 5000; ++i) {
+    s.samples[i] = static_cast<float>(0.4 * std::sin(2 * std::numbers::pi * 300 * i / 22050));
+  }
+  s.marks = {{"a", 0}, {"p", 2000}, {";", 2600}, {"a", 3600}, {"_:", 5000}};
+  // 10 ms of the release: 220.5 samples after its mark, then the nearest
+  // rising zero crossing within 1.5 ms.
+  auto cut = FindCut(s, {"p;", 1, 0, std::nullopt, 0, 0, 10.0});
+  ASSERT_TRUE(cut) << cut.Error().ToString();
+  EXPECT_NEAR(static_cast<double>(cut->begin), 2000.0, 34.0);
+  EXPECT_NEAR(static_cast<double>(cut->end), 2600.0 + 220.5, 34.0);
+  // Without a limit, the whole release.
+  auto whole = FindCut(s, {"p;", 1, 0, std::nullopt, 0, 0, std::nullopt});
+  ASSERT_TRUE(whole);
+  EXPECT_NEAR(static_cast<double>(whole->end), 3600.0, 34.0);
+  // A plain p does not match where only a soft one is said, and a soft one
+  // where there is none fails with the phonemes listed.
+  s.marks = {{"a", 0}, {"p", 2000}, {"a", 2600}, {"_:", 5000}};
+  auto missing = FindCut(s, {"p;", 1, 0, std::nullopt, 0, 0, std::nullopt});
+  ASSERT_FALSE(missing);
+  EXPECT_NE(missing.Error().description.find("holds: a p a"), std::string::npos) << missing.Error().description;
+}
+
+}  // namespace
+}  // namespace vokar::voicegen
