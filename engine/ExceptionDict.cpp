@@ -1,17 +1,15 @@
 #include "ExceptionDict.h"
 
-#include <array>
-#include <fstream>
-#include <system_error>
-#include <vector>
+#include <utility>
 
 #include "Cp1250.h"
+#include "FileAccess.h"
 
 namespace vokar {
 
 namespace {
 
-constexpr std::uintmax_t kSizeLimit = 64u * 1024u * 1024u;
+constexpr std::size_t kSizeLimit = 64u * 1024u * 1024u;
 constexpr char kEndOfText = '\x1A';
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
@@ -33,24 +31,12 @@ bool CExceptionDict::Load(const std::filesystem::path& path) {
   map_.clear();
   path_ = path;
 
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  const auto size = std::filesystem::file_size(path, ec);
-  if (!ec && size > kSizeLimit) return false;
-
-  std::string bytes;
-  std::array<char, 65536> buffer;
-  while (in) {
-    in.read(buffer.data(), buffer.size());
-    bytes.append(buffer.data(), static_cast<std::size_t>(in.gcount()));
-    if (bytes.size() > kSizeLimit) {
-      map_.clear();
-      return false;
-    }
-  }
-  const bool readFailed = in.bad();
+  FileContent content = FileAccess().Read(path, kSizeLimit);
+  if (content.status == FileStatus::NotFound || content.status == FileStatus::CannotOpen) return false;
+  // A file past the limit is no dictionary anyone wrote: none of it is read.
+  if (content.truncated) return false;
+  const bool readFailed = content.status == FileStatus::ReadError;
+  std::string bytes = std::move(content.bytes);
   if (readFailed) {
     // Keep only the whole lines read before the failure.
     const auto lastLineEnd = bytes.rfind('\n');

@@ -18,7 +18,8 @@ class CExceptionDict {
   // Empties the map, remembers the path and reads the file line by line.
   // Returns false when the file cannot be opened or a read fails; the map then
   // keeps what was read up to the failure. A file larger than 64 MiB is not
-  // read at all (false, empty map).
+  // read at all (false, empty map), nor is anything but a regular file: a
+  // FIFO or a device named as the dictionary is never opened.
   //
   // Dictionaries written on Linux are usually UTF-8, those from the desktop
   // platform code page 1250. A file that is valid UTF-8 and holds at least one

@@ -1,8 +1,9 @@
 #include "Riff.h"
 
 #include <algorithm>
-#include <fstream>
-#include <system_error>
+#include <cstdint>
+
+#include "FileAccess.h"
 
 namespace vokar::riff {
 
@@ -81,40 +82,25 @@ std::uint32_t ReadU32(std::span<const std::uint8_t> bytes, std::size_t offset) {
 
 Result<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& path,
                                                 std::uintmax_t sizeLimit) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    return Error{ErrorCategory::Open, "\"" + path.string() + "\" is a folder", 0};
+  // A file of exactly the limit is read; the reader says when one goes on
+  // past it.
+  const auto bound = static_cast<std::size_t>(std::min<std::uintmax_t>(sizeLimit, SIZE_MAX - 1));
+  FileContent content = FileAccess().Read(path, bound);
+  switch (content.status) {
+    case FileStatus::Ok:
+      break;
+    case FileStatus::NotFound:
+      return Error{ErrorCategory::Open, "\"" + path.string() + "\" is not a file that can be read", 0};
+    case FileStatus::CannotOpen:
+      return Error{ErrorCategory::Open, "cannot open \"" + path.string() + "\"", 0};
+    case FileStatus::ReadError:
+      return Error{ErrorCategory::Read, "read error in \"" + path.string() + "\"", content.bytes.size()};
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Error{ErrorCategory::Open, "cannot open \"" + path.string() + "\"", 0};
-
-  // The size is not taken from the file system alone: a file may grow while
-  // it is read, and the limit must hold for what is actually read.
-  std::vector<std::uint8_t> bytes;
-  const auto knownSize = std::filesystem::file_size(path, ec);
-  if (!ec) {
-    if (knownSize > sizeLimit) {
-      return Error{ErrorCategory::TooLarge,
-                   "file of " + std::to_string(knownSize) + " bytes; at most " +
-                       std::to_string(sizeLimit) + " are read",
-                   sizeLimit};
-    }
-    bytes.reserve(static_cast<std::size_t>(knownSize));
+  if (content.truncated) {
+    return Error{ErrorCategory::TooLarge,
+                 "file larger than " + std::to_string(sizeLimit) + " bytes", sizeLimit};
   }
-  std::array<char, 65536> buffer;
-  while (in) {
-    in.read(buffer.data(), buffer.size());
-    const auto got = static_cast<std::size_t>(in.gcount());
-    if (bytes.size() + got > sizeLimit) {
-      return Error{ErrorCategory::TooLarge,
-                   "file larger than " + std::to_string(sizeLimit) + " bytes", sizeLimit};
-    }
-    bytes.insert(bytes.end(), buffer.data(), buffer.data() + got);
-  }
-  if (in.bad()) {
-    return Error{ErrorCategory::Read, "read error in \"" + path.string() + "\"", bytes.size()};
-  }
-  return bytes;
+  return std::vector<std::uint8_t>(content.bytes.begin(), content.bytes.end());
 }
 
 Result<CFormReader> CFormReader::Find(std::span<const std::uint8_t> file, FourCC formType) {

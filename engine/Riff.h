@@ -83,7 +83,8 @@ class Result {
 // the engine reads, the allophone file, is a few megabytes.
 inline constexpr std::uintmax_t kDefaultSizeLimit = 64u * 1024u * 1024u;
 
-// Reads a whole file into memory. Errors: Open (missing, a folder, no
+// Reads a whole file into memory through the engine's file reader (so only
+// a regular file is read). Errors: Open (missing, not a regular file, no
 // permission), TooLarge (offset = the limit), Read.
 Result<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& path,
                                                 std::uintmax_t sizeLimit = kDefaultSizeLimit);

@@ -1,11 +1,11 @@
 #include "WaveFile.h"
 
 #include <cstdlib>
-#include <fstream>
+#include <optional>
 #include <string>
-#include <system_error>
 
 #include "Cp1250.h"
+#include "FileAccess.h"
 
 namespace vokar {
 
@@ -13,7 +13,7 @@ namespace {
 
 // A wave insert is played whole; 64 MiB is far beyond any sound a text would
 // embed, and keeps a wrong name from filling the memory.
-constexpr std::uintmax_t kWaveSizeLimit = riff::kDefaultSizeLimit;
+constexpr std::size_t kWaveSizeLimit = riff::kDefaultSizeLimit;
 
 }  // namespace
 
@@ -36,17 +36,17 @@ riff::Result<CWaveInsert, WaveLoadFailure> ReadWave(std::span<const std::uint8_t
   return insert;
 }
 
-bool LoadWaveFile(const std::filesystem::path& path, CWaveInsert& insert, IMessageSink& messages) {
-  insert = CWaveInsert{};
-  auto bytes = riff::ReadFileBytes(path, kWaveSizeLimit);
-  if (!bytes) {
-    // A wave insert that cannot be opened stays silent; one that cannot be
-    // read whole is a read failure.
-    if (bytes.GetError().category == riff::ErrorCategory::Open) return false;
+namespace {
+
+// Loads the insert from what the reader found; false with the message shown
+// when it cannot be read whole or is not a PCM wave file.
+bool LoadWaveContent(const FileContent& content, CWaveInsert& insert, IMessageSink& messages) {
+  if (content.status == FileStatus::ReadError || content.truncated) {
     messages.ShowMessage(MessageText(kMsgWaveRead), MessageIcon::Stop);
     return false;
   }
-  auto wave = ReadWave(*bytes);
+  const auto* data = reinterpret_cast<const std::uint8_t*>(content.bytes.data());
+  auto wave = ReadWave(std::span<const std::uint8_t>(data, content.bytes.size()));
   if (!wave) {
     messages.ShowMessage(MessageText(wave.GetError().message), MessageIcon::Stop);
     return false;
@@ -55,11 +55,25 @@ bool LoadWaveFile(const std::filesystem::path& path, CWaveInsert& insert, IMessa
   return true;
 }
 
+// A candidate of the search: nothing when it is missing, not a regular file
+// or cannot be opened (the search goes on), else whether it loaded.
+std::optional<bool> TryInsert(const std::filesystem::path& path, CWaveInsert& insert, IMessageSink& messages) {
+  const FileContent content = FileAccess().Read(path, kWaveSizeLimit);
+  if (content.status == FileStatus::NotFound || content.status == FileStatus::CannotOpen) return std::nullopt;
+  return LoadWaveContent(content, insert, messages);
+}
+
+}  // namespace
+
+bool LoadWaveFile(const std::filesystem::path& path, CWaveInsert& insert, IMessageSink& messages) {
+  insert = CWaveInsert{};
+  // A wave insert that cannot be opened stays silent.
+  return TryInsert(path, insert, messages).value_or(false);
+}
+
 bool OpensForReading(const std::filesystem::path& path) {
-  std::error_code ec;
-  if (path.empty() || std::filesystem::is_directory(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
-  return static_cast<bool>(in);
+  if (path.empty()) return false;
+  return FileAccess().Read(path, 0).ok();
 }
 
 std::vector<std::filesystem::path> PathDirectories() {
@@ -89,23 +103,18 @@ int FindAndLoadInsert(std::string_view cp1250Name, const std::filesystem::path& 
       if (c == '\\') c = '/';
     }
     const std::filesystem::path path(cp1250::ToUtf8(name));
-    if (!OpensForReading(path)) return -1;
-    return LoadWaveFile(path, insert, messages) ? 0 : -1;
+    return TryInsert(path, insert, messages).value_or(false) ? 0 : -1;
   }
 
   const std::filesystem::path name(cp1250::ToUtf8(cp1250Name));
-  std::filesystem::path found = workDir.empty() ? name : workDir / name;
-  if (!OpensForReading(found)) {
-    found.clear();
-    for (const auto& dir : PathDirectories()) {
-      if (OpensForReading(dir / name)) {
-        found = dir / name;
-        break;
-      }
-    }
+  std::vector<std::filesystem::path> candidates{workDir.empty() ? name : workDir / name};
+  for (const auto& dir : PathDirectories()) candidates.push_back(dir / name);
+  // The first candidate that is a readable regular file ends the search,
+  // whether it loads or not.
+  for (const auto& candidate : candidates) {
+    if (const auto loaded = TryInsert(candidate, insert, messages)) return *loaded ? 0 : -1;
   }
-  if (found.empty()) return -1;
-  return LoadWaveFile(found, insert, messages) ? 0 : -1;
+  return -1;
 }
 
 }  // namespace vokar

@@ -32,7 +32,7 @@ struct WaveLoadFailure {
 riff::Result<CWaveInsert, WaveLoadFailure> ReadWave(std::span<const std::uint8_t> file);
 
 // Loads a wave file into the insert (which is emptied first). Returns false
-// when it cannot be opened (silently) or read (kMsgWaveRead shown through the
+// when it is not a regular file or cannot be opened (silently) or read (kMsgWaveRead shown through the
 // sink) or is not a PCM wave file (kMsgBadSoundFile shown).
 bool LoadWaveFile(const std::filesystem::path& path, CWaveInsert& insert, IMessageSink& messages);
 
@@ -43,13 +43,16 @@ bool LoadWaveFile(const std::filesystem::path& path, CWaveInsert& insert, IMessa
 //   every '\' turned into '/', the separator of this system. If it cannot be
 //   opened the insert is not found; nothing else is searched (so a name with
 //   a drive letter is never found).
+// - Only regular files are candidates: a FIFO or a device is not found, and
+//   is never opened, so that it cannot hold up the scanner.
 // - Any other name is tried in workDir (the current directory when workDir is
 //   empty), then in each directory of PATH.
 // A file that is found but fails to load gives -1; the search does not go on.
 int FindAndLoadInsert(std::string_view cp1250Name, const std::filesystem::path& workDir,
                       CWaveInsert& insert, IMessageSink& messages);
 
-// True when path names a file (not a folder) that can be opened for reading.
+// True when path names a regular file that can be opened for reading; a FIFO,
+// a device or a folder is never opened.
 bool OpensForReading(const std::filesystem::path& path);
 
 // The directories of the PATH environment variable in order; empty entries

@@ -4,16 +4,21 @@
 // run side by side. Every test that needs files on disk makes one of these.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 namespace vokar::test {
 
@@ -54,6 +59,14 @@ class TestFolder {
     return file;
   }
 
+  // Makes a FIFO in the folder and returns its path (empty when it failed).
+  std::filesystem::path MakeFifo(const std::filesystem::path& name) const {
+    const auto fifo = path_ / name;
+    std::filesystem::create_directories(fifo.parent_path());
+    if (::mkfifo(fifo.c_str(), 0600) != 0) return {};
+    return fifo;
+  }
+
   // The build's test folder, or a folder of the system's temporary folder
   // when a test program is run by hand.
   static std::filesystem::path Root() {
@@ -83,5 +96,23 @@ class TestFolder {
 
   std::filesystem::path path_;
 };
+
+// Runs call, which must come back although it names the FIFO fifo, and
+// returns its result. When it has not come back within the limit it is stuck
+// on the FIFO: the FIFO is opened for writing until the call is set free, the
+// test fails, and the result of the freed call is returned.
+template <typename Call>
+auto WithoutBlocking(const std::filesystem::path& fifo, Call call,
+                     std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+  auto pending = std::async(std::launch::async, std::move(call));
+  if (pending.wait_for(limit) != std::future_status::ready) {
+    ADD_FAILURE() << "blocked on the FIFO " << fifo;
+    while (pending.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+      const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer >= 0) ::close(writer);
+    }
+  }
+  return pending.get();
+}
 
 }  // namespace vokar::test

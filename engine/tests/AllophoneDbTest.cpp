@@ -389,6 +389,15 @@ TEST_F(AllophoneSearch, AFolderOfTheNameIsNotTheFile) {
   EXPECT_EQ(LoadedFrom(), "data");
 }
 
+TEST_F(AllophoneSearch, AFifoOfTheNameIsPassedOverUnopened) {
+  const auto fifo = root.MakeFifo("cwd/voice.alf");
+  ASSERT_FALSE(fifo.empty());
+  PutVoice("data");
+  ASSERT_TRUE(vokar::test::WithoutBlocking(fifo, [&] { return Search(); }));
+  EXPECT_EQ(LoadedFrom(), "data");
+  EXPECT_TRUE(sink.shown.empty());
+}
+
 TEST_F(AllophoneSearch, MissingEverywhereShowsTheNameNotFound) {
   ASSERT_FALSE(Search());
   ASSERT_EQ(sink.shown.size(), 1u);

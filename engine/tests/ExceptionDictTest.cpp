@@ -135,6 +135,20 @@ TEST_F(ExceptionDictFile, AFailedLoadEmptiesTheMapAndKeepsThePath) {
   EXPECT_EQ(dict.Size(), 0u);
 }
 
+TEST_F(ExceptionDictFile, AFifoOrADeviceIsNoDictionaryAndIsNeverOpened) {
+  const auto fifo = dir.MakeFifo("slownik.exp");
+  ASSERT_FALSE(fifo.empty());
+  const auto good = dir / "good.exp";
+  testing::WriteFile(good, std::string_view("kot pies\n"));
+  for (const std::filesystem::path& path : {fifo, std::filesystem::path("/dev/zero")}) {
+    SCOPED_TRACE(path.string());
+    ASSERT_TRUE(dict.Load(good));
+    EXPECT_FALSE(vokar::test::WithoutBlocking(fifo, [&] { return dict.Load(path); }));
+    EXPECT_EQ(dict.Size(), 0u);
+    EXPECT_EQ(dict.Path(), path);
+  }
+}
+
 TEST_F(ExceptionDictFile, AnEmptyFileLoadsAnEmptyMap) {
   const auto empty = dir / "empty.exp";
   testing::WriteFile(empty, std::string_view(""));

@@ -7,6 +7,7 @@
 
 #include "AllophoneIndex.h"
 #include "Cp1250.h"
+#include "TestFolder.h"
 #include "support/TestInventory.h"
 
 namespace vokar {
@@ -122,8 +123,8 @@ TEST_F(Scanner, AllophoneListTags) {
 }
 
 TEST_F(Scanner, WaveInsertEndsItsSentence) {
-  const std::string dir = ::testing::TempDir() + "scanner-insert-" + std::to_string(::getpid()) + "/";
-  std::filesystem::create_directories(dir);
+  const vokar::test::TestFolder folder("scanner-insert");
+  const std::string dir = folder.path().string() + "/";
   {
     // A minimal PCM wave file: 8-bit mono, four samples.
     const unsigned char wav[] = {'R', 'I', 'F', 'F', 40, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
@@ -147,6 +148,18 @@ TEST_F(Scanner, WaveInsertEndsItsSentence) {
   EXPECT_EQ(Describe(third->Tokens()[0]), "Trzy");
   EXPECT_EQ(Describe(scanner.NextUtterance()->Tokens()[0]), "cztery");
   EXPECT_EQ(scanner.NextUtterance(), nullptr);
+}
+
+TEST_F(Scanner, AWaveInsertNamingAFifoIsSkippedWithoutWaiting) {
+  const vokar::test::TestFolder folder("scanner-insert");
+  const auto fifo = folder.MakeFifo("f1.wav");
+  ASSERT_FALSE(fifo.empty());
+  settings.workDir = folder.path().string() + "/";
+  const Lines lines = vokar::test::WithoutBlocking(fifo, [&] {
+    return Scan("Raz \\Wav=\"f1\"\\dwa \\Wav=\"/dev/stdin\"\\trzy \\Wav=\"" + fifo.string() + "\"\\cztery.");
+  });
+  // Not found: no insert token, but each tag still ends its sentence.
+  EXPECT_EQ(lines, (Lines{"Raz", "dwa", "trzy", "cztery <.>"}));
 }
 
 TEST_F(Scanner, SpellingOfCapitals) {

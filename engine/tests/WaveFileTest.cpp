@@ -10,6 +10,7 @@ namespace {
 
 using testing::Bytes;
 using testing::RiffBuilder;
+using vokar::test::WithoutBlocking;
 
 constexpr std::string_view kReadFailed = "Błąd odczytu pliku z falą dzwiekową";
 constexpr std::string_view kBadSound = "Błędny format pliku z danymi dźwiękowymi";
@@ -191,6 +192,27 @@ TEST_F(InsertSearch, NamesWithSeparatorsAreUsedAsTheyStand) {
   // A drive letter names nothing here and nothing else is searched.
   EXPECT_EQ(Find("C:\\DZWIEKI\\a.wav", dir / "work"), -1);
   EXPECT_EQ(Find("D:a.wav", dir / "work"), -1);
+  EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(InsertSearch, OnlyRegularFilesAreCandidatesAndNoneIsOpenedOtherwise) {
+  // A FIFO where the work directory's file would be is no file: the search
+  // goes on along PATH, and the FIFO is never opened, which would wait for a
+  // writer for ever.
+  const auto fifo = dir.MakeFifo("work/dzwon.wav");
+  ASSERT_FALSE(fifo.empty());
+  PutWave(dir / "path1" / "dzwon.wav", 1);
+  EXPECT_EQ(WithoutBlocking(fifo, [&] { return Find("dzwon.wav", dir / "work"); }), 0);
+  EXPECT_EQ(Mark(), 1);
+
+  // Named as a path, a FIFO or a device is not found, silently.
+  for (const std::string& name : {fifo.string(), std::string("/dev/stdin"), std::string("/dev/zero")}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(WithoutBlocking(fifo, [&] { return Find(name, dir / "work"); }), -1);
+    EXPECT_FALSE(insert.loaded);
+  }
+  std::filesystem::create_directory(dir / "work" / "folder.wav");
+  EXPECT_EQ(Find("folder.wav", dir / "work"), -1);
   EXPECT_TRUE(sink.shown.empty());
 }
 

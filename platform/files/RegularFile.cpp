@@ -122,7 +122,10 @@ FileRead ReadRegularFile(const std::filesystem::path& path, std::size_t maxBytes
         do {
           got = ::read(file.get(), &extra, 1);
         } while (got < 0 && errno == EINTR);
-        if (got < 0) return Failed(ErrorFromErrno(errno));
+        if (got < 0) {
+          result.error = ErrorFromErrno(errno);
+          return result;
+        }
         result.truncated = got > 0;
         break;
       }
@@ -132,7 +135,10 @@ FileRead ReadRegularFile(const std::filesystem::path& path, std::size_t maxBytes
     const ssize_t got = ::read(file.get(), result.bytes.data() + filled, result.bytes.size() - filled);
     if (got < 0) {
       if (errno == EINTR) continue;
-      return Failed(ErrorFromErrno(errno));
+      // What was read before the failure is kept: a reader of lines may use it.
+      result.error = ErrorFromErrno(errno);
+      result.bytes.resize(filled);
+      return result;
     }
     if (got == 0) break;
     filled += static_cast<std::size_t>(got);

@@ -26,6 +26,7 @@ struct FileRead {
 // Reads at most maxBytes from the start of a regular file. Never blocks and never opens
 // anything but a regular file: FIFOs, devices, sockets and directories are NotFound;
 // a path longer than the system allows (PATH_MAX) is BadPath, never cut.
+// When reading fails part way, bytes keeps what was read before the failure.
 FileRead ReadRegularFile(const std::filesystem::path& path, std::size_t maxBytes);
 
 // The error an errno value of open, stat or read stands for (0 gives None).

@@ -17,6 +17,7 @@
 #include "FileWaveOut.h"
 #include "ExceptionDict.h"
 #include "Intl.h"
+#include "PlatformFileAccess.h"
 #include "ReadingJob.h"
 #include "TextScanner.h"
 #include "WaveOutFactory.h"
@@ -77,7 +78,7 @@ std::optional<Options> Parse(int argc, char** argv) {
       if (!v) return std::nullopt;
       options.file = *v;
     } else if (arg == "-") {
-      options.file = "-";
+      options.file.emplace(1, '-');  // standard input
     } else if (arg == "--dict") {
       auto v = value();
       if (!v) return std::nullopt;
@@ -212,6 +213,9 @@ int Speak(const Options& options, CSpeechSettingsValues& settings, const std::st
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Every file the engine reads (voice, dictionary, wave inserts) is opened
+  // only when it is a regular file, and never blocks.
+  files::InstallPlatformFileAccess();
   auto options = Parse(argc, argv);
   if (!options) return 2;
   auto input = ReadInput(*options);

@@ -4,14 +4,11 @@
 #pragma once
 
 #include <array>
-#include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,6 +16,7 @@
 
 #include "AllophoneIndex.h"
 #include "Messages.h"
+#include "TestFolder.h"
 #include "WaveFormat.h"
 
 namespace vokar::testing {
@@ -194,33 +192,13 @@ inline void WriteFile(const std::filesystem::path& path, std::string_view text) 
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-// A fresh folder under $VOKAR_TEST_TMP (or the system's temporary folder),
-// removed with everything in it when the object goes.
-class TempDir {
+// A folder of the test's own under the build's test folder, removed with
+// everything in it when the object goes.
+class TempDir : public vokar::test::TestFolder {
  public:
-  TempDir() {
-    const char* base = std::getenv("VOKAR_TEST_TMP");
-    std::filesystem::path root =
-        base && *base ? std::filesystem::path(base) : std::filesystem::temp_directory_path();
-    static std::atomic<unsigned> counter{0};
-    std::random_device random;
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = root / ("vokar-readers-" + std::to_string(random()) + "-" + std::to_string(stamp) + "-" +
-                    std::to_string(counter++));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::filesystem::path& Path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
+  TempDir() : TestFolder("readers") {}
+  const std::filesystem::path& Path() const { return path(); }
+  std::filesystem::path operator/(std::string_view name) const { return path() / name; }
 };
 
 // Sets an environment variable for one scope and restores it after.

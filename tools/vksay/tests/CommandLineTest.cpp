@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
+#include <memory>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -11,6 +13,7 @@
 #include <unistd.h>
 
 #include "Cp1250.h"
+#include "TestFolder.h"
 #include "support/AlfWriter.h"
 #include "support/TestInventory.h"
 
@@ -21,8 +24,8 @@ using namespace vokar;
 class VksayDump : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dataDir = std::filesystem::path(::testing::TempDir()) / ("vksay-data-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dataDir);
+    dataFolder = std::make_unique<vokar::test::TestFolder>("vksay-data");
+    dataDir = dataFolder->path();
     CSpeechSettingsValues settings;
     CAllophoneDb db;
     vokar::testing::FillTestInventory(db, settings);
@@ -33,13 +36,17 @@ class VksayDump : public ::testing::Test {
     }
     vokar::testing::WriteFile(dataDir / "pl_22.alf", writer.Build());
   }
+  static void TearDownTestSuite() { dataFolder.reset(); }
 
-  // Runs vksay in an empty folder so that only the data folder holds a voice.
-  static std::pair<int, std::string> Run(const std::string& arguments,
-                                         const std::string& configDir = "/nonexistent") {
-    const std::string command = "cd '" + ::testing::TempDir() + "' && VOKAR_DATA_DIR='" + dataDir.string() +
-                                "' VOKAR_CONFIG_DIR='" + configDir + "' PATH=/usr/bin:/bin " + VKSAY_PATH + " " +
-                                arguments + " 2>&1";
+  void SetUp() override { std::filesystem::create_directories(cwd); }
+
+  // Runs vksay in an empty folder of the test's own, so that only the data
+  // folder holds a voice. A vksay that hangs is ended after 20 seconds (exit
+  // status 124).
+  std::pair<int, std::string> Run(const std::string& arguments, const std::string& configDir = "/nonexistent") const {
+    const std::string command = "cd '" + cwd.string() + "' && VOKAR_DATA_DIR='" + dataDir.string() +
+                                "' VOKAR_CONFIG_DIR='" + configDir + "' PATH=/usr/bin:/bin timeout 20 " + VKSAY_PATH +
+                                " " + arguments + " 2>&1";
     std::string output;
     FILE* pipe = ::popen(command.c_str(), "r");
     std::array<char, 4096> buffer;
@@ -60,7 +67,10 @@ class VksayDump : public ::testing::Test {
     return words;
   }
 
+  static inline std::unique_ptr<vokar::test::TestFolder> dataFolder;
   static inline std::filesystem::path dataDir;
+  vokar::test::TestFolder folder{"vksay"};
+  const std::filesystem::path cwd = folder / "cwd";
 };
 
 TEST_F(VksayDump, NumbersAndDatesAreReadAsWords) {
@@ -69,7 +79,7 @@ TEST_F(VksayDump, NumbersAndDatesAreReadAsWords) {
   EXPECT_EQ(Words(out),
             "trzy i pięć dziesiątych \\x06 i dwunasty marca dziewieńdziesiątego szóstego roku \\x06");
   // The locale punctuation comes from intl.ini in the config folder.
-  const auto config = dataDir / "config";
+  const auto config = folder / "config";
   std::filesystem::create_directories(config);
   vokar::testing::WriteFile(config / "intl.ini", std::string_view("[intl]\nsDate=.\nsShortDate=dd.MM.yyyy\n"));
   std::tie(status, out) = Run("--dump '12.03.1996'", config.string());
@@ -87,7 +97,7 @@ TEST_F(VksayDump, PrintsAllophonesWithTheirNames) {
 }
 
 TEST_F(VksayDump, ReadsWindows1250FilesAndStandardInput) {
-  const auto file = std::filesystem::path(::testing::TempDir()) / "vksay-cp1250.txt";
+  const auto file = folder / "vksay-cp1250.txt";
   vokar::testing::WriteFile(file, cp1250::FromUtf8("Żółw. Ćma!"));
   auto [status, out] = Run("--dump -f '" + file.string() + "'");
   EXPECT_EQ(status, 0) << out;
@@ -98,8 +108,7 @@ TEST_F(VksayDump, ReadsWindows1250FilesAndStandardInput) {
 }
 
 TEST_F(VksayDump, WritesTheSpeechIntoAWavFile) {
-  const auto wav = std::filesystem::path(::testing::TempDir()) / "vksay-out.wav";
-  std::filesystem::remove(wav);
+  const auto wav = folder / "vksay-out.wav";
   const auto [status, out] = Run("-o '" + wav.string() + "' 'Raz, dwa.'");
   EXPECT_EQ(status, 0) << out;
   ASSERT_TRUE(std::filesystem::exists(wav));
@@ -108,21 +117,40 @@ TEST_F(VksayDump, WritesTheSpeechIntoAWavFile) {
 }
 
 TEST_F(VksayDump, CtrlCBreaksTheReadingJob) {
+  // The WAV device plays in real time: seven sentences take seconds, and the
+  // first file it writes says that the job runs, its Ctrl+C handler in place.
+  const auto wav = folder / "heard.wav";
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
+    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
     ::setenv("VOKAR_DATA_DIR", dataDir.c_str(), 1);
-    ::setenv("VOKAR_WAVEOUT", "null", 1);
+    ::setenv("VOKAR_WAVEOUT", ("wav:" + wav.string()).c_str(), 1);
     ::execl(VKSAY_PATH, "vksay", "Raz. Dwa. Trzy. Cztery. Pięć. Sześć. Siedem.", static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  // The silent device plays in real time: seven sentences take seconds.
-  ::usleep(300 * 1000);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!std::filesystem::exists(wav) && std::chrono::steady_clock::now() < deadline) ::usleep(10 * 1000);
+  EXPECT_TRUE(std::filesystem::exists(wav));
   ::kill(child, SIGINT);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 130);
+  // Broken off: far less than the seven sentence pauses of a second each.
+  EXPECT_LT(std::filesystem::file_size(wav), 44u + 22050u * 3u);
+}
+
+TEST_F(VksayDump, AFifoNamedByTheTextOrAsTheDictionaryHoldsNothingUp) {
+  const auto fifo = folder.MakeFifo("cwd/f1.wav");
+  ASSERT_FALSE(fifo.empty());
+  auto [status, out] = Run("--dump 'Raz \\Wav=\"f1\"\\ dwa \\Wav=\"/dev/stdin\"\\ trzy.' < /dev/null");
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(Words(out), "Raz dwa trzy .");
+  EXPECT_NE(out.find("utterance 3"), std::string::npos) << out;
+  std::tie(status, out) = Run("--dump --dict '" + fifo.string() + "' raz");
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("cannot read the dictionary"), std::string::npos) << out;
 }
 
 TEST_F(VksayDump, ClearErrors) {
@@ -133,8 +161,8 @@ TEST_F(VksayDump, ClearErrors) {
   EXPECT_EQ(status, 1);
   EXPECT_NE(out.find("cannot open"), std::string::npos);
   // Without a voice anywhere the loader's own message is shown.
-  const std::string command = std::string("cd / && VOKAR_DATA_DIR=/nonexistent PATH=/bin ") + VKSAY_PATH +
-                              " --dump x 2>&1";
+  const std::string command = "cd '" + cwd.string() + "' && VOKAR_DATA_DIR=/nonexistent PATH=/bin " +
+                              VKSAY_PATH + " --dump x 2>&1";
   FILE* pipe = ::popen(command.c_str(), "r");
   std::array<char, 512> buffer{};
   const std::size_t n = std::fread(buffer.data(), 1, buffer.size() - 1, pipe);
