@@ -102,6 +102,19 @@ void RulesBetweenWords(CWordToken& first, const CWordToken& second, const CAllop
   }
 }
 
+// A token of pauses only with a punctuation or sentence pause among them: a
+// comma or a full stop. The pause between words that the rules between words
+// may have appended ("kota, albo" gives the comma 108 then 107) does not
+// make it less of a pause.
+bool IsLongPauseToken(const CWordToken& token) {
+  bool longPause = false;
+  for (const auto& e : token.allophones) {
+    if (e.index < kPauseDoubleLetter || e.index > kPauseInterSentence) return false;
+    if (e.index == kPausePunctuation || e.index == kPauseInterSentence) longPause = true;
+  }
+  return longPause;
+}
+
 // Stress on the second vowel from the end (or the only one). Before a pause
 // the stressed vowel is doubled, which lengthens it; elsewhere it takes its
 // accented form.
@@ -167,8 +180,7 @@ void Prepare(CUtterance& utterance, const CAllophoneDb& db, const ISpeechSetting
   bool pauseAhead = true;
   for (std::size_t t = tokens.size(); t-- > 0;) {
     CWordToken& token = tokens[t];
-    if (token.allophones.size() == 1 &&
-        (token.allophones[0].index == kPausePunctuation || token.allophones[0].index == kPauseInterSentence)) {
+    if (IsLongPauseToken(token)) {
       pauseAhead = true;
     } else if (token.accentBearing) {
       Stress(token, db, pauseAhead);

@@ -99,16 +99,13 @@ bool CReadingJob::PlayChunk(CUtterance& utterance) {
     return utterance.chunk.PlayBuffer(context_.playback, context_.device, -window.SpeedSlider());
   };
   int result = play();
-  if (result == kMsgBadWaveFormat) {
-    // The device refused the rate: snap the speed to a rate it may take and
-    // try once more.
+  // The device refused the rate: bring the speed one step at a time towards
+  // normal, so that the text plays as near its speed as the device allows. A
+  // refused normal speed ends the job with the message. The slider has 100
+  // steps on either side at most, whatever the window makes of a position.
+  for (int step = 0; result == kMsgBadWaveFormat && window.SpeedSlider() != 0 && step < 100; ++step) {
     const int slider = window.SpeedSlider();
-    int snapped;
-    if (slider == 50 || slider == -50) snapped = 0;
-    else if (slider < -25) snapped = -50;
-    else if (slider < 25) snapped = 0;
-    else snapped = 50;
-    window.SetSpeedSlider(snapped);
+    window.SetSpeedSlider(slider > 0 ? slider - 1 : slider + 1);
     result = play();
   }
   if (result == kMsgDeviceBusy) {
@@ -158,7 +155,9 @@ void CReadingJob::SelectDevice(int number) {
 }
 
 void CReadingJob::ApplyVolume() {
-  SetDeviceVolume(context_.playback, context_.device, VolumeWordOf(state.volume, state.balance));
+  // A volume of 0 is silence: the word 0 is set as well (the speech still
+  // takes its time), and the balance is kept for the next volume tag.
+  SetDeviceLevel(context_.playback, context_.device, VolumeWordOf(state.volume, state.balance));
 }
 
 void CReadingJob::ApplyControl(ControlCode code, int argument, CUtterance& utterance) {

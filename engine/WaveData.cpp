@@ -80,7 +80,12 @@ std::uint32_t GetDeviceVolume(WavePlayback& playback, int device) {
 }
 
 void SetDeviceVolume(WavePlayback& playback, int device, std::uint32_t volume) {
-  if (volume == 0 || !HasVolumeControl(playback, device)) return;
+  if (volume == 0) return;
+  SetDeviceLevel(playback, device, volume);
+}
+
+void SetDeviceLevel(WavePlayback& playback, int device, std::uint32_t volume) {
+  if (!HasVolumeControl(playback, device)) return;
   playback.out.SetVolume(device, volume);
 }
 

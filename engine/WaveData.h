@@ -66,8 +66,12 @@ std::uint32_t SpeedScaledRate(std::uint32_t samplesPerSec, int speedPercent);
 // The device's volume word (low 16 bits left, high 16 bits right), or 0 when
 // it has no volume control.
 std::uint32_t GetDeviceVolume(WavePlayback& playback, int device);
-// Sets it; nothing for a word of 0 or a device without volume control.
+// Sets it; nothing for a word of 0 (which stands for a volume never read) or
+// a device without volume control.
 void SetDeviceVolume(WavePlayback& playback, int device, std::uint32_t volume);
+// Sets the word as it stands, 0 included: the level a volume or balance tag
+// asks for, where 0 is silence. Nothing on a device without volume control.
+void SetDeviceLevel(WavePlayback& playback, int device, std::uint32_t volume);
 
 // Plays an insert whole at normal speed, handling messages with pump until it
 // is done or stopRequested says so, then stops it. Returns -1 when another

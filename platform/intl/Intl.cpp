@@ -1,12 +1,16 @@
 #include "Intl.h"
 
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 
 #include "Cp1250.h"
+#include "RegularFile.h"
 
 namespace vokar::intl {
 namespace {
+
+// Profile files hold a few lines; more than this is not read.
+constexpr std::size_t kMaxIniBytes = 1024 * 1024;
 
 std::string_view Trim(std::string_view s) {
   const auto first = s.find_first_not_of(" \t\r\n");
@@ -41,8 +45,10 @@ std::filesystem::path ConfigDir() {
 
 std::optional<std::string> ReadIniValue(const std::filesystem::path& file, std::string_view section,
                                         std::string_view key) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
+  // A profile file is small; a FIFO or a device of its name is never opened.
+  const files::FileRead read = files::ReadRegularFile(file, kMaxIniBytes);
+  if (!read.ok()) return std::nullopt;
+  std::istringstream in(read.bytes);
   std::string line;
   bool inSection = false;
   while (std::getline(in, line)) {
@@ -67,9 +73,13 @@ std::optional<std::string> ReadIniValue(const std::filesystem::path& file, std::
 
 IntlValues ReadIntlFrom(const std::filesystem::path& file) {
   IntlValues values;
+  // A key that is present with an empty value says that the locale has no
+  // such separator (0); only a missing key keeps the default.
   auto firstChar = [&](std::string_view key, unsigned char& target) {
-    if (auto v = ReadIniValue(file, "intl", key); v && !v->empty())
-      target = static_cast<unsigned char>(ToCp1250(*v)[0]);
+    if (auto v = ReadIniValue(file, "intl", key)) {
+      const std::string text = ToCp1250(*v);
+      target = text.empty() ? 0 : static_cast<unsigned char>(text[0]);
+    }
   };
   firstChar("sDecimal", values.decimal);
   firstChar("sThousand", values.thousand);

@@ -18,20 +18,23 @@ std::filesystem::path ConfigDir();
 // One value of an INI file: the text after "key=" in [section], both names
 // compared without regard to ASCII case, surrounding blanks trimmed (a value
 // in double quotes keeps its blanks, without the quotes). Nothing
-// when the file, the section or the key is missing.
+// when the file, the section or the key is missing, or when the file is not
+// a regular file (a FIFO or a device is never opened). Only the first MiB of
+// a file is read.
 std::optional<std::string> ReadIniValue(const std::filesystem::path& file, std::string_view section,
                                         std::string_view key);
 
 // The values in code page 1250 (a file in UTF-8 is converted).
 struct IntlValues {
-  unsigned char decimal = ',';   // sDecimal, first character
-  unsigned char thousand = '.';  // sThousand, first character
-  unsigned char date = '/';      // sDate, first character
+  // The first character of each value; 0 when the key is present with an
+  // empty value: the locale has no such separator.
+  unsigned char decimal = ',';   // sDecimal
+  unsigned char thousand = '.';  // sThousand
+  unsigned char date = '/';      // sDate
   std::string shortDate;         // sShortDate, at most 15 characters
 };
 
-// Reads ConfigDir()/intl.ini; every key that is missing or empty keeps its
-// default.
+// Reads ConfigDir()/intl.ini; every key that is missing keeps its default.
 IntlValues ReadIntl();
 IntlValues ReadIntlFrom(const std::filesystem::path& file);
 

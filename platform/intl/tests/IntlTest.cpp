@@ -3,17 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
+
+#include "TestFolder.h"
 
 namespace {
 
-std::filesystem::path WriteIni(const std::string& name, const std::string& text) {
-  const auto dir = std::filesystem::temp_directory_path() / ("vokar-intl-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const auto path = dir / name;
-  std::ofstream(path, std::ios::binary) << text;
-  return path;
-}
+using vokar::test::TestFolder;
 
 TEST(Intl, MissingFileGivesTheDefaults) {
   const auto values = vokar::intl::ReadIntlFrom("/nonexistent/intl.ini");
@@ -24,7 +19,8 @@ TEST(Intl, MissingFileGivesTheDefaults) {
 }
 
 TEST(Intl, ReadsTheIntlSectionOnly) {
-  const auto path = WriteIni("a.ini",
+  const TestFolder folder("intl");
+  const auto path = folder.Write("a.ini",
                              "[other]\nsDecimal=;\n\n[Intl]\r\nsdecimal = .\r\nsThousand=\" \"\r\n"
                              "sDate=-\nsShortDate=yyyy-MM-dd-and-a-long-tail\n");
   const auto values = vokar::intl::ReadIntlFrom(path);
@@ -34,11 +30,37 @@ TEST(Intl, ReadsTheIntlSectionOnly) {
   EXPECT_EQ(values.shortDate, "yyyy-MM-dd-and-");  // at most 15 characters
 }
 
-TEST(Intl, EmptyValueKeepsDefaultAndUtf8IsConverted) {
-  const auto path = WriteIni("b.ini", "[intl]\nsDecimal=\nsThousand=\xC2\xA0\n");
-  const auto values = vokar::intl::ReadIntlFrom(path);
+TEST(Intl, AnEmptyValueMeansNoSeparatorAndOnlyAMissingKeyTakesTheDefault) {
+  const TestFolder folder("intl");
+  struct Case {
+    std::string text;
+    unsigned char decimal, thousand, date;
+  } cases[] = {
+      {"[intl]\nsThousand=\"\"\n", ',', 0, '/'},
+      {"[intl]\nsThousand=\n", ',', 0, '/'},
+      {"[intl]\nsThousand=   \r\n", ',', 0, '/'},
+      {"[intl]\nsDecimal=\nsDate=\n", 0, '.', 0},
+      {"[intl]\nsThousand=\" \"\n", ',', ' ', '/'},
+      {"[intl]\nsThousand=\xC2\xA0\n", ',', 0xA0, '/'},  // UTF-8 no-break space, 0xA0 in code page 1250
+      {"[intl]\n", ',', '.', '/'},
+      {"[other]\nsThousand=\n", ',', '.', '/'},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto values = vokar::intl::ReadIntlFrom(folder.Write("b.ini", c.text));
+    EXPECT_EQ(values.decimal, c.decimal);
+    EXPECT_EQ(values.thousand, c.thousand);
+    EXPECT_EQ(values.date, c.date);
+  }
+}
+
+TEST(Intl, AFifoOfTheNameIsNeverOpened) {
+  const TestFolder folder("intl");
+  const auto fifo = folder.MakeFifo("intl.ini");
+  ASSERT_FALSE(fifo.empty());
+  const auto values = vokar::test::WithoutBlocking(fifo, [&] { return vokar::intl::ReadIntlFrom(fifo); });
   EXPECT_EQ(values.decimal, ',');
-  EXPECT_EQ(values.thousand, 0xA0);  // the no-break space of code page 1250
+  EXPECT_EQ(values.thousand, '.');
 }
 
 TEST(Intl, ConfigDirFollowsTheEnvironment) {

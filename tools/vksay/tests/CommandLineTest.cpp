@@ -6,6 +6,8 @@
 #include <chrono>
 #include <memory>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <string>
 #include <csignal>
@@ -43,10 +45,12 @@ class VksayDump : public ::testing::Test {
   // Runs vksay in an empty folder of the test's own, so that only the data
   // folder holds a voice. A vksay that hangs is ended after 20 seconds (exit
   // status 124).
-  std::pair<int, std::string> Run(const std::string& arguments, const std::string& configDir = "/nonexistent") const {
+  // environment holds further NAME='value' words.
+  std::pair<int, std::string> Run(const std::string& arguments, const std::string& configDir = "/nonexistent",
+                                  const std::string& environment = "") const {
     const std::string command = "cd '" + cwd.string() + "' && VOKAR_DATA_DIR='" + dataDir.string() +
-                                "' VOKAR_CONFIG_DIR='" + configDir + "' PATH=/usr/bin:/bin timeout 20 " + VKSAY_PATH +
-                                " " + arguments + " 2>&1";
+                                "' VOKAR_CONFIG_DIR='" + configDir + "' PATH=/usr/bin:/bin " + environment +
+                                " timeout 20 " + VKSAY_PATH + " " + arguments + " 2>&1";
     std::string output;
     FILE* pipe = ::popen(command.c_str(), "r");
     std::array<char, 4096> buffer;
@@ -84,6 +88,12 @@ TEST_F(VksayDump, NumbersAndDatesAreReadAsWords) {
   vokar::testing::WriteFile(config / "intl.ini", std::string_view("[intl]\nsDate=.\nsShortDate=dd.MM.yyyy\n"));
   std::tie(status, out) = Run("--dump '12.03.1996'", config.string());
   EXPECT_EQ(Words(out), "dwunasty marca tysiąc dziewieńcet dziewieńdziesiątego szóstego roku \\x06");
+  // A present but empty value: the locale has no thousands separator.
+  std::tie(status, out) = Run("--dump '1.000'");
+  EXPECT_EQ(Words(out), "jeden tysiąc \\x06");
+  vokar::testing::WriteFile(config / "intl.ini", std::string_view("[intl]\nsThousand=\n"));
+  std::tie(status, out) = Run("--dump '1.000'", config.string());
+  EXPECT_EQ(Words(out), "jeden kropka \\x06 zero \\x06");
   std::tie(status, out) = Run("--dump --no-numbers '12,5'");
   EXPECT_EQ(Words(out), "jeden dwa oraz pięć \\x06");
 }
@@ -151,6 +161,28 @@ TEST_F(VksayDump, AFifoNamedByTheTextOrAsTheDictionaryHoldsNothingUp) {
   std::tie(status, out) = Run("--dump --dict '" + fifo.string() + "' raz");
   EXPECT_EQ(status, 1) << out;
   EXPECT_NE(out.find("cannot read the dictionary"), std::string::npos) << out;
+}
+
+TEST_F(VksayDump, ARefusedRateIsLoweredUntilTheDeviceTakesIt) {
+  // +30 on a device that takes 22050 Hz at most: played at normal speed.
+  auto [status, out] = Run("--speed 30 'Raz dwa.'", "/nonexistent", "VOKAR_WAVEOUT=null,fast,maxrate=22050");
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out.find("Błędny format"), std::string::npos) << out;
+  // +40 from a tag on a device that takes 30000 Hz: +36, 29988 Hz, fits.
+  const auto wav = folder / "fast.wav";
+  std::tie(status, out) =
+      Run("'\\Spd=90\\Raz dwa.'", "/nonexistent", "VOKAR_WAVEOUT='wav:" + wav.string() + ",fast,maxrate=30000'");
+  EXPECT_EQ(status, 0) << out;
+  std::ifstream in(wav, std::ios::binary);
+  char header[28] = {};
+  in.read(header, sizeof header);
+  std::uint32_t rate = 0;
+  std::memcpy(&rate, header + 24, 4);
+  EXPECT_EQ(rate, 29988u);
+  // Normal speed refused too: the job ends with the device's message.
+  std::tie(status, out) = Run("'Raz.'", "/nonexistent", "VOKAR_WAVEOUT=null,fast,maxrate=22049");
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("Błędny format fali dźwiękowej"), std::string::npos) << out;
 }
 
 TEST_F(VksayDump, ClearErrors) {

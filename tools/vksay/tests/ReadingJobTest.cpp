@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "Cp1250.h"
+#include "TestFolder.h"
 #include "VirtualWaveOut.h"
 #include "support/AlfWriter.h"
 #include "support/TestInventory.h"
@@ -66,10 +67,6 @@ class RecordingSink final : public IMessageSink {
 class Job : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = std::filesystem::path(::testing::TempDir()) / ("reading-job-" + std::to_string(::getpid()) + "-" +
-                                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
     testing::FillTestInventory(db, settings);
     settings.workDir = dir.string() + "/";
   }
@@ -90,6 +87,16 @@ class Job : public ::testing::Test {
   }
   void Read(const std::string& utf8) { job->ReadText(cp1250::FromUtf8(utf8)); }
 
+  // The sample rate in a WAV file's header.
+  static std::uint32_t WavRate(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    char header[28] = {};
+    in.read(header, sizeof header);
+    std::uint32_t rate;
+    std::memcpy(&rate, header + 24, 4);
+    return rate;
+  }
+
   // The bytes of a WAV file's data chunk (the virtual device writes the
   // canonical 44-byte header).
   static std::vector<std::uint8_t> WavData(const std::filesystem::path& path) {
@@ -98,7 +105,8 @@ class Job : public ::testing::Test {
     return bytes.size() > 44 ? std::vector<std::uint8_t>(bytes.begin() + 44, bytes.end()) : std::vector<std::uint8_t>{};
   }
 
-  std::filesystem::path dir;
+  vokar::test::TestFolder folder{"reading-job"};
+  const std::filesystem::path dir = folder.path();
   CSpeechSettingsValues settings;
   CAllophoneDb db;
   RecordingSink sink;
@@ -200,22 +208,110 @@ TEST_F(Job, ADeviceBusyPastTheTimeoutEndsTheJob) {
   EXPECT_EQ(window->pumps, 4 + 1);  // one round with a timeout of 0
 }
 
-TEST_F(Job, ARefusedRateSnapsTheSpeedAndTriesOnce) {
-  VirtualWaveOutOptions options;
-  options.wavPath = dir / "out.wav";
-  options.pacing = Pacing::Fast;
-  options.maxRate = 25000;
-  Start(options);
-  window->slider = -20;  // speed +20: 26460 Hz is refused, 22050 is not
-  Read("Raz.");
-  EXPECT_TRUE(sink.shown.empty());
-  EXPECT_EQ(window->slider, 0);
+// The rate of a speed s on the 22050 Hz voice is (s + 100) × 22050 / 100,
+// rounded down: +13 is 24916 Hz, +14 is 25137, +30 is 28665, +36 is 29988,
+// +37 is 30208.
+TEST_F(Job, ARefusedRateBringsTheSpeedTowardsNormalUntilTheDeviceTakesIt) {
+  struct Case {
+    std::uint32_t maxRate;
+    int slider;          // before the job
+    std::string text;
+    int sliderAfter;     // the highest speed the device took
+    std::uint32_t rate;  // what it played at
+  } cases[] = {
+      {25000, -20, "Raz.", -13, 24916},
+      {24916, -20, "Raz.", -13, 24916},
+      {24915, -20, "Raz.", -12, 24696},
+      {25137, -20, "Raz.", -14, 25137},
+      {22050, -30, "Raz.", 0, 22050},
+      {30000, 0, "\\Spd=90\\Raz.", -36, 29988},
+      {30208, 0, "\\Spd=90\\Raz.", -37, 30208},
+      {30000, -50, "Raz.", -36, 29988},
+      {11245, 49, "Raz.", 49, 11245},  // -49: 51 × 22050 / 100 = 11245 Hz
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("max " + std::to_string(c.maxRate) + " slider " + std::to_string(c.slider) + " " + c.text);
+    VirtualWaveOutOptions options;
+    options.wavPath = dir / ("out-" + std::to_string(c.maxRate) + "-" + std::to_string(c.slider) + ".wav");
+    options.pacing = Pacing::Fast;
+    options.maxRate = c.maxRate;
+    Start(options);
+    window->slider = c.slider;
+    Read(c.text);
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_FALSE(window->leftAborted);
+    EXPECT_EQ(window->slider, c.sliderAfter);
+    ASSERT_EQ(out->WavFiles().size(), 1u);
+    EXPECT_EQ(WavRate(out->WavFiles()[0]), c.rate);
+  }
+}
 
-  out->SetMaxRate(20000);  // now even the normal rate is refused
-  Read("Raz.");
-  ASSERT_EQ(sink.shown.size(), 1u);
-  EXPECT_EQ(sink.shown[0], "Błędny format fali dźwiękowej");
-  EXPECT_TRUE(window->leftAborted);
+// A device that also refuses rates below a floor, as some sound cards do.
+class FloorRateOut final : public IWaveOut {
+ public:
+  FloorRateOut(IWaveOut& inner, std::uint32_t floor) : inner_(inner), floor_(floor) {}
+  int DeviceCount() override { return inner_.DeviceCount(); }
+  std::optional<WaveOutCaps> Caps(int device) override { return inner_.Caps(device); }
+  WaveOutResult Open(int device, const WaveFormat& format, std::function<void()> onDone,
+                     std::unique_ptr<IWaveOutDevice>& opened) override {
+    if (format.samplesPerSec < floor_) return WaveOutResult::BadFormat;
+    return inner_.Open(device, format, std::move(onDone), opened);
+  }
+  void DeliverNotices() override { inner_.DeliverNotices(); }
+  void WaitForNotice(int timeoutMs) override { inner_.WaitForNotice(timeoutMs); }
+  std::optional<std::uint32_t> GetVolume(int device) override { return inner_.GetVolume(device); }
+  bool SetVolume(int device, std::uint32_t volume) override { return inner_.SetVolume(device, volume); }
+
+ private:
+  IWaveOut& inner_;
+  std::uint32_t floor_;
+};
+
+// Slow speeds lower the rate: -49 is 11245 Hz, -32 is 14994, -31 is 15214,
+// -30 is 15435. A device that refuses them has the speed brought up.
+TEST_F(Job, ARefusedLowRateBringsTheSpeedUpTowardsNormal) {
+  struct Case {
+    std::uint32_t floor;
+    int sliderAfter;
+    std::uint32_t rate;
+  } cases[] = {{11245, 49, 11245}, {11246, 48, 11466}, {15000, 31, 15214}, {15214, 31, 15214},
+               {15215, 30, 15435}, {22050, 0, 22050}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.floor);
+    VirtualWaveOutOptions options;
+    options.wavPath = dir / ("floor-" + std::to_string(c.floor) + ".wav");
+    options.pacing = Pacing::Fast;
+    VirtualWaveOut virtualOut(options);
+    FloorRateOut floored(virtualOut, c.floor);
+    WavePlayback flooredPlayback(floored);
+    TestWindow flooredWindow(floored);
+    CReadingJob flooredJob({settings, db, nullptr, sink, flooredWindow, flooredPlayback, device});
+    flooredWindow.job = &flooredJob;
+    flooredWindow.slider = 49;
+    flooredJob.ReadText("Raz.");
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_EQ(flooredWindow.slider, c.sliderAfter);
+    ASSERT_EQ(virtualOut.WavFiles().size(), 1u);
+    EXPECT_EQ(WavRate(virtualOut.WavFiles()[0]), c.rate);
+  }
+}
+
+TEST_F(Job, ARefusedNormalRateEndsTheJob) {
+  VirtualWaveOutOptions options;
+  options.pacing = Pacing::Fast;
+  options.maxRate = 22049;
+  for (const int slider : {-30, 0, -50, -1}) {
+    SCOPED_TRACE(slider);
+    sink.shown.clear();
+    Start(options);
+    window->slider = slider;
+    Read("Raz.");
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.shown[0], "Błędny format fali dźwiękowej");
+    EXPECT_TRUE(window->leftAborted);
+    // The broken job puts the slider back where it stood.
+    EXPECT_EQ(window->slider, slider);
+  }
 }
 
 TEST_F(Job, AWaveInsertPlaysWholeAtItsPlaceAtNormalSpeed) {
@@ -250,12 +346,39 @@ TEST_F(Job, VolumeAndBalanceFromTheDeviceWordsAndTheTags) {
   Read("\\Vol=40\\raz");
   EXPECT_EQ(job->state.balance, 25);
   EXPECT_EQ(job->state.volume, 40);
-  EXPECT_EQ(out->GetVolume(kWaveMapper), VolumeWordOf(40, 25));
+  // 40 % of full scale is 26214 on the louder left; balance 25 halves the right.
+  EXPECT_EQ(out->GetVolume(kWaveMapper), 26214u | (13107u << 16));
   // A balance tag keeps the level of the volume tag before it.
   Read("\\Vol=60\\\\Pnm=99\\raz");
   const std::uint32_t word = *out->GetVolume(kWaveMapper);
   EXPECT_EQ(word & 0xFFFF, 0u);  // right only
   EXPECT_EQ(word >> 16, 60u * 65535u / 100u);
+}
+
+TEST_F(Job, VolumeZeroIsSilenceThatTakesItsTimeAndKeepsTheBalance) {
+  StartWav();
+  Read("Raz dwa.");
+  ASSERT_EQ(out->WavFiles().size(), 1u);
+  const std::size_t spoken = WavData(out->WavFiles()[0]).size();
+
+  VirtualWaveOutOptions options;
+  options.wavPath = dir / "silent.wav";
+  options.pacing = Pacing::Fast;
+  Start(options);
+  Read("\\Vol=0\\Raz dwa.");
+  EXPECT_EQ(out->GetVolume(kWaveMapper), 0u);
+  ASSERT_EQ(out->WavFiles().size(), 1u);
+  const auto silent = WavData(out->WavFiles()[0]);
+  EXPECT_EQ(silent.size(), spoken);
+  EXPECT_EQ(silent, std::vector<std::uint8_t>(spoken, 128));
+
+  // The balance given while silent holds for the next volume tag: 50 % is
+  // 32767, on the left only.
+  Read("\\Vol=0\\\\Pnm=0\\Raz.");
+  EXPECT_EQ(out->GetVolume(kWaveMapper), 0u);
+  Read("\\Vol=50\\dwa.");
+  EXPECT_EQ(out->GetVolume(kWaveMapper), 32767u);
+  EXPECT_TRUE(sink.shown.empty());
 }
 
 TEST_F(Job, ResetTagAndBreakRestoreTheDeviceVolume) {
@@ -297,23 +420,69 @@ TEST_F(Job, QuitAfterReadingPostsTheExit) {
   EXPECT_EQ(window->exits, 1);
 }
 
-TEST(JobArithmetic, SpeedOfTagsAndVolumeWords) {
-  EXPECT_EQ(SpeedOfTag(81), 30);
-  EXPECT_EQ(SpeedOfTag(1), -49);
-  EXPECT_EQ(SpeedOfTag(100), 50);
-  EXPECT_EQ(SpeedOfTag(99), 48);
-  int volume = 50, balance = 50;
-  VolumeAndBalanceOf(65535u | (32768u << 16), volume, balance);
-  EXPECT_EQ(balance, 25);
-  EXPECT_EQ(volume, 99);
-  VolumeAndBalanceOf(32768u | (65535u << 16), volume, balance);
-  EXPECT_EQ(balance, 74);
-  volume = balance = 7;
+TEST(JobArithmetic, SpeedOfTags) {
+  // The stored argument is the tag's number plus one; the speed is the
+  // number less 50, limited to -49..+48, and 99 gives +50.
+  const std::pair<int, int> cases[] = {{1, -49}, {2, -49}, {3, -48}, {51, 0}, {81, 30},
+                                       {98, 47}, {99, 48}, {100, 50}};
+  for (const auto& [argument, speed] : cases) EXPECT_EQ(SpeedOfTag(argument), speed) << argument;
+}
+
+// The level and balance read from a device's volume word at the start of a
+// job: balance floor(99.5 - 50 L / R) when the left word L is below the right
+// word R, floor(50 R / L + 0.5) otherwise; volume max(L, R) × 100 / 65535
+// rounded, at most 99. Worked out by hand for each row.
+TEST(JobArithmetic, VolumeAndBalanceOfADeviceWord) {
+  struct Case {
+    std::uint32_t left, right;
+    int volume, balance;
+  } cases[] = {
+      {65535, 32768, 99, 25},  // 50 × 32768 / 65535 + 0.5 = 25.50
+      {32768, 65535, 99, 74},  // 99.5 - 25.0008 = 74.499
+      {40000, 40000, 61, 50},  // equal words: the centre; 40000 × 100 / 65535 = 61.04
+      {39999, 40000, 61, 49},  // 99.5 - 49.99875 = 49.50
+      {40000, 39999, 61, 50},  // 49.99875 + 0.5 = 50.49
+      {0, 65535, 99, 99},      // right only
+      {65535, 0, 99, 0},       // left only
+      {327, 327, 0, 50},       // 327 × 100 / 65535 = 0.499: volume 0
+      {328, 0, 1, 0},          // 0.5005 rounds to 1
+      {64551, 64551, 98, 50},  // 98.4985: 98
+      {64552, 64552, 99, 50},  // 98.5000: 99
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.left) + "/" + std::to_string(c.right));
+    int volume = 7, balance = 7;
+    VolumeAndBalanceOf(c.left | (c.right << 16), volume, balance);
+    EXPECT_EQ(volume, c.volume);
+    EXPECT_EQ(balance, c.balance);
+  }
+  // An unknown volume (0) changes nothing.
+  int volume = 7, balance = 7;
   VolumeAndBalanceOf(0, volume, balance);
+  EXPECT_EQ(volume, 7);
   EXPECT_EQ(balance, 7);
-  EXPECT_EQ(VolumeWordOf(99, 50), (64879u | (64879u << 16)));
-  EXPECT_EQ(VolumeWordOf(50, 0), 32767u);
-  EXPECT_EQ(VolumeWordOf(50, 100), 32767u << 16);
+}
+
+// The word a volume tag (0-99 %) and a balance (0 left only, 50 centre, 100
+// right only) give: the louder side has level × 65535 / 100, the other falls
+// off in fiftieths of it. Worked out by hand for each row.
+TEST(JobArithmetic, VolumeWordOfALevelAndABalance) {
+  struct Case {
+    int volume, balance;
+    std::uint32_t left, right;
+  } cases[] = {
+      {99, 50, 64879, 64879},  // 6487965 / 100
+      {50, 0, 32767, 0},       {50, 100, 0, 32767},
+      {40, 25, 26214, 13107},  // 26214 × 25 / 50
+      {40, 75, 13107, 26214},  // 26214 × 25 / 50
+      {40, 49, 26214, 25689},  // 26214 × 49 / 50 = 25689.7
+      {40, 51, 25689, 26214},  {40, 1, 26214, 524},  // 26214 / 50 = 524.28
+      {40, 99, 524, 26214},    {0, 30, 0, 0},        {1, 50, 655, 655},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.volume) + "% balance " + std::to_string(c.balance));
+    EXPECT_EQ(VolumeWordOf(c.volume, c.balance), c.left | (c.right << 16));
+  }
 }
 
 }  // namespace
