@@ -1,0 +1,97 @@
+#include "Application.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QSessionManager>
+#include <cerrno>
+
+#include "Desktop.h"
+#include "QtDesktopLoop.h"
+
+namespace vokar::app {
+namespace {
+
+// The write end of the self-pipe the signal handler writes to.
+volatile sig_atomic_t signalWriteFd = -1;
+
+void OnSignal(int number) {
+  const int saved = errno;
+  const char byte = static_cast<char>(number);
+  if (signalWriteFd >= 0) [[maybe_unused]] const auto written = ::write(signalWriteFd, &byte, 1);
+  errno = saved;
+}
+
+}  // namespace
+
+CApplication* CApplication::instance_ = nullptr;
+
+CApplication::CApplication(int& argc, char** argv, std::string name) : name_(std::move(name)) {
+  instance_ = this;
+  qt_ = std::make_unique<QApplication>(argc, argv);
+  QCoreApplication::setApplicationName(QString::fromStdString(name_));
+  QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
+  // The program decides when it ends: closing its last window is not enough
+  // (a server may run with its window hidden in the tray).
+  QApplication::setQuitOnLastWindowClosed(false);
+  loop_ = std::make_unique<desktop::QtDesktopLoop>();
+  WatchSignals();
+  // The desktop session ends: the program exits as it would on its own.
+  QObject::connect(qt_.get(), &QGuiApplication::commitDataRequest, qt_.get(),
+                   [this](QSessionManager&) { RequestQuit(); });
+}
+
+CApplication::~CApplication() {
+  RunExitSteps();
+  if (signalWatch_ != 0) desktop::CancelDescriptor(signalWatch_);
+  signalWriteFd = -1;
+  for (int& fd : signalFds_) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+  loop_.reset();
+  qt_.reset();
+  instance_ = nullptr;
+}
+
+void CApplication::WatchSignals() {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, signalFds_) != 0) return;
+  signalWriteFd = signalFds_[1];
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (const int number : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(number, &action, nullptr);
+  signalWatch_ = desktop::WatchDescriptor(signalFds_[0], [this] { OnSignalReadable(); });
+}
+
+void CApplication::OnSignalReadable() {
+  char bytes[64];
+  bool any = false;
+  while (::read(signalFds_[0], bytes, sizeof bytes) > 0) any = true;
+  if (any) RequestQuit();
+}
+
+void CApplication::RequestQuit() {
+  if (quitRequested_) return;
+  quitRequested_ = true;
+  if (onQuitRequest_) {
+    onQuitRequest_();
+  } else {
+    QCoreApplication::quit();
+  }
+}
+
+void CApplication::AddExitStep(std::function<void()> step) { exitSteps_.push_back(std::move(step)); }
+
+void CApplication::RunExitSteps() {
+  while (!exitSteps_.empty()) {
+    auto step = std::move(exitSteps_.back());
+    exitSteps_.pop_back();
+    if (step) step();
+  }
+}
+
+}  // namespace vokar::app

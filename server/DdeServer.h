@@ -1,0 +1,77 @@
+// The server's side of DDE: it answers the raw messages itself, in its main
+// window, and keeps no conversation table. INITIATE is answered only for the
+// server's own service and topic; POKE stores the text of item "text" when no
+// job runs; EXECUTE looks for "read", "pause", "break" or "status" inside the
+// command text; TERMINATE is answered in kind. Everything a client sends is
+// checked before it is used: a malformed message is refused, never read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "DdeMessages.h"
+
+namespace vokar::server {
+
+// What the protocol reads and changes in the main window. Implemented by the
+// window; every call is made on its thread.
+class IDdeHost {
+ public:
+  virtual ~IDdeHost() = default;
+  virtual bool JobRunning() const = 0;
+  virtual bool Stopped() const = 0;
+  virtual void SetStopped(bool stopped) = 0;
+  // Stores poked text (code page 1250, at most the poke limit) in the text buffer.
+  virtual void StoreText(std::string_view text) = 0;
+  // Queues the reading job on the text buffer.
+  virtual void PostReadText() = 0;
+  // The break command of a running job.
+  virtual void Break() = 0;
+};
+
+// How the answers leave; the bus in the server, a recorder in the fuzz target.
+class IDdeReplies {
+ public:
+  virtual ~IDdeReplies() = default;
+  virtual bool SendInitiateAck(dde::WindowHandle client, const dde::InitiateAck& ack) = 0;
+  virtual bool PostTransactionAck(dde::WindowHandle client, const dde::TransactionAck& ack) = 0;
+  virtual bool PostTerminate(dde::WindowHandle partner, const dde::Terminate& terminate) = 0;
+};
+
+// The replies over the desktop bus.
+class CBusDdeReplies final : public IDdeReplies {
+ public:
+  bool SendInitiateAck(dde::WindowHandle client, const dde::InitiateAck& ack) override;
+  bool PostTransactionAck(dde::WindowHandle client, const dde::TransactionAck& ack) override;
+  bool PostTerminate(dde::WindowHandle partner, const dde::Terminate& terminate) override;
+};
+
+// The commands an execute text is searched for, in this order.
+enum class ExecuteCommand { Read, Pause, Break, Status, Other };
+ExecuteCommand ClassifyExecute(std::string_view command);
+
+class CDdeServer {
+ public:
+  // service: the executable's base name ("vokar"); clients ask for "Vokar".
+  CDdeServer(IDdeHost& host, IDdeReplies& replies, dde::WindowHandle self, std::string service);
+
+  // Handles one of the four DDE messages the server answers; any other
+  // message is left alone. Returns the result for a synchronous sender (0).
+  std::int64_t Handle(const desktop::Message& message);
+
+  const std::string& service() const { return service_; }
+
+ private:
+  void OnInitiate(const desktop::Message& message);
+  void OnPoke(const desktop::Message& message);
+  void OnExecute(const desktop::Message& message);
+  void OnTerminate(const desktop::Message& message);
+
+  IDdeHost& host_;
+  IDdeReplies& replies_;
+  dde::WindowHandle self_;
+  std::string service_;
+};
+
+}  // namespace vokar::server

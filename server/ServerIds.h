@@ -1,0 +1,87 @@
+// The identities of the speech server that other programs and the server's
+// own parts rely on: the window's messages, the command identifiers, the
+// dialog's control identifiers, the timer, the tray icon and the protocol's
+// names and version.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "DesktopTypes.h"
+
+namespace vokar::server {
+
+// The title other programs find the server's window by; also the program's
+// name in the settings store.
+inline constexpr std::string_view kServerTitle = "Vokar";
+
+// Private window messages.
+inline constexpr std::uint32_t WM_SERVER_VERSION = desktop::WM_USER + 1;
+inline constexpr std::uint32_t WM_SERVER_OPENFILE = desktop::WM_USER + 2;
+inline constexpr std::uint32_t WM_SERVER_SHOW = desktop::WM_USER + 4;
+inline constexpr std::uint32_t WM_TRAY_NOTIFY = desktop::WM_USER + 12;
+
+// The version the server answers WM_SERVER_VERSION with: 1.1 and 95.3.
+inline constexpr std::int64_t kVersionHigh = 0x00010001;
+inline constexpr std::int64_t kVersionLow = 0x005F0003;
+
+// Commands.
+inline constexpr int ID_READ_CLIPBOARD = 33010;
+inline constexpr int ID_READ_ACTIVEAPP = 33011;
+inline constexpr int ID_BREAK = 33012;
+inline constexpr int ID_EXIT_SERVER = 33017;
+inline constexpr int ID_READ_TEXT = 33018;
+inline constexpr int ID_CLOSE_LOGO = 33019;
+inline constexpr int ID_READ_NEXT_FILE = 33020;
+// The system menu's "about" entry.
+inline constexpr int ID_ABOUT = 16;
+
+// Controls of the main window (dialog 101).
+inline constexpr int IDD_SERVER = 101;
+inline constexpr int IDD_ABOUT = 100;
+inline constexpr int IDC_READ = 200;
+inline constexpr int IDC_BREAK = 201;
+inline constexpr int IDC_TEST = 202;
+inline constexpr int IDC_INFO = 203;
+inline constexpr int IDC_HELP = 204;
+inline constexpr int IDC_EXIT = 205;
+inline constexpr int IDC_SPEED_LABEL = 214;
+inline constexpr int IDC_SPEED = 216;
+inline constexpr int IDC_HOTKEY_LIST = 220;
+inline constexpr int IDC_HOTKEY_APPLY = 221;
+inline constexpr int IDC_HOTKEY_EDIT = 222;
+inline constexpr int IDC_DICT_BROWSE = 230;
+inline constexpr int IDC_USE_DICT = 231;
+inline constexpr int IDC_DICT_NAME = 232;
+inline constexpr int IDC_CONVERT_NUMBER = 240;
+inline constexpr int IDC_CONVERT_DATE = 241;
+inline constexpr int IDC_CONVERT_CAPS = 242;
+inline constexpr int IDC_ACCENT_EVERY_WORD = 243;
+inline constexpr int IDC_COLLOQUIAL = 244;
+
+inline constexpr int kTimerId = 888;
+inline constexpr int kTimerPeriodMs = 500;
+inline constexpr int kTrayIconId = 345;
+
+// The DDE names: the service is the executable's base name, compared without
+// regard to case; the topic and the poke item are fixed.
+inline constexpr std::string_view kDdeTopic = "system";
+inline constexpr std::string_view kPokeItem = "text";
+
+// The text buffer and what each writer may store in it (a NUL follows).
+inline constexpr std::size_t kTextBufferSize = 65280;
+inline constexpr std::size_t kMaxPokeBytes = 65276;
+inline constexpr std::size_t kMaxClipboardBytes = 65278;
+inline constexpr std::size_t kMaxFileBytes = 65279;
+// An execute command is read up to this many characters.
+inline constexpr std::size_t kMaxExecuteChars = 519;
+
+// The named objects of the single instance and of a client's wait.
+inline constexpr std::string_view kInstanceSemaphore = "VokarInstance";
+inline constexpr std::string_view kStartedEvent = "Server_VOKAR_Started";
+
+// How long a second start waits for the first instance's window.
+inline constexpr int kHandOverWaitMs = 10000;
+
+}  // namespace vokar::server
