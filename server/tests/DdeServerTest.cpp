@@ -1,0 +1,257 @@
+// The server's side of the DDE protocol, message by message: which
+// conversations it accepts, what a poke stores and when it is refused, what
+// each execute does, and the answers it sends. The window's state is a plain
+// host here; the real window and real clients are in the process tests.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "DdeServer.h"
+#include "ServerIds.h"
+#include "TextBuffer.h"
+
+namespace {
+
+using namespace vokar;
+using namespace vokar::dde;
+using namespace vokar::server;
+
+struct Host final : IDdeHost {
+  bool running = false;
+  bool stopped = true;
+  int reads = 0;
+  int breaks = 0;
+  CTextBuffer text;
+  bool JobRunning() const override { return running; }
+  bool Stopped() const override { return stopped; }
+  void SetStopped(bool value) override { stopped = value; }
+  void StoreText(std::string_view t) override { text.Store(t, kMaxPokeBytes); }
+  void PostReadText() override { ++reads; }
+  void Break() override {
+    ++breaks;
+    stopped = false;
+  }
+};
+
+struct Replies final : IDdeReplies {
+  std::vector<InitiateAck> initiateAcks;
+  std::vector<TransactionAck> acks;
+  std::vector<Terminate> terminates;
+  bool SendInitiateAck(WindowHandle, const InitiateAck& ack) override {
+    initiateAcks.push_back(ack);
+    return true;
+  }
+  bool PostTransactionAck(WindowHandle, const TransactionAck& ack) override {
+    acks.push_back(ack);
+    return true;
+  }
+  bool PostTerminate(WindowHandle, const Terminate& terminate) override {
+    terminates.push_back(terminate);
+    return true;
+  }
+};
+
+constexpr WindowHandle kServer{0x0000000100000001};
+constexpr WindowHandle kClient{0x0000000200000005};
+
+class DdeServerTest : public ::testing::Test {
+ protected:
+  desktop::Message Poke(std::string item, std::uint16_t format, std::string data, std::uint16_t flags = 0) {
+    return Encode(dde::Poke{kClient, 77, std::move(item), PokeBlock{flags, format, std::move(data)}});
+  }
+  desktop::Message Execute(std::string command) { return Encode(dde::Execute{kClient, 9, std::move(command)}); }
+  DdeAck LastAck() { return FromStatusWord(replies.acks.back().status); }
+
+  Host host;
+  Replies replies;
+  CDdeServer server{host, replies, kServer, "vokar"};
+};
+
+TEST_F(DdeServerTest, InitiateIsAnsweredOnlyForItsOwnNames) {
+  struct Case {
+    const char* application;
+    const char* topic;
+    bool answered;
+  };
+  const Case cases[] = {
+      {"Vokar", "System", true}, {"VOKAR", "system", true}, {"vokar", "SYSTEM", true},
+      {"", "System", false},     {"Vokar", "", false},      {"", "", false},
+      {"Vokar2", "System", false}, {"Vokar", "Systemy", false}, {"Radko", "System", false},
+  };
+  for (const auto& c : cases) {
+    replies.initiateAcks.clear();
+    server.Handle(Encode(Initiate{kClient, c.application, c.topic}));
+    EXPECT_EQ(replies.initiateAcks.size(), c.answered ? 1u : 0u) << c.application << "|" << c.topic;
+  }
+  server.Handle(Encode(Initiate{kClient, "Vokar", "System"}));
+  ASSERT_EQ(replies.initiateAcks.size(), 1u);
+  EXPECT_EQ(replies.initiateAcks[0].server, kServer);
+  EXPECT_EQ(replies.initiateAcks[0].application, "vokar");
+  EXPECT_EQ(replies.initiateAcks[0].topic, "system");
+
+  // A server stored under another name answers only to that name.
+  CDdeServer renamed(host, replies, kServer, "mowa");
+  replies.initiateAcks.clear();
+  renamed.Handle(Encode(Initiate{kClient, "Vokar", "System"}));
+  EXPECT_TRUE(replies.initiateAcks.empty());
+  renamed.Handle(Encode(Initiate{kClient, "MOWA", "System"}));
+  EXPECT_EQ(replies.initiateAcks.size(), 1u);
+}
+
+TEST_F(DdeServerTest, PokeStoresAtMostTheLimitAndANul) {
+  struct Case {
+    std::size_t length;
+    std::size_t stored;
+  };
+  const Case cases[] = {{0, 0}, {1, 1}, {65275, 65275}, {65276, 65276}, {65277, 65276}, {70000, 65276}};
+  for (const auto& c : cases) {
+    std::string text(c.length, 'a');
+    if (c.length > 0) text.back() = 'z';
+    server.Handle(Poke("text", CF_TEXT, text));
+    EXPECT_EQ(host.text.Text().size(), c.stored) << c.length;
+    EXPECT_TRUE(LastAck().ack) << c.length;
+    EXPECT_FALSE(LastAck().busy);
+    // The last stored byte is the poke's own last byte only when it fitted.
+    if (c.stored > 0) EXPECT_EQ(host.text.Text().back(), c.length == c.stored ? 'z' : 'a') << c.length;
+  }
+  // The acknowledgement names the poke's handle and item.
+  EXPECT_EQ(replies.acks.back().handle, 77u);
+  EXPECT_EQ(replies.acks.back().item, "text");
+  EXPECT_EQ(replies.acks.back().server, kServer);
+  // Data ends at its NUL as a C string would.
+  server.Handle(Poke("text", CF_TEXT, std::string("Raz\0dwa", 7)));
+  EXPECT_EQ(host.text.Text(), "Raz");
+  EXPECT_EQ(host.reads, 0) << "a poke does not start speaking";
+}
+
+TEST_F(DdeServerTest, PokeOfAnotherItemOrFormatOrDuringAJobIsRefused) {
+  server.Handle(Poke("text", CF_TEXT, "stare"));
+  struct Case {
+    const char* item;
+    std::uint16_t format;
+    bool running;
+    bool busy;
+  };
+  const Case cases[] = {
+      {"Text", CF_TEXT, false, false},  {"TEXT", CF_TEXT, false, false}, {"texts", CF_TEXT, false, false},
+      {"text", 13, false, false},       {"", CF_TEXT, false, false},     {"text", CF_TEXT, true, true},
+      {"other", 7, true, true},
+  };
+  for (const auto& c : cases) {
+    host.running = c.running;
+    server.Handle(Poke(c.item, c.format, "nowe"));
+    EXPECT_FALSE(LastAck().ack) << c.item << " " << c.format;
+    EXPECT_EQ(LastAck().busy, c.busy) << c.item << " " << c.format;
+    EXPECT_EQ(host.text.Text(), "stare");
+  }
+  // The item name is read as an atom of at most 31 characters.
+  host.running = false;
+  server.Handle(Poke("text" + std::string(27, ' '), CF_TEXT, "nowe"));
+  EXPECT_FALSE(LastAck().ack);
+}
+
+TEST_F(DdeServerTest, APokeBlockShorterThanItsHeaderIsRefusedUnread) {
+  server.Handle(Poke("text", CF_TEXT, "stare"));
+  for (std::size_t blockSize = 1; blockSize < kPokeHeaderSize; ++blockSize) {
+    desktop::Message message = Poke("text", CF_TEXT, "");
+    message.payload = std::string("text\0", 5) + std::string(blockSize, '\x01');
+    replies.acks.clear();
+    server.Handle(message);
+    ASSERT_EQ(replies.acks.size(), 1u) << blockSize;
+    EXPECT_FALSE(LastAck().ack) << blockSize;
+    EXPECT_EQ(replies.acks.back().item, "text");
+    EXPECT_EQ(host.text.Text(), "stare");
+  }
+  // The header alone is an empty text.
+  desktop::Message headerOnly = Poke("text", CF_TEXT, "");
+  server.Handle(headerOnly);
+  EXPECT_TRUE(LastAck().ack);
+  EXPECT_EQ(host.text.Text(), "");
+  // A poke with no data handle at all is refused.
+  desktop::Message noData = headerOnly;
+  noData.payload = std::string("text\0", 5);
+  server.Handle(noData);
+  EXPECT_FALSE(LastAck().ack);
+}
+
+TEST_F(DdeServerTest, ExecuteLooksForTheCommandsInsideTheText) {
+  struct Case {
+    const char* command;
+    bool running;
+    bool stoppedBefore;
+    int reads;
+    int breaks;
+    bool stoppedAfter;
+    std::uint8_t status;
+  };
+  const Case cases[] = {
+      // Idle: read queues a job; pause and break do nothing.
+      {"read", false, true, 1, 0, true, 0},
+      {"[read]", false, true, 1, 0, true, 0},
+      {"proofreading", false, true, 1, 0, true, 0},
+      {"pause", false, true, 0, 0, true, 0},
+      {"break", false, true, 0, 0, true, 0},
+      {"status", false, true, 0, 0, true, 2},
+      // Playing.
+      {"status", true, false, 0, 0, false, 1},
+      {"pause", true, false, 0, 0, true, 0},
+      {"status", true, true, 0, 0, true, 3},
+      {"read", true, true, 0, 0, false, 0},
+      {"break", true, true, 0, 1, false, 0},
+      // "read" wins over everything else in the same text.
+      {"pause read", true, false, 0, 0, false, 0},
+      {"break status", true, false, 0, 1, false, 0},
+      // Case matters; unknown commands are only acknowledged.
+      {"READ", false, true, 0, 0, true, 0},
+      {"open /etc/passwd", false, true, 0, 0, true, 0},
+      {"", false, true, 0, 0, true, 0},
+  };
+  for (const auto& c : cases) {
+    host.running = c.running;
+    host.stopped = c.stoppedBefore;
+    host.reads = host.breaks = 0;
+    server.Handle(Execute(std::string(c.command) + '\0'));
+    EXPECT_EQ(host.reads, c.reads) << c.command;
+    EXPECT_EQ(host.breaks, c.breaks) << c.command;
+    EXPECT_EQ(host.stopped, c.stoppedAfter) << c.command;
+    EXPECT_TRUE(LastAck().ack) << c.command;
+    EXPECT_FALSE(LastAck().busy) << c.command;
+    EXPECT_EQ(LastAck().appReturnCode, c.status) << c.command;
+    EXPECT_EQ(replies.acks.back().handle, 9u);
+  }
+}
+
+TEST_F(DdeServerTest, ExecuteReadsAtMost519CharactersUpToItsNul) {
+  host.running = false;
+  struct Case {
+    std::size_t padding;
+    int reads;
+  };
+  // "read" ends at character 519 (read) or 520 (not read).
+  const Case cases[] = {{515, 1}, {516, 0}};
+  for (const auto& c : cases) {
+    host.reads = 0;
+    server.Handle(Execute(std::string(c.padding, ' ') + "read"));
+    EXPECT_EQ(host.reads, c.reads) << c.padding;
+  }
+  host.reads = 0;
+  server.Handle(Execute(std::string("x\0read", 6)));
+  EXPECT_EQ(host.reads, 0);
+}
+
+TEST_F(DdeServerTest, TerminateIsAnsweredWithTheSameParameter) {
+  server.Handle(Encode(Terminate{kClient, 1234}));
+  ASSERT_EQ(replies.terminates.size(), 1u);
+  EXPECT_EQ(replies.terminates[0].sender, kServer);
+  EXPECT_EQ(replies.terminates[0].lParam, 1234);
+  // Messages the server does not serve get no answer.
+  desktop::Message request;
+  request.message = WM_DDE_REQUEST;
+  request.wParam = kClient.value;
+  server.Handle(request);
+  EXPECT_TRUE(replies.acks.empty());
+  EXPECT_EQ(replies.terminates.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,389 @@
+// The real vokar, started as a user or a client program starts it, on a
+// private desktop, settings store and the WAV device, driven from this
+// process through the DDE client calls and by vkdde: reading, pausing,
+// resuming and breaking; busy pokes; the poke limit; the file queue and a
+// second start; the settings written at exit; no sound device; exit during
+// speech.
+#include <gtest/gtest.h>
+#include <limits.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "Cp1250.h"
+#include "DdeMessages.h"
+#include "NamedObjects.h"
+#include "Registry.h"
+#include "ServerIds.h"
+#include "support/ServerFixture.h"
+
+namespace {
+
+using namespace vokar;
+using namespace vokar::servertest;
+
+// Four sentences: with the test voice each takes about a second, most of it
+// the pause after the sentence.
+const std::string kLongText = "Raz. Dwa. Trzy. Cztery.";
+
+class ServerProcess : public ::testing::Test {
+ protected:
+  // Starts the server and connects; the world is set up first.
+  void Start(const std::vector<std::string>& arguments = {"/L-"}) {
+    server_ = world_.StartServer(arguments);
+    ASSERT_TRUE(WaitUntil([] { return static_cast<bool>(desktop::FindWindow("Vokar")); }, 10s))
+        << world_.ServerOutput();
+    ASSERT_TRUE(client_.Connect()) << world_.ServerOutput();
+  }
+
+  // The status bytes seen while polling until the server has been idle for
+  // the given time (or the timeout passes), without repeats.
+  std::vector<int> WatchStatus(std::chrono::milliseconds idleFor, std::chrono::milliseconds timeout) {
+    std::vector<int> seen;
+    const auto deadline = Clock::now() + timeout;
+    auto idleSince = Clock::now();
+    while (Clock::now() < deadline) {
+      const int status = client_.Status();
+      if (seen.empty() || seen.back() != status) {
+        seen.push_back(status);
+        idleSince = Clock::now();
+      }
+      if (status == 2 && Clock::now() - idleSince >= idleFor) break;
+      desktop::PumpMessages(10ms);
+    }
+    return seen;
+  }
+
+  std::string Value(std::string_view section, std::string_view name) {
+    auto key = registry::Key::Open(registry::Root::CurrentUser, "Software\\Quillmark\\Vokar\\" + std::string(section));
+    if (!key) return "<no key>";
+    auto value = key->Query(name);
+    if (!value) return "<none>";
+    if (const auto* text = std::get_if<std::string>(&*value)) return "\"" + *text + "\"";
+    return std::to_string(static_cast<std::int32_t>(std::get<std::uint32_t>(*value)));
+  }
+
+  void Store(std::string_view section, std::string_view name, const registry::Value& value) {
+    auto key = registry::Key::Create(registry::Root::CurrentUser, "Software\\Quillmark\\Vokar\\" + std::string(section));
+    ASSERT_TRUE(key.ok());
+    ASSERT_TRUE(key->Set(name, value).ok());
+  }
+
+  // Ends the server as the desktop session would, and waits for it.
+  int Stop() {
+    server_->Signal(SIGTERM);
+    return server_->Wait(10s);
+  }
+
+  ServerWorld world_;
+  DdeClient client_;
+  std::unique_ptr<Process> server_;
+};
+
+TEST_F(ServerProcess, ReadPauseResumeAndBreakAsTheStatusSays) {
+  Start();
+  EXPECT_EQ(client_.Status(), 2) << "a fresh server is idle";
+  ASSERT_TRUE(client_.Poke(kLongText));
+  const auto asked = Clock::now();
+  ASSERT_TRUE(client_.Execute("read"));
+  ASSERT_TRUE(client_.WaitForStatus(1, 2s));
+  EXPECT_LE(Clock::now() - asked, 200ms);
+
+  ASSERT_TRUE(WaitUntil([&] { return world_.WavBytes() > 0; }, 3s));
+  ASSERT_TRUE(client_.Execute("pause"));
+  EXPECT_EQ(client_.Status(), 3);
+  desktop::PumpMessages(100ms);
+  const std::size_t paused = world_.WavBytes();
+  desktop::PumpMessages(600ms);
+  EXPECT_EQ(world_.WavBytes(), paused) << "the output grew while paused";
+  EXPECT_EQ(client_.Status(), 3);
+
+  ASSERT_TRUE(client_.Execute("read"));
+  EXPECT_EQ(client_.Status(), 1);
+  EXPECT_TRUE(WaitUntil([&] { return world_.WavBytes() > paused; }, 2s)) << "reading did not resume";
+
+  ASSERT_TRUE(client_.Execute("break"));
+  EXPECT_TRUE(client_.WaitForStatus(2, 1s));
+  const std::size_t broken = world_.WavBytes();
+
+  // The same text again, unbroken, is longer.
+  ASSERT_TRUE(client_.Execute("read"));
+  ASSERT_TRUE(client_.WaitForStatus(1, 2s));
+  ASSERT_TRUE(client_.WaitForStatus(2, 20s));
+  const std::size_t whole = world_.WavBytes() - broken;
+  EXPECT_LT(broken, whole);
+  EXPECT_TRUE(world_.Messages().empty());
+  EXPECT_EQ(Stop(), 0);
+}
+
+TEST_F(ServerProcess, APokeDuringAJobIsRefusedAsBusy) {
+  Start();
+  ASSERT_TRUE(client_.Poke(kLongText));
+  ASSERT_TRUE(client_.Execute("read"));
+  ASSERT_TRUE(client_.WaitForStatus(1, 2s));
+  EXPECT_FALSE(client_.Poke("Inny tekst."));
+  EXPECT_EQ(client_.lastError, dde::DMLERR_BUSY);
+  EXPECT_EQ(client_.Status(), 1);
+  // A read during the job starts no second job; pause then break while
+  // paused ends it at once.
+  ASSERT_TRUE(client_.Execute("read"));
+  ASSERT_TRUE(client_.Execute("pause"));
+  ASSERT_TRUE(client_.Execute("break"));
+  EXPECT_TRUE(client_.WaitForStatus(2, 1s));
+  // Idle again: the poke is taken.
+  EXPECT_TRUE(client_.Poke("Inny tekst."));
+  EXPECT_EQ(Stop(), 0);
+}
+
+TEST_F(ServerProcess, ThePokeLimitIsPinnedOnBothSides) {
+  Start();
+  // Blanks say nothing, so only the end of each text is heard.
+  const std::string blanks(65274, ' ');
+  auto spoken = [&](const std::optional<std::string>& text) {
+    const std::size_t before = world_.WavBytes();
+    if (text) EXPECT_TRUE(client_.Poke(*text)) << text->size();
+    EXPECT_TRUE(client_.Execute("read"));
+    EXPECT_TRUE(WaitUntil([&] { return world_.WavBytes() > before; }, 5s));
+    EXPECT_TRUE(client_.WaitForStatus(2, 10s));
+    return world_.WavBytes() - before;
+  };
+  const std::size_t seven = spoken(blanks + " 7");              // 65276 bytes: whole
+  const std::size_t cut = spoken(blanks + " 78");               // 65277 bytes: the 8 is cut off
+  const std::size_t seventyEight = spoken(blanks + "78");       // 65276 bytes: whole
+  EXPECT_EQ(cut, seven) << "65277 bytes must be stored as 65276";
+  EXPECT_GT(seventyEight, seven) << "65276 bytes must be stored whole";
+
+  // A poke block shorter than its 4-byte header is refused and not read.
+  std::optional<dde::TransactionAck> ack;
+  auto created = desktop::Window::Create("raw client", [&](desktop::Message& m) -> std::int64_t {
+    if (auto decoded = dde::DecodeTransactionAck(m)) ack = *decoded.value;
+    return 0;
+  });
+  ASSERT_TRUE(created.window);
+  for (const std::size_t blockSize : {1, 2, 3}) {
+    ack.reset();
+    desktop::Message poke =
+        dde::Encode(dde::Poke{created.window->handle(), 5, "text", dde::PokeBlock{0, dde::CF_TEXT, ""}});
+    poke.payload = std::string("text\0", 5) + std::string(blockSize, '\x01');
+    ASSERT_TRUE(desktop::PostMessage(desktop::FindWindow("Vokar"), poke.message, poke.wParam, poke.lParam,
+                                     poke.payload));
+    ASSERT_TRUE(WaitUntil([&] { return ack.has_value(); }, 3s)) << blockSize;
+    EXPECT_FALSE(dde::FromStatusWord(ack->status).ack) << blockSize;
+    EXPECT_EQ(ack->handle, 5u);
+  }
+  // The buffer still holds the last whole text.
+  EXPECT_EQ(spoken(std::nullopt), seventyEight);
+  EXPECT_EQ(Stop(), 0);
+}
+
+TEST_F(ServerProcess, ASecondStartHandsItsFileOverAndEndsAtOnce) {
+  Start();
+  std::ofstream(world_.Work() / "list.txt") << "Raz dwa.";
+  ASSERT_TRUE(client_.Poke(kLongText));
+  ASSERT_TRUE(client_.Execute("read"));
+  ASSERT_TRUE(client_.WaitForStatus(1, 2s));
+
+  const auto started = Clock::now();
+  Process second(VOKAR_PATH, {"list.txt"}, world_.Work(), world_.folder() / "second.out");
+  EXPECT_EQ(second.Wait(5s), 0);
+  EXPECT_LE(Clock::now() - started, 1s) << "the second start took too long";
+
+  // The first job goes on; then the handed-over file is read.
+  const auto statuses = WatchStatus(1500ms, 20s);
+  EXPECT_EQ(statuses, (std::vector<int>{1, 2, 1, 2}));
+  EXPECT_TRUE(world_.Messages().empty());
+  EXPECT_EQ(Stop(), 0);
+}
+
+TEST_F(ServerProcess, SettingsAfterExitFollowTheirRules) {
+  world_.SetWave("devices=2");
+  Store("Sound", "WaveDevice", std::uint32_t{7});
+  Store("Sound", "DeviceTimeout", std::uint32_t{75});
+  Store("Sound", "Tunning", std::uint32_t{20});
+  Store("Global", "HighPriority", std::string("Yes"));
+  Store("Global", "InitLogo", std::uint32_t{0});
+  Start({});
+  EXPECT_EQ(Stop(), 0);
+  EXPECT_EQ(Value("Sound", "WaveDevice"), "2");
+  EXPECT_EQ(Value("Sound", "DeviceTimeout"), "60");
+  EXPECT_EQ(Value("Sound", "Tunning"), "20");
+  EXPECT_EQ(Value("Global", "HighPriority"), "\"Yes\"");
+  EXPECT_EQ(Value("Global", "InitLogo"), "0");
+  EXPECT_EQ(Value("Global", "TaskBarIcon"), "\"Yes\"");
+  EXPECT_EQ(Value("Global", "WorkDir"), "\"" + world_.Work().string() + "/\"");
+  EXPECT_EQ(Value("Dictionary", "ExpDict"), "\"\"") << "no dictionary could be loaded";
+  for (const char* name : {"ConvertNumber", "ConvertDate", "ConvertCaps", "FluentSpeech", "ColloquialSpeech"})
+    EXPECT_EQ(Value("Conversions", name), "\"Yes\"") << name;
+  EXPECT_EQ(Value("Conversions", "ConvertCapsLimit"), "5");
+  // The voice's pause lengths are written when it is freed.
+  EXPECT_EQ(Value("Sound", "PauseInterSentence"), "100");
+}
+
+TEST_F(ServerProcess, SettingsOfAFreshStoreAndTheirLowerLimits) {
+  Store("Sound", "DeviceTimeout", std::uint32_t(-3));
+  Store("Sound", "WaveDevice", std::uint32_t(-4));
+  Start();
+  EXPECT_EQ(Stop(), 0);
+  EXPECT_EQ(Value("Sound", "DeviceTimeout"), "0");
+  EXPECT_EQ(Value("Sound", "WaveDevice"), "0");
+  EXPECT_EQ(Value("Global", "HighPriority"), "\"No\"");
+  EXPECT_EQ(Value("Global", "InitLogo"), "1");
+  EXPECT_EQ(Value("Sound", "Tunning"), "0");
+}
+
+TEST_F(ServerProcess, NoWaveDeviceIsSaidAndTheServerEnds) {
+  world_.SetWave("devices=0");
+  server_ = world_.StartServer();
+  EXPECT_EQ(server_->Wait(10s), 1);
+  const auto messages = world_.Messages();
+  ASSERT_EQ(messages.size(), 1u) << world_.ServerOutput();
+  EXPECT_EQ(messages[0].text, "Brak urządzenia do odtwarzania dźwięku");
+  EXPECT_EQ(messages[0].icon, "stop");
+  EXPECT_EQ(messages[0].caption, "Vokar");
+  EXPECT_FALSE(desktop::FindWindow("Vokar"));
+}
+
+TEST_F(ServerProcess, ExitDuringSpeechWaitsForTheJobAndSavesSettings) {
+  Start();
+  ASSERT_TRUE(client_.Poke(kLongText));
+  ASSERT_TRUE(client_.Execute("read"));
+  ASSERT_TRUE(client_.WaitForStatus(1, 2s));
+  // The exit command arrives inside the job's own message pump.
+  ASSERT_TRUE(desktop::PostMessage(desktop::FindWindow("Vokar"), desktop::WM_COMMAND, server::ID_EXIT_SERVER, 0));
+  EXPECT_EQ(server_->Wait(5s), 0) << world_.ServerOutput();
+  EXPECT_EQ(Value("Sound", "DeviceTimeout"), "5");
+  EXPECT_TRUE(world_.Messages().empty());
+}
+
+TEST_F(ServerProcess, TermSignalDuringSpeechEndsLikeTheExitButton) {
+  Start();
+  ASSERT_TRUE(client_.Poke(kLongText));
+  ASSERT_TRUE(client_.Execute("read"));
+  ASSERT_TRUE(client_.WaitForStatus(1, 2s));
+  EXPECT_EQ(Stop(), 0) << world_.ServerOutput();
+  EXPECT_EQ(Value("Global", "TaskBarIcon"), "\"Yes\"");
+  // Nothing of the server is left on the desktop.
+  ASSERT_TRUE(WaitUntil([] { return !desktop::FindWindow("Vokar"); }, 2s));
+  auto semaphore = named::NamedSemaphore::Create("VokarInstance");
+  ASSERT_TRUE(semaphore);
+  EXPECT_FALSE(semaphore->AlreadyExisted()) << "the instance semaphore outlived the server";
+}
+
+TEST_F(ServerProcess, AnUnknownExecuteIsOnlyAcknowledged) {
+  Start();
+  std::ofstream(world_.Work() / "x.txt") << "Raz.";
+  for (const std::string command :
+       {"[open(\"" + (world_.Work() / "x.txt").string() + "\")]", std::string("run /bin/sh"), std::string("")}) {
+    EXPECT_TRUE(client_.Execute(command)) << command;
+    EXPECT_EQ(client_.lastStatus & 0xFF, 0u);
+  }
+  EXPECT_EQ(WatchStatus(1200ms, 5s), std::vector<int>{2});
+  EXPECT_EQ(world_.WavBytes(), 0u);
+  EXPECT_EQ(Stop(), 0);
+}
+
+TEST_F(ServerProcess, QueuedFilesThatCannotBeReadAreSaidAndNeverBlock) {
+  Start();
+  const auto fifo = world_.Work() / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string missing = (world_.Work() / "brak.txt").string();
+  // A path longer than the system takes must not be cut to another file.
+  const std::string tooLong = "/" + std::string(PATH_MAX, 'a');
+  const std::string good = (world_.Work() / "dobry.txt").string();
+  std::ofstream(good) << "Raz.";
+  for (const std::string& path : {fifo.string(), missing, tooLong, good}) {
+    const auto sent = desktop::SendMessage(desktop::FindWindow("Vokar"), server::WM_SERVER_OPENFILE, 0, 0, path);
+    EXPECT_TRUE(sent.ok());
+  }
+  ASSERT_TRUE(WaitUntil([&] { return world_.Messages().size() >= 3; }, 5s));
+  // The server kept answering while it met the FIFO.
+  ASSERT_TRUE(client_.WaitForStatus(2, 5s));
+  ASSERT_TRUE(WaitUntil([&] { return world_.WavBytes() > 0; }, 5s)) << "the good file was not read";
+  const auto messages = world_.Messages();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0].text, "Błąd otwarcia pliku: " + fifo.string() + "\nPlik nie został znaleziony");
+  EXPECT_EQ(messages[1].text, "Błąd otwarcia pliku: " + missing + "\nPlik nie został znaleziony");
+  EXPECT_EQ(messages[2].text, "Błąd otwarcia pliku: " + tooLong + "\nBłędna ścieżka dostępu");
+  EXPECT_EQ(messages[0].buttons, "ok");
+  EXPECT_EQ(Stop(), 0);
+}
+
+TEST_F(ServerProcess, ExitAfterReadingTheCommandLineFile) {
+  std::ofstream(world_.Work() / "list.txt") << "Raz dwa.";
+  server_ = world_.StartServer({"/L-", "/X", "list.txt"});
+  EXPECT_EQ(server_->Wait(15s), 0) << world_.ServerOutput();
+  EXPECT_GT(world_.WavBytes(), 0u);
+  EXPECT_TRUE(world_.Messages().empty());
+}
+
+TEST_F(ServerProcess, VersionAndTheStartedEvent) {
+  auto started = named::NamedEvent::CreateOrOpen("Server_VOKAR_Started", named::InitialState::NotSignaled);
+  ASSERT_TRUE(started);
+  Start();
+  EXPECT_EQ(started->Wait(10s), named::WaitResult::Signaled);
+  const auto window = desktop::FindWindow("Vokar");
+  EXPECT_EQ(desktop::SendMessage(window, server::WM_SERVER_VERSION, 0, 0).result, 0x00010001);
+  EXPECT_EQ(desktop::SendMessage(window, server::WM_SERVER_VERSION, 1, 0).result, 0x005F0003);
+  EXPECT_EQ(desktop::SendMessage(window, server::WM_SERVER_VERSION, 2, 0).result, 0);
+  const auto [code, output] = world_.RunTool(VKDDE_PATH, {"version"});
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(output, "1.1.95.3\n");
+  EXPECT_EQ(Stop(), 0);
+}
+
+TEST_F(ServerProcess, VkddeSpeaksPausesAndReportsStatus) {
+  Start();
+  auto run = [&](std::vector<std::string> arguments) { return world_.RunTool(VKDDE_PATH, std::move(arguments)); };
+  EXPECT_EQ(run({"exec", "status"}), std::make_pair(0, std::string("2\n")));
+  EXPECT_EQ(run({"poke", "Raz.", "Dwa.", "Trzy.", "Cztery."}).first, 0);
+  EXPECT_EQ(run({"exec", "read"}).first, 0);
+  EXPECT_TRUE(client_.WaitForStatus(1, 2s));
+  EXPECT_EQ(run({"exec", "pause"}).first, 0);
+  EXPECT_EQ(run({"exec", "status"}), std::make_pair(0, std::string("3\n")));
+  // A poke now is refused as busy.
+  EXPECT_EQ(run({"poke", "Pięć."}).first, 4);
+  // speak breaks the job first, then pokes and reads.
+  EXPECT_EQ(run({"speak", "Zażółć gęślą jaźń."}).first, 0);
+  EXPECT_TRUE(client_.WaitForStatus(1, 2s));
+  EXPECT_TRUE(client_.WaitForStatus(2, 10s));
+  const auto file = world_.Work() / "x.txt";
+  std::ofstream(file) << "Raz.";
+  EXPECT_EQ(run({"open", "x.txt"}).first, 0);
+  EXPECT_TRUE(client_.WaitForStatus(1, 3s));
+  EXPECT_EQ(run({"--service", "Inny", "exec", "status"}).first, 3);
+  EXPECT_EQ(run({"exec"}).first, 2);
+  EXPECT_TRUE(world_.Messages().empty());
+  EXPECT_EQ(Stop(), 0);
+}
+
+TEST_F(ServerProcess, ASecondStartWaitsForTheWindowOfAStartingServer) {
+  // Another server holds the instance but has no window yet.
+  auto semaphore = named::NamedSemaphore::Create("VokarInstance");
+  ASSERT_TRUE(semaphore);
+  std::ofstream(world_.Work() / "list.txt") << "Raz.";
+  Process second(VOKAR_PATH, {"list.txt"}, world_.Work(), world_.folder() / "second.out");
+  desktop::PumpMessages(1500ms);
+  EXPECT_TRUE(second.Running()) << "the second start gave up before the window came";
+  std::string handed;
+  auto created = desktop::Window::Create("Vokar", [&](desktop::Message& m) -> std::int64_t {
+    if (m.message == server::WM_SERVER_OPENFILE) handed = m.payload;
+    return 0;
+  });
+  ASSERT_TRUE(created.window);
+  ASSERT_TRUE(WaitUntil([&] { return !second.Running(); }, 10s));
+  EXPECT_EQ(handed, (world_.Work() / "list.txt").string());
+  EXPECT_TRUE(world_.Messages().empty());
+}
+
+TEST_F(ServerProcess, ASecondStartThatNeverSeesAWindowSaysSo) {
+  auto semaphore = named::NamedSemaphore::Create("VokarInstance");
+  ASSERT_TRUE(semaphore);
+  Process second(VOKAR_PATH, {"list.txt"}, world_.Work(), world_.folder() / "second.out");
+  EXPECT_EQ(second.Wait(15s), 0);
+  const auto messages = world_.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].text.find((world_.Work() / "list.txt").string()), std::string::npos) << messages[0].text;
+}
+
+}  // namespace
