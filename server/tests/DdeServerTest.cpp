@@ -113,7 +113,9 @@ TEST_F(DdeServerTest, PokeStoresAtMostTheLimitAndANul) {
     EXPECT_TRUE(LastAck().ack) << c.length;
     EXPECT_FALSE(LastAck().busy);
     // The last stored byte is the poke's own last byte only when it fitted.
-    if (c.stored > 0) EXPECT_EQ(host.text.Text().back(), c.length == c.stored ? 'z' : 'a') << c.length;
+    if (c.stored > 0) {
+      EXPECT_EQ(host.text.Text().back(), c.length == c.stored ? 'z' : 'a') << c.length;
+    }
   }
   // The acknowledgement names the poke's handle and item.
   EXPECT_EQ(replies.acks.back().handle, 77u);

@@ -142,7 +142,9 @@ TEST_F(ServerProcess, ThePokeLimitIsPinnedOnBothSides) {
   const std::string blanks(65274, ' ');
   auto spoken = [&](const std::optional<std::string>& text) {
     const std::size_t before = world_.WavBytes();
-    if (text) EXPECT_TRUE(client_.Poke(*text)) << text->size();
+    if (text) {
+      EXPECT_TRUE(client_.Poke(*text)) << text->size();
+    }
     EXPECT_TRUE(client_.Execute("read"));
     EXPECT_TRUE(WaitUntil([&] { return world_.WavBytes() > before; }, 5s));
     EXPECT_TRUE(client_.WaitForStatus(2, 10s));
@@ -273,7 +275,7 @@ TEST_F(ServerProcess, TermSignalDuringSpeechEndsLikeTheExitButton) {
 TEST_F(ServerProcess, AnUnknownExecuteIsOnlyAcknowledged) {
   Start();
   std::ofstream(world_.Work() / "x.txt") << "Raz.";
-  for (const std::string command :
+  for (const std::string& command :
        {"[open(\"" + (world_.Work() / "x.txt").string() + "\")]", std::string("run /bin/sh"), std::string("")}) {
     EXPECT_TRUE(client_.Execute(command)) << command;
     EXPECT_EQ(client_.lastStatus & 0xFF, 0u);
