@@ -45,9 +45,9 @@ std::string CurrentDirectory() {
 // server minimised says so in the environment, which the server then drops so
 // that programs it starts do not inherit it.
 bool TakeShowMinimised() {
-  const char* value = std::getenv("VOKAR_START_MINIMIZED");
+  const char* value = std::getenv("VOKAR_SHOW_MINIMIZED");
   const bool minimised = value != nullptr && *value != '\0' && *value != '0';
-  ::unsetenv("VOKAR_START_MINIMIZED");
+  ::unsetenv("VOKAR_SHOW_MINIMIZED");
   return minimised;
 }
 
