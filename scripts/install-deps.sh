@@ -23,4 +23,5 @@ $SUDO apt-get install -y -q --no-install-recommends \
     espeak-ng libespeak-ng-dev sox \
     xvfb xauth xdotool libx11-dev libxtst-dev libxi-dev libxcb-keysyms1-dev \
     openbox x11-utils x11-xserver-utils xclip imagemagick \
-    time valgrind
+    time valgrind \
+    shared-mime-info libglib2.0-bin desktop-file-utils
