@@ -26,13 +26,23 @@ bool Window::SetTitle(std::string_view title) { return Bus::Get().SetTitle(handl
 void Window::SetHandler(MessageHandler handler) { Bus::Get().SetHandler(handle_, std::move(handler)); }
 
 WindowHandle FindWindow(std::string_view title) {
-  const auto found = ScanWindows(DesktopFolder(), title, ScanMode::FirstMatch);
+  const auto folder = Bus::Get().UsableFolder();
+  if (!folder) return {};
+  const auto found = ScanWindows(*folder, title, ScanMode::FirstMatch);
   return found.empty() ? WindowHandle{} : found.front().window;
 }
 
-std::vector<WindowInfo> EnumerateWindows() { return ScanWindows(DesktopFolder(), std::nullopt, ScanMode::All); }
+std::vector<WindowInfo> EnumerateWindows() {
+  const auto folder = Bus::Get().UsableFolder();
+  if (!folder) return {};
+  return ScanWindows(*folder, std::nullopt, ScanMode::All);
+}
 
 bool IsWindow(WindowHandle window) { return Bus::Get().IsWindow(window); }
+
+std::uint32_t WindowProcess(WindowHandle window) { return Bus::Get().WindowProcess(window); }
+
+void CancelWaitingSends() { Bus::Get().CancelWaitingSends(); }
 
 SendResult SendMessage(WindowHandle window, std::uint32_t message, std::uint64_t wParam, std::int64_t lParam,
                        std::string_view payload, milliseconds timeout) {
@@ -73,7 +83,11 @@ int WatchWindow(WindowHandle window, std::function<void()> onGone) {
 void CancelWatch(int watchId) { Bus::Get().CancelWatch(watchId); }
 
 int WatchDescriptor(int fd, std::function<void()> onReadable) {
-  return Bus::Get().WatchDescriptor(fd, std::move(onReadable));
+  return Bus::Get().WatchDescriptor(fd, std::move(onReadable), WatchScope::Loop);
+}
+
+int WatchDescriptor(int fd, std::function<void()> onReadable, WatchScope scope) {
+  return Bus::Get().WatchDescriptor(fd, std::move(onReadable), scope);
 }
 
 void CancelDescriptor(int watchId) { Bus::Get().CancelDescriptor(watchId); }

@@ -68,18 +68,34 @@ std::vector<WindowInfo> EnumerateWindows();
 // True while the window's owner keeps it.
 bool IsWindow(WindowHandle window);
 
+// The id of the process that owns the window, as this process sees it (a
+// program in another PID namespace has another id there); 0 when there is no
+// such window. Together with Message::senderProcess it tells whether a
+// message that names a window in wParam really comes from that window's
+// program.
+std::uint32_t WindowProcess(WindowHandle window);
+
 // Delivers the message and waits for its result. While it waits, messages
 // that other programs send to this program's windows are handled, so two
 // programs that send to each other at once both finish; posted messages wait
-// in the queue. A window of this program is called directly.
+// in the queue. A window of this program is called directly. A send made
+// while another waits never waits longer than that one: the outermost
+// timeout bounds them all.
 SendResult SendMessage(WindowHandle window, std::uint32_t message, std::uint64_t wParam, std::int64_t lParam,
                        std::string_view payload = {}, milliseconds timeout = kDefaultSendTimeout);
 
 // Queues the message for the window and returns at once. False when the
-// window does not exist or the message is too large; a message posted to a
-// window that dies before handling it is lost, as on any desktop.
+// window does not exist, its queue is full (its program takes no new
+// connections) or the message is too large; a message posted to a window
+// that dies before handling it is lost, as on any desktop.
 bool PostMessage(WindowHandle window, std::uint32_t message, std::uint64_t wParam, std::int64_t lParam,
                  std::string_view payload = {});
+
+// Every send of this program that waits now gives up at once (with Timeout)
+// as soon as control is back in it. For a program that has been told to end
+// (a watch of scope AlsoWhileSending on its signal descriptor calls this) and
+// must not wait for the windows it is sending to.
+void CancelWaitingSends();
 
 // Runs the program's message loop once: waits at most maxWait for something
 // to arrive, then handles everything that has arrived (sent and posted
@@ -99,8 +115,13 @@ void CancelWatch(int watchId);
 
 // Calls onReadable from the message loop whenever the descriptor can be read
 // (a device's notice descriptor, a signal descriptor). Returns an id for
-// CancelDescriptor.
+// CancelDescriptor. With AlsoWhileSending the callback also runs while a send
+// waits for its result, as a sent message would: for the signal that ends
+// the program, which must be heard even while another program keeps a send
+// waiting.
+enum class WatchScope { Loop, AlsoWhileSending };
 int WatchDescriptor(int fd, std::function<void()> onReadable);
+int WatchDescriptor(int fd, std::function<void()> onReadable, WatchScope scope);
 void CancelDescriptor(int watchId);
 
 }  // namespace vokar::desktop

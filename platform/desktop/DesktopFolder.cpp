@@ -4,7 +4,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,17 +19,49 @@ namespace {
 
 constexpr std::size_t kStemLength = 16;
 
+// A window's lock is taken under a temporary name and renamed into place; a
+// temporary lock younger than this that nobody holds yet belongs to a window
+// being made this moment, an older one was left by a program that died.
+constexpr std::chrono::seconds kStartingGrace{10};
+
 std::string Stem(WindowHandle window) {
   char text[kStemLength + 1];
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(window.value));
   return text;
 }
 
-// A process that can be signalled or that belongs to someone else (EPERM)
-// exists; only ESRCH proves it is gone.
-bool ProcessExists(std::uint32_t pid) {
-  if (pid == 0) return false;
-  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+enum class LockState { Held, Starting, Gone };
+
+// Opens a file of the folder that must be ours; -1 for anything else.
+int OpenOwn(const std::filesystem::path& path, struct stat& info) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &info) != 0 || info.st_uid != ::geteuid() || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool LockedByOthers(int fd) { return ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK; }
+
+// The lock decides whether a window lives; a lock file of another user counts
+// as no lock at all.
+LockState LockStateOf(const std::filesystem::path& folder, WindowHandle window) {
+  struct stat info {};
+  const auto lockPath = EndpointPath(folder, window, EndpointFile::Lock);
+  if (const int fd = OpenOwn(lockPath, info); fd >= 0) {
+    const bool held = LockedByOthers(fd);
+    ::close(fd);
+    return held ? LockState::Held : LockState::Gone;
+  }
+  if (const int fd = OpenOwn(lockPath.string() + ".tmp", info); fd >= 0) {
+    const bool held = LockedByOthers(fd);
+    ::close(fd);
+    const auto age = std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(info.st_mtime);
+    if (held || age < kStartingGrace) return LockState::Starting;
+  }
+  return LockState::Gone;
 }
 
 }  // namespace
@@ -39,6 +70,10 @@ std::filesystem::path DesktopFolder() { return paths::RuntimeFolder(); }
 
 std::optional<std::string> PrepareDesktopFolder(const std::filesystem::path& folder) {
   return paths::PrepareRuntimeFolder(folder);
+}
+
+std::optional<std::string> DesktopFolderProblem(const std::filesystem::path& folder) {
+  return paths::CheckRuntimeFolder(folder);
 }
 
 std::filesystem::path EndpointPath(const std::filesystem::path& folder, WindowHandle window, EndpointFile file) {
@@ -75,7 +110,8 @@ void RemoveEndpointFiles(const std::filesystem::path& folder, WindowHandle windo
 bool WriteTitleFile(const std::filesystem::path& folder, WindowHandle window, std::string_view title) {
   const auto final = EndpointPath(folder, window, EndpointFile::Title);
   const auto temporary = final.string() + ".tmp";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  ::unlink(temporary.c_str());
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return false;
   std::size_t done = 0;
   while (done < title.size()) {
@@ -93,8 +129,8 @@ bool WriteTitleFile(const std::filesystem::path& folder, WindowHandle window, st
 }
 
 std::optional<std::string> ReadTitleFile(const std::filesystem::path& folder, WindowHandle window) {
-  const auto path = EndpointPath(folder, window, EndpointFile::Title);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  const int fd = OpenOwn(EndpointPath(folder, window, EndpointFile::Title), info);
   if (fd < 0) return std::nullopt;
   std::string title(kMaxTitle + 1, '\0');
   std::size_t got = 0;
@@ -112,18 +148,9 @@ std::optional<std::string> ReadTitleFile(const std::filesystem::path& folder, Wi
 
 bool EndpointAlive(const std::filesystem::path& folder, WindowHandle window) {
   if (!window) return false;
-  const auto path = EndpointPath(folder, window, EndpointFile::Lock);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    // No lock file: the window was destroyed, or its owner died while
-    // creating it. Either way nothing of it may stay.
-    if (!ProcessExists(window.processId())) RemoveEndpointFiles(folder, window);
-    return false;
-  }
-  const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  if (!held) RemoveEndpointFiles(folder, window);
-  ::close(fd);
-  return held;
+  const LockState state = LockStateOf(folder, window);
+  if (state == LockState::Gone) RemoveEndpointFiles(folder, window);
+  return state == LockState::Held;
 }
 
 std::vector<WindowInfo> ScanWindows(const std::filesystem::path& folder, const std::optional<std::string_view>& title,
@@ -131,24 +158,19 @@ std::vector<WindowInfo> ScanWindows(const std::filesystem::path& folder, const s
   std::vector<WindowInfo> found;
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return found;
-  std::unordered_map<std::uint32_t, bool> processAlive;
+  std::unordered_map<std::uint64_t, LockState> states;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string_view name = entry->d_name;
     const auto window = HandleOfFileName(name);
     if (!window) continue;
-    const std::uint32_t pid = window->processId();
-    auto known = processAlive.find(pid);
-    if (known == processAlive.end()) known = processAlive.emplace(pid, ProcessExists(pid)).first;
-    if (!known->second) {
-      RemoveEndpointFiles(folder, *window);
-      continue;
+    auto known = states.find(window->value);
+    if (known == states.end()) {
+      known = states.emplace(window->value, LockStateOf(folder, *window)).first;
+      if (known->second == LockState::Gone) RemoveEndpointFiles(folder, *window);
     }
-    if (name.substr(kStemLength) != ".title") continue;
+    if (known->second != LockState::Held || name.substr(kStemLength) != ".title") continue;
     auto windowTitle = ReadTitleFile(folder, *window);
-    if (!windowTitle) continue;
-    if (title) {
-      if (*windowTitle != *title || !EndpointAlive(folder, *window)) continue;
-    }
+    if (!windowTitle || (title && *windowTitle != *title)) continue;
     found.push_back({*window, std::move(*windowTitle)});
     if (mode == ScanMode::FirstMatch) break;
   }

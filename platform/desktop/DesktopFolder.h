@@ -23,6 +23,13 @@ std::filesystem::path DesktopFolder();
 // and takes group and other permissions away from one of ours.
 std::optional<std::string> PrepareDesktopFolder(const std::filesystem::path& folder);
 
+// What every call that finds or messages other programs' windows checks
+// first, since whoever owns the folder could answer in their name: nothing
+// when the folder is ours (group and other permissions are taken away) or
+// does not exist (then there are no windows); else what is wrong with it and
+// how to mend it. Never creates the folder.
+std::optional<std::string> DesktopFolderProblem(const std::filesystem::path& folder);
+
 enum class EndpointFile { Socket, Lock, Title };
 
 std::filesystem::path EndpointPath(const std::filesystem::path& folder, WindowHandle window, EndpointFile file);
@@ -42,8 +49,10 @@ bool WriteTitleFile(const std::filesystem::path& folder, WindowHandle window, st
 // The title file's contents; nothing when it is missing or too long.
 std::optional<std::string> ReadTitleFile(const std::filesystem::path& folder, WindowHandle window);
 
-// True while the owner holds the window's lock. A window found dead has its
-// files removed.
+// True while the owner holds the window's lock: the lock alone decides, never
+// the process id in the handle (a program in another PID namespace has an id
+// that means nothing here). A window found dead has its files removed; one
+// that is still being made (its lock is under a temporary name) is left.
 bool EndpointAlive(const std::filesystem::path& folder, WindowHandle window);
 
 struct WindowInfo {
@@ -53,10 +62,11 @@ struct WindowInfo {
 
 enum class ScanMode { FirstMatch, All };
 
-// Walks the folder. Files of processes that no longer exist are removed as
-// they are met. With a title, only windows of exactly that title are listed,
-// each confirmed alive by its lock; FirstMatch stops at the first of them.
-// Without a title every window that others may find is listed.
+// Walks the folder. Files of windows whose lock nobody holds are removed as
+// they are met. With a title, only windows of exactly that title are listed;
+// FirstMatch stops at the first of them. Without a title every window that
+// others may find is listed. Every window listed was alive when it was met.
+// Files that belong to another user are never believed.
 std::vector<WindowInfo> ScanWindows(const std::filesystem::path& folder, const std::optional<std::string_view>& title,
                                     ScanMode mode);
 

@@ -45,6 +45,10 @@ struct Message {
   // Bytes a handler hands back to a synchronous sender together with its
   // result (as a window fills the buffer of a text query). Ignored for posts.
   std::string reply;
+  // The process that sent the message, as this process sees it (the system
+  // vouches for it; wParam and the payload are only what the sender wrote).
+  // This process's own id for its own messages, 0 when unknown.
+  std::uint32_t senderProcess = 0;
 };
 
 enum class SendStatus {

@@ -13,10 +13,12 @@ class LoopIntegration {
  public:
   virtual ~LoopIntegration() = default;
 
-  enum class Interest { Read, ReadWrite };
+  enum class Interest { Read, ReadWrite, Write };
 
-  // Must call OnDescriptorReady(fd) whenever fd is readable, or writable too
-  // with ReadWrite. Called again for the same fd when the interest changes.
+  // Must call OnDescriptorReady(fd) whenever fd is readable (Read,
+  // ReadWrite) or writable (ReadWrite, Write). Called again for the same fd
+  // when the interest changes; a connection the bus does not read for a
+  // while (its peer has sent more than it may) is watched for Write only.
   virtual void Watch(int fd, Interest interest) = 0;
   virtual void Unwatch(int fd) = 0;
 

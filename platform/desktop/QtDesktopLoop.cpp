@@ -22,16 +22,17 @@ void QtDesktopLoop::Retire(std::unique_ptr<QSocketNotifier> notifier) {
 
 void QtDesktopLoop::Watch(int fd, Interest interest) {
   Notifiers& entry = notifiers_[fd];
-  if (!entry.read) {
-    entry.read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-    QObject::connect(entry.read.get(), &QSocketNotifier::activated, this, [fd] { OnDescriptorReady(fd); });
-  }
-  if (interest == Interest::ReadWrite && !entry.write) {
-    entry.write = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
-    QObject::connect(entry.write.get(), &QSocketNotifier::activated, this, [fd] { OnDescriptorReady(fd); });
-  } else if (interest == Interest::Read && entry.write) {
-    Retire(std::move(entry.write));
-  }
+  // A connection the bus stops reading for a while keeps its notifiers,
+  // only disabled, since the bus may switch it back many times a second.
+  const auto want = [this, fd](std::unique_ptr<QSocketNotifier>& notifier, QSocketNotifier::Type type, bool on) {
+    if (on && !notifier) {
+      notifier = std::make_unique<QSocketNotifier>(fd, type);
+      QObject::connect(notifier.get(), &QSocketNotifier::activated, this, [fd] { OnDescriptorReady(fd); });
+    }
+    if (notifier && notifier->isEnabled() != on) notifier->setEnabled(on);
+  };
+  want(entry.read, QSocketNotifier::Read, interest != Interest::Write);
+  want(entry.write, QSocketNotifier::Write, interest != Interest::Read);
 }
 
 void QtDesktopLoop::Unwatch(int fd) {

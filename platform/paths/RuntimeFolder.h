@@ -18,4 +18,8 @@ std::filesystem::path RuntimeFolder();
 // permissions away from one of ours.
 std::optional<std::string> PrepareRuntimeFolder(const std::filesystem::path& folder);
 
+// The same checks for a folder that must not be created: nothing when it is
+// usable or missing, else what is wrong and how to mend it.
+std::optional<std::string> CheckRuntimeFolder(const std::filesystem::path& folder);
+
 }  // namespace vokar::paths

@@ -58,6 +58,11 @@ std::int64_t Handle(PeerWindow& self, Message& message) {
                   static_cast<std::int64_t>(self.window->handle().value));
       return 0;
     }
+    case peer::kPostTo: {
+      std::int64_t accepted = 0;
+      for (std::int64_t i = 0; i < message.lParam; ++i) accepted += PostMessage(WindowHandle{message.wParam}, peer::kRecord, 0, 0);
+      return accepted;
+    }
     case peer::kSetTitle:
       return self.window->SetTitle(message.payload) ? 1 : 0;
     case WM_CLOSE:

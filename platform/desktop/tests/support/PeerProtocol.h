@@ -24,6 +24,9 @@ inline constexpr std::uint32_t kStorm = WM_USER + 25;
 inline constexpr std::uint32_t kStormDone = WM_USER + 26;
 // The payload becomes the window's title.
 inline constexpr std::uint32_t kSetTitle = WM_USER + 27;
+// Posts kRecord lParam times to window wParam; result: how many of the posts
+// were accepted.
+inline constexpr std::uint32_t kPostTo = WM_USER + 28;
 
 inline constexpr std::int64_t kVersionMajor = 0x00010001;
 inline constexpr std::int64_t kVersionMinor = 0x005F0003;

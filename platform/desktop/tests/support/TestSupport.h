@@ -3,6 +3,8 @@
 // for a condition while the test's own messages keep flowing.
 #pragma once
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -53,16 +55,26 @@ class PrivateDesktop {
   std::filesystem::path folder_;
 };
 
-// A child program, ended with SIGKILL and reaped when the object goes.
+// A child program, ended with SIGKILL and reaped when the object goes. With
+// captureOutput its standard output comes through a pipe for ReadLine.
 class ChildProcess {
  public:
-  ChildProcess(const std::string& program, const std::vector<std::string>& arguments) {
+  ChildProcess(const std::string& program, const std::vector<std::string>& arguments, bool captureOutput = false) {
     std::vector<std::string> all{program};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (auto& argument : all) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    if (::posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    int pipeFds[2] = {-1, -1};
+    if (captureOutput && ::pipe2(pipeFds, O_CLOEXEC) == 0) {
+      ::posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+      output_ = pipeFds[0];
+    }
+    if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (pipeFds[1] >= 0) ::close(pipeFds[1]);
   }
   ~ChildProcess() {
     if (pid_ > 0 && !reaped_) {
@@ -70,6 +82,56 @@ class ChildProcess {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
     }
+    if (output_ >= 0) ::close(output_);
+  }
+
+  // The next line the child wrote, without its newline; empty when none came
+  // in time.
+  std::string ReadLine(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      if (const auto end = buffered_.find('\n'); end != std::string::npos) {
+        std::string line = buffered_.substr(0, end);
+        buffered_.erase(0, end + 1);
+        return line;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (output_ < 0 || left.count() <= 0) return {};
+      pollfd entry{output_, POLLIN, 0};
+      if (::poll(&entry, 1, static_cast<int>(left.count())) <= 0) continue;
+      char bytes[512];
+      const ssize_t n = ::read(output_, bytes, sizeof bytes);
+      if (n <= 0) return {};
+      buffered_.append(bytes, static_cast<std::size_t>(n));
+    }
+  }
+
+  // Sends the signal and waits at most the timeout for the end; the exit
+  // status, or -1 when the child did not end in time (it is killed then).
+  int StopWithin(int signal, std::chrono::milliseconds timeout) {
+    if (pid_ <= 0 || reaped_) return -1;
+    ::kill(pid_, signal);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int status = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        reaped_ = true;
+        return status;
+      }
+      ::usleep(5000);
+    }
+    return -1;
+  }
+
+  // False once the child has ended (it is reaped then).
+  bool Running() {
+    if (pid_ <= 0 || reaped_) return false;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+      reaped_ = true;
+      return false;
+    }
+    return true;
   }
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -92,6 +154,8 @@ class ChildProcess {
  private:
   pid_t pid_ = -1;
   bool reaped_ = false;
+  int output_ = -1;
+  std::string buffered_;
 };
 
 // Runs this program's message loop until the condition holds. The loop is run
