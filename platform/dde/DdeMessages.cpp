@@ -207,6 +207,10 @@ bool AtomNamesEqual(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool SentByOwnerOf(const desktop::Message& message, WindowHandle window) {
+  return message.senderProcess != 0 && window && desktop::WindowProcess(window) == message.senderProcess;
+}
+
 bool SendInitiateAck(WindowHandle client, const InitiateAck& ack, desktop::milliseconds timeout) {
   const auto message = Encode(ack);
   return desktop::SendMessage(client, message.message, message.wParam, message.lParam, message.payload, timeout).ok();

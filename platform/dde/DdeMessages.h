@@ -136,6 +136,12 @@ Decoded<Terminate> DecodeTerminate(const desktop::Message& message);
 // code page 1250 ("Vokar" is "VOKAR", "Łódź" is "ŁÓDŹ").
 bool AtomNamesEqual(std::string_view a, std::string_view b);
 
+// True when the message comes from the program that owns the window (the
+// client's window that a DDE message names in wParam). A server that answers
+// only such messages cannot be made to send acknowledgements or TERMINATE to
+// the windows of programs that never spoke to it.
+bool SentByOwnerOf(const desktop::Message& message, WindowHandle window);
+
 // What a server answers with. Each returns false when the client's window
 // is gone.
 bool SendInitiateAck(WindowHandle client, const InitiateAck& ack,

@@ -26,6 +26,10 @@ struct ConversationState {
   std::string topic;
   std::unique_ptr<desktop::Window> window;
   WindowHandle server;
+  // The partner's program as this one sees it: only messages that the system
+  // says come from it are believed, whatever window they name in wParam.
+  std::uint32_t serverProcess = 0;
+  std::uint32_t candidateProcess = 0;  // while initiating: the program being asked
   bool connected = false;
   bool initiating = false;
   bool terminating = false;
@@ -93,8 +97,13 @@ std::int64_t HandleConversationMessage(std::uint32_t id, desktop::Message& messa
         const auto ack = DecodeInitiateAck(message);
         if (!ack) {
           Log("ignored a malformed answer to INITIATE: " + ack.error);
+        } else if (message.senderProcess == 0 || message.senderProcess != conversation->candidateProcess ||
+                   desktop::WindowProcess(ack.value->server) != message.senderProcess) {
+          // Only the program asked may answer, and only with a window of its own.
+          Log("ignored an answer to INITIATE from a program that was not asked");
         } else if (!conversation->server) {
           conversation->server = ack.value->server;
+          conversation->serverProcess = message.senderProcess;
         } else if (ack.value->server != conversation->server) {
           // A second server answered the same request: it is told at once
           // that the conversation will not take place.
@@ -105,6 +114,8 @@ std::int64_t HandleConversationMessage(std::uint32_t id, desktop::Message& messa
       const auto ack = DecodeTransactionAck(message);
       if (!ack) {
         Log("ignored a malformed acknowledgement: " + ack.error);
+      } else if (message.senderProcess != conversation->serverProcess) {
+        Log("ignored an acknowledgement that did not come from the conversation's server");
       } else if (conversation->awaitedHandle != 0 && ack.value->handle == conversation->awaitedHandle &&
                  ack.value->server == conversation->server) {
         conversation->ackStatus = ack.value->status;
@@ -115,6 +126,10 @@ std::int64_t HandleConversationMessage(std::uint32_t id, desktop::Message& messa
     case WM_DDE_TERMINATE: {
       const auto terminate = DecodeTerminate(message);
       if (!terminate || terminate.value->sender != conversation->server) return 0;
+      if (message.senderProcess != conversation->serverProcess) {
+        Log("ignored a TERMINATE that did not come from the conversation's server");
+        return 0;
+      }
       if (conversation->terminating) {
         conversation->terminateAnswered = true;
       } else if (conversation->connected) {
@@ -145,8 +160,14 @@ bool FindServer(std::uint32_t id) {
   if (conversation == nullptr) return false;
   conversation->initiating = true;
   conversation->server = {};
+  conversation->serverProcess = 0;
   const auto request = Encode(Initiate{conversation->window->handle(), conversation->service, conversation->topic});
   for (const auto& candidate : desktop::EnumerateWindows()) {
+    const std::uint32_t process = desktop::WindowProcess(candidate.window);
+    conversation = FindConversation(id);
+    if (conversation == nullptr) return false;
+    if (process == 0) continue;
+    conversation->candidateProcess = process;
     desktop::SendMessage(candidate.window, request.message, request.wParam, request.lParam, request.payload,
                          kInitiateTimeout);
     conversation = FindConversation(id);
@@ -154,6 +175,7 @@ bool FindServer(std::uint32_t id) {
     if (conversation->server) break;
   }
   conversation->initiating = false;
+  conversation->candidateProcess = 0;
   if (!conversation->server) return false;
   conversation->connected = true;
   conversation->watch = desktop::WatchWindow(conversation->server, [id] {

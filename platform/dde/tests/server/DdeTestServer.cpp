@@ -5,13 +5,14 @@
 // set time instead of speaking.
 //   vokar_dde_testserver [--title T] [--service S] [--job-ms N]
 //                        [--version MOST LEAST] [--log FILE] [--delay-ms N]
-//                        [--refuse-pokes]
+//                        [--refuse-pokes] [--open-files N]
 // --version gives other answers to the version query; --log appends one line
 // when it starts ("start PID minimized=VALUE ARGUMENTS", the value of
 // VOKAR_SHOW_MINIMIZED) and one per poke ("poke TEXT") and
 // execute ("execute COMMAND") to FILE, with backslashes and line ends escaped;
 // --delay-ms waits that long before the window is made; --refuse-pokes
-// answers every poke with a plain negative acknowledgement. Switches such as "/L-" (a client starting the server gives
+// answers every poke with a plain negative acknowledgement; --open-files
+// lowers the limit of open descriptors, as a crowded system would. Switches such as "/L-" (a client starting the server gives
 // them) are ignored, and the options may also come from the environment
 // variable VOKAR_TESTSERVER_OPTIONS (separated by blanks), for a server that
 // a client starts. Like the real server it sets the event
@@ -19,6 +20,7 @@
 // WM_CLOSE.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -109,11 +111,13 @@ struct Server {
 
   void OnInitiate(const desktop::Message& message) {
     const auto initiate = DecodeInitiate(message);
-    if (!initiate) return;
+    if (!initiate || !SentByOwnerOf(message, initiate.value->client)) return;
     lastClient = initiate.value->client;
     // The zero atom (an empty name) is no wildcard for this server.
     if (!AtomNamesEqual(initiate.value->application, service) || !AtomNamesEqual(initiate.value->topic, topic)) return;
-    SendInitiateAck(initiate.value->client, {self(), service, topic});
+    // A client that asked answers at once; one that keeps us waiting for a
+    // second is not a client.
+    SendInitiateAck(initiate.value->client, {self(), service, topic}, std::chrono::milliseconds(1000));
   }
 
   void OnPoke(const desktop::Message& message) {
@@ -122,6 +126,7 @@ struct Server {
       std::fprintf(stderr, "vokar_dde_testserver: %s\n", poke.error.c_str());
       return;
     }
+    if (!SentByOwnerOf(message, poke.value->client)) return;
     lastClient = poke.value->client;
     if (poke.value->block) {
       const std::string& data = poke.value->block->data;
@@ -144,7 +149,7 @@ struct Server {
 
   void OnExecute(const desktop::Message& message) {
     const auto execute = DecodeExecute(message);
-    if (!execute) return;
+    if (!execute || !SentByOwnerOf(message, execute.value->client)) return;
     lastClient = execute.value->client;
     std::string command = execute.value->command.substr(0, 519);
     command = command.substr(0, command.find('\0'));
@@ -185,7 +190,7 @@ struct Server {
         OnExecute(message);
         return 0;
       case WM_DDE_TERMINATE:
-        if (const auto terminate = DecodeTerminate(message)) {
+        if (const auto terminate = DecodeTerminate(message); terminate && SentByOwnerOf(message, terminate.value->sender)) {
           // The answer to a TERMINATE of our own is not answered again.
           if (terminatedByUs.erase(terminate.value->sender) == 0) {
             PostTerminate(terminate.value->sender, {self(), terminate.value->lParam});
@@ -266,6 +271,10 @@ int main(int argc, char** argv) {
       server.logFile = value;
     } else if (option == "--delay-ms") {
       delayMs = std::atoi(value.c_str());
+    } else if (option == "--open-files") {
+      const auto limit = static_cast<rlim_t>(std::atoi(value.c_str()));
+      const rlimit files{limit, limit};
+      setrlimit(RLIMIT_NOFILE, &files);
     } else {
       std::fprintf(stderr, "vokar_dde_testserver: unknown option %s\n", option.c_str());
       return 2;
@@ -287,10 +296,16 @@ int main(int argc, char** argv) {
   if (auto started = named::NamedEvent::CreateOrOpen("Server_VOKAR_Started", named::InitialState::NotSignaled)) {
     started->Set();
   }
-  desktop::WatchDescriptor(signalFd, [&] {
-    signalfd_siginfo info;
-    while (read(signalFd, &info, sizeof info) == sizeof info) server.quit = true;
-  });
+  // The signal is heard even while a send waits on a program that does not
+  // answer, and ends every such wait.
+  desktop::WatchDescriptor(
+      signalFd,
+      [&] {
+        signalfd_siginfo info;
+        while (read(signalFd, &info, sizeof info) == sizeof info) server.quit = true;
+        if (server.quit) desktop::CancelWaitingSends();
+      },
+      desktop::WatchScope::AlsoWhileSending);
   while (!server.quit) desktop::PumpMessages(std::chrono::milliseconds(1000));
   return 0;
 }
