@@ -94,6 +94,32 @@ TEST_F(Chunks, LongSentencesAreSplitAtTokenBoundaries) {
   }
 }
 
+// Chunks fill up to 262144 bytes exactly, and a token that would take them
+// one byte past it starts the next chunk.
+TEST_F(Chunks, AChunkFillsUpToTheLimitAndNotAByteMore) {
+  // Two entries of the test's own: half the limit, and one byte.
+  db.SetEntry(CAllophone{0, 100, "half", std::vector<std::uint8_t>(131072, 140)});
+  db.SetEntry(CAllophone{0, 101, "one", {150}});
+  struct Case {
+    const char* text;
+    std::vector<std::size_t> sizes;
+  } cases[] = {
+      {"\\Alf=(half)\\\\Alf=(half)\\\\Alf=(one)\\", {262144, 1}},
+      {"\\Alf=(half)\\\\Alf=(half)\\\\Alf=(half)\\", {262144, 131072}},
+      {"\\Alf=(half one)\\\\Alf=(half)\\", {131073, 131072}},
+      {"\\Alf=(half)\\\\Alf=(half one)\\", {131072, 131073}},
+      {"\\Alf=(half one)\\\\Alf=(half one)\\\\Alf=(one)\\", {131073, 131074}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    sizes.clear();
+    controls.clear();
+    Render(c.text);
+    EXPECT_EQ(sizes, c.sizes);
+    EXPECT_TRUE(controls.empty());
+  }
+}
+
 TEST_F(Chunks, ATokenLargerThanTheLimitMakesAChunkAlone) {
   CAllophone big = *db.Entry(allo::kO);
   big.samples.assign(kMaxChunkBytes + 10, 100);

@@ -108,6 +108,11 @@ TEST(NumberWordsTest, FractionsTakeTheFeminineAndTheDenominatorByCount) {
       {0, 23, 2, "zero i dwadzieścia trzy setne"},
       {0, 1, 3, "zero i jedna tysięczna"},
       {0, 102, 3, "zero i sto dwie tysięczne"},
+      // Above 2 only a count ending in 2 takes the feminine: 101 is masculine.
+      {0, 101, 3, "zero i sto jeden tysięcznych"},
+      {0, 201, 4, "zero i dwieście jeden dziesięciotysięcznych"},
+      {0, 1101, 4, "zero i tysiąc sto jeden dziesięciotysięcznych"},
+      {0, 3, 1, "zero i trzy dziesiąte"},
       {0, 113, 3, "zero i sto trzynaście tysięcznych"},
       {0, 12345, 5, "zero i dwanaście tysięcy trzysta czterdzieści pięć stutysięcznych"},
       {0, 1, 6, "zero i jedna milionowa"},

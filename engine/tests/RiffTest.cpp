@@ -122,6 +122,37 @@ TEST(RiffSizes, AChunkSizePastTheEndIsFoundButItsDataIsTruncated) {
   EXPECT_NE(data.GetError().ToString().find("declares 1000 bytes; the file ends after 4"), std::string::npos);
 }
 
+// A chunk's data may end exactly at the end of the file; one byte more is a
+// truncated chunk, never a read past the end.
+TEST(RiffSizes, DataEndingAtTheEndOfTheFileIsReadAndOneByteMoreIsNot) {
+  struct Case {
+    std::uint32_t declared;
+    Bytes written;
+    bool whole;
+  } cases[] = {
+      {4, {1, 2, 3, 4}, true}, {5, {1, 2, 3, 4}, false}, {3, {1, 2, 3}, true},  // then its pad byte
+      {0, {}, true},           {1, {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("declares " + std::to_string(c.declared) + ", holds " + std::to_string(c.written.size()));
+    const Bytes file = RiffBuilder("TEST").ChunkDeclaring("data", c.declared, c.written).Build();
+    auto form = CFormReader::Find(file, FourCC("TEST"));
+    ASSERT_TRUE(form);
+    auto chunk = form->FindChunk(FourCC("data"));
+    ASSERT_TRUE(chunk);
+    ASSERT_EQ(chunk->dataOffset + c.written.size() + c.written.size() % 2, file.size());
+    auto data = form->Data(*chunk);
+    ASSERT_EQ(static_cast<bool>(data), c.whole);
+    if (c.whole) {
+      EXPECT_EQ(data->size(), c.declared);
+      EXPECT_EQ(data->data(), file.data() + chunk->dataOffset);
+    } else {
+      EXPECT_EQ(data.GetError().category, ErrorCategory::Truncated);
+      EXPECT_EQ(data.GetError().offset, file.size());
+    }
+  }
+}
+
 TEST(RiffSizes, AHugeSizeWhileSkippingEndsTheSearch) {
   const Bytes file =
       RiffBuilder("TEST").ChunkDeclaring("skip", 0xFFFFFFFFu, {1, 2}).Chunk("want", {3}).Build();

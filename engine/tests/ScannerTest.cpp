@@ -176,6 +176,20 @@ TEST_F(Scanner, SpellingOfCapitals) {
   settings.convertCaps = true;
   settings.convertCapsLimit = 3;
   EXPECT_EQ(Scan("To NATO."), Lines{"To NATO <.>"});
+  EXPECT_EQ(Scan("To NAT."), Lines{"To en a te <\\x05> <.>"});
+  // The limit counts small letters too, and holds on both sides.
+  settings.convertCapsLimit = 5;
+  EXPECT_EQ(Scan("mam ABCDE"), Lines{"mam a be ce de e <\\x05>"});
+  EXPECT_EQ(Scan("mam ABCDEF"), Lines{"mam ABCDEF"});
+  EXPECT_EQ(Scan("mam ABCdE"), Lines{"mam a be ce de e <\\x05>"});
+  EXPECT_EQ(Scan("mam ABCdEf"), Lines{"mam ABCdEf"});
+  // More capitals than small letters: 3 to 2 is spelled, 2 to 2 is a word.
+  EXPECT_EQ(Scan("mam ABcdE"), Lines{"mam a be ce de e <\\x05>"});
+  EXPECT_EQ(Scan("mam ABcd"), Lines{"mam ABcd"});
+  settings.convertCapsLimit = 0;
+  EXPECT_EQ(Scan("mam B"), Lines{"mam B"});
+  settings.convertCapsLimit = 1;
+  EXPECT_EQ(Scan("mam B"), Lines{"mam be <\\x05>"});
 }
 
 TEST_F(Scanner, LongRunsOfLettersAreCut) {

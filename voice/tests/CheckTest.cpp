@@ -131,6 +131,19 @@ TEST(Check, FormatPausesAndSizes) {
   EXPECT_TRUE(HasError(file, 5, "262144"));
 }
 
+// One chunk of speech holds 262144 bytes: an entry of exactly that size is
+// fine, one byte more can never be played whole.
+TEST(Check, AnEntryMayFillAWholeChunkButNotOneByteMore) {
+  const std::pair<std::size_t, bool> cases[] = {{262143, false}, {262144, false}, {262145, true}};
+  for (const auto& [size, refused] : cases) {
+    SCOPED_TRACE(size);
+    AlfFile file = StandardFile();
+    EntryAt(file, 5)->samples.assign(size, 128);
+    EXPECT_EQ(Errors(file).empty(), !refused);
+    EXPECT_EQ(HasError(file, 5, "262144"), refused);
+  }
+}
+
 TEST(Check, StepsAtTheEdgesAreWarnedAbout) {
   AlfFile file = StandardFile();
   EntryAt(file, 2)->samples.back() = 200;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -148,13 +149,46 @@ TEST(VersionReader, NeverReadsOutsideTheBytes) {
     const auto result = ReadVersionFromBytes(std::span(real.data(), cut));
     EXPECT_FALSE(result) << "a cut file of " << cut << " bytes gave a version";
   }
+  // Each damaged file gives an answer that fits its bytes: a version only
+  // as the record in the file spells it, the version of an undamaged file,
+  // "not ELF" for a broken signature, and never an I/O error for bytes in
+  // memory.
   std::mt19937 random(1250);
   const Bytes small = MakeElf(true, false, Record(1, 1, 95, 3));
+  const std::string_view text(reinterpret_cast<const char*>(small.data()), small.size());
+  const std::size_t recordAt = text.find(kRecordMagic);
+  ASSERT_NE(recordAt, std::string_view::npos);
+  auto wordAt = [](const Bytes& bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+  };
+  int versions = 0, refusals = 0;
   for (int round = 0; round < 20000; ++round) {
     Bytes damaged = small;
     for (int flips = 0; flips < 3; ++flips) damaged[random() % damaged.size()] = static_cast<unsigned char>(random());
-    (void)ReadVersionFromBytes(damaged);
+    const auto result = ReadVersionFromBytes(damaged);
+    if (damaged == small) {
+      ASSERT_TRUE(result) << "round " << round;
+      EXPECT_EQ(result.value().ToString(), "1.1.95.3");
+    }
+    if (!std::equal(small.begin(), small.begin() + 4, damaged.begin())) {
+      ASSERT_FALSE(result) << "round " << round;
+      EXPECT_EQ(result.error().kind, VersionErrorKind::NotElf) << "round " << round;
+    }
+    if (result) {
+      ++versions;
+      const std::size_t numbers = recordAt + kNumbersOffset;
+      EXPECT_EQ(result.value().major, wordAt(damaged, numbers)) << "round " << round;
+      EXPECT_EQ(result.value().minor, wordAt(damaged, numbers + 2)) << "round " << round;
+      EXPECT_EQ(result.value().patch, wordAt(damaged, numbers + 4)) << "round " << round;
+      EXPECT_EQ(result.value().build, wordAt(damaged, numbers + 6)) << "round " << round;
+    } else {
+      ++refusals;
+      EXPECT_NE(result.error().kind, VersionErrorKind::Io) << "round " << round;
+    }
   }
+  // The damage both missed and hit what matters.
+  EXPECT_GT(versions, 0);
+  EXPECT_GT(refusals, 0);
 }
 
 }  // namespace
