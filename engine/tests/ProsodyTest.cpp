@@ -92,6 +92,9 @@ TEST_F(Phrases, TheLastStressBeforeAPunctuationPauseIsLengthened) {
       {"Mam kota, psa.", false, with(doubled, kPauseInterWord), {kPausePunctuation, kPauseInterWord}},
       {"Mam kota.", false, with(doubled, kPauseInterWord), {kPauseInterSentence}},
       {"Mam kota (psa).", true, accented, {kPauseInterWord}},
+      // A sentence pause given as an allophone list, inside the sentence.
+      {"Mam kota\\Alf=(p100)\\ albo psa.", true, doubled, {kPauseInterSentence, kPauseInterWord}},
+      {"Mam kota\\Alf=(p010)\\ albo psa.", true, accented, {kPauseInterWord, kPauseInterWord}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.text) + (c.fluent ? " fluent" : " every word accented"));
