@@ -14,7 +14,6 @@ namespace vokar::alf {
 namespace {
 
 using testing::ReadBytes;
-using testing::ScratchFolder;
 using testing::StandardFile;
 
 AlfFile Small() {
@@ -124,7 +123,8 @@ TEST(AlfFile, LastDataWithoutInfoIsRefused) {
 }
 
 TEST(AlfFile, AtomicWriteReplacesOrLeavesTheOldFile) {
-  const auto folder = ScratchFolder();
+  const vokar::test::TestFolder scratch("voice");
+  const auto folder = scratch.path();
   const auto target = folder / "voice.alf";
   const std::vector<std::uint8_t> first{1, 2, 3};
   const std::vector<std::uint8_t> second{4, 5};

@@ -13,7 +13,6 @@
 namespace vokar::alf {
 namespace {
 
-using testing::ScratchFolder;
 using testing::WriteBytes;
 using testing::WriteText;
 
@@ -31,7 +30,6 @@ void WriteTone(const std::filesystem::path& path, double level) {
 class Build : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = ScratchFolder();
     std::filesystem::create_directories(folder / "rec");
     WriteTone(folder / "rec" / "tone.wav", 0.5);
   }
@@ -43,7 +41,8 @@ class Build : public ::testing::Test {
     return BuildAlf(*manifest);
   }
 
-  std::filesystem::path folder;
+  vokar::test::TestFolder scratch{"voice"};
+  const std::filesystem::path folder = scratch.path();
 };
 
 TEST_F(Build, CutsConvertsAndFades) {

@@ -107,13 +107,15 @@ class DefaultVoice : public ::testing::Test {
 
   static double Ms(int index) { return db_.Length(index) * 1000.0 / kRate; }
 
+  // Writes the sentence into VOKAR_LISTEN_DIR for a person to listen to;
+  // nothing when it is not set, so that a test run leaves nothing behind.
   static void Listen(const std::string& name, const std::string& utf8) {
-    const char* folder = std::getenv("VOKAR_TEST_TMP");
-    if (folder == nullptr) return;
-    fs::create_directories(fs::path(folder) / "voice");
+    const char* folder = std::getenv("VOKAR_LISTEN_DIR");
+    if (folder == nullptr || *folder == '\0') return;
+    fs::create_directories(fs::path(folder));
     const auto pcm = Render(Transcribe(utf8));
     const auto wav = EncodeWav(pcm, kVoiceFormat);
-    WriteFileAtomically(fs::path(folder) / "voice" / (name + ".wav"), wav);
+    WriteFileAtomically(fs::path(folder) / (name + ".wav"), wav);
   }
 
   static inline CSpeechSettingsValues settings_;

@@ -19,7 +19,6 @@ namespace vokar::alf {
 namespace {
 
 using testing::ReadBytes;
-using testing::ScratchFolder;
 using testing::WriteBytes;
 using testing::WriteText;
 
@@ -46,7 +45,6 @@ Outcome RunVkalf(const std::string& arguments) {
 class Vkalf : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = ScratchFolder();
     Audio take;
     take.rate = 48000;
     take.samples.resize(48000);
@@ -70,7 +68,8 @@ class Vkalf : public ::testing::Test {
     alf = (folder / "voice.alf").string();
   }
 
-  std::filesystem::path folder;
+  vokar::test::TestFolder scratch{"voice"};
+  const std::filesystem::path folder = scratch.path();
   std::string manifest;
   std::string alf;
 };

@@ -8,7 +8,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,20 +15,11 @@
 #include <iterator>
 
 #include "MessageBoxSink.h"
+#include "TestFolder.h"
 
 namespace {
 
 using namespace vokar::msgbox;
-
-std::filesystem::path FreshLog() {
-  static std::atomic<int> counter{0};
-  const char* base = std::getenv("VOKAR_TEST_TMP");
-  const auto dir = std::filesystem::path(base && *base ? base : "/tmp") / ("msgbox-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const auto file = dir / ("log-" + std::to_string(counter++) + ".txt");
-  std::filesystem::remove(file);
-  return file;
-}
 
 std::string ReadText(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -50,7 +40,8 @@ void InChild(const std::function<void()>& body) {
 }
 
 TEST(MessageLog, ScriptedAnswersInTurnAndTheLogRecords) {
-  const auto log = FreshLog();
+  const vokar::test::TestFolder folder("msgbox");
+  const auto log = folder / "log.txt";
   InChild([&] {
     ::setenv("VOKAR_MSGBOX_LOG", log.c_str(), 1);
     ::setenv("VOKAR_MSGBOX_ANSWER", "No, CANCEL,bogus,no,abort", 1);
@@ -77,7 +68,8 @@ TEST(MessageLog, ScriptedAnswersInTurnAndTheLogRecords) {
 }
 
 TEST(MessageLog, WithoutAScriptTheFirstButtonAnswers) {
-  const auto log = FreshLog();
+  const vokar::test::TestFolder folder("msgbox");
+  const auto log = folder / "log.txt";
   InChild([&] {
     ::setenv("VOKAR_MSGBOX_LOG", log.c_str(), 1);
     ::unsetenv("VOKAR_MSGBOX_ANSWER");
@@ -103,7 +95,8 @@ TEST(MessageLog, TextWithLineBreaksTabsAndBackslashesSurvives) {
 }
 
 TEST(MessageLog, SeveralProcessesLoggingAtOnceKeepWholeRecords) {
-  const auto log = FreshLog();
+  const vokar::test::TestFolder folder("msgbox");
+  const auto log = folder / "log.txt";
   std::vector<pid_t> children;
   for (int child = 0; child < 4; ++child) {
     const pid_t pid = ::fork();
@@ -125,7 +118,8 @@ TEST(MessageLog, SeveralProcessesLoggingAtOnceKeepWholeRecords) {
 }
 
 TEST(MessageLog, EngineSinkUsesTheProgramCaption) {
-  const auto log = FreshLog();
+  const vokar::test::TestFolder folder("msgbox");
+  const auto log = folder / "log.txt";
   InChild([&] {
     ::setenv("VOKAR_MSGBOX_LOG", log.c_str(), 1);
     MessageBoxSink sink;

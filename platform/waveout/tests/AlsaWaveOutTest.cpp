@@ -8,8 +8,10 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <thread>
 
+#include "TestFolder.h"
 #include "TestSupport.h"
 
 namespace vokar::waveout {
@@ -25,10 +27,13 @@ std::filesystem::path& Dir() {
   return dir;
 }
 
+// The test program's ALSA configuration and what the fake cards record, in a
+// folder of the program's own that goes when the program ends.
 class AlsaConfiguration : public ::testing::Environment {
  public:
   void SetUp() override {
-    Dir() = test::ScratchDir("alsa");
+    folder_ = std::make_unique<vokar::test::TestFolder>("waveout-alsa");
+    Dir() = folder_->path();
     const std::string d = Dir().string();
     std::ofstream conf(Dir() / "asound.conf");
     conf << "pcm_type.vokarfake { lib \"" << VOKAR_FAKE_CARD_PLUGIN << "\" }\n"
@@ -47,6 +52,10 @@ class AlsaConfiguration : public ::testing::Environment {
     // called it yet in this process.
     ::setenv("ALSA_CONFIG_PATH", (Dir() / "asound.conf").c_str(), 1);
   }
+  void TearDown() override { folder_.reset(); }
+
+ private:
+  std::unique_ptr<vokar::test::TestFolder> folder_;
 };
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new AlsaConfiguration);

@@ -22,15 +22,6 @@
 
 namespace vokar::waveout::test {
 
-inline std::filesystem::path ScratchDir(const std::string& name) {
-  const char* base = std::getenv("VOKAR_TEST_TMP");
-  auto dir = std::filesystem::path(base && *base ? base : std::filesystem::temp_directory_path().string()) /
-             ("waveout-" + name + "-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir;
-}
-
 inline std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

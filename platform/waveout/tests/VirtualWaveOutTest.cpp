@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "TestFolder.h"
 #include "TestSupport.h"
 
 namespace vokar::waveout {
@@ -240,7 +241,6 @@ TEST(VirtualWaveOut, AMachineWithoutDevicesHasNoMapperEither) {
 
 class WavWriter : public ::testing::Test {
  protected:
-  void SetUp() override { dir_ = test::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name()); }
 
   VirtualWaveOutOptions Options(Pacing pacing) const {
     VirtualWaveOutOptions options;
@@ -259,7 +259,8 @@ class WavWriter : public ::testing::Test {
     ASSERT_TRUE(done);
   }
 
-  std::filesystem::path dir_;
+  vokar::test::TestFolder folder_{"waveout"};
+  const std::filesystem::path dir_ = folder_.path();
 };
 
 TEST_F(WavWriter, WritesWhatWasPlayedAtTheRateItWasPlayed) {

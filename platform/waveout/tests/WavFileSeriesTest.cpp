@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TestFolder.h"
 #include "TestSupport.h"
 
 namespace vokar::waveout {
@@ -17,7 +18,8 @@ TEST(WavFileSeries, NumbersTheFilesBeforeTheirExtension) {
 }
 
 TEST(WavFileSeries, AppendsWhileTheLayoutStaysAndIsCompleteAfterEveryAppend) {
-  const auto dir = test::ScratchDir("series-append");
+  const vokar::test::TestFolder folder("waveout-series");
+  const auto dir = folder.path();
   WavFileSeries series(dir / "out.wav");
   const PcmLayout mono{SampleType::U8, 1, 22050};
   ASSERT_TRUE(series.Begin(mono));
@@ -37,7 +39,8 @@ TEST(WavFileSeries, AppendsWhileTheLayoutStaysAndIsCompleteAfterEveryAppend) {
 }
 
 TEST(WavFileSeries, StartsTheNextFileWhenTheLayoutChanges) {
-  const auto dir = test::ScratchDir("series-change");
+  const vokar::test::TestFolder folder("waveout-series");
+  const auto dir = folder.path();
   WavFileSeries series(dir / "out.wav");
   const PcmLayout slow{SampleType::U8, 1, 22050};
   const PcmLayout fast{SampleType::U8, 1, 28665};

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "FileWaveOut.h"
+#include "TestFolder.h"
 #include "support/AlfWriter.h"
 #include "support/TestInventory.h"
 
@@ -71,19 +72,7 @@ WaveFormat Format(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits
 
 class FileOutput : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* base = std::getenv("VOKAR_TEST_TMP");
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir = fs::path(base ? base : ::testing::TempDir()) / "vksay-file-output" /
-          (std::string(info->test_suite_name()) + "." + info->name() + "." + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    path = dir / "out.wav";
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
+  void SetUp() override { path = dir / "out.wav"; }
 
   // Plays one buffer on device 0 as the reading job would.
   static bool Play(FileWaveOut& out, const WaveFormat& format, const std::vector<std::uint8_t>& bytes) {
@@ -92,7 +81,8 @@ class FileOutput : public ::testing::Test {
     return device->Write(bytes) == WaveOutResult::Ok;
   }
 
-  fs::path dir;
+  vokar::test::TestFolder folder{"vksay-file-output"};
+  const fs::path dir = folder.path();
   fs::path path;
 };
 

@@ -1,4 +1,4 @@
-// Helpers shared by the voice tests: a private scratch folder per test and a
+// Helpers shared by the voice tests (each test's folder is a TestFolder) and a
 // complete allophone file of the standard inventory with short synthetic
 // samples, which the checks accept and each test then damages in one way.
 #pragma once
@@ -15,18 +15,9 @@
 
 #include "AlfFile.h"
 #include "Inventory.h"
+#include "TestFolder.h"
 
 namespace vokar::alf::testing {
-
-inline std::filesystem::path ScratchFolder() {
-  const char* base = std::getenv("VOKAR_TEST_TMP");
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::filesystem::path folder = std::filesystem::path(base ? base : "/tmp") / "voice-tests" /
-                                 (std::string(info->test_suite_name()) + "." + info->name());
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
-  return folder;
-}
 
 inline void WriteText(const std::filesystem::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
