@@ -51,21 +51,31 @@ class Database {
   sqlite3* handle() const { return db_; }
   Root root() const { return root_; }
 
+  // Why the hive can be read but not written (a read-only folder or file, a
+  // hive that does not exist and cannot be made); empty when it can.
+  const std::string& readOnlyReason() const { return readOnlyReason_; }
+
   // An error of kind Storage that names the hive and what was being done,
-  // with SQLite's own message.
+  // with SQLite's own message, or why the hive cannot be written.
   Error StorageError(std::string_view doing) const;
 
  private:
   Database(sqlite3* db, Root root);
   static Result<std::shared_ptr<Database>> OpenFile(const std::filesystem::path& file, Root root);
+  static Result<std::shared_ptr<Database>> OpenReadOnly(const std::filesystem::path& file, Root root,
+                                                        const std::string& reason);
+  static Result<std::shared_ptr<Database>> EmptyStandIn(Root root, const std::string& reason);
 
   sqlite3* db_;
   Root root_;
   pid_t owner_;  // the process that opened the connection
+  std::string readOnlyReason_;
 };
 
 // A write transaction, begun as a writer (BEGIN IMMEDIATE) so that it waits
 // for other writers instead of failing later; rolled back unless committed.
+// Inside another one (an import makes all its changes in one) it is a
+// savepoint of that one: its changes last only if the outer one commits.
 class WriteTransaction {
  public:
   explicit WriteTransaction(Database& db);
@@ -79,6 +89,7 @@ class WriteTransaction {
  private:
   Database& db_;
   bool begun_ = false;
+  bool nested_ = false;
   bool done_ = false;
 };
 

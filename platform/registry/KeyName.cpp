@@ -96,6 +96,31 @@ std::optional<std::vector<std::string>> SplitKeyPath(std::string_view path) {
   return parts;
 }
 
+bool HasControlCharacter(std::string_view name) {
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return true;
+  }
+  return false;
+}
+
+std::optional<std::string> KeyPathProblem(std::string_view fullPath) {
+  if (fullPath.empty()) return std::nullopt;
+  std::size_t depth = 1;
+  for (const char c : fullPath) depth += c == '\\';
+  if (depth > kMaxKeyDepth) {
+    return "a key may lie at most " + std::to_string(kMaxKeyDepth) + " levels deep; this one lies " +
+           std::to_string(depth) + " levels deep";
+  }
+  const auto chars = CountChars(fullPath);
+  if (chars && *chars > kMaxKeyPathChars) {
+    return "a key's path may be at most " + std::to_string(kMaxKeyPathChars) + " characters long; this one has " +
+           std::to_string(*chars);
+  }
+  if (HasControlCharacter(fullPath)) return "a key name may not hold a control character (a tab or a line break)";
+  return std::nullopt;
+}
+
 bool IsValidValueName(std::string_view name) {
   const auto chars = CountChars(name);
   return chars && *chars <= kMaxValueNameChars;

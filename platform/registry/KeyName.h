@@ -33,4 +33,16 @@ std::optional<std::vector<std::string>> SplitKeyPath(std::string_view path);
 // must be valid UTF-8 without NUL and at most 16383 characters long.
 bool IsValidValueName(std::string_view name);
 
+// What a key or value may be made with, beyond what can be read: keys at
+// most 512 levels below their hive (as on the original platform) and at most
+// 16383 characters of path, and no name with a control character (a tab or a
+// line break would break the lines of a .reg file). Names that an older
+// store holds can still be read and deleted.
+inline constexpr std::size_t kMaxKeyDepth = 512;
+inline constexpr std::size_t kMaxKeyPathChars = 16383;
+bool HasControlCharacter(std::string_view name);
+// Why a key of this full path (below its hive) cannot be made; nothing when
+// it can. The path must already split (SplitKeyPath).
+std::optional<std::string> KeyPathProblem(std::string_view fullPath);
+
 }  // namespace vokar::registry

@@ -3,8 +3,10 @@
 #include "Utf8.h"
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
+#include "Database.h"
 #include "KeyName.h"
 
 namespace vokar::registry {
@@ -12,14 +14,6 @@ namespace {
 
 constexpr std::string_view kOldHeader = "REGEDIT4";
 constexpr std::size_t kHexBytesPerLine = 24;
-
-bool HasControlCharacter(std::string_view text) {
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) return true;
-  }
-  return false;
-}
 
 std::string Quote(std::string_view text) {
   std::string out = "\"";
@@ -73,14 +67,17 @@ std::string HexString(const std::vector<unsigned char>& bytes) {
   return out;
 }
 
-Status WriteKey(const Key& key, std::string& out) {
+// One key's section: its line and its values. Values whose names hold a
+// control character (an older store may have them) cannot be written to a
+// line of their own and are left out, each named in skipped.
+Status WriteSection(const Key& key, std::string& out, std::vector<std::string>* skipped) {
   out += "[" + key.FullName() + "]\n";
   auto values = key.Values();
   if (!values) return values.error();
   for (const auto& [name, value] : *values) {
     if (HasControlCharacter(name)) {
-      return Error{ErrorKind::BadName,
-                   key.FullName() + ": a value name with a line break cannot be written to a .reg file"};
+      if (skipped != nullptr) skipped->push_back(key.FullName() + ": the value " + Quote(name) + " (a control character in its name)");
+      continue;
     }
     out += name.empty() ? std::string("@") : Quote(name);
     out += '=';
@@ -94,14 +91,45 @@ Status WriteKey(const Key& key, std::string& out) {
     out += '\n';
   }
   out += '\n';
-  auto subkeys = key.Subkeys();
-  if (!subkeys) return subkeys.error();
-  for (const auto& name : *subkeys) {
-    auto child = key.OpenSubkey(name);
+  return {};
+}
+
+// The key and everything below it, depth first in the order of the names,
+// with a stack of its own: a tree of any depth is written without the
+// program's stack growing with it.
+Status WriteTree(const Key& top, std::string& out, std::vector<std::string>* skipped) {
+  struct Level {
+    Key key;
+    std::vector<std::string> children;
+    std::size_t next = 0;
+  };
+  std::vector<Level> stack;
+  const auto enter = [&](const Key& key) -> Status {
+    if (auto written = WriteSection(key, out, skipped); !written) return written;
+    auto subkeys = key.Subkeys();
+    if (!subkeys) return subkeys.error();
+    stack.push_back({key, std::move(subkeys).value(), 0});
+    return {};
+  };
+  if (auto entered = enter(top); !entered) return entered;
+  while (!stack.empty()) {
+    Level& level = stack.back();
+    if (level.next == level.children.size()) {
+      stack.pop_back();
+      continue;
+    }
+    const std::string name = level.children[level.next++];
+    if (HasControlCharacter(name)) {
+      if (skipped != nullptr) {
+        skipped->push_back(level.key.FullName() + "\\" + name + " and everything below it (a control character in its name)");
+      }
+      continue;
+    }
+    auto child = level.key.OpenSubkey(name);
     // A subkey deleted by another program meanwhile is simply not written.
     if (child.IsNotFound()) continue;
     if (!child) return child.error();
-    if (auto written = WriteKey(*child, out); !written) return written;
+    if (auto entered = enter(*child); !entered) return entered;
   }
   return {};
 }
@@ -268,6 +296,9 @@ class Parser {
     if (remove && location->path.empty()) {
       return LineError(lineNumber_, "a hive's root cannot be deleted", ErrorKind::BadName);
     }
+    if (!remove) {
+      if (auto problem = KeyPathProblem(location->path)) return LineError(lineNumber_, *problem, ErrorKind::BadName);
+    }
     RegOperation op;
     op.kind = remove ? RegOperation::Kind::DeleteKey : RegOperation::Kind::CreateKey;
     op.key = *location;
@@ -292,6 +323,10 @@ class Parser {
       if (!quoted) return LineError(lineNumber_, "value name: " + why, ErrorKind::BadName);
       name = std::move(*quoted);
       if (!IsValidValueName(name)) return LineError(lineNumber_, "not a valid value name", ErrorKind::BadName);
+      if (HasControlCharacter(name)) {
+        return LineError(lineNumber_, "a value name may not hold a control character (a tab or a line break)",
+                         ErrorKind::BadName);
+      }
     }
     line = TrimLeft(line);
     if (line.empty() || line.front() != '=') return LineError(lineNumber_, "= expected after the value name");
@@ -355,20 +390,24 @@ Error AtLine(const RegOperation& op, const Error& error) {
 
 }  // namespace
 
-Result<std::string> ExportRegText(const std::vector<KeyLocation>& keys) {
+Result<std::string> ExportRegText(const std::vector<KeyLocation>& keys, std::vector<std::string>* skipped) {
   std::string out(kRegFileHeader);
   out += "\n\n";
   for (const auto& location : keys) {
     auto key = Key::Open(location.root, location.path);
     if (!key) return key.error();
-    if (auto written = WriteKey(*key, out); !written) return written.error();
+    if (auto written = WriteTree(*key, out, skipped); !written) return written.error();
   }
   return out;
 }
 
-Result<std::string> ExportAllRegText() {
-  return ExportRegText({{Root::CurrentUser, ""}, {Root::LocalMachine, ""}, {Root::ClassesRoot, ""}});
+Result<std::string> ExportRegText(const std::vector<KeyLocation>& keys) { return ExportRegText(keys, nullptr); }
+
+Result<std::string> ExportAllRegText(std::vector<std::string>* skipped) {
+  return ExportRegText({{Root::CurrentUser, ""}, {Root::LocalMachine, ""}, {Root::ClassesRoot, ""}}, skipped);
 }
+
+Result<std::string> ExportAllRegText() { return ExportAllRegText(nullptr); }
 
 Result<std::vector<RegOperation>> ParseRegText(std::string_view bytes) {
   auto text = DecodeFileText(bytes);
@@ -376,7 +415,36 @@ Result<std::vector<RegOperation>> ParseRegText(std::string_view bytes) {
   return Parser(*text).Run();
 }
 
+namespace {
+Status ApplyInOrder(const std::vector<RegOperation>& operations);
+}  // namespace
+
 Status ApplyRegOperations(const std::vector<RegOperation>& operations) {
+  // One transaction per hive, all begun before the first change (always in
+  // the same order, so that two imports cannot wait on each other) and
+  // committed after the last: a file is imported whole or not at all.
+  std::vector<std::shared_ptr<Database>> hives;
+  std::vector<std::unique_ptr<WriteTransaction>> transactions;
+  for (const Root root : {Root::CurrentUser, Root::LocalMachine, Root::ClassesRoot}) {
+    bool used = false;
+    for (const auto& op : operations) used = used || op.key.root == root;
+    if (!used) continue;
+    auto hive = Database::ForRoot(root);
+    if (!hive) return hive.error();
+    hives.push_back(hive.value());
+    transactions.push_back(std::make_unique<WriteTransaction>(*hives.back()));
+    if (!transactions.back()->begun()) return hives.back()->StorageError("importing");
+  }
+  if (auto applied = ApplyInOrder(operations); !applied) return applied;
+  for (std::size_t i = 0; i < transactions.size(); ++i) {
+    if (!transactions[i]->Commit()) return hives[i]->StorageError("importing");
+  }
+  return {};
+}
+
+namespace {
+
+Status ApplyInOrder(const std::vector<RegOperation>& operations) {
   std::optional<Key> current;
   for (const auto& op : operations) {
     switch (op.kind) {
@@ -407,6 +475,8 @@ Status ApplyRegOperations(const std::vector<RegOperation>& operations) {
   }
   return {};
 }
+
+}  // namespace
 
 Status ImportRegText(std::string_view bytes) {
   auto operations = ParseRegText(bytes);

@@ -18,11 +18,16 @@ inline constexpr std::string_view kRegFileHeader = "Windows Registry Editor Vers
 
 // The text of the given keys with all their subkeys, each key in its own
 // section; keys that have no values still get their section, so that empty
-// keys come back on import. NotFound when a key is missing.
+// keys come back on import. NotFound when a key is missing. A name with a
+// control character (which no key or value may be given now, but an older
+// store may hold) cannot be written: that value, or that key with its
+// subtree, is left out, and named in skipped when it is given.
 Result<std::string> ExportRegText(const std::vector<KeyLocation>& keys);
+Result<std::string> ExportRegText(const std::vector<KeyLocation>& keys, std::vector<std::string>* skipped);
 
 // The same for the three hives whole.
 Result<std::string> ExportAllRegText();
+Result<std::string> ExportAllRegText(std::vector<std::string>* skipped);
 
 struct RegOperation {
   enum class Kind { CreateKey, DeleteKey, SetValue, DeleteValue };
@@ -37,9 +42,9 @@ struct RegOperation {
 // changes nothing; errors (BadName or BadValue) say the line and what is wrong.
 Result<std::vector<RegOperation>> ParseRegText(std::string_view bytes);
 
-// Carries out the operations in order; stops at the first failure, whose
-// description names the line. Deleting a key or value that is already gone is
-// not a failure.
+// Carries out the operations in order, all in one transaction per hive: at
+// the first failure (whose description names the line) nothing of them is
+// kept. Deleting a key or value that is already gone is not a failure.
 Status ApplyRegOperations(const std::vector<RegOperation>& operations);
 
 // ParseRegText then ApplyRegOperations.

@@ -126,6 +126,7 @@ Result<Key> Key::Descend(std::string_view subPath, bool create) const {
     return db_->StorageError("opening " + where);
   }
 
+  if (auto problem = KeyPathProblem(Join(path_, subPath))) return Error{ErrorKind::BadName, where + ": " + *problem};
   WriteTransaction tx(*db_);
   if (!tx.begun()) return db_->StorageError("creating " + where);
   if (!KeyRowExists(db, folded_)) return Error{ErrorKind::KeyDeleted, FullName() + ": key was deleted"};
@@ -179,6 +180,9 @@ Result<std::uint32_t> Key::QueryDword(std::string_view name) const {
 Status Key::Set(std::string_view name, const Value& value) const {
   const std::string where = FullName() + " " + ValueLabel(name);
   if (!IsValidValueName(name)) return Error{ErrorKind::BadName, where + ": not a valid value name"};
+  if (HasControlCharacter(name)) {
+    return Error{ErrorKind::BadName, where + ": a value name may not hold a control character (a tab or a line break)"};
+  }
   if (const auto* text = std::get_if<std::string>(&value)) {
     if (!IsValidUtf8(*text) || text->find('\0') != std::string::npos) {
       return Error{ErrorKind::BadValue, where + ": string data must be UTF-8 text without NUL"};

@@ -131,14 +131,16 @@ int Delete(const std::vector<std::string>& args) {
 int Export(const std::vector<std::string>& args) {
   if (args.size() > 1) return Usage("export takes at most one KEY");
   Result<std::string> text = std::string();
+  std::vector<std::string> skipped;
   if (args.empty()) {
-    text = ExportAllRegText();
+    text = ExportAllRegText(&skipped);
   } else {
     const auto location = ParseKey(args[0]);
     if (!location) return kBadInput;
-    text = ExportRegText({*location});
+    text = ExportRegText({*location}, &skipped);
   }
   if (!text) return Report(text.error());
+  for (const auto& what : skipped) std::cerr << "vkreg: left out of the export: " << what << "\n";
   std::cout << *text;
   std::cout.flush();
   return std::cout ? kDone : kFailed;

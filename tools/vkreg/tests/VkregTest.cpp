@@ -11,49 +11,17 @@
 #include <vector>
 
 #include "Registry.h"
+#include "RunVkreg.h"
 #include "VersionReader.h"
 
 namespace {
 
 using namespace vokar::registry;
 
-struct Outcome {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = vokar::testing::VkregOutcome;
 
-std::string Drain(int fd) {
-  std::string text;
-  char buffer[4096];
-  ssize_t got;
-  while ((got = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(got));
-  ::close(fd);
-  return text;
-}
-
-// Standard output and error go to files, so that neither pipe can fill up.
 Outcome Vkreg(const std::vector<std::string>& args, const std::filesystem::path& scratch) {
-  const auto outPath = scratch / "out", errPath = scratch / "err";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    std::vector<char*> argv{const_cast<char*>(VOKAR_VKREG)};
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::execv(VOKAR_VKREG, argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  Outcome run;
-  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = Drain(::open(outPath.c_str(), O_RDONLY));
-  run.err = Drain(::open(errPath.c_str(), O_RDONLY));
-  return run;
+  return vokar::testing::RunVkreg(args, scratch);
 }
 
 class VkregTest : public ::testing::Test {
