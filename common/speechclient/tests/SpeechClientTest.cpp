@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "AppPaths.h"
 #include "ClientTestSupport.h"
@@ -235,6 +237,18 @@ TEST_F(SpeechClientTest, ServerOfAnotherVersionIsNeitherUsedNorStarted) {
   }
 }
 
+TEST_F(SpeechClientTest, AStartedServerThatAnswersAnotherVersionIsNotUsed) {
+  // The file bears the right version record; the program it runs answers
+  // another version. The window that appears is checked too.
+  InstallServer(VOKAR_DDE_TESTSERVER, "--version 0x00010002 0x005F0003");
+  CSpeechClient& client = NewClient();
+  EXPECT_FALSE(client.Connect());
+  EXPECT_EQ(Starts().size(), 1u);
+  EXPECT_EQ(world_.MessageTexts(), std::vector<std::string>{kWrongVersionOfVokar});
+  EXPECT_FALSE(client.IsConnected());
+  EXPECT_TRUE(Requests().empty());
+}
+
 TEST_F(SpeechClientTest, NoServerAnywhere) {
   CSpeechClient& client = NewClient();
   const auto start = Clock::now();
@@ -433,9 +447,21 @@ TEST_F(SpeechClientTest, AnotherClientsStartedEventIsNeitherWipedNorTrusted) {
   auto other = named::NamedEvent::CreateOrOpen("Server_VOKAR_Started", named::InitialState::Signaled);
   ASSERT_TRUE(other);
   CSpeechClient& client = NewClient();
+  // The other client's signal is never wiped, not even for a moment.
+  std::atomic<bool> connecting{true}, everUnset{false};
+  std::thread watcher([&] {
+    while (connecting) {
+      if (!other->IsSet()) everUnset = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
   const auto start = Clock::now();
-  ASSERT_TRUE(client.Connect());
+  const bool connected = client.Connect();
+  connecting = false;
+  watcher.join();
+  ASSERT_TRUE(connected);
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_FALSE(everUnset);
   EXPECT_TRUE(other->IsSet());
 
   // The other client waiting on an unset event still sees the set of the
