@@ -1,0 +1,33 @@
+// The first start of any program of the suite registers the suite for the
+// user when nobody has yet: it runs vkinstall from the program's own folder
+// when the installation record is missing. Programs started from a build
+// folder (one with CMakeCache.txt beside their bin folder) never do, so that
+// developers' runs and tests leave the user's desktop alone.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+namespace vokar::suite {
+
+enum class FirstStart {
+  AlreadyRegistered,  // the installation record names a working directory
+  BuildFolder,        // started from a build folder: nothing done
+  Registered,         // vkinstall ran and succeeded
+  Failed,             // vkinstall is missing, failed or did not end in time
+};
+
+// True when the programs folder lies in a build folder rather than an installation.
+bool IsBuildFolder(const std::filesystem::path& programsDir);
+
+// True when the installation record holds a working directory.
+bool IsRegistered();
+
+// Checks and, when needed, runs vkinstall --quiet from programsDir (the
+// running executable's folder by default) and waits for it at most timeout.
+// A failure is written to standard error; the program goes on either way.
+FirstStart RegisterOnFirstStart(std::filesystem::path programsDir = {},
+                                std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+}  // namespace vokar::suite

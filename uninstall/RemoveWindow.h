@@ -1,0 +1,40 @@
+// The uninstaller's window: a small captioned window without a close button,
+// centred on the screen, with the status text in the middle and a progress
+// bar along the bottom, drawn at once whenever the script moves on.
+#pragma once
+
+#include <QProgressBar>
+#include <QString>
+#include <QWidget>
+
+#include "Uninstaller.h"
+
+namespace vokar::uninstall {
+
+class CRemoveWindow final : public QWidget, public StatusView {
+ public:
+  CRemoveWindow();
+
+  void SetStatus(int stringId, int position) override;
+  QWidget* widget() override { return this; }
+
+  QString status() const { return status_; }
+  int position() const { return progress_->value(); }
+
+  // The window's icon, drawn here so that the uninstaller needs no file.
+  static QIcon MakeIcon();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void PlaceProgressBar();
+
+  QString status_;
+  QProgressBar* progress_;
+  QFont font_;
+};
+
+}  // namespace vokar::uninstall
