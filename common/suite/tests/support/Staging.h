@@ -1,0 +1,65 @@
+// An installation of the suite inside a test folder, as `cmake --install`
+// would lay it out: prefix/bin with vkinstall, vkremove and the six programs
+// (the real ones where they are built, a stand-in file for the others), and
+// the icons in prefix/share. The test target defines VOKAR_BIN_DIR,
+// VOKAR_SHARE_DIR, VOKAR_STANDIN, VOKAR_VKINSTALL, VOKAR_VKREMOVE and VOKAR_VKREG.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "SuiteSandbox.h"
+
+namespace vokar::test {
+
+inline const std::vector<std::string>& SixPrograms() {
+  static const std::vector<std::string> programs{"vokar", "horalo", "klavo", "remarka", "sievo", "radko"};
+  return programs;
+}
+
+inline std::filesystem::path StageInstallation(const UserSandbox& sandbox,
+                                               const std::vector<std::string>& programs = SixPrograms()) {
+  namespace fs = std::filesystem;
+  const fs::path prefix = sandbox / "usr";
+  const fs::path bin = prefix / "bin";
+  CopyProgram(VOKAR_VKINSTALL, bin / "vkinstall");
+  CopyProgram(VOKAR_VKREMOVE, bin / "vkremove");
+  for (const auto& program : programs) {
+    const fs::path real = fs::path(VOKAR_BIN_DIR) / program;
+    CopyProgram(fs::exists(real) ? real : fs::path(VOKAR_STANDIN), bin / program);
+  }
+  const fs::path icons = fs::path(VOKAR_SHARE_DIR) / "icons";
+  fs::create_directories(prefix / "share");
+  if (fs::exists(icons))
+    fs::copy(icons, prefix / "share" / "icons", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  return bin;
+}
+
+// The whole settings store of the sandbox as .reg text, read by the real vkreg.
+inline std::string ExportStore(UserSandbox& sandbox) {
+  const RunResult result = sandbox.Run(VOKAR_VKREG, {"export"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  return result.out;
+}
+
+// The lines of a .reg export that name a key or a value under the key, so
+// that a test can say exactly what is there.
+inline std::vector<std::string> ExportLinesUnder(const std::string& exported, const std::string& keyPrefix) {
+  std::vector<std::string> lines;
+  std::string current;
+  std::size_t start = 0;
+  while (start < exported.size()) {
+    std::size_t end = exported.find('\n', start);
+    if (end == std::string::npos) end = exported.size();
+    std::string line = exported.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    start = end + 1;
+    if (line.empty()) continue;
+    if (line.front() == '[') current = line.substr(1, line.size() - 2);
+    if (current.compare(0, keyPrefix.size(), keyPrefix) == 0) lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace vokar::test

@@ -1,0 +1,296 @@
+// The real vkremove after the real vkinstall, in a user sandbox with its own
+// store, desktop and message-box log: what goes, what stays, the questions
+// while a program of the suite runs, the exit codes, and the records that
+// point at files that are not the suite's.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Staging.h"
+#include "SuiteSandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace vokar::test;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+constexpr const char* kAppPaths = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr const char* kRecord = "HKEY_CURRENT_USER\\Software\\Quillmark\\Vokar\\Uninstall";
+constexpr const char* kOurClass = "{5C3E91D4-2B7A-4F06-9E18-6D2A7B40C3F5}";
+
+const std::string kQuestion =
+    "caption=Usuwanie pakietu Vokar 1.1\ticon=question\tbuttons=yes-no\tanswer=%\ttext=Czy na pewno chcesz usunąć "
+    "cały pakiet Vokar ?";
+const std::string kDone =
+    "caption=Usuwanie pakietu Vokar 1.1\ticon=information\tbuttons=ok\tanswer=ok\ttext=Usuwanie Vokara 1.1 "
+    "zakończyło się poprawnie.";
+const std::string kAborted =
+    "caption=Usuwanie pakietu Vokar 1.1\ticon=stop\tbuttons=ok\tanswer=ok\ttext=Usuwanie Vokara 1.1 zostało "
+    "przerwane !\\nMimo to możliwe jest, że nie wszystkie elementy pakietu\\nbędą działać poprawnie.";
+
+std::string Question(const std::string& answer) {
+  std::string line = kQuestion;
+  line.replace(line.find('%'), 1, answer);
+  return line;
+}
+
+std::string RunningQuestion(const std::string& title, const std::string& answer) {
+  return "caption=Usuwanie pakietu Vokar 1.1\ticon=question\tbuttons=yes-no\tanswer=" + answer +
+         "\ttext=Uwaga - program " + title +
+         " jest uruchomiony!\\nJeśli chcesz kontynuować dalszą deinstalację,\\nnależy zakończyć jego działanie. ";
+}
+
+class Vkremove : public ::testing::Test {
+ protected:
+  // Installs, then uses the suite a little: settings of every program, the
+  // machine key, the comment type, a file of the user's in the working directory.
+  void Install() {
+    bin_ = StageInstallation(user_);
+    const RunResult install = user_.Run(bin_ / "vkinstall");
+    ASSERT_EQ(install.exitCode, 0) << install.err;
+    const fs::path reg = user_.folder().Write("use.reg", std::string("Windows Registry Editor Version 5.00\n\n") +
+        "[HKEY_CURRENT_USER\\Software\\Quillmark\\Horalo\\Events]\n\"DocumentName\"=\"zdarzenia.evt\"\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Quillmark\\Klavo\\Global]\n\"WorkDir\"=\"x\"\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Quillmark\\Sievo\\Global]\n\"WorkDir\"=\"x\"\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Quillmark\\Remarka\\Settings]\n\"ShowCmd\"=dword:00000003\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Quillmark\\Vokar\\Global]\n\"TaskBarIcon\"=\"Yes\"\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Quillmark\\Radko\\Text File]\n\"Line\"=dword:00000007\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Quillmark\\Inny]\n\"Zostaje\"=\"tak\"\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Quillmark\\Vokar]\n\"Cokolwiek\"=\"1\"\n\n"
+        "[HKEY_CLASSES_ROOT\\.ann]\n@=\"Remarka.Komentarz\"\n\n"
+        "[HKEY_CLASSES_ROOT\\Remarka.Komentarz]\n@=\"Quillmark Remarka Komentarz\"\n\n"
+        "[HKEY_CLASSES_ROOT\\Remarka.Komentarz\\CLSID]\n@=\"" + kOurClass + "\"\n\n"
+        "[HKEY_CLASSES_ROOT\\CLSID\\" + kOurClass + "\\LocalServer32]\n@=\"" + (bin_ / "remarka").string() + "\"\n");
+    const RunResult imported = user_.Run(VOKAR_VKREG, {"import", reg.string()});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    user_.folder().Write("home/.local/share/quillmark/vokar/client.exp", "np. na przykład\n");
+  }
+
+  // Puts a fresh uninstaller where the installation has it (a run deletes it).
+  void RestoreUninstaller() { CopyProgram(VOKAR_VKREMOVE, bin_ / "vkremove"); }
+
+  void SetRecord(const std::string& name, const std::string& value) {
+    const RunResult set = user_.Run(VOKAR_VKREG, {"set", kRecord, name, value});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+  }
+
+  // Starts a program with a top-level window of that title and waits until it is up.
+  std::unique_ptr<Process> StartWindow(const std::vector<std::string>& arguments) {
+    const std::string name = "window-" + std::to_string(starts_++);
+    auto process = user_.Start(VOKAR_BUSWINDOW, arguments, name);
+    EXPECT_TRUE(user_.WaitForOutput(name, "ready")) << arguments.front() << ": " << ReadAll(user_ / (name + ".err"));
+    return process;
+  }
+
+  UserSandbox user_{"vkremove"};
+  fs::path bin_;
+  int starts_ = 0;
+};
+
+TEST_F(Vkremove, TakesAwayEverythingTheInstallationWroteAndKeepsTheSettingsRoot) {
+  Install();
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_THAT(user_.Messages(), ElementsAre(Question("yes"), kDone));
+
+  const std::string store = ExportStore(user_);
+  // The settings root stays, with what belongs to no program of the suite.
+  EXPECT_THAT(ExportLinesUnder(store, "HKEY_CURRENT_USER\\Software\\Quillmark"),
+              ElementsAre("[HKEY_CURRENT_USER\\Software\\Quillmark]", "[HKEY_CURRENT_USER\\Software\\Quillmark\\Inny]",
+                          "\"Zostaje\"=\"tak\""));
+  EXPECT_THAT(ExportLinesUnder(store, "HKEY_LOCAL_MACHINE\\Software\\Quillmark\\"), IsEmpty());
+  EXPECT_THAT(ExportLinesUnder(store, kAppPaths), ElementsAre(std::string("[") + kAppPaths + "]"));
+  EXPECT_THAT(ExportLinesUnder(store, "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"),
+              IsEmpty());
+  EXPECT_THAT(ExportLinesUnder(store, "HKEY_CLASSES_ROOT\\"), ElementsAre("[HKEY_CLASSES_ROOT\\CLSID]"));
+
+  EXPECT_FALSE(fs::exists(user_.workingDir()));
+  EXPECT_TRUE(fs::is_empty(user_.autostart()));
+  EXPECT_TRUE(fs::is_empty(user_.applications()));
+  // The uninstaller deleted its own file; the package manager's files are not its business.
+  EXPECT_FALSE(fs::exists(bin_ / "vkremove"));
+  EXPECT_TRUE(fs::exists(bin_ / "vokar"));
+
+  // A second run finds nothing to do and still ends well.
+  RestoreUninstaller();
+  const RunResult again = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_THAT(user_.Messages(), ElementsAre(Question("yes"), kDone, Question("yes"), kDone));
+  EXPECT_EQ(ExportStore(user_), store);
+}
+
+TEST_F(Vkremove, NoToTheFirstQuestionChangesNothing) {
+  Install();
+  const std::string store = ExportStore(user_);
+  user_.Set("VOKAR_MSGBOX_ANSWER", "no");
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_THAT(user_.Messages(), ElementsAre(Question("no")));
+  EXPECT_EQ(ExportStore(user_), store);
+  EXPECT_TRUE(fs::exists(user_.workingDir() / "client.exp"));
+  EXPECT_TRUE(fs::exists(user_.autostart() / "Horalo.desktop"));
+  EXPECT_TRUE(fs::exists(bin_ / "vkremove"));
+}
+
+TEST_F(Vkremove, ARunningHoraloIsAskedAboutUntilTheUserSaysNo) {
+  Install();
+  const std::string store = ExportStore(user_);
+  auto horalo = StartWindow({"Horalo"});
+  user_.Set("VOKAR_MSGBOX_ANSWER", "yes,yes,yes,no");
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_THAT(user_.Messages(),
+              ElementsAre(Question("yes"), RunningQuestion("Horalo", "yes"), RunningQuestion("Horalo", "yes"),
+                          RunningQuestion("Horalo", "no"), kAborted));
+  // The check comes before any removal.
+  EXPECT_EQ(ExportStore(user_), store);
+  EXPECT_TRUE(fs::exists(user_.workingDir()));
+}
+
+TEST_F(Vkremove, ARunningHoraloIsAskedAboutUntilItIsClosed) {
+  Install();
+  // The window closes once the log holds the first question and two about Horalo.
+  auto horalo = StartWindow({"Horalo", user_.messageLog().string(), "3"});
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const auto messages = user_.Messages();
+  ASSERT_GE(messages.size(), 4u);
+  EXPECT_EQ(messages.front(), Question("yes"));
+  EXPECT_EQ(messages.back(), kDone);
+  for (std::size_t i = 1; i + 1 < messages.size(); ++i) EXPECT_EQ(messages[i], RunningQuestion("Horalo", "yes"));
+  EXPECT_EQ(horalo->Wait(std::chrono::seconds(10)), 0);
+  EXPECT_FALSE(fs::exists(user_.workingDir()));
+}
+
+TEST_F(Vkremove, ProgramsAreFoundByTheirExactBusTitleInTheirOrder) {
+  Install();
+  auto radko = StartWindow({"Radko"});
+  auto vokar = StartWindow({"Vokar"});
+  auto other = StartWindow({"Horalo - 12:00"});  // a caption, not the bus title
+  user_.Set("VOKAR_MSGBOX_ANSWER", "yes,no");
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 1);
+  // Vokar comes first in the check, Radko last: the "no" about Vokar ends it.
+  EXPECT_THAT(user_.Messages(), ElementsAre(Question("yes"), RunningQuestion("Vokar", "no"), kAborted));
+}
+
+TEST_F(Vkremove, AWorkingDirectoryThatIsNotTheSuitesIsNeverDeleted) {
+  Install();
+  user_.folder().Write("home/Dokumenty/list.txt", "ważne\n");
+  user_.folder().Write("home/notes.txt", "n\n");
+  // The suite's own marker copied into the home folder does not make it the suite's.
+  fs::copy_file(user_.workingDir() / ".quillmark-vokar", user_.home() / ".quillmark-vokar");
+  user_.folder().Write("nomarker/zdjecie.jpg", "jpg");
+  fs::create_directory_symlink(user_.workingDir(), user_ / "link-to-working");
+  const std::vector<std::string> directories{
+      user_.home().string(), "/", (user_ / "nomarker").string(), (user_ / "link-to-working").string(),
+      user_.path().string(), "relative/vokar"};
+  for (const auto& directory : directories) {
+    SetRecord("Directory", directory);
+    RestoreUninstaller();
+    const RunResult run = user_.Run(bin_ / "vkremove");
+    EXPECT_EQ(run.exitCode, 0) << directory << "\n" << run.err;
+    EXPECT_THAT(run.err, HasSubstr("vkremove: " + directory + ": ")) << directory;
+    EXPECT_EQ(ReadAll(user_.home() / "Dokumenty/list.txt"), "ważne\n") << directory;
+    EXPECT_TRUE(fs::exists(user_.home() / "notes.txt")) << directory;
+    EXPECT_TRUE(fs::exists(user_ / "nomarker/zdjecie.jpg")) << directory;
+    EXPECT_TRUE(fs::exists(user_.workingDir() / "client.exp")) << directory;
+    EXPECT_TRUE(fs::is_symlink(user_ / "link-to-working")) << directory;
+    EXPECT_TRUE(fs::exists(VOKAR_VKREG));
+  }
+}
+
+TEST_F(Vkremove, LinksInTheWorkingDirectoryAreRemovedNotFollowed) {
+  Install();
+  user_.folder().Write("home/Dokumenty/list.txt", "ważne\n");
+  fs::create_directory_symlink(user_.home() / "Dokumenty", user_.workingDir() / "dokumenty");
+  fs::create_directory_symlink(user_.home(), user_.workingDir() / "dom");
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_FALSE(fs::exists(user_.workingDir()));
+  EXPECT_EQ(ReadAll(user_.home() / "Dokumenty/list.txt"), "ważne\n");
+}
+
+TEST_F(Vkremove, AGroupNameThatLeadsOutOfTheMenuIsRefused) {
+  Install();
+  user_.folder().Write("home/Pulpit/vokar.desktop", ReadAll(user_.group() / "vokar.desktop"));
+  SetRecord("GroupName", "../../../Pulpit");
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("is not a plain folder name"));
+  EXPECT_TRUE(fs::exists(user_.home() / "Pulpit/vokar.desktop"));
+  // The real group is not named by the record any more, so it stays too.
+  EXPECT_TRUE(fs::exists(user_.group() / "vokar.desktop"));
+}
+
+TEST_F(Vkremove, AMissingGroupNameRemovesTheDefaultGroup) {
+  Install();
+  const RunResult unset = user_.Run(VOKAR_VKREG, {"delete", kRecord, "GroupName"});
+  ASSERT_EQ(unset.exitCode, 0) << unset.err;
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_FALSE(fs::exists(user_.group()));
+}
+
+TEST_F(Vkremove, OnlyTheSuitesCommentTypeAndClassGo) {
+  Install();
+  const std::string otherClass = "{11111111-2222-3333-4444-555555555555}";
+  const fs::path reg = user_.folder().Write("other.reg", "Windows Registry Editor Version 5.00\n\n"
+      "[HKEY_CLASSES_ROOT\\.ann]\n@=\"Inny.Dokument\"\n\n"
+      "[HKEY_CLASSES_ROOT\\Inny.Dokument\\CLSID]\n@=\"" + otherClass + "\"\n\n"
+      "[HKEY_CLASSES_ROOT\\CLSID\\" + otherClass + "]\n@=\"Inny dokument\"\n\n"
+      "[HKEY_CLASSES_ROOT\\Remarka.Komentarz\\CLSID]\n@=\"" + otherClass + "\"\n");
+  ASSERT_EQ(user_.Run(VOKAR_VKREG, {"import", reg.string()}).exitCode, 0);
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_THAT(ExportLinesUnder(ExportStore(user_), "HKEY_CLASSES_ROOT\\"),
+              ElementsAre("[HKEY_CLASSES_ROOT\\.ann]", "@=\"Inny.Dokument\"", "[HKEY_CLASSES_ROOT\\CLSID]",
+                          "[HKEY_CLASSES_ROOT\\CLSID\\" + otherClass + "]", "@=\"Inny dokument\"",
+                          "[HKEY_CLASSES_ROOT\\Inny.Dokument]", "[HKEY_CLASSES_ROOT\\Inny.Dokument\\CLSID]",
+                          "@=\"" + otherClass + "\""));
+}
+
+TEST_F(Vkremove, TheCommentTypeGoesWhenItNamesAClassThatIsNotOurs) {
+  Install();
+  const std::string otherClass = "{11111111-2222-3333-4444-555555555555}";
+  const fs::path reg = user_.folder().Write("other.reg", "Windows Registry Editor Version 5.00\n\n"
+      "[HKEY_CLASSES_ROOT\\Remarka.Komentarz\\CLSID]\n@=\"" + otherClass + "\"\n\n"
+      "[HKEY_CLASSES_ROOT\\CLSID\\" + otherClass + "]\n@=\"Inny dokument\"\n");
+  ASSERT_EQ(user_.Run(VOKAR_VKREG, {"import", reg.string()}).exitCode, 0);
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_THAT(ExportLinesUnder(ExportStore(user_), "HKEY_CLASSES_ROOT\\"),
+              ElementsAre("[HKEY_CLASSES_ROOT\\CLSID]", "[HKEY_CLASSES_ROOT\\CLSID\\" + otherClass + "]",
+                          "@=\"Inny dokument\""));
+}
+
+TEST_F(Vkremove, TheFileOfAnInstalledPackageIsLeftToThePackageManager) {
+  Install();
+  user_.folder().Write("dpkg/info/vokar.list", "/.\n/usr\n" + (bin_ / "vkremove").string() + "\n");
+  user_.Set("DPKG_ADMINDIR", (user_ / "dpkg").string());
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(fs::exists(bin_ / "vkremove"));
+  EXPECT_THAT(user_.Messages(),
+              ElementsAre(Question("yes"), kDone + "\\nPliki programów usuwa z systemu polecenie: apt remove vokar"));
+}
+
+TEST_F(Vkremove, WithoutADisplayItSaysSoAndEnds) {
+  bin_ = StageInstallation(user_, {});
+  user_.Set("QT_QPA_PLATFORM", "");
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_THAT(run.err, HasSubstr("Błąd krytyczny deinstalacji"));
+  EXPECT_THAT(user_.Messages(), IsEmpty());
+  EXPECT_TRUE(fs::exists(bin_ / "vkremove"));
+}
+
+}  // namespace
