@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
 #include <QStyle>
+#include <QWindow>
 
 #include "RemoveStrings.h"
 
@@ -36,8 +38,9 @@ CRemoveWindow::CRemoveWindow() : QWidget(nullptr, Qt::Window | Qt::WindowTitleHi
   colours.setColor(QPalette::Window, colours.color(QPalette::Button));
   setPalette(colours);
 
+  // The Swiss family without a face name: the desktop's sans-serif face.
+  font_.setFamily(QStringLiteral("Sans Serif"));
   font_.setStyleHint(QFont::SansSerif);
-  font_.setFamily(QString());
   font_.setPixelSize(13);
   font_.setWeight(QFont::Light);
 
@@ -51,6 +54,15 @@ CRemoveWindow::CRemoveWindow() : QWidget(nullptr, Qt::Window | Qt::WindowTitleHi
     const QRect area = screen->availableGeometry();
     move(area.center() - QPoint(kWidth / 2, kHeight / 2));
   }
+}
+
+void CRemoveWindow::ShowAndWait() {
+  show();
+  QElapsedTimer waited;
+  waited.start();
+  while ((windowHandle() == nullptr || !windowHandle()->isExposed()) && waited.elapsed() < 1000)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  QApplication::processEvents();
 }
 
 void CRemoveWindow::SetStatus(int stringId, int position) {

@@ -15,6 +15,10 @@ class CRemoveWindow final : public QWidget, public StatusView {
  public:
   CRemoveWindow();
 
+  // Shows the window and waits (at most a second) until the display has
+  // mapped it, so that the first status is drawn, not lost.
+  void ShowAndWait();
+
   void SetStatus(int stringId, int position) override;
   QWidget* widget() override { return this; }
 

@@ -36,8 +36,7 @@ int main(int argc, char** argv) {
 
   return RunUninstall(CurrentContext(), []() -> std::unique_ptr<StatusView> {
     auto window = std::make_unique<CRemoveWindow>();
-    window->show();
-    QApplication::processEvents();
+    window->ShowAndWait();
     return window;
   });
 }
