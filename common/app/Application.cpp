@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "Desktop.h"
+#include "FirstStart.h"
 #include "QtDesktopLoop.h"
 
 namespace vokar::app {
@@ -30,6 +31,8 @@ CApplication* CApplication::instance_ = nullptr;
 
 CApplication::CApplication(int& argc, char** argv, std::string name) : name_(std::move(name)) {
   instance_ = this;
+  // The first start of an installed program registers the suite for the user.
+  suite::RegisterOnFirstStart();
   qt_ = std::make_unique<QApplication>(argc, argv);
   QCoreApplication::setApplicationName(QString::fromStdString(name_));
   QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));

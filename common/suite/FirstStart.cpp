@@ -32,9 +32,11 @@ bool IsRegistered() {
 }
 
 FirstStart RegisterOnFirstStart(std::filesystem::path programsDir, std::chrono::milliseconds timeout) {
-  if (IsRegistered()) return FirstStart::AlreadyRegistered;
+  // The build folder is looked at first, so that a program run from it does
+  // not even open the user's settings store.
   if (programsDir.empty()) programsDir = paths::ExecutableDir();
   if (programsDir.empty() || IsBuildFolder(programsDir)) return FirstStart::BuildFolder;
+  if (IsRegistered()) return FirstStart::AlreadyRegistered;
 
   const std::string installer = (programsDir / kInstallerExecutable).string();
   std::vector<char*> argv{const_cast<char*>(installer.c_str()), const_cast<char*>("--quiet"), nullptr};

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "PackagedFiles.h"
@@ -140,6 +141,29 @@ TEST_F(DebianPackage, ExtractedItsProgramsRunRegisterAndRemoveTheSuite) {
   EXPECT_EQ(remove.exitCode, 0) << remove.err;
   EXPECT_FALSE(fs::exists(user_.group()));
   EXPECT_FALSE(fs::exists(user_.workingDir()));
+}
+
+// The first start of the installed server registers the suite for the user
+// who had never run vkinstall.
+TEST_F(DebianPackage, TheServersFirstStartRegistersTheSuite) {
+  const fs::path root = user_ / "root";
+  Tool("/usr/bin/dpkg", {"-x", deb_.string(), root.string()});
+  const fs::path bin = root / "usr" / "bin";
+  ASSERT_TRUE(fs::exists(bin / "vokar"));
+  user_.Set("VOKAR_WAVEOUT", "null");
+  auto server = user_.Start(bin / "vokar", {"/L-"}, "vokar");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  bool registered = false;
+  while (!registered && std::chrono::steady_clock::now() < deadline) {
+    registered = fs::exists(user_.autostart() / "Vokar.desktop") && fs::exists(user_.group() / "vokar.desktop");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  server->Terminate();
+  ASSERT_TRUE(registered) << ReadAll(user_ / "vokar.err");
+  EXPECT_THAT(ReadAll(user_.autostart() / "Vokar.desktop"), HasSubstr("\nExec=" + (bin / "vokar").string() + "\n"));
+  const RunResult path = user_.Run(VOKAR_VKREG, {"get", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vokar.exe", "@"});
+  EXPECT_EQ(path.out, (bin / "vokar").string() + "\n");
+  EXPECT_TRUE(fs::exists(user_.workingDir() / ".quillmark-vokar"));
 }
 
 // `cmake --install --prefix ~/.local`: the menu entries land in the user's own
