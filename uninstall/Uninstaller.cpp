@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Desktop.h"
+#include "DesktopRegistration.h"
 #include "MessageBox.h"
 #include "Places.h"
 #include "RegularFile.h"
@@ -194,6 +195,9 @@ class Script {
       Note(suite::kCommentExtensionKey, "belongs to the document type \"" + typeName + "\" of another program; left alone");
     DeleteKeyTree(Root::ClassesRoot, suite::kCommentTypeId);
     DeleteKeyTree(Root::ClassesRoot, "CLSID\\" + std::string(suite::kCommentClassId));
+    // The desktop's side of the type: its MIME type, entry, icons and default.
+    const auto desktop = comment::RemoveFromDesktop(comment::DesktopPlaces::FromEnvironment());
+    for (const auto& problem : desktop.problems) Note("comment type", problem);
   }
 
   // ".ann" is ours when it names our type, or when it is an empty key that

@@ -10,6 +10,7 @@
 #include "DataDirs.h"
 #include "Places.h"
 #include "RegularFile.h"
+#include "Registration.h"
 #include "Registry.h"
 #include "Suite.h"
 
@@ -150,6 +151,7 @@ class Run {
     WriteAppPaths();
     WriteUninstallEntry();
     WriteShortcuts();
+    RegisterCommentType();
     return std::move(report_);
   }
 
@@ -286,6 +288,15 @@ class Run {
       if (!Installed(item.executable)) continue;
       WriteEntry(group / (std::string(item.executable) + extension), UserEntry(item, places_));
     }
+  }
+
+  // The comment editor's own registration: the class entries of the store
+  // and the comment type of the desktop.
+  void RegisterCommentType() {
+    if (!Installed("remarka")) return;
+    const auto registered = comment::RegisterCommentType(places_.programsDir / "remarka");
+    for (const auto& problem : registered.problems) Fail("comment type: " + problem);
+    if (registered.ok) Done("comment type " + std::string(suite::kCommentTypeId));
   }
 
   const InstallPlaces& places_;

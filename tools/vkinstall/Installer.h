@@ -2,7 +2,8 @@
 // the application paths of the programs, the installation record with the
 // working directory and its marker, the shell folders, the desktop entries
 // that stand for the shortcuts (start-up, send-to, the programs group), the
-// uninstall entry and the comment type. Running it again rewrites the same
+// uninstall entry and the comment type (through the comment editor's own
+// registration). Running it again rewrites the same
 // things, so it is also the repair.
 #pragma once
 

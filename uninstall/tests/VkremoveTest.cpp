@@ -114,7 +114,12 @@ TEST_F(Vkremove, TakesAwayEverythingTheInstallationWroteAndKeepsTheSettingsRoot)
 
   EXPECT_FALSE(fs::exists(user_.workingDir()));
   EXPECT_TRUE(fs::is_empty(user_.autostart()));
-  EXPECT_TRUE(fs::is_empty(user_.applications()));
+  // Only the desktop's own cache of entries by MIME type is left there.
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(user_.applications())) left.push_back(entry.path().filename());
+  EXPECT_THAT(left, ElementsAre("mimeinfo.cache"));
+  EXPECT_FALSE(fs::exists(user_.dataHome() / "mime/packages/quillmark-remarka.xml"));
+  EXPECT_THAT(ReadAll(user_.configHome() / "mimeapps.list"), ::testing::Not(HasSubstr("quillmark-remarka")));
   // The uninstaller deleted its own file; the package manager's files are not its business.
   EXPECT_FALSE(fs::exists(bin_ / "vkremove"));
   EXPECT_TRUE(fs::exists(bin_ / "vokar"));

@@ -72,7 +72,10 @@ TEST_F(Vkinstall, WritesWhatTheInstallerWrote) {
 
   EXPECT_EQ(ReadAll(user_.workingDir() / ".quillmark-vokar"), "Quillmark Vokar 1.1 working directory\n");
   EXPECT_THAT(FileNames(user_.autostart()), ElementsAre("Horalo.desktop", "Radko.desktop", "Vokar.desktop"));
-  EXPECT_THAT(FileNames(user_.applications()), ElementsAre("Quillmark Vokar 1.1", "Syntezer mowy Vokar.desktop"));
+  // The desktop's cache of entries by MIME type comes with the comment type's entry.
+  EXPECT_THAT(FileNames(user_.applications()),
+              ElementsAre("Quillmark Vokar 1.1", "Syntezer mowy Vokar.desktop", "mimeinfo.cache",
+                          "quillmark-remarka-komentarz.desktop"));
   EXPECT_THAT(FileNames(user_.group()),
               ElementsAre("horalo.desktop", "klavo.desktop", "radko.desktop", "remarka.desktop", "sievo.desktop",
                           "vkremove.desktop", "vokar.desktop"));
@@ -88,12 +91,20 @@ TEST_F(Vkinstall, WritesWhatTheInstallerWrote) {
   EXPECT_THAT(sendTo, HasSubstr("\nMimeType=text/plain;\n"));
   EXPECT_THAT(sendTo, HasSubstr("\nNoDisplay=true\n"));
 
+  // The comment type, by the comment editor's registration: the class entries
+  // name the installed program, the desktop knows the MIME type.
+  EXPECT_THAT(ExportLinesUnder(store, "HKEY_CLASSES_ROOT\\.ann"),
+              ::testing::Contains("@=\"Remarka.Komentarz\""));
+  EXPECT_THAT(ExportLinesUnder(store, "HKEY_CLASSES_ROOT\\CLSID\\{5C3E91D4-2B7A-4F06-9E18-6D2A7B40C3F5}\\LocalServer32"),
+              ::testing::Contains("@=\"" + b + "/remarka\""));
+  EXPECT_TRUE(fs::exists(user_.dataHome() / "mime/packages/quillmark-remarka.xml"));
+
   // Every entry written is one desktop-file-validate accepts.
   std::vector<fs::path> entries;
   for (const auto& folder : {user_.autostart(), user_.applications(), user_.group()})
     for (const auto& entry : fs::directory_iterator(folder))
       if (entry.path().extension() == ".desktop") entries.push_back(entry.path());
-  ASSERT_EQ(entries.size(), 11u);
+  ASSERT_EQ(entries.size(), 12u);
   for (const auto& entry : entries) {
     const std::string command = "desktop-file-validate '" + entry.string() + "' >/dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << entry;
