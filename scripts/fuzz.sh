@@ -12,7 +12,7 @@ CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelW
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_scanner fuzz_allophone_file fuzz_exception_dict fuzz_wave_file
-           desktop_fuzz_frame dde_fuzz_messages version_reader_fuzz regfile_parse_fuzz
+           desktop_fuzz_frame desktop_fuzz_bus dde_fuzz_messages version_reader_fuzz regfile_parse_fuzz
            hotkey_setting_fuzz adviser_fuzz_advice_file
            comment_fuzz_ann)
 fi

@@ -38,6 +38,9 @@ constexpr std::size_t kLateMemory = 64;
 // keeps dropping us cannot keep the loop busy.
 constexpr milliseconds kReconnectPause{1000};
 
+// Buffers keep at most this much room when they are empty again.
+constexpr std::size_t kKeepCapacity = 64 * 1024;
+
 // An accepted connection may be closed to make room for a new one once it has
 // carried nothing for this long.
 constexpr milliseconds kEvictableIdle{1000};
@@ -408,6 +411,10 @@ void Bus::CloseConnection(std::uint64_t id) {
   if (connection->watched != 0 && integration_ != nullptr) integration_->Unwatch(connection->fd);
   ::close(connection->fd);
   Release(connection->peer, connection->held);
+  if (auto unsent = peerUnsent_.find(connection->peer); unsent != peerUnsent_.end()) {
+    unsent->second -= std::min(unsent->second, connection->unsentCounted);
+    if (unsent->second == 0) peerUnsent_.erase(unsent);
+  }
 
   if (!connection->outgoing) {
     if (auto endpoint = FindEndpoint(connection->window); endpoint && endpoint->connections > 0) --endpoint->connections;
@@ -483,7 +490,11 @@ bool Bus::Flush(std::uint64_t id) {
     return false;
   }
   if (connection->outboxSent == connection->outbox.size()) {
-    connection->outbox.clear();
+    if (connection->outbox.capacity() > kKeepCapacity) {
+      std::string().swap(connection->outbox);
+    } else {
+      connection->outbox.clear();
+    }
     connection->outboxSent = 0;
     connection->lastWrite = Clock::now();
   }
@@ -532,7 +543,14 @@ void Bus::UpdateInterest(Connection& connection) {
 }
 
 void Bus::UpdateHeld(Connection& connection) {
-  const std::size_t now = connection.inbox.size() + connection.unsent();
+  const std::size_t unsent = connection.unsent();
+  if (unsent != connection.unsentCounted) {
+    std::size_t& total = peerUnsent_[connection.peer];
+    total = total + unsent > connection.unsentCounted ? total + unsent - connection.unsentCounted : 0;
+    connection.unsentCounted = unsent;
+    if (total == 0) peerUnsent_.erase(connection.peer);
+  }
+  const std::size_t now = connection.inbox.size() + unsent;
   if (now >= connection.held) {
     peerBytes_[connection.peer] += now - connection.held;
     heldTotal_ += now - connection.held;
@@ -955,6 +973,16 @@ void Bus::ProcessInbox(std::uint64_t id) {
     if (!RouteFrame(*connection, parsed.header, std::move(payload))) return;
   }
   connection->inbox.erase(0, used);
+  // A large frame's room is given back once it has gone, and a frame whose
+  // header has come gets the room it needs at once rather than by doubling.
+  if (connection->inbox.capacity() > kKeepCapacity && connection->inbox.size() < connection->inbox.capacity() / 4) {
+    connection->inbox.shrink_to_fit();
+  }
+  if (!waiting) {
+    const auto* rest = reinterpret_cast<const std::uint8_t*>(connection->inbox.data());
+    const ParseResult next = ParseFrame({rest, connection->inbox.size()});
+    if (next.status == ParseStatus::NeedMore && next.frameSize > 0) connection->inbox.reserve(next.frameSize);
+  }
   // Only a frame that has not fully arrived runs against the clock; whole
   // frames waiting for their turn do not.
   if (connection->inbox.empty() || waiting) {
@@ -1026,6 +1054,11 @@ bool Bus::RouteFrame(Connection& connection, const FrameHeader& header, std::str
 
 bool Bus::MayDispatchSent(const PendingSend& pending) const {
   if (depth_ >= Limits::kMaxNesting) return false;
+  // A program that does not read its answers gets no more of them.
+  if (auto unsent = peerUnsent_.find(pending.peer);
+      unsent != peerUnsent_.end() && unsent->second > Limits::kMaxBytesPerPeer) {
+    return false;
+  }
   if (auto penalty = penalties_.find(pending.peer); penalty != penalties_.end() && penalty->second.until > Clock::now()) {
     return false;
   }

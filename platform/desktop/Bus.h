@@ -106,6 +106,7 @@ struct Connection {
   std::size_t queued = 0;          // requests read from it and not yet handled
   std::size_t handling = 0;        // of those, being handled now
   std::size_t held = 0;            // bytes counted to its peer
+  std::size_t unsentCounted = 0;   // of its unsent bytes, those counted to its peer's answers
   std::size_t awaiting = 0;        // outgoing: sends waiting for a reply on it
   Clock::time_point created = Clock::now();
   std::deque<std::uint64_t> late;  // outgoing: serials of sends that stopped waiting
@@ -261,6 +262,7 @@ class Bus {
   std::map<std::uint64_t, std::uint64_t> awaiting_;  // serial -> the connection its reply must come on
   std::map<std::uint64_t, Reply> replies_;
   std::map<PeerKey, std::size_t> peerBytes_;
+  std::map<PeerKey, std::size_t> peerUnsent_;  // answers each program has not read yet
   std::map<PeerKey, int> inProgress_;
   std::vector<PeerKey> handlingPeers_;  // whose messages the handlers on the stack handle
   struct Penalty {

@@ -8,8 +8,8 @@
 //   partial      COUNT connections that send the first 20 bytes of a header
 //   bigpartial   COUNT connections that each send a frame announcing 1 MiB of
 //                payload and all of it but the last byte
-//   unread       one connection that sends COUNT requests of message number
-//                SIZE (decimal) and reads none of the answers
+//   unread       COUNT connections that each send 256 requests of message
+//                number SIZE (decimal) and read none of the answers
 //   initiate     a window of its own that never answers (but sends stray
 //                replies to whoever connects, unless SIZE is "silent"), and
 //                INITIATE requests to TARGET naming it as the client, COUNT
@@ -28,6 +28,9 @@
 //                SIZE (hex) as their sender, again and again
 //   fullqueue    a window whose listen queue is full
 // When it is set up it prints "ready" and the handles of its own windows.
+// With the environment variable VOKAR_HOSTILE_PERSIST set, connections to
+// TARGET that are closed are made again (a tenth of a second later) and start
+// over, as a persistent attacker would.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -39,6 +42,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <set>
@@ -125,6 +129,15 @@ struct Peer {
   std::string out;
   std::size_t sent = 0;
   bool readAnswers = true;
+  int slot = -1;  // which connection to TARGET it is, for making it again
+};
+
+// A connection to TARGET and what it sends when it is made.
+struct Slot {
+  std::string bytes;
+  bool readAnswers = true;
+  bool open = false;
+  std::chrono::steady_clock::time_point closedAt;
 };
 
 enum class Answer { Never, Reply, ReplyPlusOne };
@@ -142,11 +155,47 @@ class Program {
   std::string refill;         // written again to the target connection whenever it has room
   int refillFd = -1;
 
-  void Add(int fd, std::string bytes, bool readAnswers = true) {
+  WindowHandle target;
+  std::vector<Slot> slots;
+  bool persist = false;
+
+  void Add(int fd, std::string bytes, bool readAnswers = true, int slot = -1) {
     Peer& peer = peers[fd];
     peer.fd = fd;
     peer.out += bytes;
     peer.readAnswers = readAnswers;
+    peer.slot = slot;
+  }
+
+  // Connections to TARGET: made now, and again after the target closes them
+  // when the attack persists.
+  void AddSlot(std::string bytes, bool readAnswers) {
+    slots.push_back({std::move(bytes), readAnswers, false, {}});
+    Connect(static_cast<int>(slots.size() - 1));
+  }
+
+  void Connect(int index) {
+    const int fd = ConnectTo(target);
+    Slot& slot = slots[static_cast<std::size_t>(index)];
+    slot.closedAt = std::chrono::steady_clock::now();
+    if (fd < 0) return;
+    slot.open = true;
+    Add(fd, slot.bytes, slot.readAnswers, index);
+  }
+
+  void Closed(const Peer& peer) {
+    if (peer.slot < 0) return;
+    Slot& slot = slots[static_cast<std::size_t>(peer.slot)];
+    slot.open = false;
+    slot.closedAt = std::chrono::steady_clock::now();
+  }
+
+  void Reconnect() {
+    if (!persist) return;
+    const auto now = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+      if (!slots[i].open && now - slots[i].closedAt >= std::chrono::milliseconds(100)) Connect(static_cast<int>(i));
+    }
   }
 
   [[noreturn]] void Run() {
@@ -173,13 +222,15 @@ class Program {
         auto it = peers.find(entry.fd);
         if (it == peers.end()) continue;
         Peer& peer = it->second;
-        if ((entry.revents & POLLIN) != 0 && !Read(peer)) {
+        if ((entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0 && !Read(peer)) {
+          Closed(peer);
           ::close(peer.fd);
           peers.erase(it);
           continue;
         }
         if ((entry.revents & POLLOUT) != 0) Write(peer);
       }
+      Reconnect();
       if (strayReplies) {
         for (auto& [fd, peer] : peers) {
           if (peer.readAnswers && peer.out.size() - peer.sent < 4096) {
@@ -279,6 +330,7 @@ int main(int argc, char** argv) {
   const long count = std::strtol(argv[3], nullptr, 10);
   const std::string size = argc > 4 ? argv[4] : "0";
   Program program;
+  program.persist = std::getenv("VOKAR_HOSTILE_PERSIST") != nullptr;
 
   if (kind == "foreign") {
     const WindowHandle handle{(static_cast<std::uint64_t>(count) << 32) | 1};
@@ -314,6 +366,7 @@ int main(int argc, char** argv) {
     }
  } else {
     const WindowHandle window = target == "-" ? WindowHandle{} : Target(target);
+    program.target = window;
     if (kind == "idle" || kind == "partial" || kind == "bigpartial") {
       std::string bytes;
       if (kind == "partial") bytes = Frame(FrameType::Post, 0, window, WM_USER, 0, 0, {}).substr(0, 20);
@@ -321,17 +374,12 @@ int main(int argc, char** argv) {
         bytes = Frame(FrameType::Post, 0, window, WM_USER, 0, 0, std::string(kMaxPayload, 'b'));
         bytes.pop_back();
       }
-      for (long i = 0; i < count; ++i) {
-        const int fd = ConnectTo(window);
-        if (fd >= 0) program.Add(fd, bytes);
-      }
+      for (long i = 0; i < count; ++i) program.AddSlot(bytes, true);
     } else if (kind == "unread") {
-      const int fd = ConnectTo(window);
-      if (fd < 0) Fail("cannot connect");
       const auto message = static_cast<std::uint32_t>(std::strtoul(size.c_str(), nullptr, 10));
       std::string bytes;
-      for (long i = 1; i <= count; ++i) bytes += Frame(FrameType::Send, static_cast<std::uint64_t>(i), window, message, 0, 0, {});
-      program.Add(fd, std::move(bytes), false);
+      for (std::uint64_t i = 1; i <= 256; ++i) bytes += Frame(FrameType::Send, i, window, message, 0, 0, {});
+      for (long i = 0; i < count; ++i) program.AddSlot(bytes, false);
     } else if (kind == "initiate" || kind == "claim") {
       const bool claim = kind == "claim";
       const long windows = claim ? count : 1;
