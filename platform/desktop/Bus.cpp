@@ -822,6 +822,12 @@ void Bus::DescriptorReady(int fd) {
   DispatchSent();
   DispatchPosted();
   ReportGone();
+  // A pass handles only what was there when it began: what came meanwhile
+  // wakes the loop again at once instead of waiting for the next descriptor.
+  if (!posted_.empty() || !goneToReport_.empty() ||
+      std::any_of(sent_.begin(), sent_.end(), [this](const PendingSend& p) { return MayDispatchSent(p); })) {
+    Wake();
+  }
 }
 
 void Bus::HandleReady(int fd, short events) {
