@@ -1,7 +1,6 @@
 #include "Intl.h"
 
 #include <cstdlib>
-#include <sstream>
 
 #include "Cp1250.h"
 #include "RegularFile.h"
@@ -43,40 +42,44 @@ std::filesystem::path ConfigDir() {
   return ".";
 }
 
-std::optional<std::string> ReadIniValue(const std::filesystem::path& file, std::string_view section,
-                                        std::string_view key) {
-  // A profile file is small; a FIFO or a device of its name is never opened.
-  const files::FileRead read = files::ReadRegularFile(file, kMaxIniBytes);
-  if (!read.ok()) return std::nullopt;
-  std::istringstream in(read.bytes);
-  std::string line;
+std::optional<std::string> FindIniValue(std::string_view text, std::string_view section, std::string_view key) {
   bool inSection = false;
-  while (std::getline(in, line)) {
-    const std::string_view text = Trim(line);
-    if (text.empty() || text.front() == ';') continue;
-    if (text.front() == '[') {
-      const auto close = text.find(']');
-      inSection = close != std::string_view::npos && EqualsAsciiNoCase(Trim(text.substr(1, close - 1)), section);
+  while (!text.empty()) {
+    const auto newline = text.find('\n');
+    const std::string_view line = Trim(text.substr(0, newline));
+    text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      const auto close = line.find(']');
+      inSection = close != std::string_view::npos && EqualsAsciiNoCase(Trim(line.substr(1, close - 1)), section);
       continue;
     }
     if (!inSection) continue;
-    const auto eq = text.find('=');
+    const auto eq = line.find('=');
     if (eq == std::string_view::npos) continue;
-    if (!EqualsAsciiNoCase(Trim(text.substr(0, eq)), key)) continue;
+    if (!EqualsAsciiNoCase(Trim(line.substr(0, eq)), key)) continue;
     // A value in double quotes keeps its blanks: sThousand=" " is a blank.
-    std::string_view value = Trim(text.substr(eq + 1));
+    std::string_view value = Trim(line.substr(eq + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
     return std::string(value);
   }
   return std::nullopt;
 }
 
-IntlValues ReadIntlFrom(const std::filesystem::path& file) {
+std::optional<std::string> ReadIniValue(const std::filesystem::path& file, std::string_view section,
+                                        std::string_view key) {
+  // A profile file is small; a FIFO or a device of its name is never opened.
+  const files::FileRead read = files::ReadRegularFile(file, kMaxIniBytes);
+  if (!read.ok()) return std::nullopt;
+  return FindIniValue(read.bytes, section, key);
+}
+
+IntlValues ParseIntl(std::string_view iniText) {
   IntlValues values;
   // A key that is present with an empty value says that the locale has no
   // such separator (0); only a missing key keeps the default.
   auto firstChar = [&](std::string_view key, unsigned char& target) {
-    if (auto v = ReadIniValue(file, "intl", key)) {
+    if (auto v = FindIniValue(iniText, "intl", key)) {
       const std::string text = ToCp1250(*v);
       target = text.empty() ? 0 : static_cast<unsigned char>(text[0]);
     }
@@ -84,8 +87,14 @@ IntlValues ReadIntlFrom(const std::filesystem::path& file) {
   firstChar("sDecimal", values.decimal);
   firstChar("sThousand", values.thousand);
   firstChar("sDate", values.date);
-  if (auto v = ReadIniValue(file, "intl", "sShortDate")) values.shortDate = ToCp1250(*v).substr(0, 15);
+  if (auto v = FindIniValue(iniText, "intl", "sShortDate")) values.shortDate = ToCp1250(*v).substr(0, 15);
   return values;
+}
+
+IntlValues ReadIntlFrom(const std::filesystem::path& file) {
+  const files::FileRead read = files::ReadRegularFile(file, kMaxIniBytes);
+  if (!read.ok()) return IntlValues{};
+  return ParseIntl(read.bytes);
 }
 
 IntlValues ReadIntl() { return ReadIntlFrom(ConfigDir() / "intl.ini"); }

@@ -23,6 +23,8 @@ std::filesystem::path ConfigDir();
 // a file is read.
 std::optional<std::string> ReadIniValue(const std::filesystem::path& file, std::string_view section,
                                         std::string_view key);
+// The same for the text of an INI file already in memory.
+std::optional<std::string> FindIniValue(std::string_view text, std::string_view section, std::string_view key);
 
 // The values in code page 1250 (a file in UTF-8 is converted).
 struct IntlValues {
@@ -37,5 +39,7 @@ struct IntlValues {
 // Reads ConfigDir()/intl.ini; every key that is missing keeps its default.
 IntlValues ReadIntl();
 IntlValues ReadIntlFrom(const std::filesystem::path& file);
+// The values of the text of an intl.ini already in memory.
+IntlValues ParseIntl(std::string_view iniText);
 
 }  // namespace vokar::intl
