@@ -103,10 +103,28 @@ QMessageBox::StandardButton QtButton(Answer answer) {
   return QMessageBox::Ok;
 }
 
+// True when Qt can be expected to find a screen: an X or Wayland display, or
+// a platform chosen by name (offscreen in tests).
+bool DisplayExpected() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
 Answer ShowOnScreen(std::string_view caption, std::string_view utf8Text, Icon icon, Buttons buttons,
                     DefaultButton defaultButton, QWidget* parent) {
   // A command-line program has no application object yet; a box needs one.
   std::unique_ptr<QApplication> ownApp;
+  if (!QCoreApplication::instance() && !DisplayExpected()) {
+    // A program started where there is no screen (a terminal over ssh, a
+    // cron job) would be ended by Qt for want of a display: the message goes
+    // to standard error instead, and the program goes on.
+    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
+                 static_cast<int>(utf8Text.size()), utf8Text.data());
+    return DefaultAnswer(buttons);
+  }
   if (!QCoreApplication::instance()) {
     static int argc = 1;
     static char name[] = "vokar";

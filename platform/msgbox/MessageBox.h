@@ -22,7 +22,9 @@ enum class DefaultButton { First, Second, Third };
 
 // Shows the message and returns the button the user chose. The box is modal
 // and centred on parent when one is given. A program without a QApplication
-// gets one for the time of the box.
+// gets one for the time of the box; where there is no display at all (no
+// DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM), such a program writes
+// "caption: text" to standard error and gets the answer of log mode.
 //
 // In log mode (VOKAR_MSGBOX_LOG set) the answer is the next entry of the
 // comma-separated list in VOKAR_MSGBOX_ANSWER (button names as AnswerName

@@ -137,6 +137,19 @@ TEST(MessageLog, EngineSinkUsesTheProgramCaption) {
   EXPECT_EQ(records[1].icon, "warning");
 }
 
+TEST(NoDisplay, AProgramWithoutQtTellsStandardErrorAndGoesOn) {
+  const vokar::test::TestFolder folder("msgbox");
+  const auto err = folder / "stderr.txt";
+  InChild([&] {
+    for (const char* name : {"VOKAR_MSGBOX_LOG", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) ::unsetenv(name);
+    std::freopen(err.c_str(), "w", stderr);
+    EXPECT_EQ(ShowMessageBox("Radko", "Błąd otwarcia pliku: rady.txt", Icon::Warning, Buttons::Ok), Answer::Ok);
+    EXPECT_EQ(ShowMessageBox("Radko", "Pytanie", Icon::None, Buttons::AbortRetryIgnore), Answer::Ignore);
+    std::fflush(stderr);
+  });
+  EXPECT_EQ(ReadText(err), "Radko: Błąd otwarcia pliku: rady.txt\nRadko: Pytanie\n");
+}
+
 class OnScreen : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
