@@ -98,27 +98,32 @@ bool CReadingJob::PlayChunk(CUtterance& utterance) {
     utterance.chunk.format = context_.db.Format();
     return utterance.chunk.PlayBuffer(context_.playback, context_.device, -window.SpeedSlider());
   };
-  int result = play();
   // The device refused the rate: bring the speed one step at a time towards
   // normal, so that the text plays as near its speed as the device allows. A
   // refused normal speed ends the job with the message. The slider has 100
   // steps on either side at most, whatever the window makes of a position.
-  for (int step = 0; result == kMsgBadWaveFormat && window.SpeedSlider() != 0 && step < 100; ++step) {
-    const int slider = window.SpeedSlider();
-    window.SetSpeedSlider(slider > 0 ? slider - 1 : slider + 1);
-    result = play();
-  }
+  auto playAtARateTheDeviceTakes = [&] {
+    int result = play();
+    for (int step = 0; result == kMsgBadWaveFormat && window.SpeedSlider() != 0 && step < 100; ++step) {
+      const int slider = window.SpeedSlider();
+      window.SetSpeedSlider(slider > 0 ? slider - 1 : slider + 1);
+      result = play();
+    }
+    return result;
+  };
+  int result = playAtARateTheDeviceTakes();
   if (result == kMsgDeviceBusy) {
     state.tickCounter = 0;
     int lastTick = 0;
-    // One round at least, so that a timeout of 0 still tries once more.
+    // One round at least, so that a timeout of 0 still tries once more. A
+    // device that comes free may still refuse the rate.
     do {
       window.PumpPendingMessages();
       if (state.tickCounter != lastTick) {
         lastTick = state.tickCounter;
-        result = play();
+        result = playAtARateTheDeviceTakes();
       }
-    } while (result != 0 && !Aborted() && state.tickCounter < timeout);
+    } while (result == kMsgDeviceBusy && !Aborted() && state.tickCounter < timeout);
     if (result != 0 && !Aborted()) {
       context_.messages.ShowMessage(MessageText(result), MessageIcon::Stop);
       failed_ = true;

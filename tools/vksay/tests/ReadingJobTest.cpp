@@ -296,6 +296,34 @@ TEST_F(Job, ARefusedLowRateBringsTheSpeedUpTowardsNormal) {
   }
 }
 
+TEST_F(Job, ADeviceThatComesFreeAndRefusesTheRateHasTheSpeedLowered) {
+  VirtualWaveOutOptions options;
+  options.wavPath = dir / "busy.wav";
+  options.pacing = Pacing::Fast;
+  options.busyOpens = 2;
+  options.maxRate = 25000;
+  Start(options);
+  window->slider = -20;  // +20: 26460 Hz is refused once the device is free
+  Read("Raz.");
+  EXPECT_TRUE(sink.shown.empty());
+  EXPECT_FALSE(window->leftAborted);
+  EXPECT_EQ(window->slider, -13);
+  ASSERT_EQ(out->WavFiles().size(), 1u);
+  EXPECT_EQ(WavRate(out->WavFiles()[0]), 24916u);
+
+  // Free, but not even normal speed fits: the job ends at once with that
+  // message, not after the busy device's timeout.
+  options.wavPath.clear();
+  options.busyOpens = 1;
+  options.maxRate = 20000;
+  Start(options);
+  job->state.deviceTimeout = 60;
+  Read("Raz.");
+  ASSERT_EQ(sink.shown.size(), 1u);
+  EXPECT_EQ(sink.shown[0], "Błędny format fali dźwiękowej");
+  EXPECT_LT(job->state.tickCounter, 5);
+}
+
 TEST_F(Job, ARefusedNormalRateEndsTheJob) {
   VirtualWaveOutOptions options;
   options.pacing = Pacing::Fast;
