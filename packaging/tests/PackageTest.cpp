@@ -88,6 +88,13 @@ TEST_F(DebianPackage, ItsDependenciesAreSatisfiedHere) {
   }
 }
 
+// apt itself, in simulation, takes the package as it stands.
+TEST_F(DebianPackage, AptWouldInstallIt) {
+  const RunResult apt = user_.Run("/usr/bin/apt-get", {"install", "--simulate", "--no-install-recommends", deb_.string()});
+  EXPECT_EQ(apt.exitCode, 0) << apt.out << apt.err;
+  EXPECT_THAT(apt.out, HasSubstr("Inst vokar (1.1.95.3"));
+}
+
 TEST_F(DebianPackage, HoldsEveryProgramTheVoiceTheMenuAndTheIcons) {
   const std::string list = Tool("/usr/bin/dpkg-deb", {"-c", deb_.string()});
   std::vector<std::string> files;

@@ -187,6 +187,31 @@ TEST_F(Vkremove, ProgramsAreFoundByTheirExactBusTitleInTheirOrder) {
   EXPECT_THAT(user_.Messages(), ElementsAre(Question("yes"), RunningQuestion("Vokar", "no"), kAborted));
 }
 
+// The real server shows a caption of its own; the uninstaller finds it by its
+// bus title all the same.
+TEST_F(Vkremove, TheRunningSpeechServerIsFoundByItsBusTitle) {
+  Install();
+  const fs::path vokar = fs::path(VOKAR_BIN_DIR) / "vokar";
+  ASSERT_TRUE(fs::exists(vokar));
+  user_.Set("VOKAR_WAVEOUT", "null");
+  auto server = user_.Start(vokar, {"/L-"}, "vokar");
+  // The server is up when its window's title file is on the desktop.
+  bool up = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!up && std::chrono::steady_clock::now() < deadline) {
+    for (const auto& entry : fs::directory_iterator(user_.Environment()["VOKAR_DESKTOP_DIR"]))
+      if (entry.path().extension() == ".title" && ReadAll(entry.path()) == "Vokar") up = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(up) << ReadAll(user_ / "vokar.err");
+  user_.Set("VOKAR_MSGBOX_ANSWER", "yes,yes,no");
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_THAT(user_.Messages(), ElementsAre(Question("yes"), RunningQuestion("Vokar", "yes"),
+                                            RunningQuestion("Vokar", "no"), kAborted));
+  server->Terminate();
+}
+
 TEST_F(Vkremove, AWorkingDirectoryThatIsNotTheSuitesIsNeverDeleted) {
   Install();
   user_.folder().Write("home/Dokumenty/list.txt", "ważne\n");
