@@ -33,24 +33,29 @@ UninstallContext CurrentContext() {
   return context;
 }
 
-bool IsPackageFile(const fs::path& file, const fs::path& dpkgAdminDir) {
-  // The list of the package's files can be long; 16 MiB is far beyond ours.
-  const auto list = files::ReadRegularFile(dpkgAdminDir / "info" / "vokar.list", 16u << 20);
-  if (!list.ok()) return false;
+bool ListNamesFile(std::string_view list, const fs::path& file) {
   std::error_code ignored;
   const fs::path resolved = fs::weakly_canonical(file, ignored);
   std::size_t start = 0;
-  while (start < list.bytes.size()) {
-    std::size_t end = list.bytes.find('\n', start);
-    if (end == std::string::npos) end = list.bytes.size();
-    const fs::path listed(list.bytes.substr(start, end - start));
+  while (start < list.size()) {
+    std::size_t end = list.find('\n', start);
+    if (end == std::string_view::npos) end = list.size();
+    const std::string_view line = list.substr(start, end - start);
     start = end + 1;
-    if (listed.empty()) continue;
+    // Only absolute paths name files; anything else in the list is not ours to read.
+    if (line.empty() || line.front() != '/' || line.find('\0') != std::string_view::npos) continue;
+    const fs::path listed(line);
     if (listed == file || listed == resolved) return true;
     // With /bin a link to /usr/bin the list may name either.
     if (fs::weakly_canonical(listed, ignored) == resolved) return true;
   }
   return false;
+}
+
+bool IsPackageFile(const fs::path& file, const fs::path& dpkgAdminDir) {
+  // The list of the package's files can be long; 16 MiB is far beyond ours.
+  const auto list = files::ReadRegularFile(dpkgAdminDir / "info" / "vokar.list", 16u << 20);
+  return list.ok() && ListNamesFile(list.bytes, file);
 }
 
 SelfRemoval RemoveOwnExecutable(const UninstallContext& context) {

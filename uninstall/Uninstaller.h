@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class QWidget;
 
@@ -43,6 +44,10 @@ UninstallContext CurrentContext();
 
 // What happened to the uninstaller's own file.
 enum class SelfRemoval { Deleted, PackageFile, Failed };
+
+// True when the package manager's list of a package's files (one absolute
+// path a line) names the file, directly or through linked folders.
+bool ListNamesFile(std::string_view list, const std::filesystem::path& file);
 
 // True when the file is one of the files the package "vokar" installed.
 bool IsPackageFile(const std::filesystem::path& file, const std::filesystem::path& dpkgAdminDir);

@@ -71,6 +71,25 @@ TEST_F(SafeRemove, LinksInsideAreRemovedNeverEntered) {
   EXPECT_TRUE(fs::exists(folder_ / "outside/keep.txt"));
 }
 
+// A tree deeper than 128 folders below the working directory is not entered.
+TEST_F(SafeRemove, FoldersAreEnteredUpTo128Deep) {
+  const auto chain = [](int depth) {
+    std::string path;
+    for (int i = 0; i < depth; ++i) path += "d/";
+    return path;
+  };
+  const fs::path deep = WorkingDir("deep128");
+  folder_.Write("deep128/" + chain(128) + "leaf.txt", "x");
+  EXPECT_EQ(RemoveWorkingDirectory(deep, home_), TreeVerdict::Removed);
+  EXPECT_FALSE(fs::exists(deep));
+
+  const fs::path deeper = WorkingDir("deep129");
+  folder_.Write("deep129/" + chain(129) + "leaf.txt", "x");
+  EXPECT_EQ(RemoveWorkingDirectory(deeper, home_), TreeVerdict::PartlyRemoved);
+  EXPECT_TRUE(fs::exists(deeper / (chain(129) + "leaf.txt")));
+  EXPECT_FALSE(fs::exists(deeper / ".quillmark-vokar"));
+}
+
 TEST_F(SafeRemove, ADirectoryThatIsALinkIsLeftAlone) {
   const fs::path target = WorkingDir("real");
   folder_.Write("real/data.txt", "d");
@@ -91,6 +110,8 @@ TEST_F(SafeRemove, NoMarkerNoDeletion) {
   // is a link to a real marker are not the suite's marker.
   folder_.Write("other/.quillmark-vokar", "Quillmark Vokar 1.1 working directory");
   EXPECT_EQ(RemoveWorkingDirectory(folder_ / "other", home_), TreeVerdict::NoMarker);
+  folder_.Write("longer/.quillmark-vokar", "Quillmark Vokar 1.1 working directory\n\n");
+  EXPECT_EQ(RemoveWorkingDirectory(folder_ / "longer", home_), TreeVerdict::NoMarker);
   fs::create_directories(folder_ / "dirmarker/.quillmark-vokar");
   EXPECT_EQ(RemoveWorkingDirectory(folder_ / "dirmarker", home_), TreeVerdict::NoMarker);
   const fs::path real = WorkingDir("marked");
@@ -204,6 +225,23 @@ TEST_F(SafeRemove, AShortcutGoesOnlyWhenItIsOursOrALink) {
   EXPECT_TRUE(fs::is_directory(folder_ / "autostart/Folder.desktop"));
 }
 
+// Entries are judged by their first 64 KiB: an owner line that ends on the
+// 65536th byte counts, one a byte further does not.
+TEST_F(SafeRemove, AnEntryIsJudgedByItsFirst64KiB) {
+  const std::string owner = "\nX-Quillmark-Suite=Vokar 1.1";
+  const auto entry = [&owner](std::size_t total) {
+    std::string head = "[Desktop Entry]\nType=Application\nName=Vokar\nExec=vokar\n#";
+    return head + std::string(total - head.size() - owner.size(), 'x') + owner;
+  };
+  const fs::path fits = folder_.Write("a/fits.desktop", entry(65536));
+  const fs::path over = folder_.Write("a/over.desktop", entry(65537));
+  ASSERT_EQ(fs::file_size(fits), 65536u);
+  ASSERT_EQ(fs::file_size(over), 65537u);
+  EXPECT_TRUE(RemoveShortcut(fits));
+  EXPECT_FALSE(RemoveShortcut(over));
+  EXPECT_TRUE(fs::exists(over));
+}
+
 TEST_F(SafeRemove, ThePackageManagersListDecidesWhoseFileTheUninstallerIs) {
   const fs::path admin = folder_ / "dpkg";
   const fs::path exe = folder_.Write("usr/bin/vkremove", "elf");
@@ -217,6 +255,10 @@ TEST_F(SafeRemove, ThePackageManagersListDecidesWhoseFileTheUninstallerIs) {
   fs::create_directory_symlink(folder_ / "usr/bin", folder_ / "linkbin");
   folder_.Write("dpkg/info/vokar.list", (folder_ / "linkbin/vkremove").string() + "\n");
   EXPECT_TRUE(IsPackageFile(exe, admin));
+
+  // Lines that are not absolute paths name nothing.
+  EXPECT_FALSE(ListNamesFile("usr/bin/vkremove\n" + exe.relative_path().string() + "\n", exe));
+  EXPECT_TRUE(ListNamesFile("garbage\n\n" + exe.string(), exe));
 
   UninstallContext context{home_, exe, admin};
   EXPECT_EQ(RemoveOwnExecutable(context), SelfRemoval::PackageFile);
