@@ -14,7 +14,8 @@ function(vokar_add_tests prefix dir)
     target_link_libraries(${target} PRIVATE ${ARGN} vokar_test_support GTest::gtest GTest::gtest_main GTest::gmock)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
-      PROPERTIES ENVIRONMENT "VOKAR_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp;QT_QPA_PLATFORM=offscreen")
+      PROPERTIES ENVIRONMENT "VOKAR_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp"
+                 ENVIRONMENT_MODIFICATION "QT_QPA_PLATFORM=set:offscreen")
   endforeach()
 endfunction()
 
