@@ -210,6 +210,10 @@ bool CSpeechClient::Transaction(std::string_view data, dde::TransactionType type
 
 bool CSpeechClient::BreakSpeech() { return Transaction(WithNul("break"), dde::TransactionType::Execute, nullptr); }
 
+bool CSpeechClient::Execute(std::string_view command) {
+  return Transaction(WithNul(command), dde::TransactionType::Execute, nullptr);
+}
+
 int CSpeechClient::QueryStatus() {
   std::uint32_t status = 0;
   if (!Transaction(WithNul("status"), dde::TransactionType::Execute, &status)) return 0;

@@ -81,6 +81,11 @@ class CSpeechClient {
   // reported.
   bool BreakSpeech();
 
+  // Executes another command of the protocol, "pause" or "read" (sent with
+  // its terminating NUL); true when the server acknowledged it. Errors are
+  // not reported.
+  bool Execute(std::string_view command);
+
   // The server's status byte (bit 0 reading, bit 1 stopped or paused: idle 2,
   // reading 1, paused 3), or 0 when it cannot be asked.
   int QueryStatus();

@@ -157,6 +157,22 @@ TEST_F(SpeechClientTest, NoTextAndNoDdeAreAnsweredWithoutSending) {
   EXPECT_TRUE(world_.Messages().empty());
 }
 
+TEST_F(SpeechClientTest, ExecutePausesAndContinuesTheReading) {
+  RunServer({"--job-ms", "4000"});
+  CSpeechClient& client = NewClient();
+  EXPECT_FALSE(client.Execute("pause"));  // no DDE yet
+  ASSERT_TRUE(client.Connect());
+  ASSERT_EQ(client.Speak("czytaj", BreakFirst::No), kSpeakSent);
+  ASSERT_TRUE(WaitFor([&] { return client.QueryStatus() == 1; }));
+  EXPECT_TRUE(client.Execute("pause"));
+  EXPECT_EQ(client.QueryStatus(), 3);
+  EXPECT_TRUE(client.Execute("read"));
+  EXPECT_EQ(client.QueryStatus(), 1);
+  const auto requests = Requests();
+  EXPECT_NE(std::find(requests.begin(), requests.end(), "execute pause"), requests.end());
+  EXPECT_TRUE(world_.Messages().empty());
+}
+
 TEST_F(SpeechClientTest, StatusIdleReadingPausedAndSpeakWhileReadingIsRefusedQuietly) {
   RunServer({"--job-ms", "4000"});
   CSpeechClient& client = NewClient();
