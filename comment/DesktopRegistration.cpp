@@ -150,12 +150,25 @@ fs::path DesktopPlaces::MimePackage() const { return dataHome / "mime" / "packag
 fs::path DesktopPlaces::DesktopEntry() const { return dataHome / "applications" / kDesktopEntryFile; }
 fs::path DesktopPlaces::MimeAppsList() const { return configHome / "mimeapps.list"; }
 
-std::vector<fs::path> DesktopPlaces::Icons() const {
-  const fs::path hicolor = dataHome / "icons" / "hicolor";
+std::vector<fs::path> DesktopPlaces::Icons() const { return IconFiles(dataHome / "icons"); }
+
+std::vector<fs::path> IconFiles(const fs::path& iconsRoot) {
+  const fs::path hicolor = iconsRoot / "hicolor";
   const std::string mime = std::string(kMimeIconName) + ".png";
   const std::string app = std::string(kAppIconName) + ".png";
   return {hicolor / "32x32" / "mimetypes" / mime, hicolor / "48x48" / "mimetypes" / mime,
           hicolor / "32x32" / "apps" / app, hicolor / "48x48" / "apps" / app};
+}
+
+bool WriteIcons(const fs::path& iconsRoot, std::vector<std::string>& problems) {
+  DesktopOutcome outcome;
+  const QImage picture = RenderPicture();
+  const QImage large = Centred(RenderPresentation(), 48);
+  const auto icons = IconFiles(iconsRoot);
+  // The 32-pixel icons are the picture alone, the 48-pixel ones its presentation.
+  for (std::size_t i = 0; i < icons.size(); ++i) Update(icons[i], PngBytes(i % 2 == 0 ? picture : large), outcome);
+  problems.insert(problems.end(), outcome.problems.begin(), outcome.problems.end());
+  return outcome.ok;
 }
 
 std::optional<std::string> QuoteExecArgument(std::string_view argument) {
@@ -259,10 +272,7 @@ DesktopOutcome RegisterWithDesktop(const fs::path& program, const DesktopPlaces&
     Update(places.DesktopEntry(), *entry, outcome);
   }
 
-  const auto icons = places.Icons();
-  const QImage picture = RenderPicture();
-  const QImage large = Centred(RenderPresentation(), 48);
-  for (std::size_t i = 0; i < icons.size(); ++i) Update(icons[i], PngBytes(i % 2 == 0 ? picture : large), outcome);
+  if (!WriteIcons(places.dataHome / "icons", outcome.problems)) outcome.ok = false;
 
   const fs::path mimeFolder = places.dataHome / "mime";
   const bool packageChanged = Update(places.MimePackage(), MimePackageText(), outcome);

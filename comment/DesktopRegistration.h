@@ -27,6 +27,14 @@ struct DesktopPlaces {
   std::vector<std::filesystem::path> Icons() const;
 };
 
+// The icons of the program and of the comment type under an icon folder
+// (".../icons": the hicolor theme's 32 and 48 pixel sizes).
+std::vector<std::filesystem::path> IconFiles(const std::filesystem::path& iconsRoot);
+
+// Writes the icons that are missing or different; false (with the problems)
+// when one could not be written.
+bool WriteIcons(const std::filesystem::path& iconsRoot, std::vector<std::string>& problems);
+
 // One argument of a desktop entry's Exec line: in double quotes, with the
 // characters the quoting reserves escaped and '%' doubled. Nothing for text
 // that no Exec line can carry (control characters, invalid UTF-8).

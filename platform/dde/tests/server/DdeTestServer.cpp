@@ -9,7 +9,8 @@
 // --version gives other answers to the version query; --log appends one line
 // when it starts ("start PID minimized=VALUE ARGUMENTS", the value of
 // VOKAR_SHOW_MINIMIZED) and one per poke ("poke TEXT") and
-// execute ("execute COMMAND") to FILE, with backslashes and line ends escaped;
+// execute ("execute COMMAND") to FILE, and "show " for each WM_SERVER_SHOW,
+// with backslashes and line ends escaped;
 // --delay-ms waits that long before the window is made; --refuse-pokes
 // answers every poke with a plain negative acknowledgement; --open-files
 // lowers the limit of open descriptors, as a crowded system would. Switches such as "/L-" (a client starting the server gives
@@ -199,6 +200,10 @@ struct Server {
         return 0;
       case desktop::WM_COMMAND:
         if (message.wParam == ID_READ_TEXT) ReadText();
+        return 0;
+      case WM_SERVER_SHOW:
+        // A client brings the server's window forward: the log shows it.
+        Log("show", "");
         return 0;
       case kGetText:
         message.reply = text.data();

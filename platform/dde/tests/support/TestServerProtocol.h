@@ -7,6 +7,7 @@
 namespace vokar::dde::testserver {
 
 inline constexpr std::uint32_t WM_SERVER_VERSION = desktop::WM_USER + 1;
+inline constexpr std::uint32_t WM_SERVER_SHOW = desktop::WM_USER + 4;
 inline constexpr std::uint32_t ID_BREAK = 33012;
 inline constexpr std::uint32_t ID_READ_TEXT = 33018;
 
