@@ -614,7 +614,8 @@ SendResult Bus::Send(WindowHandle window, Message message, milliseconds timeout)
 
   // A send made while another waits ends when that one must end at the
   // latest, so that nesting can never make the outer wait longer.
-  auto deadline = Clock::now() + timeout;
+  const auto ownDeadline = Clock::now() + timeout;
+  auto deadline = ownDeadline;
   if (!waits_.empty()) deadline = std::min(deadline, waits_.back().deadline);
   waits_.push_back({deadline, cancelGeneration_});
   const std::uint64_t generation = cancelGeneration_;
@@ -676,8 +677,11 @@ SendResult Bus::Send(WindowHandle window, Message message, milliseconds timeout)
     if (Clock::now() >= deadline) {
       result.status = SendStatus::Timeout;
       // The program whose request we are handling named a window that kept
-      // us waiting in vain.
-      if (!handlingPeers_.empty() && handlingPeers_.back() != 0) Penalise(handlingPeers_.back());
+      // us waiting in vain. A wait cut short by the one it is nested in says
+      // nothing about the window.
+      if (deadline == ownDeadline && !handlingPeers_.empty() && handlingPeers_.back() != 0) {
+        Penalise(handlingPeers_.back());
+      }
       break;
     }
     PollOnce(sent ? deadline : std::min(deadline, Clock::now() + kConnectRetry), Scope::SentOnly);

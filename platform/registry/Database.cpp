@@ -111,6 +111,13 @@ struct Identity {
 // What the file holds, read without changing anything: nothing yet (a file
 // just made), a hive of ours, or something else.
 Identity Identify(sqlite3* db) {
+  // All of it from one snapshot: another program may be making the tables
+  // this moment, and half of its work must not look like someone else's.
+  sqlite3_exec(db, "SAVEPOINT identify", nullptr, nullptr, nullptr);
+  struct Release {
+    sqlite3* db;
+    ~Release() { sqlite3_exec(db, "RELEASE identify", nullptr, nullptr, nullptr); }
+  } release{db};
   Identity identity;
   std::int64_t application = 0;
   bool keys = false, vals = false, others = false;

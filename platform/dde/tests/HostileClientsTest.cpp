@@ -77,7 +77,7 @@ TEST_F(HostileClients, TheServerKeepsNoConnectionToEveryWindowItWasNamed) {
   attackers_.push_back(std::make_unique<ChildProcess>(
       VOKAR_DESKTOP_HOSTILE, std::vector<std::string>{"claim", "Vokar", "500"}, true));
   ASSERT_EQ(attackers_.back()->ReadLine(std::chrono::milliseconds(10000)).substr(0, 5), "ready");
-  EXPECT_EQ(attackers_.back()->ReadLine(std::chrono::milliseconds(30000)), "answered 500");
+  EXPECT_EQ(attackers_.back()->ReadLine(std::chrono::milliseconds(60000)), "answered 500");
   // Its own descriptors, its window, the attacker's connection and at most
   // 32 connections kept to other programs' windows.
   EXPECT_LT(vokar::testing::OpenDescriptors(server.pid()), 64);
@@ -97,8 +97,12 @@ TEST_F(HostileClients, RepliesNobodyReadsAndHalfSentMegabytesDoNotGrowTheServer)
   Attack({"bigpartial", "Vokar", "100"});
   EXPECT_EQ(FailuresDuring(desktop::milliseconds(2000), [&] { return VersionAnswered(); }), 0);
   const long after = vokar::testing::ResidentKilobytes(server.pid());
-  // What the bus lets one program make it hold: a few megabytes each.
+  // What the bus lets one program make it hold: a few megabytes each. (An
+  // AddressSanitizer build keeps freed memory aside, so there only the
+  // server's answers are checked.)
+#if !defined(__SANITIZE_ADDRESS__)
   EXPECT_LT(after - before, 24 * 1024) << before << " kB before, " << after << " kB after";
+#endif
   EXPECT_EQ(Status(conversation), 2);
 }
 
