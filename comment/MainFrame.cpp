@@ -457,6 +457,10 @@ void CMainFrame::ShowAbout() {
   QDialog about(this);
   about.setWindowTitle(Strings().Text(IDS_ABOUT_CAPTION));
   auto* layout = new QGridLayout(&about);
+  // A box of fixed size, as dialogs are, wide enough for its caption in a
+  // window manager's bold title font.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  layout->setColumnMinimumWidth(1, QFontMetrics(about.font()).horizontalAdvance(about.windowTitle()) * 3 / 2);
   auto* picture = new QLabel(&about);
   picture->setPixmap(QPixmap::fromImage(RenderPresentation()));
   layout->addWidget(picture, 0, 0, 3, 1, Qt::AlignTop);

@@ -1,10 +1,14 @@
 // The editor as its user drives it, inside the test's process: comment
 // windows and their titles, the speech commands and what the server gets,
 // saves refused or warned about, damaged files, and the settings at exit.
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTextCursor>
 #include <QToolBar>
+#include <QUrl>
 
 #include "EditorFixture.h"
+#include "RunProgram.h"
 #include "RemarkaIds.h"
 
 namespace vokar::comment {
@@ -291,6 +295,48 @@ TEST_F(Editor, StoredShowCommandAndFontApplyToNewComments) {
   // Nothing changed: nothing is written back.
   EXPECT_FALSE(settings.Has("Font", "Weight"));
   EXPECT_EQ(settings.GetInt("Settings", "ShowCmd", 0), 1);
+}
+
+TEST_F(Editor, FilesDroppedOnTheFrameAreOpened) {
+  ASSERT_TRUE(Start());
+  const fs::path a = Comment("upuszczony.ann", "upuszczony");
+  const fs::path bad = Write("zly.ann", "ab");
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(a.string())),
+                QUrl::fromLocalFile(QString::fromStdString(bad.string()))});
+  // The drag enters the frame, is accepted, and drops.
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&frame(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&frame(), &drop);
+  ASSERT_NE(remarka_->FindComment(a), nullptr);
+  EXPECT_EQ(remarka_->FindComment(a)->view().toPlainText(), "upuszczony");
+  EXPECT_EQ(remarka_->FindComment(bad), nullptr);
+  EXPECT_EQ(world_.Messages().size(), 1u);
+}
+
+class EditorOnX11 : public EditorFixture {
+ public:
+  EditorOnX11() { onX11_ = true; }
+};
+
+TEST_F(EditorOnX11, TheStatusBarShowsTheLockKeys) {
+  ASSERT_TRUE(Start());
+  const auto press = [](const char* key) { return support::RunProgram({"xdotool", "key", key}).exitCode; };
+  const auto shows = [&](int index, const char* text) {
+    return testing::WaitFor([&] { return frame().IndicatorText(index) == text; }, std::chrono::milliseconds(3000));
+  };
+  EXPECT_TRUE(shows(0, ""));
+  ASSERT_EQ(press("Caps_Lock"), 0);
+  EXPECT_TRUE(shows(0, "CAP"));
+  EXPECT_TRUE(shows(1, ""));
+  ASSERT_EQ(press("Num_Lock"), 0);
+  EXPECT_TRUE(shows(1, "NUM"));
+  ASSERT_EQ(press("Caps_Lock"), 0);
+  EXPECT_TRUE(shows(0, ""));
+  EXPECT_EQ(frame().IndicatorText(1), "NUM");
+  EXPECT_EQ(frame().IndicatorText(2), "");
 }
 
 TEST_F(Editor, RecentFilesAreKeptNewestFirst) {

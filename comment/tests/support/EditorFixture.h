@@ -22,12 +22,23 @@
 #include "RemarkaApp.h"
 #include "RemarkaDoc.h"
 
+// X11's headers define macros (None, Status) that other headers trip over: last.
+#include "XSession.h"
+
 namespace vokar::comment::support {
 
 class EditorFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    world_.Set("QT_QPA_PLATFORM", "offscreen");
+    world_.Set("PATH", world_.bin().string() + ":/usr/bin:/bin");
+    if (onX11_) {
+      // The program on a private X server, as in a desktop session.
+      x_ = std::make_unique<testing::XSession>();
+      ASSERT_TRUE(x_->ok());
+      world_.Unset("QT_QPA_PLATFORM");
+    } else {
+      world_.Set("QT_QPA_PLATFORM", "offscreen");
+    }
     world_.Set("XDG_DATA_HOME", (world_.folder() / "data").string());
     world_.Set("XDG_CONFIG_HOME", (world_.folder() / "xdg-config").string());
     world_.Set("HOME", (world_.folder() / "home").string());
@@ -40,6 +51,7 @@ class EditorFixture : public ::testing::Test {
   void TearDown() override {
     remarka_.reset();
     application_.reset();
+    x_.reset();
   }
 
   bool Start(const std::vector<std::string>& arguments = {}) { return remarka_->Start(ParseCommandLine(arguments)); }
@@ -86,7 +98,9 @@ class EditorFixture : public ::testing::Test {
 
   registry::Profile Settings() const { return registry::Profile("Quillmark", "Remarka"); }
 
+  bool onX11_ = false;
   testing::ClientWorld world_;
+  std::unique_ptr<testing::XSession> x_;
   std::filesystem::path serverLog_ = world_.folder() / "server.log";
   int argc_ = 1;
   char name_[8] = "remarka";
