@@ -26,7 +26,6 @@ inline constexpr std::string_view kEmbeddingSwitch = "Embedding";
 
 inline constexpr std::string_view kMimeType = "application/x-remarka-komentarz";
 inline constexpr std::string_view kMimeIconName = "application-x-remarka-komentarz";
-inline constexpr std::string_view kAppIconName = "quillmark-remarka";
 inline constexpr std::string_view kMimePackageFile = "quillmark-remarka.xml";
 inline constexpr std::string_view kDesktopEntryFile = "quillmark-remarka-komentarz.desktop";
 

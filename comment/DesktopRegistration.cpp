@@ -155,9 +155,7 @@ std::vector<fs::path> DesktopPlaces::Icons() const { return IconFiles(dataHome /
 std::vector<fs::path> IconFiles(const fs::path& iconsRoot) {
   const fs::path hicolor = iconsRoot / "hicolor";
   const std::string mime = std::string(kMimeIconName) + ".png";
-  const std::string app = std::string(kAppIconName) + ".png";
-  return {hicolor / "32x32" / "mimetypes" / mime, hicolor / "48x48" / "mimetypes" / mime,
-          hicolor / "32x32" / "apps" / app, hicolor / "48x48" / "apps" / app};
+  return {hicolor / "32x32" / "mimetypes" / mime, hicolor / "48x48" / "mimetypes" / mime};
 }
 
 bool WriteIcons(const fs::path& iconsRoot, std::vector<std::string>& problems) {
@@ -165,8 +163,9 @@ bool WriteIcons(const fs::path& iconsRoot, std::vector<std::string>& problems) {
   const QImage picture = RenderPicture();
   const QImage large = Centred(RenderPresentation(), 48);
   const auto icons = IconFiles(iconsRoot);
-  // The 32-pixel icons are the picture alone, the 48-pixel ones its presentation.
-  for (std::size_t i = 0; i < icons.size(); ++i) Update(icons[i], PngBytes(i % 2 == 0 ? picture : large), outcome);
+  // The 32-pixel icon is the picture alone, the 48-pixel one its presentation.
+  Update(icons[0], PngBytes(picture), outcome);
+  Update(icons[1], PngBytes(large), outcome);
   problems.insert(problems.end(), outcome.problems.begin(), outcome.problems.end());
   return outcome.ok;
 }

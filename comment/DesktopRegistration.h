@@ -27,8 +27,9 @@ struct DesktopPlaces {
   std::vector<std::filesystem::path> Icons() const;
 };
 
-// The icons of the program and of the comment type under an icon folder
-// (".../icons": the hicolor theme's 32 and 48 pixel sizes).
+// The icons of the comment type under an icon folder (".../icons": the
+// hicolor theme's 32 and 48 pixel sizes). The program's own icon comes with
+// the suite's installation.
 std::vector<std::filesystem::path> IconFiles(const std::filesystem::path& iconsRoot);
 
 // Writes the icons that are missing or different; false (with the problems)

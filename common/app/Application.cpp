@@ -5,7 +5,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QLibraryInfo>
 #include <QSessionManager>
+#include <QTranslator>
 #include <cerrno>
 
 #include "Desktop.h"
@@ -36,6 +38,14 @@ CApplication::CApplication(int& argc, char** argv, std::string name) : name_(std
   qt_ = std::make_unique<QApplication>(argc, argv);
   QCoreApplication::setApplicationName(QString::fromStdString(name_));
   QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
+  // Everything the suite shows is Polish: Qt's own dialogs and buttons too
+  // (from qt6-translations-l10n; without it they stay in English).
+  auto* translator = new QTranslator(qt_.get());
+  if (translator->load(QStringLiteral("qtbase_pl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translator);
+  } else {
+    delete translator;
+  }
   // The program decides when it ends: closing its last window is not enough
   // (a server may run with its window hidden in the tray).
   QApplication::setQuitOnLastWindowClosed(false);
