@@ -267,9 +267,8 @@ DesktopOutcome RegisterWithDesktop(const fs::path& program, const DesktopPlaces&
   if (!entry) {
     outcome.ok = false;
     outcome.problems.push_back("the program's path cannot be written into a desktop entry: " + program.string());
-  } else {
-    Update(places.DesktopEntry(), *entry, outcome);
   }
+  const bool entryChanged = entry && Update(places.DesktopEntry(), *entry, outcome);
 
   if (!WriteIcons(places.dataHome / "icons", outcome.problems)) outcome.ok = false;
 
@@ -289,7 +288,7 @@ DesktopOutcome RegisterWithDesktop(const fs::path& program, const DesktopPlaces&
   Update(places.MimeAppsList(), WithDefaultApplication(list, kMimeType, kDesktopEntryFile), outcome);
   // Some file managers list applications from the folder's cache; it is
   // optional, so a missing tool is no failure.
-  RunTool("update-desktop-database", places.dataHome / "applications");
+  if (entryChanged) RunTool("update-desktop-database", places.dataHome / "applications");
   return outcome;
 }
 
