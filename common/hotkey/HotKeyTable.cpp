@@ -58,7 +58,26 @@ bool Register(int slot) {
   return true;
 }
 
+class HotKeyFilter final : public QObject {
+ public:
+  HotKeyFilter(QObject* window, std::function<void(int)> handler) : QObject(window), handler_(std::move(handler)) {
+    window->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != HotKeyEvent::type()) return false;
+    handler_(static_cast<HotKeyEvent*>(event)->command());
+    return true;
+  }
+
+ private:
+  std::function<void(int)> handler_;
+};
+
 }  // namespace
+
+void OnHotKey(QObject* window, std::function<void(int command)> handler) {
+  new HotKeyFilter(window, std::move(handler));
+}
 
 QEvent::Type HotKeyEvent::type() {
   static const auto registered = static_cast<QEvent::Type>(QEvent::registerEventType());

@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 #include "HotKey.h"
 
 namespace vokar::hotkey {
@@ -36,6 +38,11 @@ class HotKeyEvent final : public QEvent {
  private:
   int command_;
 };
+
+// Runs handler(command) for every hot-key event the window receives, for
+// windows that do not handle HotKeyEvent in their own event(). The handler
+// lives as long as the window.
+void OnHotKey(QObject* window, std::function<void(int command)> handler);
 
 // Copies the definition's window, modifiers, key and command into the slot and
 // registers a complete slot with the system. False for a slot outside 0-29,

@@ -9,6 +9,7 @@
 #include "HotKeyList.h"
 #include "HotKeyTable.h"
 #include "HotKeyTestWindow.h"
+#include "VirtualKeys.h"
 #include "support/QtOnX.h"
 #include "support/XTestKeys.h"
 
@@ -181,6 +182,21 @@ TEST_F(HotKeyListTest, ApplyThatTheSystemRefusesShowsNone) {
   EXPECT_FALSE(IsHotKeyRegistered(1));
   Close();
   EXPECT_EQ(Stored("ReadOrPauseFromActiveApp"), "");
+}
+
+TEST_F(HotKeyListTest, WindowWithAHandlerInsteadOfItsOwnEvent) {
+  QObject window;
+  std::vector<int> heard;
+  OnHotKey(&window, [&](int command) { heard.push_back(command); });
+  HotKeyDef def;
+  def.window = &window;
+  def.SetCombination({0, 1, 0, vokar::x11::vk::kF1 + 1});  // Shift+F2
+  def.command = 33021;
+  ASSERT_TRUE(PlaceHotKey(21, def));
+  Type("shift+F2");
+  Type("F2");
+  EXPECT_EQ(heard, std::vector<int>{33021});
+  RemoveHotKey(21);
 }
 
 TEST_F(HotKeyListTest, TableOfLiveAndDeadWindows) {
