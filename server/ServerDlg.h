@@ -147,6 +147,10 @@ class CServerDlg final : public QDialog,
   void BuildHotKeyGroup(QGroupBox* group);
   void InitHotKeys();
   void EndHotKeys();
+  // The hot-key list, its settings and the copy from the active application
+  // (ServerDlgHotKeys.cpp).
+  struct HotKeys;
+  std::shared_ptr<HotKeys> hotKeys_;
   void RegisterCommands();
   void RegisterMessages();
   void LoadWindowSettings();

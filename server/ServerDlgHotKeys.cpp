@@ -1,27 +1,77 @@
 // The main window's hot-key group: the list of the three actions (220), the
-// key field (222) and the apply button (221). The hot keys themselves, their
-// settings and their grabs are added here, so that the rest of the window
-// does not change with them.
+// key field (222) and the apply button (221), the three system-wide hot keys
+// they set (read or pause from the clipboard, from the active application,
+// break), and the copy of the active application's text.
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
+#include "ActiveAppCapture.h"
+#include "HotKeyList.h"
+#include "HotKeyTable.h"
+#include "ServerApp.h"
 #include "ServerDlg.h"
 #include "ServerIds.h"
 #include "ServerStrings.h"
 
 namespace vokar::server {
+namespace {
+
+// The section "HotKeys" of the server's settings.
+class CHotKeySettings final : public hotkey::HotKeySettings {
+ public:
+  explicit CHotKeySettings(const app::CSettings& settings) : settings_(settings) {}
+  std::string Read(std::string_view name, std::string_view fallback) const override {
+    return settings_.ReadString("HotKeys", name, fallback);
+  }
+  void Write(std::string_view name, std::string_view text) override {
+    settings_.WriteString("HotKeys", name, text);  // a failure at exit is ignored
+  }
+
+ private:
+  const app::CSettings& settings_;
+};
+
+std::vector<hotkey::HotKeyAction> ServerActions() {
+  return {{"ReadOrPauseFromClipboard", Strings().Text(IDS_HOTKEY_CLIPBOARD), ID_READ_CLIPBOARD},
+          {"ReadOrPauseFromActiveApp", Strings().Text(IDS_HOTKEY_ACTIVEAPP), ID_READ_ACTIVEAPP},
+          {"Break", Strings().Text(IDS_HOTKEY_BREAK), ID_BREAK}};
+}
+
+hotkey::HotKeyStrings ServerHotKeyStrings() {
+  return {Strings().Text(IDS_NO_HOTKEY).toStdString(), Strings().Text(IDS_HOTKEY_TAKEN).toStdString()};
+}
+
+}  // namespace
+
+struct CServerDlg::HotKeys {
+  HotKeys(CServerDlg& window, const app::CSettings& store)
+      : settings(store),
+        list(&window, ServerActions(), 0, settings, ServerHotKeyStrings()),
+        // When the copy has arrived, a reading that runs is ended and the new
+        // clipboard is read. When nothing arrived, nothing is read: the old
+        // clipboard is not the text the user asked for.
+        capture([&window](bool copied) {
+          if (!copied) return;
+          window.PostCommand(ID_BREAK);
+          window.PostCommand(ID_READ_CLIPBOARD);
+        }) {}
+
+  CHotKeySettings settings;
+  hotkey::CHotKeyList list;
+  hotkey::ActiveAppCapture capture;
+  hotkey::CHotKeyEdit* edit = nullptr;
+};
 
 void CServerDlg::BuildHotKeyGroup(QGroupBox* group) {
   hotKeyList_ = new QListWidget(group);
   hotKeyList_->setObjectName(QStringLiteral("control%1").arg(IDC_HOTKEY_LIST));
   controls_[IDC_HOTKEY_LIST] = hotKeyList_;
   auto* label = new QLabel(Strings().Text(IDS_COMBINATION), group);
-  hotKeyEdit_ = new QLineEdit(group);
-  hotKeyEdit_->setReadOnly(true);
+  auto* edit = new hotkey::CHotKeyEdit(group);
+  hotKeyEdit_ = edit;
   hotKeyEdit_->setObjectName(QStringLiteral("control%1").arg(IDC_HOTKEY_EDIT));
   controls_[IDC_HOTKEY_EDIT] = hotKeyEdit_;
   label->setBuddy(hotKeyEdit_);
@@ -39,15 +89,25 @@ void CServerDlg::BuildHotKeyGroup(QGroupBox* group) {
 }
 
 void CServerDlg::InitHotKeys() {
-  hotKeyList_->clear();
-  for (const int text : {IDS_HOTKEY_CLIPBOARD, IDS_HOTKEY_ACTIVEAPP, IDS_HOTKEY_BREAK})
-    hotKeyList_->addItem(Strings().Text(text));
-  hotKeyList_->setCurrentRow(0);
-  hotKeyEdit_->setText(Strings().Text(IDS_NO_HOTKEY));
+  hotKeys_ = std::make_shared<HotKeys>(*this, app_.settings);
+  hotKeys_->edit = static_cast<hotkey::CHotKeyEdit*>(hotKeyEdit_);
+  // A hot key is a command of the window, as from its buttons and menus.
+  hotkey::OnHotKey(this, [this](int command) {
+    if (command == ID_READ_CLIPBOARD || command == ID_READ_ACTIVEAPP || command == ID_BREAK)
+      commands().Dispatch(command);
+  });
+  readFromActiveApp = [this] { hotKeys_->capture.Start(); };
+  hotKeys_->list.Initialise(hotKeyList_, hotKeys_->edit, hotKeyApply_);
   const int rows = hotKeyList_->count();
   hotKeyList_->setFixedHeight(hotKeyList_->sizeHintForRow(0) * rows + 2 * hotKeyList_->frameWidth() + 4);
 }
 
-void CServerDlg::EndHotKeys() {}
+void CServerDlg::EndHotKeys() {
+  if (!hotKeys_) return;
+  // The copy is dropped first, then the hot keys are saved and let go.
+  hotKeys_->capture.Cancel();
+  hotKeys_->list.End();
+  readFromActiveApp = nullptr;
+}
 
 }  // namespace vokar::server
