@@ -56,26 +56,4 @@ inline bool ShowActive(QWidget* window) {
   return window->isActiveWindow();
 }
 
-// Another program holding a combination on the root window, until the object
-// goes; answer() is "ready" when it holds it, "refused" when someone else did.
-class Grabber {
- public:
-  explicit Grabber(const std::vector<std::string>& arguments) {
-    std::vector<std::string> argv{VOKAR_TEST_GRABBER};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    program_.Start(argv, fds[1]);
-    ::close(fds[1]);
-    char c = 0;
-    while (::read(fds[0], &c, 1) == 1 && c != '\n') answer_ += c;
-    ::close(fds[0]);
-  }
-  const std::string& answer() const { return answer_; }
-
- private:
-  SpawnedProgram program_;
-  std::string answer_;
-};
-
 }  // namespace vokar::testing

@@ -105,7 +105,7 @@ class XSession {
   // Starts Xvfb (and openbox when asked) and points DISPLAY at it.
   explicit XSession(bool windowManager = false) {
     int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return;
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return;
     xvfb_.Start({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, -1, pipeFds[1], 3);
     ::close(pipeFds[1]);
     std::string number;
@@ -157,6 +157,29 @@ class XSession {
   SpawnedProgram openbox_;
   std::string display_;
   bool ok_ = false;
+};
+
+// Another program holding a combination on the root window until the object
+// goes (the test program defines VOKAR_TEST_GRABBER); answer() is "ready"
+// when it holds it, "refused" when someone else did.
+class Grabber {
+ public:
+  explicit Grabber(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{VOKAR_TEST_GRABBER};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return;
+    program_.Start(argv, fds[1]);
+    ::close(fds[1]);
+    char c = 0;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n') answer_ += c;
+    ::close(fds[0]);
+  }
+  const std::string& answer() const { return answer_; }
+
+ private:
+  SpawnedProgram program_;
+  std::string answer_;
 };
 
 }  // namespace vokar::testing
