@@ -174,7 +174,7 @@ TEST_F(HotKeysProcess, BreakHotKeyButNotWhileTheKeyFieldHasTheFocus) {
 
   // The user goes into the server's key field (Alt+M, "Ko&mbinacja:") while
   // it reads: Ctrl+F12 there is a key to capture, not a break.
-  ASSERT_EQ(RunProgram({"xdotool", "search", "--onlyvisible", "--name", "^Vokar$", "windowactivate", "--sync"}), 0);
+  ASSERT_EQ(RunProgram({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Vokar$", "windowactivate", "--sync"}), 0);
   Key("alt+m");
   // The server lets go of its hot keys when the field gets the focus (another
   // program can then take the combination for a moment).
