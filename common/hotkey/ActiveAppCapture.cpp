@@ -1,7 +1,5 @@
 #include "ActiveAppCapture.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <array>
 
 #include "MessageBox.h"
@@ -46,8 +44,8 @@ int ActiveAppCapture::Start() {
   }
   active_ = true;
   // Listen before the keys go out: a quick application may copy at once.
-  clipboardChanged_ = connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
-    if (mode == QClipboard::Clipboard) Finish(true);
+  clipboard_.Start(x11::NextRequestNumber(), [this] {
+    QMetaObject::invokeMethod(this, [this] { Finish(true); }, Qt::QueuedConnection);
   });
   wait_.start();
   x11::PlayKeys(Script());
@@ -58,7 +56,7 @@ void ActiveAppCapture::Cancel() {
   if (!active_) return;
   active_ = false;
   wait_.stop();
-  disconnect(clipboardChanged_);
+  clipboard_.Stop();
 }
 
 void ActiveAppCapture::Finish(bool copied) {

@@ -5,13 +5,13 @@
 // clipboard as it was before.
 #pragma once
 
-#include <QMetaObject>
 #include <QObject>
 #include <QTimer>
 
 #include <functional>
 #include <span>
 
+#include "ClipboardWatch.h"
 #include "KeyPlayback.h"
 
 namespace vokar::hotkey {
@@ -19,8 +19,9 @@ namespace vokar::hotkey {
 class ActiveAppCapture final : public QObject {
  public:
   // finished(copied) runs once per started capture: copied is true when the
-  // clipboard changed after the keys were played, false when nothing arrived
-  // within the wait.
+  // clipboard got a new owner after the keys were played (a change still on
+  // its way from before does not count), false when nothing arrived within
+  // the wait.
   explicit ActiveAppCapture(std::function<void(bool copied)> finished, QObject* parent = nullptr);
   ~ActiveAppCapture() override;
 
@@ -47,7 +48,7 @@ class ActiveAppCapture final : public QObject {
 
   std::function<void(bool)> finished_;
   QTimer wait_;
-  QMetaObject::Connection clipboardChanged_;
+  x11::ClipboardWatch clipboard_;
   bool active_ = false;
 };
 

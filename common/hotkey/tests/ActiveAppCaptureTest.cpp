@@ -129,6 +129,16 @@ TEST_F(ActiveAppCaptureTest, NothingCopiedIsSaidAfterTheWait) {
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "stary schowek");
 }
 
+TEST_F(ActiveAppCaptureTest, AChangeStillOnItsWayIsNotTheCopy) {
+  // The clipboard changed just before the keys went out; its notice arrives
+  // while the capture waits, but nothing copies after the keys.
+  window_.button->setFocus();
+  QGuiApplication::clipboard()->setText(QStringLiteral("zmiana sprzed chwili"));
+  EXPECT_EQ(window_.capture.Start(), 1);
+  ASSERT_TRUE(WaitForResult());
+  EXPECT_EQ(window_.results, std::vector<bool>{false});
+}
+
 TEST_F(ActiveAppCaptureTest, ASecondStartDropsTheFirst) {
   window_.button->setFocus();
   EXPECT_EQ(window_.capture.Start(), 1);
