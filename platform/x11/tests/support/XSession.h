@@ -159,9 +159,10 @@ class XSession {
   bool ok_ = false;
 };
 
+#ifdef VOKAR_TEST_GRABBER
 // Another program holding a combination on the root window until the object
-// goes (the test program defines VOKAR_TEST_GRABBER); answer() is "ready"
-// when it holds it, "refused" when someone else did.
+// goes (for test programs that define VOKAR_TEST_GRABBER, the helper's path);
+// answer() is "ready" when it holds it, "refused" when someone else did.
 class Grabber {
  public:
   explicit Grabber(const std::vector<std::string>& arguments) {
@@ -181,5 +182,6 @@ class Grabber {
   SpawnedProgram program_;
   std::string answer_;
 };
+#endif
 
 }  // namespace vokar::testing
