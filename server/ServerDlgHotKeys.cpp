@@ -86,6 +86,7 @@ void CServerDlg::BuildHotKeyGroup(QGroupBox* group) {
   layout->addWidget(hotKeyEdit_, 1, 1);
   layout->addWidget(hotKeyApply_, 2, 0, 1, 2, Qt::AlignRight);
   layout->setColumnStretch(1, 1);
+  layout->setRowStretch(3, 1);  // the group's room left over goes below, not between
 }
 
 void CServerDlg::InitHotKeys() {
