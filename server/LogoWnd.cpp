@@ -39,6 +39,7 @@ CLogoWnd::CLogoWnd(const std::filesystem::path& bitmap, const std::filesystem::p
       image_(LoadBitmap(bitmap)),
       playback_(waveOut),
       device_(device) {
+  hasBitmap_ = !image_.isNull();
   setAttribute(Qt::WA_ShowWithoutActivating);
   setWindowTitle(QStringLiteral("Vokar"));
   QPalette background = palette();

@@ -33,7 +33,8 @@ class CLogoWnd final : public QWidget {
   void CloseLogo();
 
   bool IsOpen() const { return open_; }
-  bool HasBitmap() const { return !image_.isNull(); }
+  // Whether the bitmap was read and shown (the image is freed on closing).
+  bool HasBitmap() const { return hasBitmap_; }
   bool SoundPlaying() const;
   QSize ContentSize() const;
 
@@ -46,6 +47,7 @@ class CLogoWnd final : public QWidget {
   CWaveInsert sound_;
   int device_;
   QTimer timer_;
+  bool hasBitmap_ = false;
   bool open_ = false;
   bool startupOver_ = false;
 };

@@ -17,6 +17,7 @@
 #include "Intl.h"
 #include "MessageBox.h"
 #include "NamedFile.h"
+#include "PlatformFileAccess.h"
 #include "ServerIds.h"
 #include "ServerStrings.h"
 #include "WaveOutFactory.h"
@@ -56,6 +57,9 @@ bool TakeShowMinimised() {
 void CServerMessageSink::ShowMessage(std::string_view utf8Text, MessageIcon icon) { app_.ShowMessage(utf8Text, icon); }
 
 CServerApp::CServerApp(app::CApplication& application) : application(application) {
+  // Wave inserts, the dictionary and the voice are read by the one rule for
+  // files named from outside: regular files only, never blocking.
+  files::InstallPlatformFileAccess();
   // The name of the application and the locale punctuation come first.
   ReadLocale();
 }
