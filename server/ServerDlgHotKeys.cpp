@@ -87,6 +87,7 @@ void CServerDlg::BuildHotKeyGroup(QGroupBox* group) {
   layout->addWidget(hotKeyApply_, 2, 0, 1, 2, Qt::AlignRight);
   layout->setColumnStretch(1, 1);
   layout->setRowStretch(3, 1);  // the group's room left over goes below, not between
+  layout->setVerticalSpacing(10);
 }
 
 void CServerDlg::InitHotKeys() {

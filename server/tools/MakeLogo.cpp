@@ -5,7 +5,6 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -30,10 +29,9 @@ std::vector<std::uint8_t> DrawLogo() {
   QImage image(kWidth, kHeight, QImage::Format_RGB32);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient sky(0, 0, 0, kHeight);
-  sky.setColorAt(0, QColor(24, 52, 120));
-  sky.setColorAt(1, QColor(52, 104, 200));
-  p.fillRect(image.rect(), sky);
+  // Flat colours: the bitmap keeps them exactly in its 256-colour table.
+  p.fillRect(image.rect(), QColor(30, 64, 150));
+  p.fillRect(QRect(0, kHeight - 6, kWidth, 6), QColor(120, 200, 120));
 
   // A speaker with three waves on the left.
   QPainterPath speaker;
@@ -70,7 +68,7 @@ std::vector<std::uint8_t> DrawLogo() {
   p.drawText(QRect(122, 94, 230, 18), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("wersja 1.1.95"));
   p.end();
 
-  const QImage indexed = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+  const QImage indexed = image.convertToFormat(QImage::Format_Indexed8, Qt::DiffuseDither | Qt::PreferDither);
   std::vector<std::uint32_t> palette;
   for (const QRgb colour : indexed.colorTable()) palette.push_back(colour & 0xFFFFFF);
   std::vector<std::uint8_t> indices(static_cast<std::size_t>(kWidth) * kHeight);
