@@ -424,7 +424,10 @@ void CServerDlg::SetUpTray() {
   tray_ = new QSystemTrayIcon(icons_[0], this);
   tray_->setToolTip(Strings().Text(IDS_APP_TITLE).left(63));
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::Trigger) OnTrayClick(true);
+    // Every press of the left button opens the menu: Qt may report a press
+    // as the second half of a double click even a second after the first,
+    // when a popup took the first one's release.
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) OnTrayClick(true);
     if (reason == QSystemTrayIcon::Context) OnTrayClick(false);
   });
   tray_->show();
