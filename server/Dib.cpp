@@ -45,6 +45,8 @@ std::optional<DibImage> ReadDib(std::span<const std::uint8_t> file, DibError* er
   std::int64_t width = 0, height = 0;
   std::uint32_t planes = 0, bitCount = 0, compression = kBiRgb, colorsUsed = 0;
   std::size_t entrySize = 4;
+  // Where each field lies, for the errors: the core header packs them tighter.
+  std::size_t widthAt = header + 4, planesAt = header + 12, bitCountAt = header + 14;
   if (headerSize == kInfoHeaderSize) {
     if (!in.Has(header, kInfoHeaderSize)) return Fail(error, "the information header is cut short", header);
     width = static_cast<std::int32_t>(in.U32(header + 4));
@@ -60,15 +62,17 @@ std::optional<DibImage> ReadDib(std::span<const std::uint8_t> file, DibError* er
     planes = in.U16(header + 8);
     bitCount = in.U16(header + 10);
     entrySize = 3;
+    planesAt = header + 8;
+    bitCountAt = header + 10;
   } else {
     return Fail(error, "a bitmap header of unknown size " + std::to_string(headerSize), header);
   }
-  if (planes != 1) return Fail(error, "a bitmap with " + std::to_string(planes) + " planes", header);
+  if (planes != 1) return Fail(error, "a bitmap with " + std::to_string(planes) + " planes", planesAt);
   if (compression != kBiRgb) return Fail(error, "a compressed bitmap", header + 16);
   const bool topDown = height < 0;
   if (topDown) height = -height;
   if (width < 1 || width > kMaxDibSide || height < 1 || height > kMaxDibSide)
-    return Fail(error, "bitmap dimensions out of range", header + 4);
+    return Fail(error, "bitmap dimensions out of range", widthAt);
 
   std::size_t colors = 0;
   switch (bitCount) {
@@ -84,7 +88,7 @@ std::optional<DibImage> ReadDib(std::span<const std::uint8_t> file, DibError* er
       colors = colorsUsed;
       break;
     default:
-      return Fail(error, "a bit depth of " + std::to_string(bitCount), header + 14);
+      return Fail(error, "a bit depth of " + std::to_string(bitCount), bitCountAt);
   }
   const std::size_t tableOffset = header + headerSize;
   if (!in.Has(tableOffset, colors * entrySize)) return Fail(error, "the colour table is cut short", tableOffset);

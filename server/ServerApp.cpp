@@ -65,6 +65,8 @@ CServerApp::CServerApp(app::CApplication& application) : application(application
 }
 
 CServerApp::~CServerApp() {
+  // The exit step refers to this object: it runs now, while it is alive.
+  application.RunExitSteps();
   if (dialog) dialog->Destroy();
   Exit();
   dialog.reset();
@@ -201,6 +203,7 @@ int CServerApp::Run(const std::vector<std::string>& arguments) {
     case StartResult::End: return 1;
     case StartResult::Run: break;
   }
+  application.AddExitStep([this] { SaveSettings(); });
   // A request to end from outside takes the road of the exit button.
   application.SetQuitRequestHandler([this] {
     if (dialog) dialog->ExitCommand();
@@ -219,11 +222,18 @@ void CServerApp::Exit() {
   if (exited_ || !waveOut) return;
   exited_ = true;
   CloseLogo();
+  SaveSettings();
+  instance_.reset();
+}
+
+void CServerApp::SaveSettings() {
+  if (dialog) dialog->SaveWindowSettingsOnce();
+  if (globalSaved_ || !waveOut) return;
+  globalSaved_ = true;
   settings.WriteString("Global", "WorkDir", workDir);
   settings.WriteIntIfAbsent("Global", "InitLogo", 1);
   settings.WriteYesNo("Global", "TaskBarIcon", taskBarIcon);
   settings.WriteYesNoIfAbsent("Global", "HighPriority", false);
-  instance_.reset();
 }
 
 void CServerApp::CloseLogo() {

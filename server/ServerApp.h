@@ -63,6 +63,9 @@ class CServerApp {
   bool CreateMainWindow();
   // The exit steps: the global settings written, the semaphore released.
   void Exit();
+  // Every setting of the server written, once; the exit step that also runs
+  // when a library ends the process.
+  void SaveSettings();
 
   void CloseLogo();
   // A message box of the server (caption "Vokar"), the logo closed first.
@@ -104,6 +107,7 @@ class CServerApp {
   std::unique_ptr<QSocketNotifier> noticeNotifier_;
   std::unique_ptr<QFileSystemWatcher> localeWatcher_;
   bool exited_ = false;
+  bool globalSaved_ = false;
 };
 
 }  // namespace vokar::server

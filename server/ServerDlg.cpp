@@ -366,6 +366,15 @@ void CServerDlg::SaveWindowSettings() {
   s.WriteInt("Sound", "Tunning", -speed_->value());
 }
 
+void CServerDlg::SaveWindowSettingsOnce() {
+  // Settings are written only by a window that has read them.
+  if (settingsSaved_ || !bus_) return;
+  settingsSaved_ = true;
+  SaveWindowSettings();
+  // Freeing the voice writes the pause lengths the store lacks.
+  if (app_.db.Loaded()) app_.db.Free(*this);
+}
+
 void CServerDlg::LoadDictionaryAtStart() {
   bool loaded = false;
   try {
@@ -740,10 +749,8 @@ void CServerDlg::dropEvent(QDropEvent* event) {
 void CServerDlg::Destroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  if (bus_) SaveWindowSettings();
+  SaveWindowSettingsOnce();
   EndHotKeys();
-  // Freeing the voice writes the pause lengths the store lacks.
-  if (app_.db.Loaded()) app_.db.Free(*this);
   timer_.stop();
   if (tray_) {
     tray_->hide();

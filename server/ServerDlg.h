@@ -53,6 +53,9 @@ class CServerDlg final : public QDialog,
   // Writes the window's settings and releases what it holds, in the reverse
   // order of taking it. Runs once; the destructor runs it when nobody did.
   void Destroy();
+  // Writes the window's settings once; also when the process is ended from
+  // a library (the display went away), without touching the display.
+  void SaveWindowSettingsOnce();
 
   // The window's controls by their dialog identifiers.
   QWidget* Control(int id) const;
@@ -202,6 +205,7 @@ class CServerDlg final : public QDialog,
   bool fileJob_ = false;
   bool exitPending_ = false;
   bool destroyed_ = false;
+  bool settingsSaved_ = false;
 };
 
 }  // namespace vokar::server

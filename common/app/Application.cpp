@@ -9,6 +9,7 @@
 #include <QSessionManager>
 #include <QTranslator>
 #include <cerrno>
+#include <cstdlib>
 
 #include "Desktop.h"
 #include "FirstStart.h"
@@ -97,7 +98,21 @@ void CApplication::RequestQuit() {
   }
 }
 
-void CApplication::AddExitStep(std::function<void()> step) { exitSteps_.push_back(std::move(step)); }
+void CApplication::AddExitStep(std::function<void()> step) {
+  // A program can be ended from inside a library too: Qt ends it when the
+  // display goes away at the end of the session. The exit steps (settings
+  // above all) run then as well. The handler is installed with the first
+  // step, after what the steps use (the settings store's connections) has
+  // been made, so that it runs before their destructors do.
+  static const bool atExitInstalled = [] {
+    std::atexit([] {
+      if (instance_ != nullptr) instance_->RunExitSteps();
+    });
+    return true;
+  }();
+  (void)atExitInstalled;
+  exitSteps_.push_back(std::move(step));
+}
 
 void CApplication::RunExitSteps() {
   while (!exitSteps_.empty()) {

@@ -37,9 +37,12 @@ class CApplication {
   void SetQuitRequestHandler(std::function<void()> handler) { onQuitRequest_ = std::move(handler); }
   bool QuitRequested() const { return quitRequested_; }
 
-  // Steps that must run once when the program ends, normally or on request:
-  // settings written, grabs and endpoints released. They run in the reverse
-  // order of adding, from RunExitSteps or at the latest from the destructor.
+  // Steps that must run once when the program ends, normally, on request, or
+  // when a library ends the process with exit() (the X library does when the
+  // display goes away): settings written, grabs and endpoints released. They
+  // run in the reverse order of adding, from RunExitSteps, from exit(), or at
+  // the latest from the destructor. A step must not outlive what it uses: its
+  // owner runs RunExitSteps before it goes.
   void AddExitStep(std::function<void()> step);
   void RunExitSteps();
 

@@ -74,6 +74,16 @@ TEST(Dib, CoreHeaderAndTrueColour) {
   auto image = ReadDib(core);
   ASSERT_TRUE(image);
   EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{0xFFABCDEF}));
+  // Errors name the core header's own field positions.
+  Bytes badDepth = core;
+  Put(badDepth, 24, 96, 2);
+  DibError error;
+  EXPECT_FALSE(ReadDib(badDepth, &error));
+  EXPECT_EQ(error.offset, 24u);
+  Bytes badPlanes = core;
+  Put(badPlanes, 22, 3, 2);
+  EXPECT_FALSE(ReadDib(badPlanes, &error));
+  EXPECT_EQ(error.offset, 22u);
 
   // 24 bits: blue, green, red in each pixel.
   image = ReadDib(InfoFile(1, 1, 24, 0, {}, {0x30, 0x20, 0x10, 0}));
@@ -108,7 +118,7 @@ TEST(Dib, HostileFilesGiveNoImage) {
       {"negative width", 18, 0xFFFFFFFF, 4, 18},
       {"height above the limit", 22, 4097, 4, 18},
       {"most negative height", 22, 0x80000000, 4, 18},
-      {"planes", 26, 2, 2, 14},
+      {"planes", 26, 2, 2, 26},
       {"bit depth", 28, 7, 2, 28},
       {"compressed", 30, 1, 4, 30},
       {"257 colours", 46, 257, 4, 46},

@@ -8,6 +8,7 @@
 #include <regex>
 #include <sstream>
 
+#include "Registry.h"
 #include "support/ServerFixture.h"
 
 namespace {
@@ -75,6 +76,13 @@ class XSession {
     }
   }
   bool ready() const { return ready_; }
+  // The display goes away, as at the end of the session.
+  void EndDisplay() {
+    if (xvfb_ <= 0) return;
+    ::kill(xvfb_, SIGTERM);
+    ::waitpid(xvfb_, nullptr, 0);
+    xvfb_ = -1;
+  }
 
  private:
   pid_t xvfb_ = -1;
@@ -174,6 +182,37 @@ TEST(Tray, TheIconsButtonsReadTheClipboardAndBringTheWindowUp) {
   EXPECT_TRUE(WaitUntil([] { return MainWindowViewable(); }, 3s));
   server->Signal(SIGTERM);
   EXPECT_EQ(server->Wait(10s), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(XSessionEnd, TheServerSavesItsSettingsWhenTheDisplayGoesAway) {
+  for (const char* program : {"Xvfb", "openbox", "trayer", "xwininfo", "xprop"}) {
+    if (!HaveProgram(program)) GTEST_SKIP() << program << " is not installed (scripts/install-deps.sh)";
+  }
+  ServerWorld world;
+  ::unsetenv("QT_QPA_PLATFORM");
+  XSession x(world.folder().path());
+  ASSERT_TRUE(x.ready()) << "no X server";
+  auto server = world.StartServer();
+  ASSERT_TRUE(WaitUntil([] { return static_cast<bool>(desktop::FindWindow("Vokar")); }, 10s)) << world.ServerOutput();
+  DdeClient client;
+  ASSERT_TRUE(client.Connect());
+  ASSERT_TRUE(client.Poke("Raz. Dwa. Trzy."));
+  ASSERT_TRUE(client.Execute("read"));
+  ASSERT_TRUE(client.WaitForStatus(1, 3s));
+  x.EndDisplay();
+  // The X library ends the program; its settings are written on the way.
+  server->Wait(10s);
+  EXPECT_FALSE(server->Running());
+  auto key = registry::Key::Open(registry::Root::CurrentUser, "Software\\Quillmark\\Vokar\\Sound");
+  ASSERT_TRUE(key.ok()) << world.ServerOutput();
+  EXPECT_TRUE(key->Query("DeviceTimeout").ok());
+  auto global = registry::Key::Open(registry::Root::CurrentUser, "Software\\Quillmark\\Vokar\\Global");
+  ASSERT_TRUE(global.ok());
+  EXPECT_TRUE(global->Query("TaskBarIcon").ok());
 }
 
 }  // namespace
