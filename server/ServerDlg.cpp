@@ -371,6 +371,7 @@ void CServerDlg::SaveWindowSettingsOnce() {
   if (settingsSaved_ || !bus_) return;
   settingsSaved_ = true;
   SaveWindowSettings();
+  SaveHotKeys();
   // Freeing the voice writes the pause lengths the store lacks.
   if (app_.db.Loaded()) app_.db.Free(*this);
 }

@@ -150,6 +150,8 @@ class CServerDlg final : public QDialog,
   void BuildHotKeyGroup(QGroupBox* group);
   void InitHotKeys();
   void EndHotKeys();
+  // Writes the hot keys' settings without letting the keys go.
+  void SaveHotKeys();
   // The hot-key list, its settings and the copy from the active application
   // (ServerDlgHotKeys.cpp).
   struct HotKeys;

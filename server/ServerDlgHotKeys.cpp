@@ -104,6 +104,10 @@ void CServerDlg::InitHotKeys() {
   hotKeyList_->setFixedHeight(hotKeyList_->sizeHintForRow(0) * rows + 2 * hotKeyList_->frameWidth() + 4);
 }
 
+void CServerDlg::SaveHotKeys() {
+  if (hotKeys_) hotKeys_->list.SaveAll();
+}
+
 void CServerDlg::EndHotKeys() {
   if (!hotKeys_) return;
   // The copy is dropped first, then the hot keys are saved and let go.
