@@ -93,7 +93,17 @@ CMainFrame::CMainFrame(CRemarkaApp& app, std::unique_ptr<app::CBusWindow> bus) :
   UpdateCommands();
 }
 
-CMainFrame::~CMainFrame() { bus_.reset(); }
+CMainFrame::~CMainFrame() {
+  indicatorTimer_.stop();
+  // The comment windows and their area go while the frame is still whole:
+  // as they go, they tell the frame, which must not listen any more.
+  area_->disconnect(this);
+  QApplication::clipboard()->disconnect(this);
+  for (QMdiSubWindow* window : area_->subWindowList()) window->disconnect(this);
+  delete area_;
+  area_ = nullptr;
+  bus_.reset();
+}
 
 QAction* CMainFrame::AddAction(int command, const QString& text, const QKeySequence& shortcut) {
   auto* action = new QAction(text, this);
