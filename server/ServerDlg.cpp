@@ -22,6 +22,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <climits>
 #include <filesystem>
 
 #include "Cp1250.h"
@@ -305,9 +306,11 @@ void CServerDlg::RegisterMessages() {
 }
 
 std::int64_t CServerDlg::OnOpenFileMessage(const desktop::Message& message) {
-  // The path is taken whole: a path cut short could name another file. One
-  // the system cannot open is refused when it is read, with its message.
-  std::string path = message.payload;
+  // A path is never cut to a length the system takes: it could name another
+  // file. One longer than the system takes is refused when it is read, with
+  // its message; it is kept only as far as that stays so, which bounds what
+  // a flood of paths can make the queue hold.
+  std::string path = message.payload.substr(0, PATH_MAX + 1);
   if (path.empty()) return 0;
   QueueFile(std::move(path));
   return 0;

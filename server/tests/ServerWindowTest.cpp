@@ -5,6 +5,8 @@
 // and the system menu's logic, the logo, and the locale read again.
 #include <gtest/gtest.h>
 
+#include <limits.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -466,6 +468,31 @@ TEST_F(ServerWindow, TheLocaleIsReadAgainWhenIntlIniChanges) {
   EXPECT_EQ(app_->locale.thousand, ' ');
   world_.folder().Write("config/intl.ini", "[intl]\nsDecimal=;\n");
   EXPECT_TRUE(WaitUntil([&] { return app_->locale.decimal == ';'; }, 3s));
+}
+
+TEST_F(ServerWindow, HelpThatIsNotInstalledIsSaid) {
+  Start();
+  dialog_->ShowHelp();
+  const auto messages = world_.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text.rfind("Nie znaleziono pomocy Vokara:\n", 0), 0u) << messages[0].text;
+  EXPECT_NE(messages[0].text.find((world_.folder() / "data" / "help" / "vokar.html").string()), std::string::npos);
+}
+
+TEST_F(ServerWindow, QueuedPathsAreNeverCutToAnotherFile) {
+  Start();
+  const std::string file = (world_.folder() / "a.txt").string();
+  world_.folder().Write("a.txt", "Raz.");
+  // The path of a real file, made longer than the system takes by slashes.
+  const std::string padded = std::string(8000, '/') + file;
+  ASSERT_TRUE(desktop::SendMessage(dialog_->busHandle(), WM_SERVER_OPENFILE, 0, 0, padded).ok());
+  ASSERT_EQ(dialog_->fileQueue().size(), 1u);
+  EXPECT_EQ(dialog_->fileQueue().front().size(), static_cast<std::size_t>(PATH_MAX) + 1);
+  dialog_->OnReadNextFile();
+  const auto messages = world_.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].text.find("\nBłędna ścieżka dostępu"), std::string::npos);
+  EXPECT_EQ(world_.WavBytes(), 0u);
 }
 
 TEST_F(ServerWindow, AClientStartsItMinimised) {
