@@ -24,4 +24,5 @@ $SUDO apt-get install -y -q --no-install-recommends \
     xvfb xauth xdotool libx11-dev libxtst-dev libxi-dev libxcb-keysyms1-dev \
     openbox x11-utils x11-xserver-utils xclip imagemagick trayer \
     time valgrind \
-    shared-mime-info libglib2.0-bin desktop-file-utils qt6-translations-l10n librsvg2-bin
+    shared-mime-info libglib2.0-bin desktop-file-utils qt6-translations-l10n librsvg2-bin \
+    faketime
