@@ -54,15 +54,15 @@ class Reader {
     const std::size_t at = offset_;
     std::uint16_t raw = 0;
     if (!U16(raw, what)) return false;
-    if (raw < low || raw > high) {
-      offset_ = at;
-      return Fail(what, "out of range");
-    }
+    if (raw < low || raw > high) return FailAt(at, what, "out of range");
     value = raw;
     return true;
   }
-  bool Fail(const char* what, const char* why) {
-    error_.offset = offset_;
+  // A failure at the current offset (a field that is not all there).
+  bool Fail(const char* what, const char* why) { return FailAt(offset_, what, why); }
+  // A failure of the field that starts at the offset.
+  bool FailAt(std::size_t at, const char* what, const char* why) {
+    error_.offset = at;
     error_.what = std::string(what) + ": " + why;
     return false;
   }
@@ -76,25 +76,30 @@ class Reader {
 };
 
 bool ReadRecord(Reader& in, int listKind, bool first, EVENT_DSCR& event) {
+  std::size_t at = in.offset();
   std::uint16_t tag = 0;
   if (!in.U16(tag, "class tag")) return false;
   if (first) {
-    if (tag != kNewClassTag) return in.Fail("class tag", "the first record must describe its class");
+    if (tag != kNewClassTag) return in.FailAt(at, "class tag", "the first record must describe its class");
     std::uint16_t schema = 0;
     std::uint16_t nameLength = 0;
     std::string name;
+    at = in.offset();
     if (!in.U16(schema, "schema")) return false;
-    if (schema != kSchema) return in.Fail("schema", "not 1");
+    if (schema != kSchema) return in.FailAt(at, "schema", "not 1");
+    at = in.offset();
     if (!in.U16(nameLength, "class name length")) return false;
-    if (nameLength != kClassName.size()) return in.Fail("class name length", "not the length of EVENT_DSCR");
+    if (nameLength != kClassName.size()) return in.FailAt(at, "class name length", "not the length of EVENT_DSCR");
+    at = in.offset();
     if (!in.Bytes(nameLength, name, "class name")) return false;
-    if (name != kClassName) return in.Fail("class name", "not EVENT_DSCR");
+    if (name != kClassName) return in.FailAt(at, "class name", "not EVENT_DSCR");
   } else if (tag != kClassReference) {
-    return in.Fail("class tag", "not a reference to EVENT_DSCR");
+    return in.FailAt(at, "class tag", "not a reference to EVENT_DSCR");
   }
+  at = in.offset();
   int kind = 0;
   if (!in.Field(kind, 0, kRepeatKinds - 1, "kind")) return false;
-  if (kind != listKind) return in.Fail("kind", "not the kind of its list");
+  if (kind != listKind) return in.FailAt(at, "kind", "not the kind of its list");
   event.kind = static_cast<RepeatKind>(kind);
   CClockTime& t = event.time;
   int important = 0;
@@ -108,12 +113,10 @@ bool ReadRecord(Reader& in, int listKind, bool first, EVENT_DSCR& event) {
   event.important = important != 0;
   // Stored in 32 bits; unsigned, so that times after 2038 come back right.
   if (!in.U32(event.confirmed, "confirmed")) return false;
+  at = in.offset();
   std::uint16_t length = 0;
   if (!in.U16(length, "text length")) return false;
-  if (length > kMaxEventText) {
-    in.Fail("text length", "longer than 2048 bytes");
-    return false;
-  }
+  if (length > kMaxEventText) return in.FailAt(at, "text length", "longer than 2048 bytes");
   return in.Bytes(length, event.text, "text");
 }
 
@@ -134,13 +137,14 @@ bool ParseEventsStream(std::string_view bytes, EventArrays& out, EventsReadError
   for (int kind = 0; kind < kRepeatKinds; ++kind) {
     auto& list = out[static_cast<std::size_t>(kind)];
     list.clear();
+    const std::size_t at = in.offset();
     std::uint16_t shortCount = 0;
     if (!in.U16(shortCount, "count")) return false;
     std::uint32_t count = shortCount;
     if (shortCount == kLongCount && !in.U32(count, "long count")) return false;
     // Every record takes at least kMinRecordBytes: a larger count is a lie,
     // and nothing is allocated for it.
-    if (count > in.left() / kMinRecordBytes) return in.Fail("count", "more events than the stream can hold");
+    if (count > in.left() / kMinRecordBytes) return in.FailAt(at, "count", "more events than the stream can hold");
     for (std::uint32_t i = 0; i < count; ++i) {
       EVENT_DSCR event;
       if (!ReadRecord(in, kind, first, event)) return false;
