@@ -15,7 +15,8 @@ if [ ${#targets[@]} -eq 0 ]; then
            desktop_fuzz_frame desktop_fuzz_bus dde_fuzz_messages version_reader_fuzz regfile_parse_fuzz
            hotkey_setting_fuzz adviser_fuzz_advice_file
            comment_fuzz_ann intl_fuzz_ini uninstall_fuzz_records
-           server_fuzz_dde server_fuzz_dib)
+           server_fuzz_dde server_fuzz_dib
+           clock_fuzz_events_file)
 fi
 cmake --build "$BUILD_DIR" --target "${targets[@]}" -j "$(nproc)"
 failed=()
