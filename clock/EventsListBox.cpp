@@ -1,0 +1,90 @@
+#include "EventsListBox.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include "EventRows.h"
+
+namespace vokar::clock {
+namespace {
+
+constexpr int kEventRole = Qt::UserRole + 1;
+// Dark red of the "!" of very important events.
+const QColor kImportantColour(192, 0, 0);
+// The background of the selected row while the list has no focus.
+const QColor kInactiveSelection(127, 127, 127);
+
+QFont Bold(QFont font) {
+  font.setBold(true);
+  return font;
+}
+
+}  // namespace
+
+CEventsListBox::CEventsListBox(QWidget* parent) : QListWidget(parent) {
+  setItemDelegate(new CEventRowDelegate(this));
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setUniformItemSizes(true);
+}
+
+void CEventsListBox::ShowEvents(const std::vector<const EVENT_DSCR*>& events, std::optional<RepeatKind> kind) {
+  clear();
+  const QFontMetrics bold(Bold(font()));
+  timeWidth_ = bold.horizontalAdvance(QString::fromUtf8(TimeColumnSample(kind.value_or(RepeatKind::OnDate)))) + 10;
+  for (const EVENT_DSCR* event : events) {
+    auto* item = new QListWidgetItem(this);
+    item->setData(kEventRole, QVariant::fromValue(reinterpret_cast<quintptr>(event)));
+    // The plain text serves screen readers and searches by typing.
+    item->setText(QString::fromStdString(EventTimeColumn(*event, dateSeparator_) + " " +
+                                         EventTextColumn(event->text)));
+  }
+  setCurrentRow(-1);
+}
+
+const EVENT_DSCR* CEventsListBox::EventAt(int row) const {
+  const QListWidgetItem* it = item(row);
+  if (it == nullptr) return nullptr;
+  return reinterpret_cast<const EVENT_DSCR*>(it->data(kEventRole).value<quintptr>());
+}
+
+CEventRowDelegate::CEventRowDelegate(CEventsListBox* list) : QStyledItemDelegate(list), list_(list) {}
+
+QSize CEventRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+  const QFontMetrics bold(Bold(option.font));
+  return {list_->timeColumnWidth() + 200, bold.height() + 2};
+}
+
+void CEventRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  const EVENT_DSCR* event = list_->EventAt(index.row());
+  if (event == nullptr) return;
+  const QPalette& palette = option.palette;
+  const bool selected = option.state & QStyle::State_Selected;
+  const bool focus = list_->hasFocus();
+  QColor background = palette.color(QPalette::Base);
+  QColor text = palette.color(QPalette::Text);
+  if (selected) {
+    background = focus ? palette.color(QPalette::Highlight) : kInactiveSelection;
+    text = palette.color(QPalette::HighlightedText);
+  }
+  painter->save();
+  const QRect r = option.rect;
+  painter->fillRect(r, background);
+  const QFont normal = option.font;
+  const QFont bold = Bold(normal);
+  const int baseline = r.top() + QFontMetrics(bold).ascent() + 1;
+  if (event->important) {
+    painter->setFont(bold);
+    painter->setPen(kImportantColour);
+    painter->drawText(r.left() + 4, baseline, QStringLiteral("!"));
+  }
+  painter->setPen(text);
+  painter->setFont(bold);
+  painter->drawText(r.left() + 12, baseline,
+                    QString::fromStdString(EventTimeColumn(*event, list_->dateSeparator())));
+  painter->setFont(normal);
+  painter->drawText(r.left() + 12 + list_->timeColumnWidth(), baseline,
+                    QString::fromStdString(EventTextColumn(event->text)));
+  painter->restore();
+}
+
+}  // namespace vokar::clock

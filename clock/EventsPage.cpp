@@ -1,0 +1,321 @@
+#include "EventsPage.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+#include "ClockIds.h"
+#include "ClockStrings.h"
+#include "EventEditDlg.h"
+#include "EventsFile.h"
+#include "EventsListBox.h"
+#include "ImportantEventsDlg.h"
+#include "Intl.h"
+#include "Settings.h"
+
+namespace vokar::clock {
+namespace {
+
+constexpr const char* kSection = "Events";
+constexpr const char* kReadError = "Błąd odczytu z pliku.";
+constexpr const char* kWriteError = "Błąd zapisu do pliku.";
+constexpr const char* kOpenError = "Błąd otwarcia pliku: ";
+// How long the queue waits after a failed Speak before it tries again.
+constexpr std::int64_t kRetrySeconds = 10;
+
+}  // namespace
+
+CEventsPage::CEventsPage(IClockHost& host, QWidget* parent) : SPropertyPage(host, kSection, IDD_EVENTS_PAGE, parent) {
+  important_ = std::make_unique<CImportantEventsDlg>(CImportantEventsDlg::Actions{
+      [this] { Confirm(); }, [this](const EVENT_DSCR& event) { ReadEvent(event); }, [this] { RefreshEnabling(); }});
+
+  auto* events = new QGroupBox(QStringLiteral("Komunikaty"), this);
+  auto* kindLabel = new QLabel(QStringLiteral("Czę&stość:"), events);
+  kind_ = new QComboBox(events);
+  for (int kind = 0; kind < kRepeatKinds; ++kind) kind_->addItem(QString::fromUtf8(ClockText(IDS_REPEAT_KINDS + kind)));
+  AddControl(IDC_EVENTS_KIND, kind_);
+  kindLabel->setBuddy(kind_);
+  list_ = new CEventsListBox(events);
+  AddControl(IDC_EVENTS_LIST, list_);
+  list_->SetDateSeparator(intl::ReadIntl().date);
+  list_->setMinimumHeight(150);
+  add_ = new QPushButton(QStringLiteral("Dod&aj"), events);
+  delete_ = new QPushButton(QStringLiteral("&Usuń"), events);
+  modify_ = new QPushButton(QStringLiteral("Pop&raw"), events);
+  AddControl(IDC_EVENT_ADD, add_);
+  AddControl(IDC_EVENT_DELETE, delete_);
+  AddControl(IDC_EVENT_MODIFY, modify_);
+  auto* pathLabel = new QLabel(QStringLiteral("Plik ko&munikatów:"), events);
+  pathEdit_ = new QLineEdit(events);
+  pathEdit_->setReadOnly(true);
+  AddControl(IDC_EVENTS_PATH, pathEdit_);
+  pathLabel->setBuddy(pathEdit_);
+  browse_ = new QPushButton(QStringLiteral("..."), events);
+  browse_->setFixedWidth(32);
+  browse_->setToolTip(QStringLiteral("Otwórz inny plik komunikatów"));
+  AddControl(IDC_EVENTS_BROWSE, browse_);
+  for (QPushButton* b : {add_, delete_, modify_, browse_}) b->setAutoDefault(false);
+
+  auto* buttons = new QVBoxLayout;
+  for (QPushButton* b : {add_, delete_, modify_}) buttons->addWidget(b);
+  buttons->addStretch(1);
+  auto* grid = new QGridLayout(events);
+  grid->addWidget(kindLabel, 0, 0);
+  grid->addWidget(kind_, 0, 1, 1, 2);
+  grid->addWidget(list_, 1, 0, 1, 3);
+  grid->addLayout(buttons, 1, 3);
+  grid->addWidget(pathLabel, 2, 0);
+  grid->addWidget(pathEdit_, 2, 1);
+  grid->addWidget(browse_, 2, 2);
+  grid->setColumnStretch(1, 1);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(events, 1);
+  layout->addWidget(BuildSoundGroup());
+
+  connect(kind_, &QComboBox::currentIndexChanged, this, [this](int kind) { SelectKind(kind); });
+  connect(list_, &QListWidget::currentRowChanged, this, [this] { RefreshEnabling(); });
+  connect(list_, &QListWidget::itemDoubleClicked, this, [this] {
+    if (!important_->shown()) Modify();
+  });
+  connect(add_, &QPushButton::clicked, this, [this] { Add(); });
+  connect(delete_, &QPushButton::clicked, this, [this] { Delete(); });
+  connect(modify_, &QPushButton::clicked, this, [this] { Modify(); });
+  connect(browse_, &QPushButton::clicked, this, [this] { Browse(); });
+  ShowKind(0, -1);
+}
+
+CEventsPage::~CEventsPage() = default;
+
+int CEventsPage::CurrentKind() const { return std::max(0, kind_->currentIndex()); }
+
+void CEventsPage::LoadSettings() {
+  SPropertyPage::LoadSettings();
+  const std::string path = settings().ReadString(kSection, "DocumentName", "");
+  if (!path.empty()) LoadFile(path, true);
+  // Very important occurrences missed while the program was not running.
+  Apply(lists_.CheckMissed(CClockTime::FromTime(host_.Now())));
+}
+
+void CEventsPage::SaveSettings() {
+  SPropertyPage::SaveSettings();
+  settings().WriteString(kSection, "DocumentName", path_);
+}
+
+void CEventsPage::RefreshEnabling() {
+  SPropertyPage::RefreshEnabling();
+  const bool free = !important_->shown();
+  const bool selected = list_->currentRow() >= 0;
+  delete_->setEnabled(free && selected);
+  modify_->setEnabled(free && selected);
+  browse_->setEnabled(free);
+}
+
+void CEventsPage::ShowKind(int kind, int selectRow) {
+  if (kind_->currentIndex() != kind) {
+    const QSignalBlocker quiet(kind_);
+    kind_->setCurrentIndex(kind);
+  }
+  std::vector<const EVENT_DSCR*> shown;
+  for (const auto& event : lists_.list(static_cast<RepeatKind>(kind))) shown.push_back(event.get());
+  list_->ShowEvents(shown, static_cast<RepeatKind>(kind));
+  list_->setCurrentRow(selectRow);
+  RefreshEnabling();
+}
+
+void CEventsPage::SelectKind(int kind) {
+  if (!IsRepeatKind(kind)) return;
+  ShowKind(kind, -1);
+}
+
+void CEventsPage::Add() {
+  EVENT_DSCR event;
+  event.kind = static_cast<RepeatKind>(CurrentKind());
+  event.time = CClockTime::FromTime(host_.Now());
+  CEventEditDlg dialog(event, [this] { return host_.Now(); }, host_.mainWindow());
+  if (dialog.exec() != QDialog::Accepted) return;
+  const int kind = static_cast<int>(event.kind);
+  const int row = lists_.Insert(std::move(event));
+  lists_.SetModified(true);
+  ShowKind(kind, row);
+}
+
+void CEventsPage::Modify() {
+  if (important_->shown()) return;
+  const int kind = CurrentKind();
+  const int row = list_->currentRow();
+  const EVENT_DSCR* selected = lists_.At(static_cast<RepeatKind>(kind), row);
+  if (selected == nullptr) return;
+  EVENT_DSCR copy = *selected;
+  CEventEditDlg dialog(copy, [this] { return host_.Now(); }, host_.mainWindow());
+  if (dialog.exec() != QDialog::Accepted) return;
+  lists_.Remove(static_cast<RepeatKind>(kind), row);
+  const int newKind = static_cast<int>(copy.kind);
+  const int newRow = lists_.Insert(std::move(copy));
+  lists_.SetModified(true);
+  // The old event may have been waiting for confirmation.
+  important_->Refill(lists_.waiting());
+  ShowKind(newKind, newRow);
+}
+
+void CEventsPage::Delete() {
+  if (important_->shown()) return;
+  const int kind = CurrentKind();
+  const int row = list_->currentRow();
+  if (!lists_.Remove(static_cast<RepeatKind>(kind), row)) return;
+  lists_.SetModified(true);
+  important_->Refill(lists_.waiting());
+  const int left = lists_.size(static_cast<RepeatKind>(kind));
+  ShowKind(kind, left == 0 ? -1 : std::min(row, left - 1));
+}
+
+void CEventsPage::Browse() {
+  if (important_->shown()) return;
+  QFileDialog dialog(host_.mainWindow(), QString(), QString::fromStdString(path_),
+                     FileDialogFilter(QString::fromUtf8(ClockText(IDS_FILTER_EVENTS))));
+  // A new name may be typed: the file is made with an empty list.
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString chosen = WithDefaultExtension(dialog.selectedFiles().front(), QStringLiteral("evt"));
+  LoadFile(chosen.toStdString());
+}
+
+bool CEventsPage::LoadFile(const std::string& utf8Path, bool atStartUp) {
+  // A modified list is saved first; if it cannot be, nothing is loaded, so
+  // that the user's changes are not thrown away.
+  if (!SaveIfModified()) return false;
+  EventArrays arrays;
+  EventsReadError error;
+  switch (LoadEventsFile(utf8Path, arrays, &error)) {
+    case EventsLoad::CannotOpen:
+      TellUser(host_.mainWindow(), kOpenError + utf8Path);
+      return false;
+    case EventsLoad::ReadError:
+      if (atStartUp) {
+        // Never written over: the file stays as it is for the user to look at.
+        path_.clear();
+        pathEdit_->clear();
+      }
+      TellUser(host_.mainWindow(), kReadError);
+      return false;
+    case EventsLoad::Loaded:
+    case EventsLoad::Created:
+      break;
+  }
+  important_->Clear();
+  FromArrays(std::move(arrays), lists_);
+  path_ = utf8Path;
+  pathEdit_->setText(QString::fromStdString(path_));
+  ShowKind(CurrentKind(), -1);
+  return true;
+}
+
+bool CEventsPage::SaveIfModified() {
+  if (!lists_.modified()) return true;
+  return SaveFile();
+}
+
+bool CEventsPage::SaveFile() {
+  std::string target = path_;
+  if (target.empty()) {
+    const QString chosen =
+        QFileDialog::getSaveFileName(host_.mainWindow(), QString(), QString(),
+                                     FileDialogFilter(QString::fromUtf8(ClockText(IDS_FILTER_EVENTS))));
+    if (chosen.isEmpty()) return false;
+    target = WithDefaultExtension(chosen, QStringLiteral("evt")).toStdString();
+  }
+  if (!WriteStream(target)) return false;
+  lists_.SetModified(false);
+  path_ = target;
+  pathEdit_->setText(QString::fromStdString(path_));
+  return true;
+}
+
+bool CEventsPage::WriteStream(const std::string& utf8Path) {
+  std::string reason;
+  if (WriteEventsFile(utf8Path, SerializeEventsStream(lists_), &reason)) return true;
+  std::fprintf(stderr, "horalo: %s: %s\n", utf8Path.c_str(), reason.c_str());
+  TellUser(host_.mainWindow(), kWriteError);
+  return false;
+}
+
+void CEventsPage::MinuteCheck(const std::vector<CClockTime>& minutes, const CClockTime& now) {
+  Apply(lists_.CheckMinutes(minutes, now));
+}
+
+void CEventsPage::Apply(const MinuteCheckResult& result) {
+  if (!result.importantPending) return;
+  if (result.importantAdded) important_->Refill(lists_.waiting());
+  if (lists_.waiting().empty()) return;
+  if (!important_->shown()) important_->ShowOnTop();
+  // The sound announces them every minute until they are confirmed; a due
+  // event's own reading brings it anyway.
+  if (!result.anyDue) PlayImportantSound();
+}
+
+void CEventsPage::PlayImportantSound() {
+  const std::string tag = SoundTag();
+  if (tag.empty()) return;
+  if (!host_.Connected()) {
+    soundWhenConnected_ = true;
+    return;
+  }
+  host_.SpeakText(tag, true);
+}
+
+void CEventsPage::OnConnected() {
+  if (!soundWhenConnected_) return;
+  soundWhenConnected_ = false;
+  if (!lists_.waiting().empty()) PlayImportantSound();
+}
+
+void CEventsPage::SpeakingTick() {
+  auto& pending = lists_.pending();
+  if (pending.empty()) return;
+  const std::int64_t now = host_.Now();
+  if (now < retryAfter_) return;
+  if ((host_.QueryStatus() & 1) != 0) return;
+  const int result = host_.SpeakText(SoundTag() + Prefix() + pending.front(), true);
+  if (result == 0) {
+    pending.pop_front();
+  } else if (result < 0) {
+    // Kept, and tried again a little later.
+    retryAfter_ = now + kRetrySeconds;
+  }
+}
+
+void CEventsPage::ShowImportant() {
+  important_->Refill(lists_.waiting());
+  important_->ShowOnTop();
+}
+
+void CEventsPage::HideImportant() { important_->HideDialog(); }
+
+void CEventsPage::Confirm() {
+  HideImportant();
+  if (QWidget* main = host_.mainWindow()) {
+    if (main->isMinimized()) main->showNormal();
+    main->show();
+  }
+  lists_.ConfirmWaiting(host_.Now());
+  important_->Clear();
+  // The confirmation is kept in the file at once.
+  if (path_.empty() || lists_.modified()) {
+    SaveFile();
+  } else {
+    WriteStream(path_);
+  }
+}
+
+void CEventsPage::ReadEvent(const EVENT_DSCR& event) { host_.SpeakText(SoundTag() + Prefix() + event.text, true); }
+
+}  // namespace vokar::clock

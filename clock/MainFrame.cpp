@@ -1,0 +1,247 @@
+#include "MainFrame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+
+#include "AdvicePage.h"
+#include "ButtonSpec.h"
+#include "ClockIds.h"
+#include "ClockPage.h"
+#include "ClockStrings.h"
+#include "DataDirs.h"
+#include "EventsPage.h"
+#include "HotKeyTable.h"
+#include "HotKeysPage.h"
+#include "Icons.h"
+#include "Settings.h"
+
+namespace vokar::clock {
+namespace {
+
+constexpr const char* kHelpFile = "horalo.html";
+
+// Dialog units of the window's font: a quarter of the average character
+// width across, an eighth of the character height down.
+int HorizontalUnits(const QFontMetrics& metrics, int units) { return units * metrics.averageCharWidth() / 4; }
+int VerticalUnits(const QFontMetrics& metrics, int units) { return units * metrics.height() / 8; }
+
+class CAboutDlg final : public QDialog {
+ public:
+  explicit CAboutDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("dialog%1").arg(IDD_ABOUT));
+    setWindowTitle(QStringLiteral("Informacja o Horalo"));
+    auto* icon = new QLabel(this);
+    icon->setPixmap(DrawClockIcon(64));
+    auto* version = new QLabel(QString::fromUtf8(ClockText(IDS_VERSION)), this);
+    QFont bold = version->font();
+    bold.setBold(true);
+    version->setFont(bold);
+    auto* description = new QLabel(QString::fromUtf8(ClockText(IDS_DESCRIPTION)), this);
+    auto* suite = new QLabel(QStringLiteral("Część pakietu syntezy mowy polskiej Vokar."), this);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    auto* texts = new QVBoxLayout;
+    for (QLabel* l : {version, description, suite}) texts->addWidget(l);
+    auto* row = new QHBoxLayout;
+    row->addWidget(icon, 0, Qt::AlignTop);
+    row->addSpacing(12);
+    row->addLayout(texts, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addWidget(buttons);
+  }
+};
+
+}  // namespace
+
+CMainFrame::CMainFrame(IClockHost& host, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      host_(host) {
+  setObjectName(QStringLiteral("mainframe"));
+  setWindowTitle(QString::fromUtf8(ClockText(IDS_TITLE)));
+  setWindowIcon(ClockIcon());
+
+  pages_ = new QTabWidget(this);
+  clock_ = new CClockPage(host_, pages_);
+  events_ = new CEventsPage(host_, pages_);
+  advice_ = new CAdvicePage(host_, pages_);
+  hotKeys_ = new CHotKeysPage(this, host_.settings().profile(), pages_);
+  pages_->addTab(clock_, QStringLiteral("Czas"));
+  pages_->addTab(events_, QStringLiteral("Komunikaty"));
+  pages_->addTab(advice_, QStringLiteral("Porady"));
+  pages_->addTab(hotKeys_, QStringLiteral("Klawisze skrótu"));
+
+  auto* column = new QWidget(this);
+  BuildButtons(column);
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(pages_, 1);
+  layout->addWidget(column);
+
+  tick_.setTimerType(Qt::PreciseTimer);
+  tick_.setInterval(1000);
+  connect(&tick_, &QTimer::timeout, this, [this] { OnTick(); });
+}
+
+CMainFrame::~CMainFrame() {
+  tick_.stop();
+  // The hot keys go with the window that receives them.
+  if (hotKeys_ != nullptr) hotKeys_->End();
+}
+
+void CMainFrame::BuildButtons(QWidget* column) {
+  const QFontMetrics metrics(font());
+  int widest = 0;
+  int bottom = 0;
+  for (int id = IDC_HOUR; id <= IDC_EXIT; ++id) {
+    const ButtonSpec spec = ParseButtonSpec(ClockText(id));
+    auto* button = new QPushButton(QString::fromStdString(spec.caption), column);
+    button->setObjectName(QStringLiteral("control%1").arg(id));
+    const int width = HorizontalUnits(metrics, spec.width) + 16;
+    const int height = std::max(VerticalUnits(metrics, spec.height), button->sizeHint().height());
+    const int top = VerticalUnits(metrics, spec.top) + 24;  // below the row of page tabs
+    button->setGeometry(0, top, width, height);
+    button->setAutoDefault(false);
+    widest = std::max(widest, width);
+    bottom = std::max(bottom, top + height);
+    buttons_[id] = button;
+    connect(button, &QPushButton::clicked, this, [this, id] { bus_->commands().Dispatch(id); });
+  }
+  buttons_[IDC_HOUR]->setDefault(true);
+  column->setMinimumSize(widest + 8, bottom + 8);
+}
+
+QPushButton* CMainFrame::Button(int id) const {
+  const auto it = buttons_.find(id);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+bool CMainFrame::Create(std::string& error) {
+  bus_ = app::CBusWindow::Create(ClockText(IDS_TITLE), this, error);
+  if (!bus_) return false;
+  RegisterCommands();
+  // Every page reads its settings; the events page loads its file.
+  for (SPropertyPage* page : std::initializer_list<SPropertyPage*>{clock_, events_, advice_}) page->LoadSettings();
+  hotKeys_->Initialise();
+  pages_->setCurrentIndex(0);
+  tick_.start();
+  return tick_.isActive();
+}
+
+void CMainFrame::RegisterCommands() {
+  app::CCommandMap& map = bus_->commands();
+  for (const auto& [ids, action] : std::initializer_list<std::pair<std::pair<int, int>, std::function<void()>>>{
+           {{IDC_HOUR, ID_READ_HOUR}, [this] { ReadHour(); }},
+           {{IDC_DATE, ID_READ_DATE}, [this] { ReadDate(); }},
+           {{IDC_ADVICE, ID_READ_ADVICE}, [this] { ReadAdvice(); }},
+           {{IDC_EXIT, ID_APP_END}, [this] { Exit(); }},
+           {{IDC_INFO, ID_APP_ABOUT}, [this] { ShowAbout(); }},
+       }) {
+    map.On(ids.first, action);
+    map.On(ids.second, action);
+  }
+  map.On(IDC_IMPORTANT, [this] { events_->ShowImportant(); });
+  map.On(IDC_HELP, [this] { ShowHelp(); });
+}
+
+bool CMainFrame::event(QEvent* event) {
+  if (event->type() == hotkey::HotKeyEvent::type()) {
+    const int command = static_cast<hotkey::HotKeyEvent*>(event)->command();
+    if (command == ID_READ_HOUR || command == ID_READ_DATE || command == ID_READ_ADVICE) {
+      bus_->commands().Dispatch(command);
+    }
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  // The window closes by ending the program, from the event loop.
+  bus_->PostCommand(ID_APP_END);
+}
+
+void CMainFrame::ReadHour() {
+  host_.SpeakText(clock_->HourText(CClockTime::FromTime(host_.Now())), true);
+}
+
+void CMainFrame::ReadDate() {
+  host_.SpeakText(clock_->DateText(CClockTime::FromTime(host_.Now())), true);
+}
+
+void CMainFrame::ReadAdvice() {
+  const std::string text = advice_->ReadAdvice();
+  if (!text.empty()) host_.SpeakText(text, true);
+}
+
+void CMainFrame::ShowAbout() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void CMainFrame::ShowHelp() {
+  std::vector<std::filesystem::path> candidates;
+  if (!helpFolder_.empty()) candidates.push_back(std::filesystem::path(helpFolder_) / kHelpFile);
+  for (const auto& folder : paths::DataDirs()) candidates.push_back(folder / "help" / kHelpFile);
+  for (const auto& candidate : candidates) {
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(candidate, ignored)) {
+      QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(candidate.string())));
+      return;
+    }
+  }
+  TellUser(this, "Nie znaleziono pliku pomocy: " + (candidates.empty() ? std::string(kHelpFile) : candidates.front().string()));
+}
+
+void CMainFrame::OnTick() {
+  if (ticking_ || ending_) return;
+  ticking_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{ticking_};
+  try {
+    const CClockTime now = CClockTime::FromTime(host_.Now());
+    const TickPlan plan = scheduler_.Plan(now);
+    if (!plan.checkMinutes.empty()) events_->MinuteCheck(plan.checkMinutes, now);
+    if (!plan.minuteTick) {
+      events_->SpeakingTick();
+    } else if (plan.target == TickTarget::ClockPage) {
+      clock_->MinuteTick(now);
+    } else if (plan.target == TickTarget::AdvicePage) {
+      advice_->MinuteTick(now);
+    }
+  } catch (const std::exception& error) {
+    // One tick fails; the next runs as usual.
+    std::fprintf(stderr, "horalo: %s\n", error.what());
+  }
+}
+
+void CMainFrame::Exit() {
+  if (ending_) return;
+  ending_ = true;
+  tick_.stop();
+  events_->HideImportant();
+  // A list that cannot be saved does not keep the program from ending.
+  events_->SaveIfModified();
+  hotKeys_->End();
+  for (SPropertyPage* page : std::initializer_list<SPropertyPage*>{clock_, events_, advice_}) page->SaveSettings();
+  hide();
+  QCoreApplication::exit(0);
+}
+
+}  // namespace vokar::clock
