@@ -157,11 +157,10 @@ bool CAdvicePage::LoadFile(const std::string& utf8Path) {
 }
 
 void CAdvicePage::Browse() {
-  QFileDialog dialog(host_.mainWindow(), QString(), QString::fromStdString(path_),
-                     FileDialogFilter(QString::fromUtf8(ClockText(IDS_FILTER_ADVICE))));
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  LoadFile(WithDefaultExtension(dialog.selectedFiles().front(), QStringLiteral("txt")).toStdString());
+  const QString chosen = AskForFile(host_.mainWindow(), false, QString::fromUtf8(ClockText(IDS_FILTER_ADVICE)),
+                                    QString::fromStdString(path_));
+  if (chosen.isEmpty()) return;
+  LoadFile(WithDefaultExtension(chosen, QStringLiteral("txt")).toStdString());
 }
 
 std::string CAdvicePage::ReadAdvice() {

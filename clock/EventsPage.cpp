@@ -72,9 +72,11 @@ CEventsPage::CEventsPage(IClockHost& host, QWidget* parent) : SPropertyPage(host
   grid->addWidget(kind_, 0, 1, 1, 2);
   grid->addWidget(list_, 1, 0, 1, 3);
   grid->addLayout(buttons, 1, 3);
+  auto* pathRow = new QHBoxLayout;
+  pathRow->addWidget(pathEdit_, 1);
+  pathRow->addWidget(browse_);
   grid->addWidget(pathLabel, 2, 0);
-  grid->addWidget(pathEdit_, 2, 1);
-  grid->addWidget(browse_, 2, 2);
+  grid->addLayout(pathRow, 2, 1, 1, 3);
   grid->setColumnStretch(1, 1);
 
   auto* layout = new QVBoxLayout(this);
@@ -179,14 +181,11 @@ void CEventsPage::Delete() {
 
 void CEventsPage::Browse() {
   if (important_->shown()) return;
-  QFileDialog dialog(host_.mainWindow(), QString(), QString::fromStdString(path_),
-                     FileDialogFilter(QString::fromUtf8(ClockText(IDS_FILTER_EVENTS))));
   // A new name may be typed: the file is made with an empty list.
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  const QString chosen = WithDefaultExtension(dialog.selectedFiles().front(), QStringLiteral("evt"));
-  LoadFile(chosen.toStdString());
+  const QString chosen = AskForFile(host_.mainWindow(), false, QString::fromUtf8(ClockText(IDS_FILTER_EVENTS)),
+                                    QString::fromStdString(path_), true);
+  if (chosen.isEmpty()) return;
+  LoadFile(WithDefaultExtension(chosen, QStringLiteral("evt")).toStdString());
 }
 
 bool CEventsPage::LoadFile(const std::string& utf8Path, bool atStartUp) {
@@ -228,8 +227,7 @@ bool CEventsPage::SaveFile() {
   std::string target = path_;
   if (target.empty()) {
     const QString chosen =
-        QFileDialog::getSaveFileName(host_.mainWindow(), QString(), QString(),
-                                     FileDialogFilter(QString::fromUtf8(ClockText(IDS_FILTER_EVENTS))));
+        AskForFile(host_.mainWindow(), true, QString::fromUtf8(ClockText(IDS_FILTER_EVENTS)), QString());
     if (chosen.isEmpty()) return false;
     target = WithDefaultExtension(chosen, QStringLiteral("evt")).toStdString();
   }

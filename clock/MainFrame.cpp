@@ -7,8 +7,10 @@
 #include <QDialogButtonBox>
 #include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -105,6 +107,7 @@ CMainFrame::~CMainFrame() {
 
 void CMainFrame::BuildButtons(QWidget* column) {
   const QFontMetrics metrics(font());
+  const int tabsHeight = pages_->tabBar()->sizeHint().height();
   int widest = 0;
   int bottom = 0;
   for (int id = IDC_HOUR; id <= IDC_EXIT; ++id) {
@@ -113,7 +116,8 @@ void CMainFrame::BuildButtons(QWidget* column) {
     button->setObjectName(QStringLiteral("control%1").arg(id));
     const int width = HorizontalUnits(metrics, spec.width) + 16;
     const int height = std::max(VerticalUnits(metrics, spec.height), button->sizeHint().height());
-    const int top = VerticalUnits(metrics, spec.top) + 24;  // below the row of page tabs
+    // The buttons line up with the pages, below the row of tabs.
+    const int top = VerticalUnits(metrics, spec.top) + tabsHeight;
     button->setGeometry(0, top, width, height);
     button->setAutoDefault(false);
     widest = std::max(widest, width);
@@ -167,6 +171,19 @@ bool CMainFrame::event(QEvent* event) {
     return true;
   }
   return QWidget::event(event);
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* event) {
+  // Enter anywhere in the window that does not take it itself presses the
+  // default button, "&Godzina", as in a dialog.
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    QPushButton* hour = Button(IDC_HOUR);
+    if (hour != nullptr && hour->isEnabled()) {
+      hour->animateClick();
+      return;
+    }
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -65,6 +65,7 @@ class CMainFrame final : public QWidget {
  protected:
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildButtons(QWidget* column);

@@ -42,6 +42,21 @@ QString FileDialogFilter(const QString& tableFilter) {
   return filters.join(QStringLiteral(";;"));
 }
 
+QString AskForFile(QWidget* owner, bool save, const QString& tableFilter, const QString& start, bool newAllowed) {
+  QFileDialog dialog(owner, save ? QStringLiteral("Zapisz jako") : QStringLiteral("Otwórz"), start,
+                     FileDialogFilter(tableFilter));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save || newAllowed ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Szukaj &w:"));
+  dialog.setLabelText(QFileDialog::FileName, QStringLiteral("&Nazwa pliku:"));
+  dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Pliki &typu:"));
+  dialog.setLabelText(QFileDialog::Accept, save ? QStringLiteral("&Zapisz") : QStringLiteral("&Otwórz"));
+  dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Anuluj"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
 QString WithDefaultExtension(const QString& name, const QString& extension) {
   if (name.isEmpty()) return name;
   if (!QFileInfo(name).suffix().isEmpty()) return name;
@@ -103,8 +118,7 @@ void SPropertyPage::BrowseSound() {
       }
     }
   }
-  const QString chosen = QFileDialog::getOpenFileName(host_.mainWindow(), QString(), start,
-                                                      FileDialogFilter(QString::fromUtf8(ClockText(IDS_FILTER_SOUND))));
+  const QString chosen = AskForFile(host_.mainWindow(), false, QString::fromUtf8(ClockText(IDS_FILTER_SOUND)), start);
   if (chosen.isEmpty()) return;
   initSoundName_->setText(WithDefaultExtension(chosen, QStringLiteral("wav")));
 }

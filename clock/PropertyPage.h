@@ -64,6 +64,10 @@ class SPropertyPage : public QWidget {
 // A filter of the string table ("Dźwięk (*.wav) |*.wav|Wszystkie pliki
 // (*.*) |*.*||") as a file dialog takes it.
 QString FileDialogFilter(const QString& tableFilter);
+// A file dialog of the clock, its texts in Polish: for opening (an existing
+// file, or any name when newAllowed) or for saving (with the overwrite
+// question). The chosen path, or an empty text when the user cancelled.
+QString AskForFile(QWidget* owner, bool save, const QString& tableFilter, const QString& start, bool newAllowed = false);
 // The name with the extension added when it has none ("kuranty" ->
 // "kuranty.wav").
 QString WithDefaultExtension(const QString& name, const QString& extension);
