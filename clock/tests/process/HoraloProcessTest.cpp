@@ -1,0 +1,421 @@
+// The real horalo, started as a user starts it, at chosen times of a faked
+// clock (faketime), on a private desktop, settings store and message log. It
+// starts the speech server itself through App Paths: the DDE test server,
+// which logs every request, or the real vokar on the wav: device.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "AppPaths.h"
+#include "ClientTestSupport.h"
+#include "Cp1250.h"
+#include "Desktop.h"
+#include "EventsFile.h"
+#include "Profile.h"
+#include "XSession.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using namespace vokar;
+using Clock = std::chrono::steady_clock;
+using vokar::testing::ClientWorld;
+
+// Debian's faketime; the tests' PATH holds only their own folder.
+constexpr const char* kFaketime = "/usr/bin/faketime";
+constexpr int kReadHour = 33020;
+constexpr int kReadAdvice = 33022;
+constexpr int kEnd = 33030;
+
+registry::Profile Store() { return registry::Profile("Quillmark", "Horalo"); }
+
+std::string ReadAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Hex(std::string_view digits) {
+  std::string bytes;
+  int high = -1;
+  for (const char c : digits) {
+    int value = -1;
+    if (c >= '0' && c <= '9') value = c - '0';
+    if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+    if (value < 0) continue;
+    if (high < 0) {
+      high = value;
+    } else {
+      bytes.push_back(static_cast<char>(high * 16 + value));
+      high = -1;
+    }
+  }
+  return bytes;
+}
+
+// A line of the server's log and the moment the test first saw it.
+struct Seen {
+  std::string line;
+  double seconds;  // real seconds since horalo was started
+};
+
+class HoraloProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    world_.Set("TZ", "UTC");
+    // Headless, never on a desktop of the machine.
+    world_.Set("QT_QPA_PLATFORM", "offscreen");
+    world_.Unset("DISPLAY");
+    world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 300");
+    ASSERT_TRUE(registry::WriteAppPath("Vokar.exe", VOKAR_DDE_TESTSERVER).ok());
+    // No chime and no advice unless a test asks for them.
+    ASSERT_TRUE(Store().WriteInt("Clock", "Frequency", 0).ok());
+    ASSERT_TRUE(Store().WriteInt("Advice", "Frequency", 0).ok());
+  }
+  void TearDown() override {
+    if (HasFailure()) {
+      std::fprintf(stderr, "horalo's output:\n%s\nmessages:\n", ReadAll(world_.folder() / "horalo.out").c_str());
+      for (const auto& text : world_.MessageTexts()) std::fprintf(stderr, "  %s\n", text.c_str());
+    }
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+
+  // Starts horalo under faketime: the clock starts at `start` (UTC) and runs
+  // `rate` times as fast as the real one.
+  void Start(const std::string& start, int rate = 1) {
+    std::string spec = "@" + start;
+    if (rate != 1) spec += " x" + std::to_string(rate);
+    std::vector<std::string> arguments{kFaketime, "-f", spec, VOKAR_HORALO};
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, (world_.folder() / "horalo.out").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    started_ = Clock::now();
+    ASSERT_EQ(::posix_spawn(&pid_, kFaketime, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+  }
+
+  double Elapsed() const { return std::chrono::duration<double>(Clock::now() - started_).count(); }
+
+  // Follows the server's log until the condition holds for the lines seen so
+  // far, or the timeout passes; every new line is stamped when first seen.
+  bool WaitLog(const std::function<bool(const std::vector<Seen>&)>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (true) {
+      const auto lines = ClientWorld::Lines(serverLog_);
+      for (std::size_t i = seen_.size(); i < lines.size(); ++i) seen_.push_back({lines[i], Elapsed()});
+      if (done(seen_)) return true;
+      if (Clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(20ms);
+    }
+  }
+  bool WaitFor(const std::string& line, std::chrono::milliseconds timeout, int count = 1) {
+    return WaitLog([&](const std::vector<Seen>& lines) { return Count(lines, line) >= count; }, timeout);
+  }
+  static int Count(const std::vector<Seen>& lines, const std::string& line) {
+    int n = 0;
+    for (const auto& seen : lines) n += seen.line == line;
+    return n;
+  }
+  const Seen* Find(const std::string& line, int occurrence = 1) const {
+    for (const auto& seen : seen_) {
+      if (seen.line == line && --occurrence == 0) return &seen;
+    }
+    return nullptr;
+  }
+  std::vector<std::string> Pokes() const {
+    std::vector<std::string> pokes;
+    for (const auto& seen : seen_) {
+      if (seen.line.starts_with("poke ")) pokes.push_back(seen.line.substr(5));
+    }
+    return pokes;
+  }
+
+  // The clock's window on the desktop, once the program has made it.
+  desktop::WindowHandle Window() {
+    desktop::WindowHandle window;
+    const auto deadline = Clock::now() + 10s;
+    while (!(window = desktop::FindWindow("Horalo")) && Clock::now() < deadline) std::this_thread::sleep_for(20ms);
+    return window;
+  }
+  bool Post(int command) { return desktop::PostMessage(Window(), desktop::WM_COMMAND, command, 0); }
+
+  // Ends horalo as another program may (command 33030); its exit status.
+  int End() {
+    EXPECT_TRUE(Post(kEnd));
+    const auto deadline = Clock::now() + 15s;
+    int status = 0;
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+      if (Clock::now() > deadline) return -1;
+      std::this_thread::sleep_for(20ms);
+    }
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  fs::path Write(const std::string& name, const std::string& bytes) {
+    const fs::path file = world_.folder() / name;
+    std::ofstream(file, std::ios::binary) << bytes;
+    return file;
+  }
+
+  ClientWorld world_;
+  fs::path serverLog_ = world_.folder() / "server.log";
+  pid_t pid_ = -1;
+  Clock::time_point started_;
+  std::vector<Seen> seen_;
+};
+
+// The log writes a backslash as two.
+const std::string kReset = " \\\\Rst\\\\";
+
+TEST_F(HoraloProcess, TheChimeOfTheFullHourComesInItsFirstSeconds) {
+  ASSERT_TRUE(Store().WriteInt("Clock", "Frequency", 1).ok());
+  Start("2026-12-08 10:59:50");
+  const std::string chime = "poke jedenasta " + kReset;
+  ASSERT_TRUE(WaitFor(chime, 35s)) << ReadAll(serverLog_);
+  const Seen* poke = Find(chime);
+  // 11:00:01 to 11:00:15 is 11 to 25 seconds after the start.
+  EXPECT_GE(poke->seconds, 10.5);
+  EXPECT_LE(poke->seconds, 26.5);
+  // A chime does not break a reading, and it is the only thing spoken.
+  EXPECT_EQ(Pokes(), std::vector<std::string>{"jedenasta " + kReset});
+  EXPECT_EQ(Count(seen_, "execute break"), 0);
+  EXPECT_TRUE(WaitFor("execute read", 5s));
+  EXPECT_EQ(End(), 0);
+  EXPECT_TRUE(world_.MessageTexts().empty());
+}
+
+TEST_F(HoraloProcess, AReminderIsSpokenOnceAndNeverWhileTheServerReads) {
+  world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 4000");
+  // Two daily events at 11:00: the second waits for the first reading.
+  clock::EventArrays arrays;
+  for (const char* text : {"pierwszy", "drugi"}) {
+    clock::EVENT_DSCR event;
+    event.kind = clock::RepeatKind::Daily;
+    event.time.year = 2026, event.time.month = 11, event.time.day = 8, event.time.hour = 11, event.time.minute = 0;
+    event.text = text;
+    arrays[1].push_back(event);
+  }
+  const fs::path file = Write("terminarz.evt", clock::SerializeEventsStream(arrays));
+  ASSERT_TRUE(Store().WriteString("Events", "DocumentName", file.string()).ok());
+  Start("2026-12-08 11:00:11");
+  const std::string first = "poke pierwszy" + kReset;
+  const std::string second = "poke drugi" + kReset;
+  ASSERT_TRUE(WaitFor(second, 25s)) << ReadAll(serverLog_);
+  // Nothing more comes for the rest of the minute.
+  WaitLog([](const std::vector<Seen>&) { return false; }, 4s);
+  EXPECT_EQ(Pokes(), (std::vector<std::string>{"pierwszy" + kReset, "drugi" + kReset}));
+  // The first reading took four seconds; the second text came after it, and
+  // the server was asked in between.
+  const Seen* firstRead = Find("execute read", 1);
+  const Seen* secondBreak = Find("execute break", 2);
+  ASSERT_NE(firstRead, nullptr);
+  ASSERT_NE(secondBreak, nullptr);
+  EXPECT_GE(secondBreak->seconds - firstRead->seconds, 3.7);
+  int statusBetween = 0;
+  for (const auto& seen : seen_) {
+    if (seen.seconds > firstRead->seconds && seen.seconds <= secondBreak->seconds) statusBetween += seen.line == "execute status";
+  }
+  EXPECT_GE(statusBetween, 2);
+  EXPECT_EQ(End(), 0);
+  // Nothing was changed: the file is as it was written.
+  EXPECT_EQ(ReadAll(file), clock::SerializeEventsStream(arrays));
+}
+
+TEST_F(HoraloProcess, ADamagedEventsFileIsRefusedAndLeftAsItIs) {
+  const std::string damaged = Hex("0100 FFFF 0200 0A00 4556454E545F44534352" "0000 EA07 0000 0000 0100 0000 0000 0000"
+                                  "00000000 0000 0000 0000 0000 0000 0000");
+  const fs::path file = Write("terminarz.evt", damaged);
+  ASSERT_TRUE(Store().WriteString("Events", "DocumentName", file.string()).ok());
+  Start("2026-12-08 11:00:20");
+  // The server is started once the clock has read its settings and files.
+  ASSERT_TRUE(WaitLog([](const std::vector<Seen>& lines) { return !lines.empty(); }, 15s));
+  EXPECT_EQ(End(), 0);
+  EXPECT_EQ(world_.MessageTexts(), std::vector<std::string>{"Błąd odczytu z pliku."});
+  EXPECT_EQ(ReadAll(file), damaged);
+  EXPECT_EQ(Store().GetString("Events", "DocumentName", "?"), "");
+}
+
+TEST_F(HoraloProcess, AdviceWaitsForItsPeriodAndComesInTurn) {
+  ASSERT_TRUE(Store().WriteInt("Advice", "Frequency", 3).ok());
+  ASSERT_TRUE(Store().WriteInt("Advice", "Mode", 1).ok());
+  const fs::path advice = Write("rady.txt", "jeden\ndwa\ntrzy\n");
+  ASSERT_TRUE(Store().WriteString("Advice", "DocumentName", advice.string()).ok());
+  // Every five minutes, twenty times as fast: started at 10:58:45 the clock
+  // has not seen the period of 10:55 begin, so nothing comes before the
+  // period of 11:00 has begun.
+  Start("2026-12-08 10:58:45", 20);
+  const std::string first = "poke dwa\\n" + kReset;
+  const std::string second = "poke trzy\\n" + kReset;
+  ASSERT_TRUE(WaitFor(second, 60s)) << ReadAll(serverLog_);
+  // 11:01:00 is 135 seconds of the fast clock after the start.
+  EXPECT_GE(Find(first)->seconds * 20, 130.0);
+  // 11:05 began the second period: its reading is at 11:06 at the soonest.
+  EXPECT_GE(Find(second)->seconds * 20, 370.0);
+  // On demand, the next in turn.
+  ASSERT_TRUE(Post(kReadAdvice));
+  ASSERT_TRUE(WaitFor("poke jeden\\n" + kReset, 10s)) << ReadAll(serverLog_);
+  EXPECT_EQ(Pokes(), (std::vector<std::string>{"dwa\\n" + kReset, "trzy\\n" + kReset, "jeden\\n" + kReset}));
+  EXPECT_EQ(End(), 0);
+}
+
+TEST_F(HoraloProcess, TheHourOnTheRealServerIsWrittenToTheWaveDevice) {
+  const fs::path wav = world_.folder() / "mowa.wav";
+  world_.Set("VOKAR_WAVEOUT", "wav:" + wav.string() + ",fast");
+  world_.Set("XDG_RUNTIME_DIR", world_.folder().string());
+  // The speech server already runs, on the real clock, as after a login.
+  vokar::testing::SpawnedProgram server({VOKAR_SERVER, "/L-"});
+  const auto deadline = Clock::now() + 20s;
+  while (!desktop::FindWindow("Vokar") && Clock::now() < deadline) std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(desktop::FindWindow("Vokar"));
+  Start("2026-12-08 10:20:05");
+  ASSERT_TRUE(Window());
+  // The clock connects a second after its start.
+  std::this_thread::sleep_for(2s);
+  ASSERT_TRUE(Post(kReadHour));
+  std::size_t size = 0;
+  const auto spoken = Clock::now() + 20s;
+  while (Clock::now() < spoken) {
+    std::error_code ignored;
+    size = fs::exists(wav) ? fs::file_size(wav, ignored) : 0;
+    if (size > 20000) break;
+    std::this_thread::sleep_for(100ms);
+  }
+  // "dwadzieścia minut i ... sekund po dziesiątej" lasts well over a second:
+  // more than 20000 bytes of 8-bit sound at 22050 samples a second.
+  EXPECT_GT(size, 20000u);
+  EXPECT_EQ(End(), 0);
+  EXPECT_TRUE(world_.MessageTexts().empty());
+}
+
+// The tests that press keys run on a private X server.
+class HoraloOnX : public HoraloProcess {
+ protected:
+  void SetUp() override {
+    HoraloProcess::SetUp();
+    // Xvfb, openbox and xdotool come from the system.
+    world_.Set("PATH", "/usr/bin:/bin");
+    session_ = std::make_unique<vokar::testing::XSession>(true);
+    ASSERT_TRUE(session_->ok()) << "Xvfb or openbox did not start";
+    world_.Set("DISPLAY", session_->display());
+    world_.Set("QT_QPA_PLATFORM", "xcb");
+    world_.Set("XDG_RUNTIME_DIR", world_.folder().string());
+  }
+  void TearDown() override {
+    HoraloProcess::TearDown();
+    session_.reset();
+  }
+  std::unique_ptr<vokar::testing::XSession> session_;
+};
+
+TEST_F(HoraloOnX, TheHourHotKeyReadsTheHourAndEverySettingIsStoredAtTheEnd) {
+  ASSERT_TRUE(Store().WriteString("HotKeys", "ReadHour", "CS116").ok());
+  ASSERT_TRUE(Store().WriteString("Clock", "AddSeconds", "No").ok());
+  Start("2026-12-08 10:20:05");
+  ASSERT_TRUE(WaitLog([](const std::vector<Seen>& lines) { return !lines.empty(); }, 15s));
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(vokar::testing::RunProgram({"xdotool", "key", "ctrl+shift+F5"}), 0);
+  // The server is handed code page 1250, as its log keeps it.
+  const std::string hour = "poke " + cp1250::FromUtf8("dwadzieścia minut po dziesiątej ") + kReset;
+  ASSERT_TRUE(WaitFor(hour, 10s)) << ReadAll(serverLog_);
+  // Read on demand: a reading that runs is broken first.
+  EXPECT_EQ(Count(seen_, "execute break"), 1);
+  EXPECT_EQ(End(), 0);
+
+  const struct {
+    const char* section;
+    const char* name;
+    const char* value;  // nullptr: a number
+  } stored[] = {
+      {"Clock", "InitSound", "Yes"},       {"Clock", "InitSoundName", ""},      {"Clock", "Prefix", ""},
+      {"Clock", "InitSoundForHours", "Yes"}, {"Clock", "24_Hours", "Yes"},    {"Clock", "Colloquial", "Yes"},
+      {"Clock", "WithoutMinutes", "Yes"},  {"Clock", "AddSeconds", "No"},       {"Clock", "Frequency", nullptr},
+      {"Events", "InitSound", "Yes"},      {"Events", "InitSoundName", ""},     {"Events", "Prefix", ""},
+      {"Events", "DocumentName", ""},      {"Advice", "InitSound", "Yes"},      {"Advice", "InitSoundName", ""},
+      {"Advice", "Prefix", ""},            {"Advice", "Frequency", nullptr},    {"Advice", "Mode", nullptr},
+      {"Advice", "DocumentName", ""},      {"HotKeys", "ReadHour", "CS116"},    {"HotKeys", "ReadDate", ""},
+      {"HotKeys", "ReadAdvice", ""},
+  };
+  for (const auto& value : stored) {
+    EXPECT_TRUE(Store().Has(value.section, value.name)) << value.section << "\\" << value.name;
+    if (value.value != nullptr) {
+      EXPECT_EQ(Store().GetString(value.section, value.name, "?"), value.value) << value.section << "\\" << value.name;
+    }
+  }
+  EXPECT_EQ(Store().GetInt("Clock", "Frequency", -1), 0);
+  EXPECT_EQ(Store().GetInt("Advice", "Mode", -1), 0);
+}
+
+TEST_F(HoraloOnX, AVeryImportantEventMissedWhileOffSoundsEveryMinuteUntilConfirmed) {
+  // A hand-written file: a very important daily event at 09:00 ("Leki"),
+  // never confirmed. The clock starts at 10:00:40, ten times as fast.
+  const std::string kClass = "FFFF 0100 0A00 4556454E545F44534352";
+  const std::string before = Hex("0000 0100" + kClass + "0100 EA07 0B00 0000 0700 0900 0000 0100");
+  const std::string after = Hex("0400 4C656B69 0000 0000 0000 0000");
+  const fs::path file = Write("terminarz.evt", before + Hex("00000000") + after);
+  ASSERT_TRUE(Store().WriteString("Events", "DocumentName", file.string()).ok());
+  ASSERT_TRUE(Store().WriteString("Events", "InitSoundName", "dzwonek.wav").ok());
+  Start("2026-12-08 10:00:40", 10);
+  const std::string sound = "poke \\\\Wav=\"dzwonek.wav\"\\\\" + kReset;
+  // At the start, at 10:01 and at 10:02.
+  ASSERT_TRUE(WaitFor(sound, 40s, 3)) << ReadAll(serverLog_);
+  EXPECT_GE(Find(sound, 3)->seconds - Find(sound, 1)->seconds, 6.0);
+
+  // "Potwierdź" is the dialog's default button.
+  std::string id;
+  for (int attempt = 0; attempt < 50 && id.empty(); ++attempt) {
+    const std::string out = (world_.folder() / "window.txt").string();
+    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    vokar::testing::SpawnedProgram search({"xdotool", "search", "--name", "Ważne komunikaty"}, fd);
+    search.Wait();
+    ::close(fd);
+    std::ifstream in(out);
+    std::getline(in, id);
+    if (id.empty()) std::this_thread::sleep_for(100ms);
+  }
+  ASSERT_FALSE(id.empty());
+  EXPECT_EQ(vokar::testing::RunProgram({"xdotool", "windowactivate", "--sync", id}), 0);
+  EXPECT_EQ(vokar::testing::RunProgram({"xdotool", "key", "--window", id, "Return"}), 0);
+  // The confirmation is in the file at once; every other byte is as it was.
+  std::string bytes;
+  const auto deadline = Clock::now() + 10s;
+  while ((bytes = ReadAll(file)) == before + Hex("00000000") + after && Clock::now() < deadline) {
+    std::this_thread::sleep_for(50ms);
+  }
+  ASSERT_EQ(bytes.size(), before.size() + 4 + after.size());
+  EXPECT_EQ(bytes.substr(0, before.size()), before);
+  EXPECT_EQ(bytes.substr(before.size() + 4), after);
+  const auto* c = reinterpret_cast<const unsigned char*>(bytes.data() + before.size());
+  const std::uint32_t confirmed = c[0] | (c[1] << 8) | (c[2] << 16) | (static_cast<std::uint32_t>(c[3]) << 24);
+  // 2026-12-08 10:02 to 10:10 UTC.
+  EXPECT_GE(confirmed, 1796724120u);
+  EXPECT_LE(confirmed, 1796724600u);
+  // Two more minutes of the fast clock: no more sound.
+  const int sounds = Count(seen_, sound);
+  WaitLog([](const std::vector<Seen>&) { return false; }, 13s);
+  EXPECT_EQ(Count(seen_, sound), sounds);
+  EXPECT_EQ(End(), 0);
+}
+
+}  // namespace
