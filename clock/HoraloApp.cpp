@@ -64,7 +64,7 @@ void CHoraloApp::ConnectToServer() {
   if (frame_->ending()) return;
   if (!client_.Connect(frame_->bus().handle(), frame_.get())) {
     // The client has told the user why; the clock cannot work without it.
-    frame_->Exit();
+    frame_->Exit(1);
     return;
   }
   frame_->eventsPage().OnConnected();

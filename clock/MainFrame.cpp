@@ -248,7 +248,7 @@ void CMainFrame::OnTick() {
   }
 }
 
-void CMainFrame::Exit() {
+void CMainFrame::Exit(int code) {
   if (ending_) return;
   ending_ = true;
   tick_.stop();
@@ -258,7 +258,7 @@ void CMainFrame::Exit() {
   hotKeys_->End();
   for (SPropertyPage* page : std::initializer_list<SPropertyPage*>{clock_, events_, advice_}) page->SaveSettings();
   hide();
-  QCoreApplication::exit(0);
+  QCoreApplication::exit(code);
 }
 
 }  // namespace vokar::clock

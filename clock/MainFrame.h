@@ -43,8 +43,9 @@ class CMainFrame final : public QWidget {
   void ShowAbout();
   void ShowHelp();
   // Ends the program: the very important events dialog hidden, the events
-  // saved, the settings written, the hot keys removed, the event loop left.
-  void Exit();
+  // saved, the settings written, the hot keys removed, the event loop left
+  // with the exit code.
+  void Exit(int code = 0);
   bool ending() const { return ending_; }
 
   // One tick of the one-second timer (also for tests).

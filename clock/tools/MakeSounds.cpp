@@ -1,11 +1,8 @@
-// Makes the clock's data at build time: its two sounds, synthesised here as
-// struck bells (a chime of three notes, "kuranty.wav", and a short double
-// ring for reminders, "dzwonek.wav"), 8-bit mono at 22050 Hz as the speech
-// server plays them, and the program's icon as a PNG for the desktop.
-//   horalo_make_data SOUNDS_FOLDER ICON_FILE
-#include <QGuiApplication>
-#include <QPixmap>
-
+// Makes the clock's sounds at build time, synthesised here as struck bells: a
+// chime of three notes, "kuranty.wav", and a short double ring for
+// reminders, "dzwonek.wav", 8-bit mono at 22050 Hz as the speech server
+// plays them.
+//   horalo_make_sounds FOLDER
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,8 +11,6 @@
 #include <numbers>
 #include <string>
 #include <vector>
-
-#include "Icons.h"
 
 namespace {
 
@@ -83,8 +78,8 @@ bool WriteWave(const std::filesystem::path& file, const std::vector<double>& sam
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: horalo_make_data SOUNDS_FOLDER ICON_FILE\n");
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: horalo_make_sounds FOLDER\n");
     return 2;
   }
   const std::filesystem::path sounds = argv[1];
@@ -92,12 +87,8 @@ int main(int argc, char** argv) {
   // G, E and a long C below them: a falling major triad.
   const bool chime = WriteWave(sounds / "kuranty.wav", Bells({{0.0, 784, 0.8}, {0.45, 659, 0.8}, {0.9, 523, 1.0}}, 2.4));
   const bool ring = WriteWave(sounds / "dzwonek.wav", Bells({{0.0, 1318, 0.9}, {0.18, 1318, 0.7}}, 1.0));
-  QGuiApplication application(argc, argv);
-  const std::filesystem::path icon = argv[2];
-  std::filesystem::create_directories(icon.parent_path());
-  const bool drawn = vokar::clock::DrawClockIcon(128).save(QString::fromStdString(icon.string()), "PNG");
-  if (!chime || !ring || !drawn) {
-    std::fprintf(stderr, "horalo_make_data: cannot write the clock's data\n");
+  if (!chime || !ring) {
+    std::fprintf(stderr, "horalo_make_sounds: cannot write the clock's sounds\n");
     return 1;
   }
   return 0;
