@@ -179,7 +179,7 @@ void CMainFrame::keyPressEvent(QKeyEvent* event) {
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
     QPushButton* hour = Button(IDC_HOUR);
     if (hour != nullptr && hour->isEnabled()) {
-      hour->animateClick();
+      hour->click();
       return;
     }
   }

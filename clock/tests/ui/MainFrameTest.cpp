@@ -1,0 +1,125 @@
+// The clock's main window in the test's process: its buttons from the
+// string table, Enter and the hot keys reading the hour and the date, the
+// one-second tick sharing out the minute between chime, reminders and
+// advice, and every page's settings written when it ends.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include "ClockIds.h"
+#include "ClockTestSupport.h"
+#include "EventsPage.h"
+#include "HotKeyTable.h"
+#include "MainFrame.h"
+#include "Profile.h"
+#include "TestSupport.h"
+
+namespace {
+
+using namespace vokar;
+using namespace vokar::clock;
+using namespace vokar::clock::test;
+
+const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+registry::Profile Store() { return registry::Profile("Quillmark", "Horalo"); }
+
+class MainFrame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Store().WriteString("Clock", "AddSeconds", "No").ok());
+    host_.now = Utc(2026, 12, 8, 10, 20, 5);
+    frame_ = std::make_unique<CMainFrame>(host_);
+    host_.owner = frame_.get();
+    std::string error;
+    ASSERT_TRUE(frame_->Create(error)) << error;
+  }
+
+  ClockWorld world_;
+  vokar::testing::PrivateDesktop desktop_;
+  TestHost host_;
+  std::unique_ptr<CMainFrame> frame_;
+};
+
+TEST_F(MainFrame, SevenButtonsFromTheStringTableAndFourPages) {
+  const char* captions[] = {"&Godzina", "&Data", "&Porada", "Komunika&ty...", "&Info...", "Pomo&c...", "&Koniec"};
+  int previousTop = -1;
+  for (int id = IDC_HOUR; id <= IDC_EXIT; ++id) {
+    QPushButton* button = frame_->Button(id);
+    ASSERT_NE(button, nullptr) << id;
+    EXPECT_EQ(button->text(), QString::fromUtf8(captions[id - IDC_HOUR]));
+    EXPECT_GT(button->y(), previousTop) << "the buttons stand in their order, top down";
+    previousTop = button->y();
+  }
+  EXPECT_GT(frame_->Button(IDC_EXIT)->y() - frame_->Button(IDC_HELP)->y(),
+            3 * (frame_->Button(IDC_HELP)->y() - frame_->Button(IDC_INFO)->y()));
+  const char* pages[] = {"Czas", "Komunikaty", "Porady", "Klawisze skrótu"};
+  ASSERT_EQ(frame_->pages().count(), 4);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(frame_->pages().tabText(i), QString::fromUtf8(pages[i]));
+  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("Horalo"));
+}
+
+TEST_F(MainFrame, ButtonsEnterAndHotKeysReadOnDemandBreakingAReading) {
+  frame_->Button(IDC_HOUR)->click();
+  frame_->Button(IDC_DATE)->click();
+  frame_->show();
+  QTest::keyClick(frame_.get(), Qt::Key_Return);
+  QCoreApplication::postEvent(frame_.get(), new hotkey::HotKeyEvent(ID_READ_DATE));
+  QCoreApplication::postEvent(frame_.get(), new hotkey::HotKeyEvent(ID_READ_HOUR));
+  QCoreApplication::processEvents();
+  QTest::qWait(50);
+  const std::vector<Spoken> expected{
+      {"dwadzieścia minut po dziesiątej ", true},
+      {"wtorek ósmy grudnia dwa tysiące dwudziestego szóstego roku", true},
+      {"dwadzieścia minut po dziesiątej ", true},
+      {"wtorek ósmy grudnia dwa tysiące dwudziestego szóstego roku", true},
+      {"dwadzieścia minut po dziesiątej ", true},
+  };
+  EXPECT_EQ(host_.spoken, expected);
+  // No advice file: "&Porada" says nothing.
+  frame_->Button(IDC_ADVICE)->click();
+  EXPECT_EQ(host_.spoken.size(), expected.size());
+}
+
+TEST_F(MainFrame, TheTickChimesChecksRemindersAndSpeaksThemInTheirSeconds) {
+  EVENT_DSCR event;
+  event.kind = RepeatKind::Hourly;
+  event.time.minute = 0;
+  event.time.day = 1;
+  event.text = "Przerwa";
+  frame_->eventsPage().lists().Insert(event);
+  // From 10:59:58 to 11:00:20, once a second.
+  for (std::int64_t t = Utc(2026, 12, 8, 10, 59, 58); t <= Utc(2026, 12, 8, 11, 0, 20); ++t) {
+    host_.now = t;
+    frame_->OnTick();
+  }
+  // The chime at 11:00:01 (without breaking), the reminder from 11:00:16
+  // (breaking, once the server is idle).
+  const std::vector<Spoken> expected{{"jedenasta ", false}, {"Przerwa", true}};
+  EXPECT_EQ(host_.spoken, expected);
+  EXPECT_TRUE(frame_->eventsPage().lists().pending().empty());
+}
+
+TEST_F(MainFrame, EndingWritesEverySettingAndTheHotKeys) {
+  frame_->Exit();
+  EXPECT_TRUE(frame_->ending());
+  for (const auto& [section, name] : std::vector<std::pair<const char*, const char*>>{
+           {"Clock", "InitSoundForHours"}, {"Clock", "24_Hours"}, {"Clock", "Colloquial"},
+           {"Clock", "WithoutMinutes"},    {"Clock", "AddSeconds"}, {"Clock", "Frequency"},
+           {"Clock", "InitSound"},         {"Clock", "InitSoundName"}, {"Clock", "Prefix"},
+           {"Events", "DocumentName"},     {"Events", "InitSound"}, {"Advice", "Frequency"},
+           {"Advice", "Mode"},             {"Advice", "DocumentName"}, {"Advice", "Prefix"},
+           {"HotKeys", "ReadHour"},        {"HotKeys", "ReadDate"}, {"HotKeys", "ReadAdvice"}}) {
+    EXPECT_TRUE(Store().Has(section, name)) << section << "\\" << name;
+  }
+  EXPECT_EQ(Store().GetString("Clock", "AddSeconds", ""), "No");
+  // After the end the tick does nothing.
+  host_.now = Utc(2026, 12, 8, 11, 0, 1);
+  frame_->OnTick();
+  EXPECT_TRUE(host_.spoken.empty());
+}
+
+}  // namespace
