@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,10 +30,11 @@ using namespace vokar;
 using namespace vokar::voicegen;
 
 constexpr const char* kUsage =
-    "usage: bench_voice [--voice FILE] [--out DIR] [--dips]\n"
+    "usage: bench_voice [--voice FILE] [--out DIR] [--dips] [--steps]\n"
     "  --voice FILE  allophone file (default the one the build made)\n"
     "  --out DIR     write the first two sentences of both voices as WAV files there\n"
-    "  --dips        list our joins that dip, by entry names\n";
+    "  --dips        list our joins that dip, by entry names\n"
+    "  --steps       the median level step at joins for each pair of classes, both voices\n";
 
 // Running Polish prose with many sonorant joins, soft consonants, stressed and
 // phrase-final syllables.
@@ -85,6 +87,45 @@ struct ClassLevels {
   }
 };
 
+// The level step at every join, by the classes of the two sounds, so that
+// the joins that keep the median up can be found.
+struct PairSteps {
+  std::map<std::pair<SoundClass, SoundClass>, std::vector<double>> steps;
+  void Add(std::span<const float> samples, const std::vector<Segment>& segments) {
+    for (std::size_t i = 0; i + 1 < segments.size(); ++i) {
+      const Segment& l = segments[i];
+      const Segment& r = segments[i + 1];
+      if (l.sound == SoundClass::Silence || r.sound == SoundClass::Silence) continue;
+      if (l.sound == SoundClass::Other || r.sound == SoundClass::Other) continue;
+      if (l.end != r.begin || l.end <= l.begin || r.end <= r.begin || r.end > samples.size()) continue;
+      steps[{l.sound, r.sound}].push_back(StepDb(samples, l, r));
+    }
+  }
+};
+
+double MedianOf(std::vector<double> v) {
+  if (v.empty()) return 0.0;
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
+void PrintPairSteps(const PairSteps& ours, const PairSteps& theirs) {
+  std::printf("\nlevel step at joins by classes      ours (joins, median)  espeak-ng (joins, median)\n");
+  std::set<std::pair<SoundClass, SoundClass>> pairs;
+  for (const auto& [pair, v] : ours.steps) pairs.insert(pair);
+  for (const auto& [pair, v] : theirs.steps) pairs.insert(pair);
+  for (const auto& pair : pairs) {
+    const auto a = ours.steps.find(pair);
+    const auto b = theirs.steps.find(pair);
+    const std::size_t na = a == ours.steps.end() ? 0 : a->second.size();
+    const std::size_t nb = b == theirs.steps.end() ? 0 : b->second.size();
+    const std::string name = std::string(ClassName(pair.first)) + " > " + ClassName(pair.second);
+    std::printf("  %-38s %4zu %6.1f       %4zu %6.1f\n", name.c_str(), na,
+                na ? MedianOf(a->second) : 0.0, nb, nb ? MedianOf(b->second) : 0.0);
+  }
+}
+
 void WriteWav(const fs::path& path, const std::vector<float>& samples) {
   alf::Audio audio;
   audio.rate = kMeasureRate;
@@ -105,10 +146,13 @@ int main(int argc, char** argv) {
   std::string voice = VOKAR_BENCH_VOICE;
   std::optional<fs::path> out;
   bool listDips = false;
+  bool listSteps = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--voice" && i + 1 < argc) {
       voice = argv[++i];
+    } else if (arg == "--steps") {
+      listSteps = true;
     } else if (arg == "--dips") {
       listDips = true;
     } else if (arg == "--out" && i + 1 < argc) {
@@ -134,6 +178,7 @@ int main(int argc, char** argv) {
 
   JoinReport ours, theirs;
   ClassLevels ourLevels, theirLevels;
+  PairSteps ourSteps, theirSteps;
   int number = 0;
   for (const char* sentence : kSentences) {
     ++number;
@@ -149,6 +194,7 @@ int main(int argc, char** argv) {
                   name(at + 1).c_str(), number);
     }
     ourLevels.Add(speech.samples, speech.segments);
+    ourSteps.Add(speech.samples, speech.segments);
     auto synthesis = (*espeak)->SpeakText(sentence);
     if (!synthesis) {
       std::cerr << "bench_voice: " << synthesis.Error().ToString() << "\n";
@@ -157,6 +203,7 @@ int main(int argc, char** argv) {
     const auto segments = EspeakSegments(*synthesis);
     theirs.Add(MeasureJoins(synthesis->samples, segments));
     theirLevels.Add(synthesis->samples, segments);
+    theirSteps.Add(synthesis->samples, segments);
     if (out && number <= 2) {
       WriteWav(*out / ("vokar-" + std::to_string(number) + ".wav"), speech.samples);
       WriteWav(*out / ("espeak-" + std::to_string(number) + ".wav"), synthesis->samples);
@@ -165,6 +212,8 @@ int main(int argc, char** argv) {
   std::printf("%zu sentences; voice %s\n", std::size(kSentences), voice.c_str());
   PrintJoins("ours", ours);
   PrintJoins("espeak-ng", theirs);
+
+  if (listSteps) PrintPairSteps(ourSteps, theirSteps);
 
   std::printf("\nlevel against the vowels (dB)   ours  espeak-ng  difference\n");
   const auto ourVowel = ourLevels.Median(SoundClass::Vowel);

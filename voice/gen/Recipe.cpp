@@ -136,6 +136,13 @@ alf::Result<Recipe> ParseRecipe(std::string_view text, const std::string& fileNa
         else if (key == "release" && v >= 0) entry.releaseMs = v;
         else if (key == "gain") entry.gainDb = v;
         else if (key == "fade" && v >= 0) entry.fadeMs = v;
+        else if ((key == "edge" || key == "edgein" || key == "edgeout") && v >= -40 && v <= 10) {
+          if (key != "edgeout") entry.edgeInDb = v;
+          if (key != "edgein") entry.edgeOutDb = v;
+        } else if (key == "ramp" && v >= 1 && v <= 100) entry.rampMs = v;
+        else if (key == "edge" || key == "edgein" || key == "edgeout" || key == "ramp") {
+          return error("'" + t[k] + "': edge levels take -40 to 10 dB, a ramp 1 to 100 ms");
+        }
         else return error("unknown or negative option '" + t[k] + "'");
       }
     } else {

@@ -6,6 +6,7 @@
 //   prosody plain pitch=58 range=0 rate=170
 //   1  speech plain "'a" a len=80
 //   63 speech plain "ap'a" p pre=30
+//   77 speech plain "'ama" m edge=-3 ramp=20
 //   98 signal tick
 //   106 silence 30
 #pragma once
@@ -48,6 +49,11 @@ struct RecipeEntry {
   double postMs = 0.0;      // and this much after it
   std::optional<double> releaseMs;  // of a soft consonant's palatal release
   double gainDb = 0.0;      // on top of the level matching
+  // The level each end is brought to by a gain ramp inside the entry, in dB
+  // against the vowels (edge=-3: 3 dB under them); none when absent.
+  std::optional<double> edgeInDb;
+  std::optional<double> edgeOutDb;
+  double rampMs = 20.0;     // how far into the entry that ramp reaches
   std::optional<double> fadeMs;
   // Signal.
   std::string design;

@@ -13,6 +13,7 @@
 #include "AlfFile.h"
 #include "Audio.h"
 #include "Cutter.h"
+#include "EdgeLevel.h"
 #include "Espeak.h"
 #include "Inventory.h"
 #include "JoinMeasures.h"
@@ -34,6 +35,8 @@ constexpr double kPeakLimit = 0.97;
 // The largest 8-bit step a piece may start or end with and join a pause
 // without a click.
 constexpr double kEdgeSteps = 3.0;
+// The most an edge ramp may raise or lower the end of a piece.
+constexpr double kEdgeLimitDb = 12.0;
 
 int Fail(const std::string& text) {
   std::fprintf(stderr, "vkvoicegen: %s\n", text.c_str());
@@ -106,6 +109,7 @@ int main(int argc, char** argv) {
     alf::Audio audio;
     audio.rate = kRate;
     std::string options;
+    std::string edgeNote;
     if (entry.kind == RecipeKind::Signal) {
       auto sound = SignalSound(entry.design, kRate);
       if (!sound) return Fail(where + ": unknown signal design '" + entry.design + "'");
@@ -125,7 +129,8 @@ int main(int argc, char** argv) {
       request.releaseMs = entry.releaseMs;
       auto cut = FindCut(*synthesis, request);
       if (!cut) return Fail(where + ": carrier \"" + entry.carrier + "\": " + cut.Error().description);
-      if (const auto period = CarrierPeriod(*synthesis)) {
+      const auto period = CarrierPeriod(*synthesis);
+      if (period) {
         if (prosody.fall > 0) {
           // The fall is made on the carrier itself, so that the start of the
           // entry keeps the plain pitch and its end its own period grid.
@@ -144,6 +149,23 @@ int main(int argc, char** argv) {
       std::snprintf(text, sizeof text, " start=%s end=%s gain=%.2f", Ms(cut->begin).c_str(),
                     Ms(cut->end).c_str(), gain);
       options = text;
+      if (entry.edgeInDb || entry.edgeOutDb) {
+        // Each end is measured over one pitch period (10 ms where the
+        // carrier has none) at the level the entry will have, and held
+        // against the level the vowels are brought to.
+        const std::span<float> piece(synthesis->samples.data() + cut->begin, cut->end - cut->begin);
+        const std::size_t window =
+            std::min(piece.size() / 2, period ? static_cast<std::size_t>(std::lround(*period)) : kRate / 100);
+        const double vowelDb = 20.0 * std::log10(kReferenceRms);
+        const auto correction = [&](const std::optional<double>& edge, std::span<const float> end) {
+          return edge ? EdgeCorrectionDb(LevelDb(end) + gain, vowelDb + *edge, kEdgeLimitDb) : 0.0;
+        };
+        const double inDb = correction(entry.edgeInDb, piece.first(window));
+        const double outDb = correction(entry.edgeOutDb, piece.last(window));
+        RampEdges(piece, inDb, outDb, static_cast<std::size_t>(std::lround(entry.rampMs * kRate / 1000.0)));
+        std::snprintf(text, sizeof text, " # edges %+.1f %+.1f dB", inDb, outDb);
+        edgeNote = text;
+      }
       // Voiced ends on the period grid join their voiced neighbours without
       // a break: they take no fade, unless even the gentlest zero crossing
       // there leaves an 8-bit step that would click against a pause; half a
@@ -161,7 +183,7 @@ int main(int argc, char** argv) {
     }
     const auto bytes = alf::EncodeWav16(audio);
     if (auto error = alf::WriteFileAtomically(outDir / file, bytes)) return Fail(error->ToString());
-    manifest += std::string(head) + file + options + "\n";
+    manifest += std::string(head) + file + options + edgeNote + "\n";
   }
   const std::string m = manifest;
   const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(m.data()), m.size());

@@ -258,8 +258,48 @@ TEST_F(DefaultVoice, JoinsDoNotDipStepOrJump) {
   ASSERT_GT(report.sonorantJoins, 50u);
   ASSERT_GT(report.voicedJoins, 50u);
   EXPECT_LE(report.DipShare(), 0.15) << report.dips << " of " << report.sonorantJoins << " sonorant joins dip";
-  EXPECT_LE(report.MedianStepDb(), 7.5);
+  EXPECT_LE(report.MedianStepDb(), 6.0);
   EXPECT_LE(report.pitchJumps, report.voicedJoins / 20) << "joins jumping over 2 semitones";
+}
+
+// A vowel and a nasal or liquid after or before it meet without a step in
+// loudness: the consonant's ends are ramped to the vowels' level, while its
+// middle stays a consonant's, clearly under the vowels.
+TEST_F(DefaultVoice, SonorantsMeetVowelsWithoutAStep) {
+  const char* sentences[] = {
+      "Mama myła ramę, a Ala ma małego kota i wielkiego psa.",
+      "Ten nowy wiersz mówi o miłości, o morzu i o ludziach.",
+      "Pani Maria lubi malować, grać na pianinie i czytać książki.",
+  };
+  std::vector<double> steps;
+  for (const char* sentence : sentences) {
+    const auto speech = voicegen::RenderText(db_, settings_, sentence);
+    for (std::size_t i = 0; i + 1 < speech.segments.size(); ++i) {
+      const auto& l = speech.segments[i];
+      const auto& r = speech.segments[i + 1];
+      const auto nasalOrLiquid = [](voicegen::SoundClass c) {
+        return c == voicegen::SoundClass::Nasal || c == voicegen::SoundClass::Liquid;
+      };
+      const bool vowelFirst = l.sound == voicegen::SoundClass::Vowel && nasalOrLiquid(r.sound);
+      const bool vowelSecond = nasalOrLiquid(l.sound) && r.sound == voicegen::SoundClass::Vowel;
+      if (vowelFirst || vowelSecond) steps.push_back(voicegen::StepDb(speech.samples, l, r));
+    }
+  }
+  ASSERT_GT(steps.size(), 40u);
+  std::sort(steps.begin(), steps.end());
+  EXPECT_LE(steps[steps.size() / 2], 4.0) << "median step between vowels and nasals or liquids";
+
+  std::vector<double> vowels;
+  for (int index : {kA, kE, kI, kO, kU, kY}) vowels.push_back(20 * std::log10(Rms(Samples(index))));
+  std::sort(vowels.begin(), vowels.end());
+  const double vowelDb = (vowels[2] + vowels[3]) / 2;
+  for (const char* name : {"m", "n", "l", "r", "mi", "li"}) {
+    const auto s = Samples(db_.FindByName(name));
+    ASSERT_GT(s.size(), 400u) << name;
+    const double middle = 20 * std::log10(Rms(std::span<const float>(s).subspan(s.size() / 4, s.size() / 2)));
+    EXPECT_LT(middle, vowelDb - 2.0) << name << " is as loud as a vowel in its middle";
+    EXPECT_GT(middle, vowelDb - 12.0) << name << " is too weak in its middle";
+  }
 }
 
 // "pies" and "pes": a soft consonant carries its palatal release, so it is
