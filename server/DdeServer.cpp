@@ -10,10 +10,15 @@ namespace {
 
 // A client that starts a conversation answers our acknowledgement at once,
 // while it waits in its own connect call; one that does not is not waited for
-// long.
-constexpr desktop::milliseconds kInitiateAckTimeout{2000};
+// long. The window waits with every other client behind it, so a second is
+// ample for a live client and bounds what a silent one can stall.
+constexpr desktop::milliseconds kInitiateAckTimeout{1000};
 
 }  // namespace
+
+bool CBusDdeReplies::SentByOwnerOf(const desktop::Message& message, WindowHandle window) const {
+  return dde::SentByOwnerOf(message, window);
+}
 
 bool CBusDdeReplies::SendInitiateAck(WindowHandle client, const InitiateAck& ack) {
   return dde::SendInitiateAck(client, ack, kInitiateAckTimeout);
@@ -51,7 +56,7 @@ std::int64_t CDdeServer::Handle(const desktop::Message& message) {
 
 void CDdeServer::OnInitiate(const desktop::Message& message) {
   const auto initiate = DecodeInitiate(message);
-  if (!initiate) return;
+  if (!initiate || !replies_.SentByOwnerOf(message, initiate.value->client)) return;
   // An empty name is the wildcard, which this server does not answer.
   if (initiate.value->application.empty() || initiate.value->topic.empty()) return;
   if (!AtomNamesEqual(initiate.value->application, service_) ||
@@ -69,6 +74,7 @@ void CDdeServer::OnPoke(const desktop::Message& message) {
     // client and the handle can be told at all.
     const WindowHandle client{message.wParam};
     if (!client || message.lParam < 0 || message.lParam > 0xFFFFFFFF) return;
+    if (!replies_.SentByOwnerOf(message, client)) return;
     const std::string_view payload = message.payload;
     const auto nul = payload.find('\0');
     std::string item;
@@ -78,6 +84,7 @@ void CDdeServer::OnPoke(const desktop::Message& message) {
                                 {self_, ToStatusWord(ack), static_cast<std::uint32_t>(message.lParam), item});
     return;
   }
+  if (!replies_.SentByOwnerOf(message, poke.value->client)) return;
   if (host_.JobRunning()) {
     ack.busy = true;
   } else if (poke.value->block) {
@@ -95,7 +102,7 @@ void CDdeServer::OnPoke(const desktop::Message& message) {
 
 void CDdeServer::OnExecute(const desktop::Message& message) {
   const auto execute = DecodeExecute(message);
-  if (!execute) return;
+  if (!execute || !replies_.SentByOwnerOf(message, execute.value->client)) return;
   std::string_view command = execute.value->command;
   command = command.substr(0, command.find('\0'));
   command = command.substr(0, kMaxExecuteChars);
@@ -129,7 +136,7 @@ void CDdeServer::OnExecute(const desktop::Message& message) {
 
 void CDdeServer::OnTerminate(const desktop::Message& message) {
   const auto terminate = DecodeTerminate(message);
-  if (!terminate) return;
+  if (!terminate || !replies_.SentByOwnerOf(message, terminate.value->sender)) return;
   replies_.PostTerminate(terminate.value->sender, {self_, terminate.value->lParam});
 }
 

@@ -3,7 +3,8 @@
 // server's own service and topic; POKE stores the text of item "text" when no
 // job runs; EXECUTE looks for "read", "pause", "break" or "status" inside the
 // command text; TERMINATE is answered in kind. Everything a client sends is
-// checked before it is used: a malformed message is refused, never read.
+// checked before it is used: a malformed message is refused, never read, and
+// a message from a program that does not own the window it names is ignored.
 #pragma once
 
 #include <cstdint>
@@ -30,10 +31,15 @@ class IDdeHost {
   virtual void Break() = 0;
 };
 
-// How the answers leave; the bus in the server, a recorder in the fuzz target.
+// How the answers leave, and whose windows they go to; the bus in the
+// server, a recorder in the tests and the fuzz target.
 class IDdeReplies {
  public:
   virtual ~IDdeReplies() = default;
+  // True when the message comes from the program that owns the window it
+  // names as the client (or, for TERMINATE, as the sender). Anything else is
+  // another program speaking in someone else's conversation, and is ignored.
+  virtual bool SentByOwnerOf(const desktop::Message& message, dde::WindowHandle window) const = 0;
   virtual bool SendInitiateAck(dde::WindowHandle client, const dde::InitiateAck& ack) = 0;
   virtual bool PostTransactionAck(dde::WindowHandle client, const dde::TransactionAck& ack) = 0;
   virtual bool PostTerminate(dde::WindowHandle partner, const dde::Terminate& terminate) = 0;
@@ -42,6 +48,7 @@ class IDdeReplies {
 // The replies over the desktop bus.
 class CBusDdeReplies final : public IDdeReplies {
  public:
+  bool SentByOwnerOf(const desktop::Message& message, dde::WindowHandle window) const override;
   bool SendInitiateAck(dde::WindowHandle client, const dde::InitiateAck& ack) override;
   bool PostTransactionAck(dde::WindowHandle client, const dde::TransactionAck& ack) override;
   bool PostTerminate(dde::WindowHandle partner, const dde::Terminate& terminate) override;

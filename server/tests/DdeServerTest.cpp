@@ -35,9 +35,14 @@ struct Host final : IDdeHost {
 };
 
 struct Replies final : IDdeReplies {
+  // The program whose messages name its own windows; any other is a stranger.
+  std::uint32_t owner = 4242;
   std::vector<InitiateAck> initiateAcks;
   std::vector<TransactionAck> acks;
   std::vector<Terminate> terminates;
+  bool SentByOwnerOf(const desktop::Message& message, WindowHandle window) const override {
+    return window && message.senderProcess == owner;
+  }
   bool SendInitiateAck(WindowHandle, const InitiateAck& ack) override {
     initiateAcks.push_back(ack);
     return true;
@@ -55,12 +60,20 @@ struct Replies final : IDdeReplies {
 constexpr WindowHandle kServer{0x0000000100000001};
 constexpr WindowHandle kClient{0x0000000200000005};
 
+// A message as the client's own program sends it.
+desktop::Message FromClient(desktop::Message message) {
+  message.senderProcess = 4242;
+  return message;
+}
+
 class DdeServerTest : public ::testing::Test {
  protected:
   desktop::Message Poke(std::string item, std::uint16_t format, std::string data, std::uint16_t flags = 0) {
-    return Encode(dde::Poke{kClient, 77, std::move(item), PokeBlock{flags, format, std::move(data)}});
+    return FromClient(Encode(dde::Poke{kClient, 77, std::move(item), PokeBlock{flags, format, std::move(data)}}));
   }
-  desktop::Message Execute(std::string command) { return Encode(dde::Execute{kClient, 9, std::move(command)}); }
+  desktop::Message Execute(std::string command) {
+    return FromClient(Encode(dde::Execute{kClient, 9, std::move(command)}));
+  }
   DdeAck LastAck() { return FromStatusWord(replies.acks.back().status); }
 
   Host host;
@@ -81,10 +94,10 @@ TEST_F(DdeServerTest, InitiateIsAnsweredOnlyForItsOwnNames) {
   };
   for (const auto& c : cases) {
     replies.initiateAcks.clear();
-    server.Handle(Encode(Initiate{kClient, c.application, c.topic}));
+    server.Handle(FromClient(Encode(Initiate{kClient, c.application, c.topic})));
     EXPECT_EQ(replies.initiateAcks.size(), c.answered ? 1u : 0u) << c.application << "|" << c.topic;
   }
-  server.Handle(Encode(Initiate{kClient, "Vokar", "System"}));
+  server.Handle(FromClient(Encode(Initiate{kClient, "Vokar", "System"})));
   ASSERT_EQ(replies.initiateAcks.size(), 1u);
   EXPECT_EQ(replies.initiateAcks[0].server, kServer);
   EXPECT_EQ(replies.initiateAcks[0].application, "vokar");
@@ -93,9 +106,9 @@ TEST_F(DdeServerTest, InitiateIsAnsweredOnlyForItsOwnNames) {
   // A server stored under another name answers only to that name.
   CDdeServer renamed(host, replies, kServer, "mowa");
   replies.initiateAcks.clear();
-  renamed.Handle(Encode(Initiate{kClient, "Vokar", "System"}));
+  renamed.Handle(FromClient(Encode(Initiate{kClient, "Vokar", "System"})));
   EXPECT_TRUE(replies.initiateAcks.empty());
-  renamed.Handle(Encode(Initiate{kClient, "MOWA", "System"}));
+  renamed.Handle(FromClient(Encode(Initiate{kClient, "MOWA", "System"})));
   EXPECT_EQ(replies.initiateAcks.size(), 1u);
 }
 
@@ -243,7 +256,7 @@ TEST_F(DdeServerTest, ExecuteReadsAtMost519CharactersUpToItsNul) {
 }
 
 TEST_F(DdeServerTest, TerminateIsAnsweredWithTheSameParameter) {
-  server.Handle(Encode(Terminate{kClient, 1234}));
+  server.Handle(FromClient(Encode(Terminate{kClient, 1234})));
   ASSERT_EQ(replies.terminates.size(), 1u);
   EXPECT_EQ(replies.terminates[0].sender, kServer);
   EXPECT_EQ(replies.terminates[0].lParam, 1234);
@@ -254,6 +267,63 @@ TEST_F(DdeServerTest, TerminateIsAnsweredWithTheSameParameter) {
   server.Handle(request);
   EXPECT_TRUE(replies.acks.empty());
   EXPECT_EQ(replies.terminates.size(), 1u);
+}
+
+// Another program that names our client's window speaks in a conversation
+// that is not its own: nothing it sends is acted on or answered, whatever
+// state the server is in. The same messages from the owner are the control.
+TEST_F(DdeServerTest, MessagesFromAProgramThatDoesNotOwnTheClientWindowAreIgnored) {
+  server.Handle(Poke("text", CF_TEXT, "stare"));
+  ASSERT_EQ(host.text.Text(), "stare");
+  struct Case {
+    const char* name;
+    desktop::Message message;
+    bool running;
+  };
+  const Case cases[] = {
+      {"initiate", Encode(Initiate{kClient, "Vokar", "System"}), false},
+      {"poke", Encode(dde::Poke{kClient, 77, "text", PokeBlock{0, CF_TEXT, "obce"}}), false},
+      {"poke while speaking", Encode(dde::Poke{kClient, 77, "text", PokeBlock{0, CF_TEXT, "obce"}}), true},
+      {"short poke", [] {
+         desktop::Message m = Encode(dde::Poke{kClient, 77, "text", PokeBlock{0, CF_TEXT, ""}});
+         m.payload = std::string("text\0\x01", 6);
+         return m;
+       }(), false},
+      {"read", Encode(dde::Execute{kClient, 9, "read"}), false},
+      {"pause", Encode(dde::Execute{kClient, 9, "pause"}), true},
+      {"break", Encode(dde::Execute{kClient, 9, "break"}), true},
+      {"status", Encode(dde::Execute{kClient, 9, "status"}), true},
+      {"terminate", Encode(Terminate{kClient, 5}), false},
+  };
+  for (const std::uint32_t sender : {0u, 4243u}) {
+    for (const auto& c : cases) {
+      replies = Replies{};
+      host.running = c.running;
+      host.stopped = !c.running;
+      host.reads = host.breaks = 0;
+      desktop::Message forged = c.message;
+      forged.senderProcess = sender;
+      server.Handle(forged);
+      EXPECT_TRUE(replies.initiateAcks.empty() && replies.acks.empty() && replies.terminates.empty())
+          << c.name << " from " << sender;
+      EXPECT_EQ(host.text.Text(), "stare") << c.name << " from " << sender;
+      EXPECT_EQ(host.reads, 0) << c.name << " from " << sender;
+      EXPECT_EQ(host.breaks, 0) << c.name << " from " << sender;
+      EXPECT_EQ(host.stopped, !c.running) << c.name << " from " << sender;
+    }
+  }
+  // The owner's own messages are answered and acted on.
+  host.reads = host.breaks = 0;
+  for (const auto& c : cases) {
+    replies = Replies{};
+    host.running = c.running;
+    host.stopped = !c.running;
+    server.Handle(FromClient(c.message));
+    EXPECT_EQ(replies.initiateAcks.size() + replies.acks.size() + replies.terminates.size(), 1u) << c.name;
+  }
+  EXPECT_EQ(host.reads, 1);
+  EXPECT_EQ(host.breaks, 1);
+  EXPECT_EQ(host.text.Text(), "obce");
 }
 
 }  // namespace

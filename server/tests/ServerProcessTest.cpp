@@ -8,6 +8,8 @@
 #include <limits.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -176,6 +178,54 @@ TEST_F(ServerProcess, ThePokeLimitIsPinnedOnBothSides) {
   }
   // The buffer still holds the last whole text.
   EXPECT_EQ(spoken(std::nullopt), seventyEight);
+  EXPECT_EQ(Stop(), 0);
+}
+
+// Another program that names our conversation's window in its DDE messages
+// cannot pause, break, poke, read or end it; the same program speaking in its
+// own name is heard.
+TEST_F(ServerProcess, AnotherProgramCannotSpeakInOurConversation) {
+  Start();
+  // Our conversation's window: the one window of this process without a title.
+  desktop::WindowHandle own;
+  for (const auto& entry : std::filesystem::directory_iterator(world_.Desktop())) {
+    const auto handle = desktop::HandleOfFileName(entry.path().filename().string());
+    if (handle && handle->processId() == static_cast<std::uint32_t>(::getpid()) &&
+        !std::filesystem::exists(desktop::EndpointPath(world_.Desktop(), *handle, desktop::EndpointFile::Title))) {
+      own = *handle;
+    }
+  }
+  ASSERT_TRUE(own);
+  char hex[24];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(own.value));
+  auto intrude = [&](const std::string& client, std::vector<std::string> actions) {
+    actions.insert(actions.begin(), client);
+    return world_.RunTool(DDE_INTRUDER_PATH, actions);
+  };
+
+  ASSERT_TRUE(client_.Poke(kLongText));
+  ASSERT_TRUE(client_.Execute("read"));
+  ASSERT_TRUE(client_.WaitForStatus(1, 2s));
+  EXPECT_EQ(intrude(hex, {"exec:pause", "exec:break", "poke:Obcy.", "terminate", "initiate"}),
+            std::make_pair(0, std::string("done\n")));
+  EXPECT_EQ(client_.Status(), 1) << "a stranger paused or broke our job";
+  const std::size_t during = world_.WavBytes();
+  EXPECT_TRUE(WaitUntil([&] { return world_.WavBytes() > during; }, 2s)) << "speech stopped";
+
+  ASSERT_TRUE(client_.Execute("break"));
+  ASSERT_TRUE(client_.WaitForStatus(2, 2s));
+  const std::size_t idle = world_.WavBytes();
+  EXPECT_EQ(intrude(hex, {"poke:Obcy tekst.", "exec:read"}).first, 0);
+  desktop::PumpMessages(500ms);
+  EXPECT_EQ(client_.Status(), 2) << "a stranger started a job";
+  EXPECT_EQ(world_.WavBytes(), idle);
+
+  // The control: in its own name the same program is obeyed.
+  EXPECT_EQ(intrude("own", {"initiate", "exec:read"}).first, 0);
+  EXPECT_TRUE(client_.WaitForStatus(1, 2s));
+  EXPECT_EQ(intrude("own", {"exec:break", "terminate"}).first, 0);
+  EXPECT_TRUE(client_.WaitForStatus(2, 2s));
+  EXPECT_TRUE(world_.Messages().empty());
   EXPECT_EQ(Stop(), 0);
 }
 

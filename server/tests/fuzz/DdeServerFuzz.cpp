@@ -33,6 +33,8 @@ struct Host final : IDdeHost {
 };
 
 struct Replies final : IDdeReplies {
+  bool owner = true;
+  bool SentByOwnerOf(const desktop::Message&, dde::WindowHandle window) const override { return owner && window; }
   bool SendInitiateAck(dde::WindowHandle, const dde::InitiateAck& ack) override {
     return !dde::Encode(ack).payload.empty();
   }
@@ -58,8 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static CDdeServer server(host, replies, dde::WindowHandle{0x100000001}, "vokar");
   const auto kind = Take(data, size, 1);
   host.running = (kind & 0x80) != 0;
+  replies.owner = (kind & 0x20) == 0;
   desktop::Message message;
-  message.message = dde::WM_DDE_FIRST + static_cast<std::uint32_t>(kind % 9);
+  message.message = dde::WM_DDE_FIRST + static_cast<std::uint32_t>((kind & 0x1F) % 9);
   message.wParam = Take(data, size, 8);
   message.lParam = static_cast<std::int64_t>(Take(data, size, 8));
   message.payload.assign(reinterpret_cast<const char*>(data), size);
