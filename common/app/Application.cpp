@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QLibraryInfo>
+#include <QMetaObject>
 #include <QSessionManager>
 #include <QTranslator>
 #include <cerrno>
@@ -78,14 +79,22 @@ void CApplication::WatchSignals() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   for (const int number : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(number, &action, nullptr);
-  signalWatch_ = desktop::WatchDescriptor(signalFds_[0], [this] { OnSignalReadable(); });
+  // The signal is heard even while a send waits for a program that does not
+  // answer: a program told to end must not wait for others first.
+  signalWatch_ = desktop::WatchDescriptor(
+      signalFds_[0], [this] { OnSignalReadable(); }, desktop::WatchScope::AlsoWhileSending);
 }
 
 void CApplication::OnSignalReadable() {
   char bytes[64];
   bool any = false;
   while (::read(signalFds_[0], bytes, sizeof bytes) > 0) any = true;
-  if (any) RequestQuit();
+  if (!any) return;
+  // This may run inside a send's wait, deep in the program's own code: every
+  // waiting send gives up, and the request to end is carried out from the
+  // event loop once control is back there, by the program's own exit road.
+  desktop::CancelWaitingSends();
+  QMetaObject::invokeMethod(qt_.get(), [this] { RequestQuit(); }, Qt::QueuedConnection);
 }
 
 void CApplication::RequestQuit() {

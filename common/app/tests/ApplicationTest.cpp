@@ -4,8 +4,11 @@
 // dispatch.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 
 #include <QTimer>
+#include <cstdio>
+#include <thread>
 #include <vector>
 
 #include "Application.h"
@@ -13,6 +16,7 @@
 #include "Commands.h"
 #include "Desktop.h"
 #include "StringTable.h"
+#include "TestFolder.h"
 #include "TestSupport.h"
 
 namespace {
@@ -124,6 +128,34 @@ TEST(CommandMap, AHandlerCanBeWrappedByALaterOne) {
   EXPECT_EQ(calls, (std::vector<std::string>{"hook", "clipboard"}));
   EXPECT_FALSE(map.Dispatch(33011));
   EXPECT_FALSE(map.Get(33011));
+}
+
+// A real program of the skeleton waits in a send to a window that never
+// answers (ours: this process does not read its messages meanwhile). SIGTERM
+// ends the wait at once and the program leaves by its exit road, its exit
+// step run; the send alone would have waited a minute.
+TEST(ApplicationProcess, TermSignalEndsAProgramBlockedInASend) {
+  vokar::test::TestFolder folder("app");
+  vokar::testing::PrivateDesktop desktop;
+  ::setenv("VOKAR_REGISTRY_DIR", (folder / "registry").c_str(), 1);
+  ::setenv("VOKAR_CONFIG_DIR", (folder / "config").c_str(), 1);
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  std::filesystem::create_directories(folder / "runtime");
+  std::filesystem::permissions(folder / "runtime", std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::replace);
+  ::setenv("XDG_RUNTIME_DIR", (folder / "runtime").c_str(), 1);
+  auto created = desktop::Window::Create("Silent", [](desktop::Message&) -> std::int64_t { return 0; });
+  ASSERT_TRUE(created.window) << created.error;
+  char hex[24];
+  std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(created.window->handle().value));
+  vokar::testing::ChildProcess child(APP_BLOCKED_SENDER, {hex}, true);
+  ASSERT_EQ(child.ReadLine(std::chrono::seconds(20)), "sending");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const int status = child.StopWithin(SIGTERM, std::chrono::seconds(15));
+  ASSERT_NE(status, -1) << "the program did not end while its send waited";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(child.ReadLine(), "send ended 0");
+  EXPECT_EQ(child.ReadLine(), "saved");
 }
 
 TEST(StringTable, TextsByNumberInBothForms) {
