@@ -22,6 +22,7 @@ $SUDO apt-get install -y -q --no-install-recommends \
     qt6-base-dev \
     espeak-ng libespeak-ng-dev sox \
     xvfb xauth xdotool libx11-dev libxtst-dev libxi-dev libxcb-keysyms1-dev \
+    libxcb-xinput-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev x11-xkb-utils \
     openbox x11-utils x11-xserver-utils xclip imagemagick trayer \
     time valgrind \
     shared-mime-info libglib2.0-bin desktop-file-utils qt6-translations-l10n librsvg2-bin \

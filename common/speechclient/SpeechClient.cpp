@@ -290,6 +290,11 @@ void CSpeechClient::OnServerDisconnected() {
   }
 }
 
+bool CSpeechClient::ReconnectConversation() {
+  if (!conversation_) return false;
+  return static_cast<bool>(dde::Reconnect(conversation_));
+}
+
 void CSpeechClient::Disconnect() {
   if (conversation_) {
     dde::Disconnect(conversation_);

@@ -94,6 +94,11 @@ class CSpeechClient {
   // conversation again, or starts the server again when its window is gone.
   void OnServerDisconnected();
 
+  // Connects the dropped conversation to the server again, keeping its
+  // handle, and tells nobody; false when that fails. For programs that react
+  // to the notice in their own way.
+  bool ReconnectConversation();
+
   // Ends the conversation and DDE use; the client may Connect again later.
   void Disconnect();
 

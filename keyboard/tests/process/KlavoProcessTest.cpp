@@ -1,0 +1,212 @@
+// The real klavo on a private X server with the Polish layout, typed at with
+// xdotool into another program's window, speaking to the DDE test server that
+// logs every request: whole words and their separators, AltGr letters in
+// echo mode, a busy server, the on/off hot key and the silence while off, the
+// start-up sound, the settings after the end, one program per desktop, and a
+// server that goes away.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "KlavoWorld.h"
+
+namespace {
+
+using namespace vokar::keyboard::testing;
+
+const auto* const kX = ::testing::AddGlobalTestEnvironment(new XEnvironment);
+
+const std::string kPause = "\\Alf=(p010)\\";
+const std::string kSpace = " \\Alf=(space)\\ ";
+const std::string kOnSound = "\\Alf=(on1)\\" + kPause;
+const std::string kOffSound = "\\Alf=(off1)\\" + kPause;
+
+std::string Echoed(const std::vector<std::string>& allophones) {
+  std::string text;
+  for (const auto& a : allophones) text += "\\Alf=" + a + "\\" + kPause;
+  return text;
+}
+
+bool Contains(const std::vector<std::string>& texts, const std::string& part) {
+  return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(part) != std::string::npos; });
+}
+
+TEST(KlavoProcess, WholeWordsAreSpokenAndTheSettingsStoredAtTheEnd) {
+  KlavoWorld k;
+  k.UseTestServer(100);
+  ASSERT_TRUE(k.StartKlavo()) << "klavo connects and plays its start-up sound";
+  EXPECT_EQ(k.Accepted().front(), kOnSound) << "the start-up sound comes first";
+  k.FocusOtherProgram();
+
+  k.Type("Ala, ");
+  ASSERT_TRUE(k.WaitForAccepted("Ala," + kSpace));
+  // The comma alone read nothing.
+  for (const auto& poke : k.Pokes()) EXPECT_NE(poke, "Ala,");
+  k.Type("ma kota");
+  ASSERT_TRUE(k.WaitForAccepted("ma" + kSpace));
+  // The unfinished word is read after the pause.
+  EXPECT_TRUE(k.WaitForAccepted("kota", 5000ms));
+  k.Key("BackSpace");
+  EXPECT_TRUE(k.WaitForAccepted("kot"));
+
+  EXPECT_EQ(k.StopKlavo(), 0);
+  EXPECT_TRUE(k.world().Messages().empty());
+  EXPECT_EQ(k.Stored("Global", "Echo"), "No");
+  EXPECT_EQ(k.Stored("Global", "OnOff"), "Yes");
+  EXPECT_EQ(k.StoredInt("Global", "DelayedTalk"), 1);
+  EXPECT_EQ(k.StoredInt("Global", "DelayTime"), 2);
+  EXPECT_EQ(k.StoredInt("Global", "CtrlBckMode"), 0);
+  EXPECT_EQ(k.Stored("Global", "TaskBarIcon"), "Yes");
+  EXPECT_EQ(k.Stored("Global", "HighPriority"), "No");
+  EXPECT_TRUE(k.Stored("Global", "WorkDir").has_value());
+  for (const char* sound : {"Separator", "CR", "ClearBuffer", "Desynchro", "OnOff", "Echo"}) {
+    EXPECT_EQ(k.Stored("Sound", sound), "Yes") << sound;
+  }
+  for (const char* hotKey : {"StartStop", "SwitchEcho", "ClearBuffer", "LoadBuffer", "LastWord", "LastSentence"}) {
+    EXPECT_EQ(k.Stored("HotKeys", hotKey), "") << hotKey;
+  }
+}
+
+TEST(KlavoProcess, EchoModeSaysAltGrLettersByTheirAllophones) {
+  KlavoWorld k;
+  k.UseTestServer(100);
+  k.Store("Global", "Echo", "Yes");
+  k.Store("Global", "DelayTime", "x");  // unreadable: the default
+  ASSERT_TRUE(k.StartKlavo());
+  k.FocusOtherProgram();
+  k.Key("ISO_Level3_Shift+a");
+  EXPECT_TRUE(k.WaitForAccepted(Echoed({"(aan)"})));
+  k.Key("ISO_Level3_Shift+shift+z");
+  EXPECT_TRUE(k.WaitForAccepted(Echoed({"(rz-ee-t)"})));
+  k.Type("?");
+  EXPECT_TRUE(k.WaitForAccepted("pytajnik" + kPause));
+  EXPECT_EQ(k.StopKlavo(), 0);
+  EXPECT_EQ(k.Stored("Global", "Echo"), "Yes");
+}
+
+TEST(KlavoProcess, EightKeysWhileTheServerSpeaksGiveOneUtteranceOfTheLastSix) {
+  KlavoWorld k;
+  k.UseTestServer(1500);
+  k.Store("Global", "Echo", "Yes");
+  ASSERT_TRUE(k.StartKlavo());
+  k.FocusOtherProgram();
+  // The start-up sound's reading is over.
+  std::this_thread::sleep_for(1700ms);
+  const auto before = k.Accepted().size();
+
+  // The first key starts a reading of 1.5 s; the next eight come while it
+  // lasts and are refused as busy.
+  k.Type("abcdefghi", 15);
+  ASSERT_TRUE(Eventually([&] { return k.Accepted().size() >= before + 2; }, 6000ms));
+  std::this_thread::sleep_for(700ms);
+  const auto accepted = k.Accepted();
+  ASSERT_EQ(accepted.size(), before + 2) << "one utterance for the key, one for the six after it";
+  EXPECT_EQ(accepted[before], Echoed({"(a_)"}));
+  EXPECT_EQ(accepted[before + 1], Echoed({"(d-e_)", "(e_)", "(ee-f)", "(gi-j-ie_)", "(h-a_)", "(i_)"}));
+  EXPECT_GT(k.Pokes().size(), accepted.size()) << "the refused pokes were tried";
+}
+
+TEST(KlavoProcess, StartStopHotKeySilencesTheKeyboardAndTheWatcher) {
+  KlavoWorld k;
+  k.UseTestServer(50);
+  k.Store("HotKeys", "StartStop", "CS75");     // Ctrl+Shift+K
+  k.Store("HotKeys", "LastSentence", "cs76");  // Ctrl+Shift+L
+  ASSERT_TRUE(k.StartKlavo());
+  k.FocusOtherProgram();
+
+  k.Type("kot ");
+  ASSERT_TRUE(k.WaitForAccepted("kot" + kSpace));
+  k.Key("ctrl+shift+k");
+  ASSERT_TRUE(k.WaitForAccepted(kOffSound));
+  k.Type("pies ");
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_FALSE(Contains(k.Pokes(), "pies")) << "nothing is spoken while off";
+  k.Key("ctrl+shift+k");
+  ASSERT_TRUE(Eventually([&] { return k.CountAccepted(kOnSound) == 2; }));
+  k.Type("las ");
+  ASSERT_TRUE(k.WaitForAccepted("las" + kSpace));
+  // The last sentence shows what the watcher reported: nothing of "pies".
+  k.Key("ctrl+shift+l");
+  EXPECT_TRUE(k.WaitForAccepted("kot" + kSpace + "las" + kSpace));
+  EXPECT_FALSE(Contains(k.Pokes(), "pies"));
+
+  EXPECT_EQ(k.StopKlavo(), 0);
+  EXPECT_EQ(k.Stored("HotKeys", "StartStop"), "CS75");
+  EXPECT_EQ(k.Stored("HotKeys", "LastSentence"), "CS76");
+  EXPECT_EQ(k.Stored("Global", "OnOff"), "Yes");
+}
+
+TEST(KlavoProcess, SwitchedOffAtTheEndStartsSwitchedOff) {
+  KlavoWorld k;
+  k.UseTestServer(50);
+  k.Store("Global", "OnOff", "No");
+  k.Store("Sound", "Separator", "No");
+  ASSERT_TRUE(k.StartKlavo(false));
+  ASSERT_TRUE(k.WaitForAccepted(kOffSound, 15000ms)) << "the saved state is announced";
+  k.FocusOtherProgram();
+  k.Type("cisza ");
+  std::this_thread::sleep_for(1000ms);
+  EXPECT_FALSE(Contains(k.Pokes(), "cisza"));
+  EXPECT_EQ(k.StopKlavo(), 0);
+  EXPECT_EQ(k.Stored("Global", "OnOff"), "No");
+  EXPECT_EQ(k.Stored("Sound", "Separator"), "No");
+}
+
+TEST(KlavoProcess, OneKeyboardPerDesktop) {
+  KlavoWorld k;
+  k.UseTestServer(50);
+  ASSERT_TRUE(k.StartKlavo());
+  std::string id;
+  ASSERT_TRUE(Eventually([&] {
+    id = ToolOutput({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^Klavo$"});
+    return !id.empty();
+  }));
+  id = id.substr(0, id.find('\n'));
+  ASSERT_EQ(RunTool({"/usr/bin/xdotool", "windowminimize", "--sync", id}), 0);
+  EXPECT_TRUE(ToolOutput({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^Klavo$"}).empty());
+
+  // A second start brings the first window forward and ends.
+  ChildProcess second(VOKAR_KLAVO, {});
+  const int status = second.StopWithin(0, 10000ms);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(Eventually([&] {
+    return !ToolOutput({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^Klavo$"}).empty();
+  })) << "the first window is shown again";
+  EXPECT_TRUE(k.klavo().Running());
+
+  // Two starts at the same moment, as at login: one keyboard, one sound.
+  ChildProcess third(VOKAR_KLAVO, {});
+  ChildProcess fourth(VOKAR_KLAVO, {});
+  EXPECT_EQ(third.StopWithin(0, 10000ms), 0);
+  EXPECT_EQ(fourth.StopWithin(0, 10000ms), 0);
+  std::this_thread::sleep_for(500ms);
+  EXPECT_EQ(k.CountAccepted(kOnSound), 1);
+  EXPECT_EQ(k.StopKlavo(), 0);
+}
+
+TEST(KlavoProcess, ServerThatGoesAwayIsStartedAgain) {
+  KlavoWorld k;
+  k.UseTestServer(50);
+  ASSERT_TRUE(k.StartKlavo());
+  k.FocusOtherProgram();
+  const auto starts = [&] {
+    int count = 0;
+    for (const auto& entry : k.Log()) count += entry.kind == "start" ? 1 : 0;
+    return count;
+  };
+  EXPECT_EQ(starts(), 1);
+  const auto server = vokar::desktop::FindWindow("Vokar");
+  ASSERT_TRUE(server);
+  vokar::testing::KillAndWait(static_cast<pid_t>(server.processId()));
+  ASSERT_TRUE(Eventually([&] { return starts() == 2; }, 15000ms)) << "klavo starts the server again";
+  k.Type("dom ");
+  EXPECT_TRUE(k.WaitForAccepted("dom" + kSpace, 15000ms));
+  EXPECT_TRUE(k.world().Messages().empty());
+  EXPECT_EQ(k.StopKlavo(), 0);
+}
+
+}  // namespace
