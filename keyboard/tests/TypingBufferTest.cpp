@@ -414,7 +414,9 @@ TEST_F(TypingBufferTest, LoadKeepsTheLast2047CharactersOfTextsUpTo4091) {
     for (std::size_t i = 0; i < c.size; ++i) text += static_cast<char>('a' + i % 26);
     engine_.LoadBuffer(text);
     EXPECT_EQ(static_cast<std::size_t>(buffer().length), c.kept) << c.size;
-    if (c.kept > 0) EXPECT_EQ(buffer().Text(), text.substr(c.size - c.kept)) << c.size;
+    if (c.kept > 0) {
+      EXPECT_EQ(buffer().Text(), text.substr(c.size - c.kept)) << c.size;
+    }
   }
 }
 
