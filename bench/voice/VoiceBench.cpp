@@ -4,7 +4,8 @@
 // pitch jumps of more than 2 semitones, each consonant class's level against
 // the vowels, and how far the soft consonants differ from the plain ones.
 // With --out DIR it also writes two sentences of each as WAV files, for
-// listening and spectrograms.
+// listening and spectrograms. --noise measures the 8-bit rounding noise
+// instead (NoiseFloor.h).
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "Espeak.h"
 #include "JoinMeasures.h"
 #include "Messages.h"
+#include "NoiseFloor.h"
 #include "RenderText.h"
 
 namespace {
@@ -34,7 +36,10 @@ constexpr const char* kUsage =
     "  --voice FILE  allophone file (default the one the build made)\n"
     "  --out DIR     write the first two sentences of both voices as WAV files there\n"
     "  --dips        list our joins that dip, by entry names\n"
-    "  --steps       the median level step at joins for each pair of classes, both voices\n";
+    "  --steps       the median level step at joins for each pair of classes, both voices\n"
+    "  --noise [MANIFEST]  the 8-bit rounding noise per band in pauses, weak consonants and\n"
+    "                sonorants: plain, shaped by the hearing threshold, following the sound,\n"
+    "                dithered (the manifest the build made by default); nothing else is measured\n";
 
 // Running Polish prose with many sonorant joins, soft consonants, stressed and
 // phrase-final syllables.
@@ -147,10 +152,14 @@ int main(int argc, char** argv) {
   std::optional<fs::path> out;
   bool listDips = false;
   bool listSteps = false;
+  std::optional<fs::path> noise;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--voice" && i + 1 < argc) {
       voice = argv[++i];
+    } else if (arg == "--noise") {
+      noise = VOKAR_BENCH_MANIFEST;
+      if (i + 1 < argc && argv[i + 1][0] != '-') noise = argv[++i];
     } else if (arg == "--steps") {
       listSteps = true;
     } else if (arg == "--dips") {
@@ -168,6 +177,10 @@ int main(int argc, char** argv) {
   if (!db.LoadFromPath(voice, settings, sink)) {
     std::cerr << "bench_voice: cannot load " << voice << "\n";
     return 1;
+  }
+  if (noise) {
+    if (out) fs::create_directories(*out);
+    return RunNoiseFloor(db, settings, kSentences, *noise, out);
   }
   auto espeak = CEspeak::Open("pl");
   if (!espeak) {

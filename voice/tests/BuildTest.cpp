@@ -3,6 +3,7 @@
 // and errors that name the manifest line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -77,6 +78,36 @@ TEST_F(Build, CutsConvertsAndFades) {
   EXPECT_NEAR(*std::max_element(e.begin(), e.end()), 128 + 31.75, 2.0);
   EXPECT_EQ(file.entries[3].samples, std::vector<std::uint8_t>(221, 128));
   EXPECT_TRUE(out->warnings.empty());
+}
+
+// The pieces before the 8-bit conversion, which the noise measures compare
+// with what the file holds: silence entries have none, and rounding each
+// piece plainly gives the file's samples.
+TEST_F(Build, PiecesAreWhatTheFileRounds) {
+  WriteText(folder / "voice.txt",
+            "fade 2\n"
+            "2 e 4 rec/tone.wav start=0 end=100 gain=-6.0206 fade=0\n"
+            "5 u 4 rec/tone.wav start=100 end=200\n"
+            "107 p010 2 silence length=10\n");
+  auto manifest = ReadManifest(folder / "voice.txt");
+  ASSERT_TRUE(manifest);
+  auto pieces = CutPieces(*manifest);
+  ASSERT_TRUE(pieces) << pieces.Error().ToString();
+  ASSERT_EQ(pieces->size(), 2u);
+  EXPECT_EQ(pieces->count(107), 0u);
+  // e: half the tone's 0.5, unfaded, so its peak is near 0.25.
+  const auto& e = pieces->at(2);
+  ASSERT_EQ(e.size(), 2205u);
+  EXPECT_NEAR(*std::max_element(e.begin(), e.end()), 0.25, 0.01);
+  // u: faded to nothing at both ends.
+  const auto& u = pieces->at(5);
+  EXPECT_NEAR(u.front(), 0.0f, 1e-6);
+  EXPECT_NEAR(u.back(), 0.0f, 1e-6);
+
+  auto built = BuildAlf(*manifest);
+  ASSERT_TRUE(built);
+  EXPECT_EQ(built->file.entries[0].samples, ToUnsigned8(e, nullptr));
+  EXPECT_EQ(built->file.entries[1].samples, ToUnsigned8(u, nullptr));
 }
 
 TEST_F(Build, ClippingIsReportedNotHidden) {
