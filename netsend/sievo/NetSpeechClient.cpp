@@ -1,0 +1,168 @@
+#include "NetSpeechClient.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "Desktop.h"
+#include "MessageBox.h"
+#include "ServiceName.h"
+#include "SievoIds.h"
+#include "SievoStrings.h"
+
+namespace vokar::netsend {
+namespace {
+
+template <class... Values>
+std::string Format(const char* pattern, Values... values) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic ignored "-Wformat-security"
+  const int length = std::snprintf(nullptr, 0, pattern, values...);
+  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+  std::snprintf(text.data(), text.size() + 1, pattern, values...);
+#pragma GCC diagnostic pop
+  return text;
+}
+
+// Commands go with their terminating NUL, as the server's commands are sent.
+std::string WithNul(std::string_view text) {
+  std::string data(text);
+  data.push_back('\0');
+  return data;
+}
+
+}  // namespace
+
+NetSpeechClient::NetSpeechClient(NetSpeechOptions options) : options_(std::move(options)) {}
+
+NetSpeechClient::~NetSpeechClient() { Disconnect(); }
+
+bool NetSpeechClient::Connect(desktop::WindowHandle mainWindow, QWidget* owner) {
+  mainWindow_ = mainWindow;
+  owner_ = owner;
+  if (instance_ != 0) return true;
+  if (netdde::Initialize(instance_, options_.network) != dde::DMLERR_NO_ERROR) {
+    instance_ = 0;
+    msgbox::ShowMessageBox(options_.title, Format(kNotRegisteredAsClient, options_.title.c_str()),
+                           msgbox::Icon::Warning, msgbox::Buttons::Ok, msgbox::DefaultButton::First, owner_);
+    return false;
+  }
+  title_ = netdde::CreateStringHandle(instance_, options_.title);
+  system_ = netdde::CreateStringHandle(instance_, "system");  // made, as ever, and never used
+  item_ = netdde::CreateStringHandle(instance_, "text");
+  topic_ = netdde::CreateStringHandle(instance_, netdde::kShareTopic);
+  return true;
+}
+
+bool NetSpeechClient::ConnectTo(std::string_view computer) {
+  if (instance_ == 0) return false;
+  CloseConversation();
+  service_ = netdde::CreateStringHandle(instance_, netdde::MakeServiceName(computer));
+  conversation_ = service_ ? netdde::Connect(instance_, service_, topic_) : netdde::Conversation{};
+  if (!conversation_) {
+    NoteDetail();
+    if (service_) netdde::FreeStringHandle(instance_, service_);
+    service_ = {};
+    msgbox::ShowMessageBox(options_.title, Strings().Utf8(IDS_NO_CONNECTION), msgbox::Icon::Warning,
+                           msgbox::Buttons::Ok, msgbox::DefaultButton::First, owner_);
+    return false;
+  }
+  return true;
+}
+
+std::string NetSpeechClient::ServiceName() const {
+  return service_ ? netdde::QueryString(instance_, service_) : std::string();
+}
+
+bool NetSpeechClient::Transaction(std::string_view data, netdde::TransactionType type) {
+  const bool poke = type == netdde::TransactionType::Poke;
+  return netdde::ClientTransaction(data, conversation_, poke ? item_ : netdde::StringHandle{},
+                                   poke ? dde::CF_TEXT : std::uint16_t{0}, type, options_.timeout, nullptr);
+}
+
+bool NetSpeechClient::BreakSpeech() { return Transaction(WithNul("break"), netdde::TransactionType::Execute); }
+
+int NetSpeechClient::Speak(const char* text, BreakFirst breakFirst) {
+  if (text == nullptr) return kSpeakSent;
+  if (!conversation_) return kSpeakError;
+  if (busy_ || *text == '\0') return kSpeakNotSent;
+  busy_ = true;
+
+  bool sent = false;
+  if (breakFirst == BreakFirst::No || BreakSpeech()) {
+    // The text goes with its terminating NUL.
+    if (Transaction(std::string_view(text, std::strlen(text) + 1), netdde::TransactionType::Poke)) {
+      sent = Transaction(WithNul("read"), netdde::TransactionType::Execute);
+    }
+  }
+  int result = kSpeakSent;
+  if (!sent) {
+    const std::uint32_t error = netdde::GetLastError(instance_);
+    NoteDetail();
+    result = kSpeakError;
+    switch (error) {
+      case dde::DMLERR_BUSY:
+        result = kSpeakNotSent;
+        break;
+      case dde::DMLERR_EXECACKTIMEOUT:
+      case dde::DMLERR_POKEACKTIMEOUT:
+        ShowPlain(Format("%s\n%s\n%s\n", kSendImpossible, kCheckComputer, kCheckVersion));
+        break;
+      case dde::DMLERR_INVALIDPARAMETER:
+        AskAbortRetryIgnore(kInvalidParameter);
+        break;
+      case dde::DMLERR_NO_CONV_ESTABLISHED:
+        AskAbortRetryIgnore(kNoConversation);
+        break;
+      case dde::DMLERR_REENTRANCY:
+        break;
+      case dde::DMLERR_SERVER_DIED:
+        ShowPlain(kServerDied);
+        AskAbortRetryIgnore(kServerDied);
+        break;
+      default:
+        AskAbortRetryIgnore(Format(kOtherError, error));
+        break;
+    }
+  }
+  busy_ = false;
+  return result;
+}
+
+void NetSpeechClient::CloseConversation() {
+  if (conversation_) netdde::Disconnect(conversation_);
+  conversation_ = {};
+  if (service_ && instance_ != 0) netdde::FreeStringHandle(instance_, service_);
+  service_ = {};
+}
+
+void NetSpeechClient::Disconnect() {
+  CloseConversation();
+  if (instance_ == 0) return;
+  for (netdde::StringHandle* handle : {&title_, &system_, &item_, &topic_}) {
+    if (*handle) netdde::FreeStringHandle(instance_, *handle);
+    *handle = {};
+  }
+  netdde::Uninitialize(instance_);
+  instance_ = 0;
+}
+
+void NetSpeechClient::NoteDetail() {
+  lastDetail_ = netdde::LastDetail(instance_);
+  if (!lastDetail_.empty()) std::fprintf(stderr, "%s: %s\n", options_.title.c_str(), lastDetail_.c_str());
+}
+
+void NetSpeechClient::ShowPlain(const std::string& utf8Text) {
+  msgbox::ShowMessageBox(options_.title, utf8Text, msgbox::Icon::None, msgbox::Buttons::Ok,
+                         msgbox::DefaultButton::First, owner_);
+}
+
+void NetSpeechClient::AskAbortRetryIgnore(const std::string& utf8Text) {
+  const auto answer = msgbox::ShowMessageBox(options_.title, utf8Text, msgbox::Icon::None,
+                                             msgbox::Buttons::AbortRetryIgnore, msgbox::DefaultButton::First, owner_);
+  if (answer == msgbox::Answer::Abort && mainWindow_) {
+    desktop::SendMessage(mainWindow_, desktop::WM_COMMAND, static_cast<std::uint64_t>(options_.quitCommand), 0);
+  }
+}
+
+}  // namespace vokar::netsend
