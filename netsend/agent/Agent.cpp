@@ -53,6 +53,9 @@ CNetDdeAgent::CNetDdeAgent(AllowList allow, std::string key, AgentLimits limits,
     : QObject(parent), allow_(std::move(allow)), key_(std::move(key)), limits_(limits) {
   log_ = [](const std::string& line) { std::fprintf(stderr, "vknetdde: %s\n", line.c_str()); };
   server_.setMaxPendingConnections(std::max(limits_.maxPeers, 30));
+  // A burst of peers waits in the system's queue until it is taken (and
+  // refused if there are too many), rather than losing its first packets.
+  server_.setListenBacklogSize(std::max(2 * limits_.maxPeers, 256));
   connect(&server_, &QTcpServer::newConnection, this, [this] { OnNewConnection(); });
   connect(&tick_, &QTimer::timeout, this, [this] { OnTick(); });
 }

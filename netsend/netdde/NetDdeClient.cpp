@@ -206,8 +206,10 @@ std::string Establish(std::uint32_t id, const NetAddress& address, const std::st
   auto frame = NextFrame(id, deadline, flags, &timedOut);
   if (!frame) return timedOut ? "the agent did not greet in time" : "the agent closed the connection";
   if (const auto* refused = std::get_if<Refused>(&*frame)) return RefusalText(*refused);
-  const auto* hello = std::get_if<Hello>(&*frame);
-  if (hello == nullptr) return "the agent did not greet";
+  if (!std::holds_alternative<Hello>(*frame)) return "the agent did not greet";
+  // A copy: the frame is reused for the answers that follow.
+  const Hello greeting = std::get<Hello>(*frame);
+  const Hello* hello = &greeting;
   if (hello->version != kProtocolVersion) return "the agent speaks another version";
   if (hello->keyRequired && options.key.empty()) return "the agent wants a key and none is set";
 

@@ -1,0 +1,442 @@
+// The agent vknetdde as a real process between real peers and the DDE test
+// server (whose log shows exactly what reached it), on loopback: off until
+// turned on, only the share's conversation carried, strangers, wrong keys,
+// oversized frames, slow, idle and silent peers cut, and the server answering
+// a legitimate peer throughout.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <latch>
+#include <mutex>
+#include <iostream>
+#include <thread>
+
+#include "ClientTestSupport.h"
+#include "NetTestSupport.h"
+#include "TestServerProtocol.h"
+
+namespace {
+
+using namespace vokar;
+using namespace vokar::nettest;
+using vokar::testing::ChildProcess;
+using vokar::testing::ClientWorld;
+
+class Agent : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    world_.Set("QT_QPA_PLATFORM", "offscreen");
+    world_.Set("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (world_.folder() / "no-bus").string());
+  }
+
+  // Stores the share's settings as the user does.
+  void Enable(std::vector<std::string> options = {}) {
+    options.insert(options.begin(), {"--enable", "--port", "0", "--no-announce"});
+    const Finished run = RunProgram(VKNETDDE, options, world_.folder());
+    ASSERT_EQ(run.status, 0) << run.err;
+  }
+
+  void StartServer(std::vector<std::string> options = {}) {
+    options.insert(options.end(), {"--log", Log().string()});
+    server_ = std::make_unique<ChildProcess>(VOKAR_DDE_TESTSERVER, options);
+    ASSERT_TRUE(vokar::testing::WaitForWindow("Vokar"));
+  }
+
+  AgentProcess& StartAgent() {
+    agent_ = std::make_unique<AgentProcess>(VKNETDDE, world_.folder());
+    EXPECT_TRUE(agent_->listening()) << agent_->Errors();
+    return *agent_;
+  }
+
+  fs::path Log() const { return world_.folder() / "server.log"; }
+  std::vector<std::string> ServerLog() const {
+    std::vector<std::string> lines;
+    for (auto& line : ClientWorld::Lines(Log())) {
+      if (!line.starts_with("start ")) lines.push_back(line);
+    }
+    return lines;
+  }
+
+  Finished Sievo(std::vector<std::string> arguments) {
+    return RunProgram(SIEVO, std::move(arguments), world_.folder());
+  }
+
+  ClientWorld world_;
+  std::unique_ptr<ChildProcess> server_;
+  std::unique_ptr<AgentProcess> agent_;
+};
+
+TEST_F(Agent, IsOffUntilTurnedOnAndASenderThenFindsNobody) {
+  const Finished off = RunProgram(VKNETDDE, {}, world_.folder());
+  EXPECT_EQ(off.status, 3);
+  EXPECT_EQ(off.err, "vknetdde: the share VOKAR$ is off; 'vknetdde --enable' turns it on\n");
+
+  const Finished sent = Sievo({"--send", "127.0.0.1:" + std::to_string(FreePort()), "Halo."});
+  EXPECT_EQ(sent.status, 1);
+  EXPECT_EQ(world_.MessageTexts(),
+            std::vector<std::string>{"Połączenie z serwerem Vokar przez NetworkDDE nie zostało nawiązane."});
+  EXPECT_NE(sent.err.find("Sievo: cannot connect to 127.0.0.1 port "), std::string::npos) << sent.err;
+}
+
+TEST_F(Agent, SettingsSayWhatTheyExposeAndBadValuesAreRefused) {
+  const Finished wide = RunProgram(VKNETDDE, {"--enable", "--address", "0.0.0.0", "--allow", "192.168.1.0/24"},
+                              world_.folder());
+  EXPECT_EQ(wide.status, 0);
+  EXPECT_NE(wide.out.find("share VOKAR$: on\naddress: 0.0.0.0\nport: 7047\nallowed: 192.168.1.0/24\nkey: none\n"),
+            std::string::npos)
+      << wide.out;
+  EXPECT_EQ(wide.err, "vknetdde: no key is set: every allowed host can make this computer speak\n");
+
+  const Finished keyed = RunProgram(VKNETDDE, {"--new-key"}, world_.folder());
+  EXPECT_EQ(keyed.out.size(), 65u);  // 64 hex digits and a newline; nothing stored
+  EXPECT_NE(RunProgram(VKNETDDE, {"--status"}, world_.folder()).out.find("key: none"), std::string::npos);
+  const Finished stored = RunProgram(VKNETDDE, {"--new-key", "--allow", ""}, world_.folder());
+  EXPECT_EQ(stored.status, 0);
+  EXPECT_NE(stored.out.find("key: set"), std::string::npos);
+  EXPECT_EQ(stored.err, "vknetdde: the allow-list is empty: nobody is let in\n");
+
+  for (const auto& bad : std::vector<std::vector<std::string>>{{"--port", "65536"},
+                                                                {"--port", "x"},
+                                                                {"--address", "ala"},
+                                                                {"--allow", "10.0.0.0/40"},
+                                                                {"--idle-timeout", "0"},
+                                                                {"--idle-timeout", "3601"},
+                                                                {"--max-peers", "1025"},
+                                                                {"--key", ""},
+                                                                {"--frobnicate"}}) {
+    EXPECT_EQ(RunProgram(VKNETDDE, bad, world_.folder()).status, 2) << bad[0];
+  }
+  // The limits themselves are taken.
+  EXPECT_EQ(RunProgram(VKNETDDE, {"--port", "65535", "--idle-timeout", "3600", "--max-peers", "1024"},
+                       world_.folder())
+                .status,
+            0);
+  EXPECT_EQ(RunProgram(VKNETDDE, {"--disable"}, world_.folder()).status, 0);
+  EXPECT_EQ(RunProgram(VKNETDDE, {}, world_.folder()).status, 3);
+}
+
+TEST_F(Agent, SievoSendsThroughTheShareAndTheServerGetsBreakTextAndRead) {
+  StartServer();
+  Enable();
+  AgentProcess& agent = StartAgent();
+  const Finished sent = Sievo({"--send", agent.Computer(), "Dzień", "dobry."});
+  EXPECT_EQ(sent.status, 0) << sent.err;
+  EXPECT_EQ(ServerLog(), (std::vector<std::string>{"execute break", "poke Dzie\xF1 dobry.", "execute read"}));
+  const auto messages = world_.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Komunikat został pomyślnie wysłany do zadanego komputera");
+  EXPECT_EQ(messages[0].icon, "information");
+  EXPECT_EQ(messages[0].caption, "Sievo");
+
+  const Finished broken = Sievo({"--break", agent.Computer()});
+  EXPECT_EQ(broken.status, 0);
+  EXPECT_EQ(ServerLog().back(), "execute break");
+  EXPECT_EQ(agent.Stop(), 0);
+}
+
+TEST_F(Agent, OnlyTheSharesConversationReachesTheServer) {
+  StartServer();
+  Enable();
+  AgentProcess& agent = StartAgent();
+
+  RawPeer other(agent.port());
+  ASSERT_TRUE(other.Handshake().has_value());
+  // Another topic, or a service that is no share, is no conversation.
+  for (const auto& [service, topic] : std::vector<std::pair<std::string, std::string>>{
+           {"127.0.0.1\\NDDE$\\", "System"}, {"Vokar", "VOKAR$"}, {"127.0.0.1\\NDDE$\\", ""}}) {
+    ASSERT_TRUE(other.Send(netdde::Initiate{service, topic}));
+    const auto answer = other.Read();
+    ASSERT_TRUE(answer && std::holds_alternative<netdde::InitiateAck>(*answer));
+    EXPECT_FALSE(std::get<netdde::InitiateAck>(*answer).accepted) << service << "|" << topic;
+  }
+
+  RawPeer peer(agent.port());
+  ASSERT_TRUE(peer.Open());
+  // Answered by the agent itself, never forwarded.
+  EXPECT_EQ(peer.Poke("inny", 10, "other"), 0);
+  EXPECT_EQ(peer.Poke("format", 11, "text", 7), 0);
+  EXPECT_EQ(peer.Execute("[open(\"/etc/passwd\")]", 12), 0);
+  EXPECT_EQ(peer.Execute("reading", 13), 0);
+  EXPECT_EQ(peer.Execute("", 14), 0);
+  // One more INITIATE on a standing conversation is refused.
+  ASSERT_TRUE(peer.Send(netdde::Initiate{"127.0.0.1\\NDDE$\\", "VOKAR$"}));
+  const auto again = peer.Read();
+  ASSERT_TRUE(again && std::holds_alternative<netdde::InitiateAck>(*again));
+  EXPECT_FALSE(std::get<netdde::InitiateAck>(*again).accepted);
+  // The share's own: the answers are the server's.
+  EXPECT_EQ(peer.Execute("status", 15), kPositive | 2);
+  EXPECT_EQ(peer.Poke("Dzwonek \\Wav=\"/etc/hosts\"\\ i \\wav=\"x\"\\ koniec.", 16), kPositive);
+  EXPECT_EQ(peer.Execute("pause", 17), kPositive);
+  EXPECT_EQ(ServerLog(), (std::vector<std::string>{"execute status", "poke Dzwonek   i   koniec.", "execute pause"}));
+  ASSERT_TRUE(peer.Send(netdde::Terminate{}));
+  const auto end = peer.Read();
+  EXPECT_TRUE(end && std::holds_alternative<netdde::Terminate>(*end));
+  EXPECT_TRUE(peer.ClosedWithin(milliseconds(2000)));
+  EXPECT_NE(agent.Errors().find("took 2 wave-insert tags out of the text from 127.0.0.1 port "), std::string::npos)
+      << agent.Errors();
+}
+
+TEST_F(Agent, StrangersOutsideTheAllowListAreNeitherGreetedNorServed) {
+  StartServer();
+  Enable({"--allow", "127.0.0.1"});
+  AgentProcess& agent = StartAgent();
+  RawPeer stranger(agent.port(), "127.0.0.2");
+  ASSERT_TRUE(stranger.connected());
+  EXPECT_FALSE(stranger.Read(milliseconds(3000)).has_value());
+  EXPECT_TRUE(stranger.closed());
+  EXPECT_NE(agent.Errors().find("vknetdde: refused 127.0.0.2 port "), std::string::npos);
+  EXPECT_NE(agent.Errors().find(": not in the allow-list\n"), std::string::npos);
+
+  RawPeer friendly(agent.port(), "127.0.0.1");
+  ASSERT_TRUE(friendly.Open());
+  EXPECT_EQ(friendly.Execute("status"), kPositive | 2);
+  EXPECT_EQ(ServerLog(), std::vector<std::string>{"execute status"});
+}
+
+TEST_F(Agent, TheKeyIsCheckedBothWaysAndGuessingLocksOutTheGuesser) {
+  const std::string key = "tajny-klucz-0123456789";
+  StartServer();
+  Enable({"--key", key, "--allow", "127.0.0.1 127.0.0.2"});
+  AgentProcess& agent = StartAgent();
+
+  RawPeer right(agent.port());
+  const auto welcome = right.Handshake(key);
+  EXPECT_TRUE(right.greeting().keyRequired);
+  ASSERT_TRUE(welcome && std::holds_alternative<netdde::Welcome>(*welcome));
+  // The agent proves that it knows the key too.
+  EXPECT_TRUE(netdde::ProofsEqual(std::get<netdde::Welcome>(*welcome).proof,
+                                  netdde::AgentProof(key, right.greeting().nonce, right.ownNonce())));
+
+  for (const std::string guess : {"", "tajny-klucz-012345678", "tajny-klucz-01234567890"}) {
+    RawPeer wrong(agent.port());
+    const auto refused = wrong.Handshake(guess);
+    ASSERT_TRUE(refused && std::holds_alternative<netdde::Refused>(*refused)) << "'" << guess << "'";
+    EXPECT_EQ(std::get<netdde::Refused>(*refused).reason, netdde::RefusedReason::WrongKey);
+    EXPECT_TRUE(wrong.ClosedWithin(milliseconds(2000)));
+  }
+  EXPECT_NE(agent.Errors().find(": wrong key\n"), std::string::npos);
+
+  // sievo with the key set is served; without it, not, and stderr says why.
+  const Finished without = Sievo({"--send", agent.Computer(), "Bez klucza."});
+  EXPECT_EQ(without.status, 1);
+  EXPECT_NE(without.err.find("the agent wants a key and none is set"), std::string::npos) << without.err;
+  ASSERT_EQ(Sievo({"--set-key", key}).status, 0);
+  EXPECT_EQ(Sievo({"--send", agent.Computer(), "Z kluczem."}).status, 0);
+  EXPECT_EQ(ServerLog(), (std::vector<std::string>{"execute break", "poke Z kluczem.", "execute read"}));
+
+  // Five wrong keys from one address: that address is refused for a while,
+  // with the right key too; other addresses are not.
+  for (int i = 0; i < 5; ++i) {
+    RawPeer guesser(agent.port(), "127.0.0.2");
+    guesser.Handshake("zgadywanie");
+  }
+  RawPeer locked(agent.port(), "127.0.0.2");
+  EXPECT_FALSE(locked.Read(milliseconds(2000)).has_value());
+  EXPECT_TRUE(locked.closed());
+  EXPECT_NE(agent.Errors().find("127.0.0.2: 5 wrong keys, refused for 60 s"), std::string::npos) << agent.Errors();
+  RawPeer still(agent.port(), "127.0.0.1");
+  EXPECT_TRUE(still.Open(key));
+}
+
+TEST_F(Agent, AFrameOfTheLimitIsTakenAndOneByteMoreIsRefused) {
+  StartServer();
+  Enable();
+  AgentProcess& agent = StartAgent();
+
+  // A poke of item "text" whose body is exactly 65536 bytes: the server keeps
+  // the 65276 bytes it keeps of any poke.
+  RawPeer largest(agent.port());
+  ASSERT_TRUE(largest.Open());
+  const std::string text(netdde::MaxPokeData(4) - 1, 'a');
+  EXPECT_EQ(largest.Poke(text, 3), kPositive);
+  const auto window = desktop::FindWindow("Vokar");
+  const auto stored = desktop::SendMessage(window, dde::testserver::kGetText, 0, 0);
+  EXPECT_EQ(stored.result, 65276);
+
+  // One byte more in the length: refused before anything of it is read.
+  RawPeer over(agent.port());
+  ASSERT_TRUE(over.Open());
+  ASSERT_TRUE(over.SendBytes(std::string("\x00\x01\x00\x01", 4)));
+  const auto refused = over.Read();
+  ASSERT_TRUE(refused && std::holds_alternative<netdde::Refused>(*refused));
+  EXPECT_EQ(std::get<netdde::Refused>(*refused).reason, netdde::RefusedReason::BadFrame);
+  EXPECT_TRUE(over.ClosedWithin(milliseconds(2000)));
+  EXPECT_NE(agent.Errors().find(": sent a frame of 65537 bytes, above the limit of 65536\n"), std::string::npos);
+
+  // Also before the handshake, and garbage in place of a greeting.
+  RawPeer early(agent.port());
+  early.Read();  // HELLO
+  early.SendBytes("\xFF\xFF\xFF\xFF");
+  EXPECT_TRUE(early.ClosedWithin(milliseconds(2000)));
+  RawPeer garbage(agent.port());
+  garbage.Read();
+  garbage.SendBytes(std::string("\x00\x00\x00\x03GET", 7));
+  EXPECT_TRUE(garbage.ClosedWithin(milliseconds(2000)));
+  // The agent goes on.
+  RawPeer after(agent.port());
+  ASSERT_TRUE(after.Open());
+  EXPECT_EQ(after.Execute("status"), kPositive | 2);
+}
+
+TEST_F(Agent, SilentSlowAndIdlePeersAreCutWhileOthersAreServed) {
+  StartServer();
+  Enable({"--handshake-timeout", "1", "--idle-timeout", "2"});
+  AgentProcess& agent = StartAgent();
+
+  const auto start = Clock::now();
+  RawPeer silent(agent.port());  // never answers the greeting
+  RawPeer slow(agent.port());    // sends a frame in pieces, then stops
+  ASSERT_TRUE(slow.Open());
+  ASSERT_TRUE(slow.SendBytes(std::string("\x00\x00\x00\x0B\x13", 5)));
+  RawPeer idle(agent.port());  // says nothing after INITIATE
+  ASSERT_TRUE(idle.Open());
+
+  RawPeer served(agent.port());
+  ASSERT_TRUE(served.Open());
+  int answered = 0;
+  std::optional<Clock::duration> silentCut, slowCut, idleCut;
+  while (Clock::now() - start < std::chrono::seconds(5)) {
+    EXPECT_EQ(served.Execute("status", static_cast<std::uint32_t>(100 + answered)), kPositive | 2);
+    ++answered;
+    const auto check = [&](RawPeer& peer, std::optional<Clock::duration>& cut) {
+      if (!cut && peer.ClosedWithin(milliseconds(1))) cut = Clock::now() - start;
+    };
+    check(silent, silentCut);
+    check(slow, slowCut);
+    check(idle, idleCut);
+    std::this_thread::sleep_for(milliseconds(50));
+  }
+  const auto ms = [](const std::optional<Clock::duration>& d) {
+    return d ? std::chrono::duration_cast<milliseconds>(*d).count() : -1L;
+  };
+  std::cout << "cut after: silent " << ms(silentCut) << " ms, slow " << ms(slowCut) << " ms, idle " << ms(idleCut)
+            << " ms; the other peer had " << answered << " answers meanwhile" << std::endl;
+  ASSERT_TRUE(silentCut && slowCut && idleCut);
+  // Each is cut at its limit, not before (the agent looks every 100 ms).
+  EXPECT_GE(ms(silentCut), 1000);
+  EXPECT_LT(ms(silentCut), 2500);
+  EXPECT_GE(ms(slowCut), 1000);
+  EXPECT_LT(ms(slowCut), 2500);
+  EXPECT_GE(ms(idleCut), 2000);
+  EXPECT_LT(ms(idleCut), 3500);
+  EXPECT_GT(answered, 20);
+  const std::string errors = agent.Errors();
+  EXPECT_NE(errors.find("too slow: no answer to the greeting within 1 s"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("too slow: a frame did not arrive whole within 1 s"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("idle for 2 s"), std::string::npos) << errors;
+}
+
+TEST_F(Agent, TwoHundredPeersAtOnceAreEachServedOrRefusedAndALegitimatePeerIsAnsweredThroughout) {
+  StartServer({"--job-ms", "0"});
+  Enable();
+  AgentProcess& agent = StartAgent();
+  RawPeer legitimate(agent.port());
+  ASSERT_TRUE(legitimate.Open());
+
+  constexpr int kPeers = 200;
+  std::atomic<int> served{0}, refused{0}, neither{0};
+  std::mutex mutex;
+  std::vector<std::string> stuck;
+  // The crowd waits without spinning, so that the agent and the server get
+  // the processor.
+  std::latch go(1);
+  std::vector<std::thread> crowd;
+  for (int i = 0; i < kPeers; ++i) {
+    crowd.emplace_back([&, i] {
+      go.wait();
+      RawPeer peer(agent.port());
+      const auto first = peer.Handshake();
+      if (first && std::holds_alternative<netdde::Welcome>(*first)) {
+        peer.Send(netdde::Initiate{"127.0.0.1\\NDDE$\\", "VOKAR$"});
+        const auto answer = peer.Read();
+        if (answer && std::holds_alternative<netdde::InitiateAck>(*answer) &&
+            std::get<netdde::InitiateAck>(*answer).accepted &&
+            peer.Poke("Peer " + std::to_string(i) + ".", static_cast<std::uint32_t>(i + 1)) == kPositive) {
+          ++served;
+          return;
+        }
+      } else if (first && std::holds_alternative<netdde::Refused>(*first)) {
+        ++refused;
+        return;
+      } else if (!first && peer.closed()) {
+        ++refused;
+        return;
+      }
+      ++neither;
+      const std::lock_guard<std::mutex> lock(mutex);
+      stuck.push_back(std::to_string(i) + (first ? " got " + std::string(netdde::FrameName(netdde::TypeOf(*first)))
+                                                : std::string(peer.closed() ? " closed" : " nothing")));
+    });
+  }
+  const auto start = Clock::now();
+  go.count_down();
+  long slowest = 0;
+  int answers = 0;
+  std::atomic<bool> done{false};
+  std::thread waiter([&] {
+    for (auto& t : crowd) t.join();
+    done = true;
+  });
+  while (!done || answers < 5) {
+    const auto asked = Clock::now();
+    EXPECT_EQ(legitimate.Execute("status", static_cast<std::uint32_t>(1000 + answers)), kPositive | 2);
+    slowest = std::max<long>(slowest, std::chrono::duration_cast<milliseconds>(Clock::now() - asked).count());
+    ++answers;
+  }
+  waiter.join();
+  const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+  std::cout << kPeers << " peers at once: " << served << " served, " << refused << " refused, " << neither
+            << " neither, in " << took << " ms; the legitimate peer had " << answers
+            << " answers, the slowest in " << slowest << " ms" << std::endl;
+  RecordProperty("served", served.load());
+  RecordProperty("refused", refused.load());
+  RecordProperty("slowest_ms", static_cast<int>(slowest));
+  EXPECT_EQ(served + refused, kPeers);
+  EXPECT_EQ(neither, 0) << ::testing::PrintToString(stuck);
+  EXPECT_GT(served, 0);
+  EXPECT_LT(slowest, 2000);
+  // The agent and the server are still there for the next peer.
+  EXPECT_TRUE(agent.Running());
+  RawPeer next(agent.port());
+  ASSERT_TRUE(next.Open());
+  EXPECT_EQ(next.Execute("status"), kPositive | 2);
+}
+
+TEST_F(Agent, AServerThatGoesAwayEndsTheConversationAndTheSenderIsToldSo) {
+  StartServer();
+  Enable();
+  AgentProcess& agent = StartAgent();
+  RawPeer peer(agent.port());
+  ASSERT_TRUE(peer.Open());
+  server_->Stop(SIGKILL);
+  const auto end = peer.Read(milliseconds(5000));
+  EXPECT_TRUE(end && std::holds_alternative<netdde::Terminate>(*end));
+  EXPECT_TRUE(peer.ClosedWithin(milliseconds(2000)));
+
+  // No server at all: the share has no conversation to give.
+  const Finished sent = Sievo({"--send", agent.Computer(), "Halo."});
+  EXPECT_EQ(sent.status, 1);
+  EXPECT_EQ(world_.MessageTexts(),
+            std::vector<std::string>{"Połączenie z serwerem Vokar przez NetworkDDE nie zostało nawiązane."});
+  EXPECT_NE(sent.err.find("no speech server answers for the share VOKAR$"), std::string::npos) << sent.err;
+  EXPECT_TRUE(agent.Running());
+}
+
+TEST_F(Agent, AReadingWindingDownAfterTheSendersBreakDoesNotLoseTheText) {
+  // A reading of 3 s that ends only at the job's next look at its break flag:
+  // the text that follows the break may find it still busy.
+  StartServer({"--job-ms", "3000"});
+  Enable();
+  AgentProcess& agent = StartAgent();
+  ASSERT_EQ(Sievo({"--send", agent.Computer(), "Pierwszy."}).status, 0);
+  for (int i = 0; i < 5; ++i) {
+    const std::string text = "Kolejny " + std::to_string(i) + ".";
+    const Finished sent = Sievo({"--send", agent.Computer(), text});
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    EXPECT_EQ(ServerLog().back(), "execute read");
+    EXPECT_EQ(ServerLog()[ServerLog().size() - 2], "poke " + text);
+  }
+  EXPECT_EQ(world_.Messages().size(), 6u);
+}
+
+}  // namespace
