@@ -157,7 +157,9 @@ void Forget(std::uint32_t id) {
   if (it == State().conversations.end()) return;
   if (QTcpSocket* socket = it->second->socket) {
     QObject::disconnect(socket, nullptr, nullptr, nullptr);
-    socket->abort();
+    // What is written (the last TERMINATE) still goes out before the close.
+    socket->flush();
+    socket->disconnectFromHost();
     socket->deleteLater();
   }
   State().conversations.erase(it);
