@@ -1,0 +1,167 @@
+// Two computers on one machine: the real speech server vokar on the WAV
+// device with the agent vknetdde beside it on 127.0.0.1, and the sender sievo
+// (its command-line form as a real process, and its dialog in the test's
+// process) making it speak and breaking a long reading. What vokar played is
+// compared with vksay's reading of the same text, which runs the same engine.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <cstring>
+
+#include "ClientTestSupport.h"
+#include "Ddeml.h"
+#include "NetTestSupport.h"
+#include "QtDesktopLoop.h"
+#include "Settings.h"
+#include "SievoDlg.h"
+#include "SievoIds.h"
+
+namespace {
+
+using namespace vokar;
+using namespace vokar::nettest;
+using vokar::testing::ChildProcess;
+using vokar::testing::ClientWorld;
+
+constexpr const char* kSent = "Komunikat został pomyślnie wysłany do zadanego komputera";
+constexpr const char* kLong =
+    "Raz, dwa, trzy, cztery, pięć, sześć, siedem, osiem, dziewięć, dziesięć. Jedenaście, dwanaście, trzynaście, "
+    "czternaście, piętnaście, szesnaście, siedemnaście, osiemnaście, dziewiętnaście, dwadzieścia.";
+
+// The sound of a WAV file: the bytes of its data chunk.
+std::string WavData(const fs::path& file) {
+  const std::string bytes = ReadFile(file);
+  if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0) return {};
+  std::size_t at = 12;
+  while (at + 8 <= bytes.size()) {
+    std::uint32_t size = 0;
+    std::memcpy(&size, bytes.data() + at + 4, 4);
+    if (bytes.compare(at, 4, "data") == 0) return bytes.substr(at + 8, std::min<std::size_t>(size, bytes.size() - at - 8));
+    at += 8 + size + (size & 1);
+  }
+  return {};
+}
+
+class TwoComputers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directory(world_.folder() / "run");
+    fs::permissions(world_.folder() / "run", fs::perms::owner_all, fs::perm_options::replace);
+    world_.Set("XDG_RUNTIME_DIR", (world_.folder() / "run").string());
+    world_.Set("QT_QPA_PLATFORM", "offscreen");
+    world_.Set("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (world_.folder() / "no-bus").string());
+    world_.Set("VOKAR_WAVEOUT", "wav:" + Wav().string());
+    server_ = std::make_unique<ChildProcess>(VOKAR_SERVER, std::vector<std::string>{"/L-"});
+    ASSERT_TRUE(vokar::testing::WaitForWindow("Vokar", std::chrono::milliseconds(20000)));
+    const Finished enabled = RunProgram(VKNETDDE, {"--enable", "--port", "0", "--no-announce"}, world_.folder());
+    ASSERT_EQ(enabled.status, 0) << enabled.err;
+    agent_ = std::make_unique<AgentProcess>(VKNETDDE, world_.folder());
+    ASSERT_TRUE(agent_->listening()) << agent_->Errors();
+  }
+
+  fs::path Wav() const { return world_.folder() / "out.wav"; }
+
+  std::string Expected(const std::string& utf8Text) {
+    const fs::path out = world_.folder() / "expected.wav";
+    const Finished vksay = RunProgram(VOKAR_VKSAY, {"-o", out.string(), utf8Text}, world_.folder());
+    EXPECT_EQ(vksay.status, 0) << vksay.err;
+    return WavData(out);
+  }
+
+  // The server's state as a local client asks it: 1 reading, 2 idle.
+  int Status() {
+    dde::DdeInstance instance = 0;
+    if (dde::Initialize(instance, {}, dde::InitMode::ClientOnly) != dde::DMLERR_NO_ERROR) return 0;
+    const auto conversation =
+        dde::Connect(instance, dde::CreateStringHandle(instance, "Vokar"), dde::CreateStringHandle(instance, "System"));
+    std::uint32_t status = 0;
+    if (conversation) {
+      dde::ClientTransaction(std::string("status", 7), conversation, {}, 0, dde::TransactionType::Execute,
+                             std::chrono::milliseconds(5000), &status);
+    }
+    dde::Uninitialize(instance);
+    return static_cast<int>(status & 0xFF);
+  }
+  bool WaitForStatus(int wanted, std::chrono::milliseconds timeout = std::chrono::milliseconds(20000)) {
+    const auto deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline) {
+      if (Status() == wanted) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+  ClientWorld world_;
+  std::unique_ptr<ChildProcess> server_;
+  std::unique_ptr<AgentProcess> agent_;
+};
+
+TEST_F(TwoComputers, SievoMakesTheOtherServerSpeakTheMessage) {
+  const std::string text = "Dzień dobry, tu Sievo z drugiego komputera.";
+  const auto start = Clock::now();
+  const Finished sent = RunProgram(SIEVO, {"--send", agent_->Computer(), text}, world_.folder());
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  EXPECT_EQ(sent.status, 0) << sent.err;
+  EXPECT_EQ(world_.MessageTexts(), std::vector<std::string>{kSent});
+  ASSERT_TRUE(WaitForStatus(2));
+  EXPECT_EQ(WavData(Wav()), Expected(text));
+  std::cout << "sievo --send took " << took << " ms from start to end" << std::endl;
+}
+
+TEST_F(TwoComputers, BreakFromSievoStopsALongReading) {
+  ASSERT_EQ(RunProgram(SIEVO, {"--send", agent_->Computer(), kLong}, world_.folder()).status, 0);
+  ASSERT_TRUE(WaitForStatus(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const auto start = Clock::now();
+  const Finished broken = RunProgram(SIEVO, {"--break", agent_->Computer()}, world_.folder());
+  EXPECT_EQ(broken.status, 0) << broken.err;
+  ASSERT_TRUE(WaitForStatus(2, std::chrono::milliseconds(3000)));
+  const auto stopped = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  std::cout << "reading stopped " << stopped << " ms after sievo --break started" << std::endl;
+  // Only the start of the text was played.
+  const std::size_t played = WavData(Wav()).size();
+  const std::size_t whole = Expected(kLong).size();
+  EXPECT_GT(played, 0u);
+  EXPECT_LT(played, whole / 2);
+  EXPECT_EQ(world_.MessageTexts(), std::vector<std::string>{kSent});
+}
+
+TEST_F(TwoComputers, TheDialogsSendBreaksTheLongReadingAndSpeaksTheNewMessage) {
+  ASSERT_EQ(RunProgram(SIEVO, {"--send", agent_->Computer(), kLong}, world_.folder()).status, 0);
+  ASSERT_TRUE(WaitForStatus(1));
+
+  int argc = 1;
+  char name[] = "sievo";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  desktop::QtDesktopLoop loop;
+  app::CSettings settings("Sievo");
+  ASSERT_TRUE(settings.WriteString("Global", "ComputerName", agent_->Computer()));
+  ASSERT_TRUE(settings.WriteString("Global", "FromClipboard", "No"));
+  {
+    netsend::CSievoDlg dialog(settings, world_.folder().string() + "/", netsend::NetSpeechOptions{});
+    std::string error;
+    ASSERT_TRUE(dialog.Initialise(error)) << error;
+    dialog.show();
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("control1009")->text().toStdString(), agent_->Computer());
+    EXPECT_TRUE(dialog.findChild<QRadioButton*>("control1002")->isChecked());
+    dialog.findChild<QPlainTextEdit*>("control1006")->setPlainText(QString::fromUtf8("Obiad na stole."));
+    dialog.findChild<QPushButton*>("control1000")->click();
+  }
+  EXPECT_EQ(world_.MessageTexts(), (std::vector<std::string>{kSent, kSent}));
+  ASSERT_TRUE(WaitForStatus(2));
+  // The long reading was broken: the file holds the start of it and then the
+  // new message whole.
+  const std::string played = WavData(Wav());
+  const std::string message = Expected("Obiad na stole.");
+  ASSERT_GT(played.size(), message.size());
+  EXPECT_LT(played.size(), Expected(kLong).size() / 2 + message.size());
+  EXPECT_EQ(played.substr(played.size() - message.size()), message);
+}
+
+}  // namespace
