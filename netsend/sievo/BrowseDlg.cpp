@@ -95,8 +95,10 @@ void CBrowseDlg::Refresh() {
                            : QStringLiteral("Wybierz komputer z listy albo wpisz jego nazwę."));
       break;
     case dnssd::CShareBrowser::State::NoDaemon:
-      status_->setText(QStringLiteral("Komputerów nie można wyszukać (usługa avahi-daemon nie działa): ") +
-                       Q(browser_->error()) + QStringLiteral(". Wpisz nazwę komputera."));
+      // The library's own words (in English) go into the tooltip.
+      status_->setText(QString::fromUtf8("Komputerów nie można wyszukać: usługa avahi-daemon nie działa. "
+                                         "Wpisz nazwę komputera."));
+      status_->setToolTip(Q(browser_->error()));
       break;
   }
 }

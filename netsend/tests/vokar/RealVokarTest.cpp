@@ -20,6 +20,7 @@
 #include "Settings.h"
 #include "SievoDlg.h"
 #include "SievoIds.h"
+#include "XSession.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ class TwoComputers : public ::testing::Test {
   }
 
   // The server's state as a local client asks it: 1 reading, 2 idle.
-  int Status() {
+  int ServerStatus() {
     dde::DdeInstance instance = 0;
     if (dde::Initialize(instance, {}, dde::InitMode::ClientOnly) != dde::DMLERR_NO_ERROR) return 0;
     const auto conversation =
@@ -90,7 +91,7 @@ class TwoComputers : public ::testing::Test {
   bool WaitForStatus(int wanted, std::chrono::milliseconds timeout = std::chrono::milliseconds(20000)) {
     const auto deadline = Clock::now() + timeout;
     while (Clock::now() < deadline) {
-      if (Status() == wanted) return true;
+      if (ServerStatus() == wanted) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
@@ -162,6 +163,39 @@ TEST_F(TwoComputers, TheDialogsSendBreaksTheLongReadingAndSpeaksTheNewMessage) {
   ASSERT_GT(played.size(), message.size());
   EXPECT_LT(played.size(), Expected(kLong).size() / 2 + message.size());
   EXPECT_EQ(played.substr(played.size() - message.size()), message);
+}
+
+TEST_F(TwoComputers, TheSenderStartedAsAUserStartsItSendsFromItsWindow) {
+  for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/openbox", "/usr/bin/xdotool"}) {
+    if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+  }
+  app::CSettings settings("Sievo");
+  ASSERT_TRUE(settings.WriteString("Global", "ComputerName", agent_->Computer()));
+  ASSERT_TRUE(settings.WriteString("Global", "FromClipboard", "No"));
+  // The server runs offscreen; the sender gets a screen, a window manager
+  // and a keyboard.
+  world_.Unset("DISPLAY");
+  world_.Unset("QT_QPA_PLATFORM");
+  world_.Set("PATH", "/usr/local/bin:/usr/bin:/bin");
+  vokar::testing::XSession session(true);
+  ASSERT_TRUE(session.ok());
+  vokar::testing::SpawnedProgram sievo({SIEVO});
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Sievo$", "windowactivate", "--sync"}),
+            0);
+  // As a user does: Alt+U to the message, the text, Alt+W to send.
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+u"}), 0);
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "type", "--delay", "10", "Obiad na stole."}), 0);
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+w"}), 0);
+  ASSERT_TRUE(vokar::testing::WaitFor([&] { return !world_.Messages().empty(); }, std::chrono::milliseconds(10000)));
+  EXPECT_EQ(world_.MessageTexts(), std::vector<std::string>{kSent});
+  ASSERT_TRUE(WaitForStatus(2));
+  EXPECT_EQ(WavData(Wav()), Expected("Obiad na stole."));
+  // Alt+K ends it, and the settings are written.
+  ASSERT_TRUE(settings.WriteString("Global", "ComputerName", "nadpisane"));
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+k"}), 0);
+  EXPECT_EQ(sievo.Wait(std::chrono::milliseconds(10000)), 0);
+  EXPECT_EQ(settings.ReadString("Global", "ComputerName", ""), agent_->Computer());
+  EXPECT_EQ(settings.ReadString("Global", "FromClipboard", ""), "No");
 }
 
 }  // namespace
