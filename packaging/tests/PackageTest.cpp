@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -23,6 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace vokar::test;
 using ::testing::Contains;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -113,6 +115,22 @@ TEST_F(DebianPackage, HoldsEveryProgramTheVoiceTheMenuAndTheIcons) {
     EXPECT_EQ(file.find("test"), std::string::npos) << file;
     EXPECT_EQ(file.find("vkvoicegen"), std::string::npos) << file;
   }
+}
+
+// The network share's agent comes with a user unit that starts the packaged
+// program (not one of the build's prefix).
+TEST_F(DebianPackage, TheShareAgentRunsAsAUserServiceOfThePackagedProgram) {
+  if (std::string(VOKAR_INSTALLED_PROGRAMS).find("vknetdde") == std::string::npos) GTEST_SKIP() << "no vknetdde here";
+  const fs::path root = user_ / "root";
+  Tool("/usr/bin/dpkg", {"-x", deb_.string(), root.string()});
+  const fs::path unit = root / "usr/lib/systemd/user/vknetdde.service";
+  ASSERT_TRUE(fs::exists(unit));
+  std::ifstream in(unit);
+  std::vector<std::string> exec;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("ExecStart=", 0) == 0) exec.push_back(line);
+  EXPECT_THAT(exec, ElementsAre("ExecStart=/usr/bin/vknetdde"));
+  EXPECT_TRUE(fs::exists(root / "usr/bin/vknetdde"));
 }
 
 TEST_F(DebianPackage, ExtractedItsProgramsRunRegisterAndRemoveTheSuite) {
