@@ -180,8 +180,11 @@ TEST_F(TwoComputers, TheSenderStartedAsAUserStartsItSendsFromItsWindow) {
   vokar::testing::XSession session(true);
   ASSERT_TRUE(session.ok());
   vokar::testing::SpawnedProgram sievo({SIEVO});
-  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Sievo$", "windowactivate", "--sync"}),
-            0);
+  // The window may take a while on a loaded machine: wait up to 30 s, and say
+  // whether the program was still running when it did not come.
+  vokar::testing::SpawnedProgram search(
+      {"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Sievo$", "windowactivate", "--sync"});
+  ASSERT_EQ(search.Wait(std::chrono::seconds(30)), 0) << "no window; sievo " << (sievo.running() ? "runs" : "ended");
   // As a user does: Alt+U to the message, the text, Alt+W to send.
   ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+u"}), 0);
   ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "type", "--delay", "10", "Obiad na stole."}), 0);
