@@ -384,7 +384,14 @@ void CNetDdeAgent::OnInitiate(Peer& peer, const Initiate& initiate) {
   const std::uint64_t id = peer.id;
   const desktop::WindowHandle server = ours ? desktop::FindWindow(kServerTitle) : desktop::WindowHandle{};
   bool accepted = false;
-  if (server && window_) {
+  if (server && window_ && serverWatches_.contains(server)) {
+    // The server already took the agent's conversation and still runs: it
+    // keeps no state per conversation, so the next peer is let in without
+    // asking again. Asking is a wait of the whole agent, and on a busy
+    // machine an answer that comes late gets the agent's further requests
+    // held back by the bus: a crowd of peers must not make it ask each time.
+    accepted = true;
+  } else if (server && window_) {
     const auto request = dde::Encode(dde::Initiate{window_->handle(), kServerService, kServerTopic});
     initiating_ = server;
     initiateAnswered_ = false;

@@ -420,6 +420,27 @@ TEST_F(Agent, AServerThatGoesAwayEndsTheConversationAndTheSenderIsToldSo) {
             std::vector<std::string>{"Połączenie z serwerem Vokar przez NetworkDDE nie zostało nawiązane."});
   EXPECT_NE(sent.err.find("no speech server answers for the share VOKAR$"), std::string::npos) << sent.err;
   EXPECT_TRUE(agent.Running());
+
+  // A new server under the same title is asked afresh (the agent does not
+  // take the first one's answer for it) and serves the next peer.
+  StartServer();
+  RawPeer next(agent.port());
+  ASSERT_TRUE(next.Open());
+  EXPECT_EQ(next.Poke("Znowu.", 7), kPositive);
+  EXPECT_EQ(ServerLog().back(), "poke Znowu.");
+}
+
+// A window with the server's title that does not take the share's
+// conversation is no server: the agent asks it each time and lets nobody in.
+TEST_F(Agent, AWindowThatRefusesTheConversationLetsNoPeerIn) {
+  StartServer({"--service", "NieVokar"});
+  Enable();
+  AgentProcess& agent = StartAgent();
+  for (int i = 0; i < 2; ++i) {
+    RawPeer peer(agent.port());
+    EXPECT_FALSE(peer.Open()) << i;
+  }
+  EXPECT_TRUE(ServerLog().empty());
 }
 
 TEST_F(Agent, AReadingWindingDownAfterTheSendersBreakDoesNotLoseTheText) {
