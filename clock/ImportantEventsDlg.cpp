@@ -9,6 +9,7 @@
 
 #include "ClockIds.h"
 #include "EventsListBox.h"
+#include "Icons.h"
 
 namespace vokar::clock {
 
@@ -18,6 +19,7 @@ CImportantEventsDlg::CImportantEventsDlg(Actions actions)
       actions_(std::move(actions)) {
   setObjectName(QStringLiteral("dialog%1").arg(IDD_IMPORTANT_EVENTS));
   setWindowTitle(QStringLiteral("Horalo - Ważne komunikaty"));
+  setWindowIcon(ClockIcon());
   setModal(false);
 
   auto* label = new QLabel(QStringLiteral("Niepotwierdzone ważne komunikaty:"), this);

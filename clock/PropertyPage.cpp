@@ -48,9 +48,9 @@ QString AskForFile(QWidget* owner, bool save, const QString& tableFilter, const 
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save || newAllowed ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Szukaj &w:"));
+  dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Szukaj w:"));
   dialog.setLabelText(QFileDialog::FileName, QStringLiteral("&Nazwa pliku:"));
-  dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Pliki &typu:"));
+  dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Pliki typu:"));
   dialog.setLabelText(QFileDialog::Accept, save ? QStringLiteral("&Zapisz") : QStringLiteral("&Otwórz"));
   dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Anuluj"));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};

@@ -326,6 +326,31 @@ class HoraloOnX : public HoraloProcess {
     HoraloProcess::TearDown();
     session_.reset();
   }
+
+  // The X window id of the shown window of that title, as xdotool gives it;
+  // empty when none is shown within five seconds.
+  std::string WindowId(const std::string& title) {
+    std::string id;
+    for (int attempt = 0; attempt < 50 && id.empty(); ++attempt) {
+      const std::string out = (world_.folder() / "window.txt").string();
+      const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      vokar::testing::SpawnedProgram search({"xdotool", "search", "--onlyvisible", "--name", title}, fd);
+      search.Wait();
+      ::close(fd);
+      std::ifstream in(out);
+      std::getline(in, id);
+      if (id.empty()) std::this_thread::sleep_for(100ms);
+    }
+    return id;
+  }
+  // Keys pressed in the window, made active first.
+  static int Keys(const std::string& id, const std::vector<std::string>& keys) {
+    if (vokar::testing::RunProgram({"xdotool", "windowactivate", "--sync", id}) != 0) return -1;
+    std::vector<std::string> argv{"xdotool", "key", "--delay", "60"};
+    argv.insert(argv.end(), keys.begin(), keys.end());
+    return vokar::testing::RunProgram(argv);
+  }
+
   std::unique_ptr<vokar::testing::XSession> session_;
 };
 
@@ -383,17 +408,7 @@ TEST_F(HoraloOnX, AVeryImportantEventMissedWhileOffSoundsEveryMinuteUntilConfirm
   EXPECT_GE(Find(sound, 3)->seconds - Find(sound, 1)->seconds, 6.0);
 
   // "Potwierdź" is the dialog's default button.
-  std::string id;
-  for (int attempt = 0; attempt < 50 && id.empty(); ++attempt) {
-    const std::string out = (world_.folder() / "window.txt").string();
-    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    vokar::testing::SpawnedProgram search({"xdotool", "search", "--name", "Ważne komunikaty"}, fd);
-    search.Wait();
-    ::close(fd);
-    std::ifstream in(out);
-    std::getline(in, id);
-    if (id.empty()) std::this_thread::sleep_for(100ms);
-  }
+  const std::string id = WindowId("Ważne komunikaty");
   ASSERT_FALSE(id.empty());
   EXPECT_EQ(vokar::testing::RunProgram({"xdotool", "windowactivate", "--sync", id}), 0);
   EXPECT_EQ(vokar::testing::RunProgram({"xdotool", "key", "--window", id, "Return"}), 0);
@@ -416,6 +431,49 @@ TEST_F(HoraloOnX, AVeryImportantEventMissedWhileOffSoundsEveryMinuteUntilConfirm
   WaitLog([](const std::vector<Seen>&) { return false; }, 13s);
   EXPECT_EQ(Count(seen_, sound), sounds);
   EXPECT_EQ(End(), 0);
+}
+
+// What a user does: on the events page, "Dod&aj", a daily reminder two
+// minutes ahead typed into the dialog, OK; the reminder is spoken once when
+// its minute comes, and the events file holds it after the end.
+TEST_F(HoraloOnX, AReminderTypedIntoTheDialogIsSpokenAtItsMinuteAndKept) {
+  const fs::path file = world_.folder() / "terminarz.evt";
+  ASSERT_TRUE(Store().WriteString("Events", "DocumentName", file.string()).ok());
+  // Five times as fast: 10:22:16 comes 26 real seconds after the start.
+  Start("2026-12-08 10:20:05", 5);
+  const std::string id = WindowId("^Horalo$");
+  ASSERT_FALSE(id.empty());
+  // The missing file was made with six empty lists.
+  EXPECT_EQ(ReadAll(file), std::string(12, '\0'));
+  // The second page, then its add button.
+  EXPECT_EQ(Keys(id, {"ctrl+Tab", "alt+a"}), 0);
+  const std::string dialog = WindowId("^Edycja komunikatu$");
+  ASSERT_FALSE(dialog.empty());
+  // The text has the focus; then the kind (one down: "raz na dzień"), the hour and the minute.
+  EXPECT_EQ(vokar::testing::RunProgram({"xdotool", "type", "--delay", "40", "Czas na herbate"}), 0);
+  EXPECT_EQ(Keys(dialog, {"alt+z", "Down", "alt+o", "ctrl+a", "1", "0", "alt+n", "ctrl+a", "2", "2", "Return"}), 0);
+  const std::string spoken = "poke Czas na herbate" + kReset;
+  ASSERT_TRUE(WaitFor(spoken, 45s)) << ReadAll(serverLog_) << ReadAll(world_.folder() / "horalo.out");
+  // 10:22:16 to 10:22:30 of the fast clock.
+  EXPECT_GE(Find(spoken)->seconds * 5, 125.0);
+  EXPECT_LE(Find(spoken)->seconds * 5, 150.0);
+  // Once: nothing more in the rest of the minute and the next one.
+  WaitLog([](const std::vector<Seen>&) { return false; }, 14s);
+  EXPECT_EQ(Pokes(), std::vector<std::string>{"Czas na herbate" + kReset});
+  EXPECT_TRUE(world_.MessageTexts().empty());
+  EXPECT_EQ(End(), 0);
+
+  clock::EventArrays arrays;
+  clock::EventsReadError error;
+  ASSERT_TRUE(clock::ParseEventsStream(ReadAll(file), arrays, error)) << error.what;
+  for (int kind = 0; kind < clock::kRepeatKinds; ++kind) EXPECT_EQ(arrays[kind].size(), kind == 1 ? 1u : 0u) << kind;
+  ASSERT_EQ(arrays[1].size(), 1u);
+  const clock::EVENT_DSCR& event = arrays[1].front();
+  EXPECT_EQ(event.kind, clock::RepeatKind::Daily);
+  EXPECT_EQ(event.time.hour, 10);
+  EXPECT_EQ(event.time.minute, 22);
+  EXPECT_EQ(event.text, "Czas na herbate");
+  EXPECT_FALSE(event.important);
 }
 
 }  // namespace
