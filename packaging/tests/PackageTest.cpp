@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -110,6 +111,13 @@ TEST_F(DebianPackage, HoldsEveryProgramTheVoiceTheMenuAndTheIcons) {
   for (const char* icon : {"vokar", "horalo", "klavo", "remarka", "sievo", "radko", "vkremove"})
     EXPECT_THAT(files, Contains(std::string("/usr/share/icons/hicolor/scalable/apps/quillmark-") + icon + ".svg"));
   if (VOKAR_HAS_VOICE) EXPECT_THAT(files, Contains("/usr/share/vokar/pl_22.alf"));
+  // The clock's bells and its help.
+  const auto programs = Split(VOKAR_INSTALLED_PROGRAMS, ',');
+  if (std::find(programs.begin(), programs.end(), "horalo") != programs.end()) {
+    for (const char* file : {"/usr/share/vokar/sounds/kuranty.wav", "/usr/share/vokar/sounds/dzwonek.wav",
+                             "/usr/share/vokar/help/horalo.html"})
+      EXPECT_THAT(files, Contains(file));
+  }
   // Nothing of the tests or the build's own tools.
   for (const auto& file : files) {
     EXPECT_EQ(file.find("test"), std::string::npos) << file;

@@ -90,6 +90,59 @@ class Vkremove : public ::testing::Test {
     return process;
   }
 
+  // Waits until a window of that bus title is on the sandbox's desktop, or
+  // until it is gone.
+  bool WaitForTitle(const std::string& title, bool present) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+      bool found = false;
+      for (const auto& entry : fs::directory_iterator(user_.Environment()["VOKAR_DESKTOP_DIR"]))
+        if (entry.path().extension() == ".title" && ReadAll(entry.path()) == title) found = true;
+      if (found == present) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+  // The installed horalo, running alone as after its speech server was
+  // closed: it starts with the server, at 10:59:58 of a faked clock, chimes
+  // at 11:00 (so it is surely connected), then the server is closed where
+  // horalo cannot start it again. Its own message boxes go to a log of its own.
+  std::unique_ptr<Process> StartRealHoralo() {
+    const fs::path wav = user_ / "chime.wav";
+    user_.Set("VOKAR_WAVEOUT", "wav:" + wav.string() + ",fast");
+    user_.Set("VOKAR_DATA_DIR", (fs::path(VOKAR_SHARE_DIR) / "vokar").string());
+    user_.Set("VOKAR_MSGBOX_LOG", (user_ / "horalo-messages.log").string());
+    const std::string clock = "HKEY_CURRENT_USER\\Software\\Quillmark\\Horalo\\Clock";
+    EXPECT_EQ(user_.Run(VOKAR_VKREG, {"set", "--dword", clock, "Frequency", "1"}).exitCode, 0);
+    auto server = user_.Start(bin_ / "vokar", {"/L-"}, "vokar");
+    EXPECT_TRUE(WaitForTitle("Vokar", true)) << ReadAll(user_ / "vokar.err");
+    // Debian's libfaketime, preloaded into horalo alone.
+    std::string faketime;
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator("/usr/lib", ignored))
+      if (fs::exists(entry.path() / "faketime/libfaketime.so.1", ignored))
+        faketime = (entry.path() / "faketime/libfaketime.so.1").string();
+    EXPECT_FALSE(faketime.empty()) << "libfaketime is not installed";
+    user_.Set("LD_PRELOAD", faketime);
+    user_.Set("FAKETIME", "@2026-12-08 10:59:58");
+    auto horalo = user_.Start(bin_ / "horalo", {}, "horalo");
+    user_.Set("LD_PRELOAD", "");
+    user_.Set("FAKETIME", "");
+    user_.Set("VOKAR_MSGBOX_LOG", user_.messageLog().string());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!(fs::exists(wav) && fs::file_size(wav, ignored) > 1000) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(fs::exists(wav)) << ReadAll(user_ / "horalo.err") << ReadAll(user_ / "vokar.err")
+                                 << ReadAll(user_ / "horalo-messages.log");
+    const std::string vokarPath = std::string(kAppPaths) + "\\Vokar.exe";
+    EXPECT_EQ(user_.Run(VOKAR_VKREG, {"set", vokarPath, "", (user_ / "nie-ma-serwera").string()}).exitCode, 0);
+    server->Terminate();
+    EXPECT_TRUE(WaitForTitle("Vokar", false));
+    EXPECT_TRUE(WaitForTitle("Horalo", true)) << ReadAll(user_ / "horalo.err") << ReadAll(user_ / "horalo-messages.log");
+    return horalo;
+  }
+
   UserSandbox user_{"vkremove"};
   fs::path bin_;
   int starts_ = 0;
@@ -147,8 +200,8 @@ TEST_F(Vkremove, NoToTheFirstQuestionChangesNothing) {
 
 TEST_F(Vkremove, ARunningHoraloIsAskedAboutUntilTheUserSaysNo) {
   Install();
+  auto horalo = StartRealHoralo();
   const std::string store = ExportStore(user_);
-  auto horalo = StartWindow({"Horalo"});
   user_.Set("VOKAR_MSGBOX_ANSWER", "yes,yes,yes,no");
   const RunResult run = user_.Run(bin_ / "vkremove");
   EXPECT_EQ(run.exitCode, 1);
@@ -158,20 +211,25 @@ TEST_F(Vkremove, ARunningHoraloIsAskedAboutUntilTheUserSaysNo) {
   // The check comes before any removal.
   EXPECT_EQ(ExportStore(user_), store);
   EXPECT_TRUE(fs::exists(user_.workingDir()));
+  horalo->Terminate();
 }
 
 TEST_F(Vkremove, ARunningHoraloIsAskedAboutUntilItIsClosed) {
   Install();
-  // The window closes once the log holds the first question and two about Horalo.
-  auto horalo = StartWindow({"Horalo", user_.messageLog().string(), "3"});
-  const RunResult run = user_.Run(bin_ / "vkremove");
-  EXPECT_EQ(run.exitCode, 0) << run.err;
+  auto horalo = StartRealHoralo();
+  // The user closes horalo once the log holds the first question and two about it.
+  auto remove = user_.Start(bin_ / "vkremove", {}, "vkremove");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (user_.Messages().size() < 3 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_GE(user_.Messages().size(), 3u);
+  horalo->Terminate();
+  EXPECT_EQ(remove->Wait(std::chrono::seconds(30)), 0) << ReadAll(user_ / "vkremove.err");
   const auto messages = user_.Messages();
   ASSERT_GE(messages.size(), 4u);
   EXPECT_EQ(messages.front(), Question("yes"));
   EXPECT_EQ(messages.back(), kDone);
   for (std::size_t i = 1; i + 1 < messages.size(); ++i) EXPECT_EQ(messages[i], RunningQuestion("Horalo", "yes"));
-  EXPECT_EQ(horalo->Wait(std::chrono::seconds(10)), 0);
   EXPECT_FALSE(fs::exists(user_.workingDir()));
 }
 

@@ -1,5 +1,5 @@
 // The real horalo, started as a user starts it, at chosen times of a faked
-// clock (faketime), on a private desktop, settings store and message log. It
+// clock (libfaketime), on a private desktop, settings store and message log. It
 // starts the speech server itself through App Paths: the DDE test server,
 // which logs every request, or the real vokar on the wav: device.
 #include <gtest/gtest.h>
@@ -34,8 +34,17 @@ using namespace vokar;
 using Clock = std::chrono::steady_clock;
 using vokar::testing::ClientWorld;
 
-// Debian's faketime; the tests' PATH holds only their own folder.
-constexpr const char* kFaketime = "/usr/bin/faketime";
+// Debian's libfaketime, preloaded into horalo itself (not through the
+// faketime program, which would stand between the test and horalo and leave
+// horalo behind when it is killed).
+std::string FaketimeLibrary() {
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator("/usr/lib", ignored)) {
+    const fs::path library = entry.path() / "faketime" / "libfaketime.so.1";
+    if (fs::exists(library, ignored)) return library.string();
+  }
+  return {};
+}
 constexpr int kReadHour = 33020;
 constexpr int kReadAdvice = 33022;
 constexpr int kEnd = 33030;
@@ -100,10 +109,18 @@ class HoraloProcess : public ::testing::Test {
   void Start(const std::string& start, int rate = 1) {
     std::string spec = "@" + start;
     if (rate != 1) spec += " x" + std::to_string(rate);
-    std::vector<std::string> arguments{kFaketime, "-f", spec, VOKAR_HORALO};
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
+    const std::string library = FaketimeLibrary();
+    ASSERT_FALSE(library.empty()) << "libfaketime is not installed";
+    std::vector<std::string> environment{"LD_PRELOAD=" + library, "FAKETIME=" + spec};
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+      const std::string_view text(*variable);
+      if (!text.starts_with("LD_PRELOAD=") && !text.starts_with("FAKETIME=")) environment.emplace_back(text);
+    }
+    std::vector<char*> envp;
+    for (auto& variable : environment) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    std::string program = VOKAR_HORALO;
+    char* argv[] = {program.data(), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -111,7 +128,7 @@ class HoraloProcess : public ::testing::Test {
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     started_ = Clock::now();
-    ASSERT_EQ(::posix_spawn(&pid_, kFaketime, &actions, nullptr, argv.data(), environ), 0);
+    ASSERT_EQ(::posix_spawn(&pid_, VOKAR_HORALO, &actions, nullptr, argv, envp.data()), 0);
     posix_spawn_file_actions_destroy(&actions);
   }
 
