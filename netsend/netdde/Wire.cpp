@@ -105,6 +105,9 @@ template <class... Ts>
 struct Overloaded : Ts... {
   using Ts::operator()...;
 };
+// Spelt out for compilers without deduction for aggregates (clang 14).
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
 
 // The body of each frame after its type byte.
 bool EncodeBody(Writer& w, const Hello& f) {
