@@ -47,7 +47,7 @@ TEST(Wire, EveryFrameComesBackAsItWent) {
       Initiate{"ALA\\NDDE$\\", "VOKAR$"},
       InitiateAck{true, "ALA\\NDDE$\\", "VOKAR$"},
       InitiateAck{false, "", ""},
-      Poke{0xDEADBEEF, 1, "text", std::string("Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F\xF1\0", 21)},
+      Poke{0xDEADBEEF, 1, "text", std::string("Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F\xF1\0", 18)},
       Execute{42, std::string("read\0", 5)},
       Ack{0x01020304, 0x8002},
       Terminate{},
