@@ -32,6 +32,72 @@ using testing::ClientWorld;
 constexpr std::uint32_t kWmCommand = 0x0111;
 constexpr int kReadCommand = 32780, kTileCommand = 57651, kExitCommand = 57665;
 
+// The arguments of a desktop entry's Exec line for one file: words split at
+// blanks outside double quotes, the quoting's backslash escapes undone, %f
+// the file and %% a percent sign, as a launcher does.
+std::vector<std::string> ExecArguments(const std::string& exec, const std::string& file) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false, quoted = false;
+  for (std::size_t i = 0; i < exec.size(); ++i) {
+    const char c = exec[i];
+    if (quoted) {
+      if (c == '\\' && i + 1 < exec.size()) {
+        word += exec[++i];
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        word += c;
+      }
+    } else if (c == ' ') {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+    } else if (c == '"') {
+      quoted = inWord = true;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(word);
+  for (auto& w : words) {
+    if (w == "%f") {
+      w = file;
+      continue;
+    }
+    std::string expanded;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+      if (w[i] == '%' && i + 1 < w.size() && w[i + 1] == '%') ++i;
+      expanded += w[i];
+    }
+    w = expanded;
+  }
+  return words;
+}
+
+// The Exec line of the entry's action (the main section's for an empty name).
+std::string ActionExec(const fs::path& entry, const std::string& action) {
+  std::ifstream in(entry);
+  const std::string section = action.empty() ? "[Desktop Entry]" : "[Desktop Action " + action + "]";
+  bool inSection = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("[")) inSection = line == section;
+    if (inSection && line.starts_with("Exec=")) return line.substr(5);
+  }
+  return {};
+}
+
+// The data size of a WAV file (bytes 40-43 of its header): it grows while
+// the server speaks into it.
+std::size_t WavDataBytes(const fs::path& wav) {
+  std::ifstream in(wav, std::ios::binary);
+  unsigned char header[44] = {};
+  if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return 0;
+  return static_cast<std::size_t>(header[40]) | (static_cast<std::size_t>(header[41]) << 8) |
+         (static_cast<std::size_t>(header[42]) << 16) | (static_cast<std::size_t>(header[43]) << 24);
+}
+
 class RemarkaProcess : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -285,6 +351,86 @@ TEST_F(RemarkaProcess, TheRealServerSpeaksACommentOpenedFromTheDesktop) {
   };
   ASSERT_TRUE(WaitUntil([&] { return dataBytes() > 4000; }, 20s)) << "no speech in " << wav;
   EXPECT_TRUE(world_.Messages().empty());
+}
+
+TEST_F(RemarkaProcess, AUserOpensACommentHearsItEditsItAndSavesIt) {
+  const fs::path voice = fs::path(VOKAR_STAGE_DATA) / "pl_22.alf";
+  if (!fs::exists(voice)) GTEST_SKIP() << "the build made no voice (VOKAR_BUILD_VOICE=OFF)";
+  testing::XSession x(true);
+  ASSERT_TRUE(x.ok());
+  world_.Unset("QT_QPA_PLATFORM");
+  const fs::path wav = world_.folder() / "mowa.wav";
+  world_.Set("VOKAR_WAVEOUT", "wav:" + wav.string());
+  world_.Set("VOKAR_DATA_DIR", VOKAR_STAGE_DATA);
+  ASSERT_TRUE(registry::WriteAppPath("Vokar.exe", VOKAR_SERVER).ok());
+  ASSERT_EQ(Run({VOKAR_REMARKA, "--register"}).exitCode, 0);
+  const fs::path entry = world_.folder() / "data" / "applications" / "quillmark-remarka-komentarz.desktop";
+  const fs::path comment = Comment("notatka.ann", "Ala ma kota.");
+
+  // The entry's second action, as the file manager starts it.
+  const auto arguments = ExecArguments(ActionExec(entry, "Otworz"), comment.string());
+  ASSERT_EQ(arguments, (std::vector<std::string>{VOKAR_REMARKA, comment.string()}));
+  testing::ChildProcess editor(arguments[0], {arguments.begin() + 1, arguments.end()});
+  ASSERT_TRUE(editor.started());
+  ASSERT_TRUE(testing::WaitForWindow("Remarka", 20s));
+  const auto keys = [&](std::vector<std::string> command) {
+    command.insert(command.begin(), "xdotool");
+    const auto run = Run(command);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+  };
+  keys({"search", "--sync", "--onlyvisible", "--name", "notatka\\.ann", "windowactivate", "--sync"});
+  // Opening speaks nothing; Ctrl+A reads the comment on the WAV device.
+  EXPECT_EQ(WavDataBytes(wav), 0u);
+  keys({"key", "--clearmodifiers", "ctrl+a"});
+  ASSERT_TRUE(WaitUntil([&] { return WavDataBytes(wav) > 4000; }, 20s)) << "no speech in " << wav;
+  // The reading ends: the file stops growing.
+  std::size_t spoken = 0;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::size_t before = WavDataBytes(wav);
+        std::this_thread::sleep_for(400ms);
+        spoken = WavDataBytes(wav);
+        return spoken == before;
+      },
+      20s));
+
+  // Typed at the end, with Polish letters and a second line, and saved. The
+  // Polish layout has the letters on its keys (with the US one xdotool would
+  // lend spare keycodes, and a letter may be read before the lent mapping).
+  keys({"key", "--clearmodifiers", "ctrl+End"});
+  {
+    const auto layout = Run({"setxkbmap", "pl"});
+    ASSERT_EQ(layout.exitCode, 0) << layout.output;
+  }
+  keys({"type", "--delay", "30", " Żółw śpi."});
+  keys({"key", "--clearmodifiers", "Return"});
+  keys({"type", "--delay", "30", "Koniec."});
+  keys({"key", "--clearmodifiers", "ctrl+s"});
+  // 12 + 10 + 2 + 7 = 31 bytes: Ż 0xAF, ó 0xF3, ł 0xB3, ś 0x9C in code page
+  // 1250, the line break CR LF.
+  const std::string expected = std::string("\x1F\0\0\0", 4) + "Ala ma kota. \xAF\xF3\xB3w \x9Cpi.\r\nKoniec.";
+  const auto saved = [&] {
+    std::ifstream in(comment, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  EXPECT_TRUE(WaitUntil([&] { return saved() == expected; }, 10s)) << saved();
+  // Nothing is left beside the comment from the save.
+  std::set<std::string> names;
+  for (const auto& item : fs::directory_iterator(comment.parent_path())) names.insert(item.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"notatka.ann"}));
+
+  // The edited comment is read again: the speech goes on in the same file.
+  keys({"key", "--clearmodifiers", "ctrl+a"});
+  EXPECT_TRUE(WaitUntil([&] { return WavDataBytes(wav) > spoken + 4000; }, 20s));
+
+  // Closed by the window manager: the program ends well and remembers the file.
+  keys({"search", "--sync", "--onlyvisible", "--name", "notatka\\.ann", "windowactivate", "--sync"});
+  keys({"key", "--clearmodifiers", "alt+F4"});
+  ASSERT_TRUE(WaitUntil([&] { return testing::ProcessGone(editor.pid()); }, 10s));
+  const int status = editor.Stop(SIGKILL);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(world_.Messages().empty());
+  EXPECT_EQ(registry::Profile("Quillmark", "Remarka").GetString("Recent File List", "File1", ""), comment.string());
 }
 
 TEST_F(RemarkaProcess, TheEditorWithTwoComments) {
