@@ -338,18 +338,12 @@ TEST_F(RemarkaProcess, TheRealServerSpeaksACommentOpenedFromTheDesktop) {
   ASSERT_TRUE(registry::WriteAppPath("Vokar.exe", VOKAR_SERVER).ok());
   ASSERT_EQ(Run({VOKAR_REMARKA, "--register"}).exitCode, 0);
   const fs::path comment = Comment("uwaga.ann", "Ala ma kota.");
-  const fs::path entry = world_.folder() / "data" / "applications" / "quillmark-remarka-komentarz.desktop";
-  ASSERT_EQ(Run({"gio", "launch", entry.string(), comment.string()}).exitCode, 0);
+  // What a double click in a file manager does: the type's default
+  // application, found through the user's MIME database and mimeapps.list.
+  const auto opened = Run({"gio", "open", comment.string()});
+  ASSERT_EQ(opened.exitCode, 0) << opened.output;
   EXPECT_TRUE(WaitUntil([&] { return RemarkaProcesses().empty(); }, 20s));
-  // The WAV file's data size (bytes 40-43) grows while the server speaks.
-  const auto dataBytes = [&] {
-    std::ifstream in(wav, std::ios::binary);
-    unsigned char header[44] = {};
-    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return std::size_t{0};
-    return static_cast<std::size_t>(header[40]) | (static_cast<std::size_t>(header[41]) << 8) |
-           (static_cast<std::size_t>(header[42]) << 16) | (static_cast<std::size_t>(header[43]) << 24);
-  };
-  ASSERT_TRUE(WaitUntil([&] { return dataBytes() > 4000; }, 20s)) << "no speech in " << wav;
+  ASSERT_TRUE(WaitUntil([&] { return WavDataBytes(wav) > 4000; }, 20s)) << "no speech in " << wav;
   EXPECT_TRUE(world_.Messages().empty());
 }
 
