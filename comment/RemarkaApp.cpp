@@ -392,6 +392,8 @@ bool CRemarkaApp::SaveCommentTo(CCommentFrame& frame, const fs::path& file) {
             msgbox::Icon::Stop);
     return false;
   }
+  // The comment shows what its file now holds.
+  if (!text.lossless()) frame.view().ReplaceCharacters(text.unheld);
   frame.doc().SetPath(FullPath(file.string()));
   frame.UpdateCaption();
   frame.SetModified(false);

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QTextCursor>
+#include <QTextDocument>
 
 #include "CommentText.h"
 
@@ -25,6 +26,23 @@ std::optional<std::string> CRemarkaView::TextToRead() const {
 }
 
 std::string CRemarkaView::FileText() const { return ToFileText(toPlainText().toStdString()).cp1250; }
+
+int CRemarkaView::ReplaceCharacters(const std::u32string& characters) {
+  int replaced = 0;
+  QTextCursor block(document());
+  block.beginEditBlock();
+  for (const char32_t c : characters) {
+    const QString needle = QString::fromUcs4(&c, 1);
+    QTextCursor found = document()->find(needle, 0, QTextDocument::FindCaseSensitively);
+    while (!found.isNull()) {
+      found.insertText(QStringLiteral("?"));
+      ++replaced;
+      found = document()->find(needle, found, QTextDocument::FindCaseSensitively);
+    }
+  }
+  block.endEditBlock();
+  return replaced;
+}
 
 bool CRemarkaView::event(QEvent* event) {
   // The editor would take Ctrl+A (select all) and Ctrl+D (delete) for itself;

@@ -33,6 +33,10 @@ class CRemarkaView : public QPlainTextEdit {
   // The whole text as the comment file holds it.
   std::string FileText() const;
 
+  // Every one of these characters becomes "?", as a save wrote it, in one
+  // step that undo takes back; the number replaced.
+  int ReplaceCharacters(const std::u32string& characters);
+
  protected:
   bool event(QEvent* event) override;
 };
