@@ -388,6 +388,17 @@ TEST_F(RemarkaProcess, AUserOpensACommentHearsItEditsItAndSavesIt) {
       },
       20s));
 
+  // "P&arametry syntezy..." in the V&okar menu brings the server's window,
+  // started minimised, to the screen.
+  const auto serverShown = [&] {
+    return Run({"xdotool", "search", "--onlyvisible", "--name", "^Vokar$"}).exitCode == 0;
+  };
+  EXPECT_FALSE(serverShown());
+  keys({"key", "--clearmodifiers", "alt+o"});
+  keys({"key", "--clearmodifiers", "a"});
+  EXPECT_TRUE(WaitUntil(serverShown, 10s)) << "the server's window did not come up";
+  keys({"search", "--sync", "--onlyvisible", "--name", "notatka\\.ann", "windowactivate", "--sync"});
+
   // Typed at the end, with Polish letters and a second line, and saved. The
   // Polish layout has the letters on its keys (with the US one xdotool would
   // lend spare keycodes, and a letter may be read before the lent mapping).
