@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
 #include <thread>
 
 #include "AnnFile.h"
@@ -76,6 +78,13 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 }
 
 }  // namespace
+
+bool TakeShowMinimised() {
+  const char* value = std::getenv(kShowMinimisedVariable);
+  const bool minimised = value != nullptr && *value != '\0' && std::string_view(value) != "0";
+  ::unsetenv(kShowMinimisedVariable);
+  return minimised;
+}
 
 fs::path FullPath(const std::string& file) {
   std::error_code error;
@@ -154,6 +163,9 @@ int CRemarkaApp::Run(const CommandLine& line) {
 }
 
 bool CRemarkaApp::Start(const CommandLine& line) {
+  // Asked to start minimised, which replaces the saved show command; the
+  // programs this one starts do not inherit the request.
+  const bool startMinimised = TakeShowMinimised();
   switch (TakeSingleInstance(line)) {
     case Instance::HandedOver: return false;
     case Instance::Failed:
@@ -195,7 +207,7 @@ bool CRemarkaApp::Start(const CommandLine& line) {
     if (line.file.empty() || OpenComment(FullPath(line.file)) == nullptr) {
       if (line.file.empty()) NewComment();
     }
-    ShowFrame();
+    ShowFrame(startMinimised);
   }
   started_ = true;
   QMetaObject::invokeMethod(this, [this] { ProcessRequests(); }, Qt::QueuedConnection);
@@ -236,11 +248,18 @@ void CRemarkaApp::ProcessRequests() {
   }
 }
 
-void CRemarkaApp::ShowFrame() {
+void CRemarkaApp::ShowFrame(bool minimised) {
   if (frameShown_) {
-    if (frame_->isMinimized()) frame_->showNormal();
+    // Back from the task bar as it was before: maximised or normal.
+    if (frame_->isMinimized()) frame_->setWindowState(frame_->windowState() & ~Qt::WindowMinimized);
   } else {
     frameShown_ = true;
+    if (minimised) {
+      // Started minimised: the saved placement waits for the restore.
+      frame_->setWindowState(maximiseAtShow_ ? (Qt::WindowMinimized | Qt::WindowMaximized) : Qt::WindowMinimized);
+      frame_->show();
+      return;
+    }
     if (maximiseAtShow_) {
       frame_->showMaximized();
     } else {

@@ -39,6 +39,11 @@ int RunRegistration(bool unregister);
 // --write-icons FOLDER; the exit status.
 int RunWriteIcons(const std::string& folder);
 
+// Set to 1 in the environment of a program started minimised (as a client
+// starts the server); read once and removed.
+inline constexpr const char* kShowMinimisedVariable = "VOKAR_SHOW_MINIMIZED";
+bool TakeShowMinimised();
+
 // The full path of a file named on the command line.
 std::filesystem::path FullPath(const std::string& file);
 
@@ -117,7 +122,9 @@ class CRemarkaApp : public QObject {
   Instance TakeSingleInstance(const CommandLine& line);
   bool HandOver(Verb verb, const std::string& path);
   void ProcessRequests();
-  void ShowFrame();
+  // The main window comes up (the first time minimised when asked), or back
+  // from minimised, and to the front.
+  void ShowFrame(bool minimised = false);
   void ShowComment(CCommentFrame* frame);
   CCommentFrame* CreateCommentFrame();
   void OpenRecentFile(std::size_t index);

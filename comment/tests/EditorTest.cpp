@@ -7,6 +7,9 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <cstdlib>
+#include <optional>
+
 #include "EditorFixture.h"
 #include "RunProgram.h"
 #include "RemarkaIds.h"
@@ -306,6 +309,38 @@ TEST_F(Editor, StoredShowCommandAndFontApplyToNewComments) {
   // Nothing changed: nothing is written back.
   EXPECT_FALSE(settings.Has("Font", "Weight"));
   EXPECT_EQ(settings.GetInt("Settings", "ShowCmd", 0), 1);
+}
+
+TEST(ShowMinimised, TheRequestIsReadOnceAndNotPassedOn) {
+  struct Case {
+    std::optional<std::string> value;
+    bool minimised;
+  };
+  for (const Case& c : std::vector<Case>{{"1", true}, {"yes", true}, {"0", false}, {"", false}, {std::nullopt, false}}) {
+    if (c.value) {
+      ::setenv("VOKAR_SHOW_MINIMIZED", c.value->c_str(), 1);
+    } else {
+      ::unsetenv("VOKAR_SHOW_MINIMIZED");
+    }
+    EXPECT_EQ(TakeShowMinimised(), c.minimised) << c.value.value_or("(unset)");
+    EXPECT_EQ(std::getenv("VOKAR_SHOW_MINIMIZED"), nullptr);
+  }
+}
+
+TEST_F(Editor, StartedMinimisedTheSavedPlacementWaitsForTheRestore) {
+  // Closed maximised (flags 2, show command 3).
+  ASSERT_TRUE(Settings().WriteString("Global", "WindowPos", "2,3,-1,-1,-1,-1,40,30,680,510").ok());
+  world_.Set("VOKAR_SHOW_MINIMIZED", "1");
+  ASSERT_TRUE(Start());
+  Settle();
+  EXPECT_TRUE(frame().isMinimized());
+  EXPECT_EQ(std::getenv("VOKAR_SHOW_MINIMIZED"), nullptr);
+  // A later start's comment brings the window back as it was saved.
+  ASSERT_TRUE(remarka_->TakeRequest(Verb::Open, Comment("pozniej.ann", "potem")));
+  Settle();
+  EXPECT_FALSE(frame().isMinimized());
+  EXPECT_TRUE(frame().isMaximized());
+  ASSERT_NE(remarka_->FindComment(world_.folder() / "work" / "pozniej.ann"), nullptr);
 }
 
 TEST_F(Editor, FilesDroppedOnTheFrameAreOpened) {
