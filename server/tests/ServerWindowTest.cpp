@@ -502,4 +502,22 @@ TEST_F(ServerWindow, AClientStartsItMinimised) {
   EXPECT_EQ(std::getenv("VOKAR_SHOW_MINIMIZED"), nullptr) << "programs the server starts must not inherit it";
 }
 
+// A second start with no file, by a user, brings the minimised window up
+// and ends; nothing is queued.
+TEST_F(ServerWindow, ASecondStartWithoutAFileBringsTheWindowUp) {
+  ::setenv("VOKAR_SHOW_MINIMIZED", "1", 1);
+  Start();
+  ASSERT_TRUE(dialog_->windowState() & Qt::WindowMinimized);
+  servertest::Process second(VOKAR_PATH, {}, world_.Work(), world_.folder() / "second.out");
+  const auto deadline = Clock::now() + 10s;
+  while (second.Running() && Clock::now() < deadline)
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+  EXPECT_EQ(second.Wait(0ms), 0);
+  Process(100);
+  EXPECT_FALSE(dialog_->windowState() & Qt::WindowMinimized);
+  EXPECT_TRUE(dialog_->isVisible());
+  EXPECT_TRUE(dialog_->fileQueue().empty());
+  EXPECT_TRUE(world_.Messages().empty());
+}
+
 }  // namespace
