@@ -229,6 +229,25 @@ TEST_F(ServerProcess, AnotherProgramCannotSpeakInOurConversation) {
   EXPECT_EQ(Stop(), 0);
 }
 
+// The DDE service is the executable's own name: a server stored under
+// another name keeps its window's title, so clients asking for "Vokar" find
+// the window, but only that name gets a conversation.
+TEST_F(ServerProcess, AServerUnderAnotherNameAnswersOnlyToThatName) {
+  const auto renamed = world_.folder() / "mowa";
+  std::error_code error;
+  std::filesystem::create_hard_link(VOKAR_PATH, renamed, error);
+  if (error) std::filesystem::copy_file(VOKAR_PATH, renamed);
+  server_ = std::make_unique<Process>(renamed.string(), std::vector<std::string>{"/L-"}, world_.Work(), world_.Log());
+  ASSERT_TRUE(WaitUntil([] { return static_cast<bool>(desktop::FindWindow("Vokar")); }, 10s)) << world_.ServerOutput();
+  EXPECT_FALSE(client_.Connect("Vokar"));
+  EXPECT_EQ(world_.RunTool(VKDDE_PATH, {"exec", "status"}).first, 3);
+  EXPECT_EQ(world_.RunTool(VKDDE_PATH, {"--service", "MOWA", "exec", "status"}),
+            std::make_pair(0, std::string("2\n")));
+  ASSERT_TRUE(client_.Connect("Mowa"));
+  EXPECT_EQ(client_.Status(), 2);
+  EXPECT_EQ(Stop(), 0);
+}
+
 TEST_F(ServerProcess, ASecondStartHandsItsFileOverAndEndsAtOnce) {
   Start();
   std::ofstream(world_.Work() / "list.txt") << "Raz dwa.";
