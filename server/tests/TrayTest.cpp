@@ -65,7 +65,11 @@ class XSession {
         std::vector<std::string>{"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "120",
                                  "--height", "24", "--SetDockType", "true", "--transparent", "false"},
         folder, folder / "trayer.log");
-    ready_ = WaitUntil([] { return Capture("xwininfo -root -tree").find("\"panel\"") != std::string::npos; }, 5s);
+    // Ready once the window manager manages the tray's panel: a window
+    // mapped before that would be shown by the X server alone, whatever
+    // state it asked for.
+    ready_ = WaitUntil([] { return Capture("xwininfo -root -tree").find("\"panel\"") != std::string::npos; }, 5s) &&
+             WaitUntil([] { return Capture("xprop -root _NET_CLIENT_LIST").find("window id") != std::string::npos; }, 10s);
   }
   ~XSession() {
     trayer_.reset();
@@ -112,6 +116,14 @@ std::optional<Box> TrayIcon() {
     }
   }
   return std::nullopt;
+}
+
+// How many windows of the server are mapped (a popup menu is one more).
+std::size_t VisibleServerWindows() {
+  std::istringstream ids(Capture("xdotool search --onlyvisible --classname vokar"));
+  std::size_t count = 0;
+  for (std::string line; std::getline(ids, line);) count += line.empty() ? 0 : 1;
+  return count;
 }
 
 bool MainWindowViewable() {
@@ -161,25 +173,38 @@ TEST(Tray, TheIconsButtonsReadTheClipboardAndBringTheWindowUp) {
   EXPECT_LE(icon->width, 24);
   EXPECT_FALSE(MainWindowViewable()) << "the window should start minimised\n"
                                       << Capture("xwininfo -root -tree") << world.ServerOutput();
-  const std::string middle = std::to_string(icon->x + icon->width / 2) + " " + std::to_string(icon->y + icon->height / 2);
+  // A click on the icon, until what it should bring shows: a click that
+  // comes while the tray still lays its icons out can miss, so the icon is
+  // looked up again before each of at most three tries.
+  auto clickIcon = [&](int button, const std::function<bool()>& shown) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      if (const auto box = TrayIcon()) icon = box;
+      Capture("xdotool mousemove " + std::to_string(icon->x + icon->width / 2) + " " +
+              std::to_string(icon->y + icon->height / 2) + " click " + std::to_string(button));
+      if (WaitUntil(shown, 2s)) return true;
+    }
+    return false;
+  };
 
   // Left button: the menu; its first item reads the clipboard. The item is
   // chosen by its mnemonic, z in both "C&zytaj" and "Pau&za", whatever item
-  // the pointer rests on.
-  Capture("xdotool mousemove " + middle + " click 1");
-  desktop::PumpMessages(600ms);
-  Capture("xdotool key z");
+  // the pointer rests on. The key goes only once the menu is up, and the
+  // next click only once it has gone.
+  const std::size_t closed = VisibleServerWindows();
+  auto chooseFirstItem = [&] {
+    ASSERT_TRUE(clickIcon(1, [&] { return VisibleServerWindows() > closed; })) << "no menu";
+    Capture("xdotool key z");
+    EXPECT_TRUE(WaitUntil([&] { return VisibleServerWindows() == closed; }, 5s)) << "the menu stayed";
+  };
+  chooseFirstItem();
   EXPECT_TRUE(client.WaitForStatus(1, 3s)) << "the menu's first item did not read the clipboard";
   // The same item now pauses.
-  Capture("xdotool mousemove " + middle + " click 1");
-  desktop::PumpMessages(600ms);
-  Capture("xdotool key z");
+  chooseFirstItem();
   EXPECT_TRUE(client.WaitForStatus(3, 3s)) << "status " << client.Status() << "\n" << world.ServerOutput();
   EXPECT_TRUE(client.Execute("break"));
 
   // Right button: the window comes up.
-  Capture("xdotool mousemove " + middle + " click 3");
-  EXPECT_TRUE(WaitUntil([] { return MainWindowViewable(); }, 3s));
+  EXPECT_TRUE(clickIcon(3, [] { return MainWindowViewable(); }));
   server->Signal(SIGTERM);
   EXPECT_EQ(server->Wait(10s), 0);
 }
