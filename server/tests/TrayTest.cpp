@@ -57,9 +57,20 @@ class XSession {
     ::close(fds[0]);
     if (number.empty()) return;
     SetEnv("DISPLAY", ":" + number);
-    openbox_ = std::make_unique<Process>("/usr/bin/openbox", std::vector<std::string>{}, folder, folder / "openbox.log");
-    WaitUntil([] { return Capture("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos; },
-              5s);
+    // On a busy machine the window manager now and then fails to open a
+    // display that has only just come up; it is started again then.
+    for (int attempt = 0; attempt < 3 && !managed_; ++attempt) {
+      openbox_ = std::make_unique<Process>("/usr/bin/openbox", std::vector<std::string>{}, folder,
+                                           folder / "openbox.log");
+      managed_ = WaitUntil(
+          [this] {
+            return !openbox_->Running() ||
+                   Capture("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
+          },
+          5s) &&
+                openbox_->Running();
+    }
+    if (!managed_) return;
     trayer_ = std::make_unique<Process>(
         "/usr/bin/trayer",
         std::vector<std::string>{"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "120",
@@ -93,6 +104,7 @@ class XSession {
   std::unique_ptr<Process> openbox_;
   std::unique_ptr<Process> trayer_;
   bool ready_ = false;
+  bool managed_ = false;
 };
 
 struct Box {
