@@ -371,8 +371,11 @@ class HoraloOnX : public HoraloProcess {
   std::unique_ptr<vokar::testing::XSession> session_;
 };
 
-TEST_F(HoraloOnX, TheHourHotKeyReadsTheHourAndEverySettingIsStoredAtTheEnd) {
+TEST_F(HoraloOnX, HotKeysReadTheHourAndTheDateAndEverySettingIsStoredAtTheEnd) {
   ASSERT_TRUE(Store().WriteString("HotKeys", "ReadHour", "CS116").ok());
+  // Ctrl+Alt+A; Alt alone with a letter can never be a hot key.
+  ASSERT_TRUE(Store().WriteString("HotKeys", "ReadDate", "CA65").ok());
+  ASSERT_TRUE(Store().WriteString("HotKeys", "ReadAdvice", "A65").ok());
   ASSERT_TRUE(Store().WriteString("Clock", "AddSeconds", "No").ok());
   Start("2026-12-08 10:20:05");
   ASSERT_TRUE(WaitLog([](const std::vector<Seen>& lines) { return !lines.empty(); }, 15s));
@@ -381,8 +384,12 @@ TEST_F(HoraloOnX, TheHourHotKeyReadsTheHourAndEverySettingIsStoredAtTheEnd) {
   // The server is handed code page 1250, as its log keeps it.
   const std::string hour = "poke " + cp1250::FromUtf8("dwadzieścia minut po dziesiątej ") + kReset;
   ASSERT_TRUE(WaitFor(hour, 10s)) << ReadAll(serverLog_);
+  EXPECT_EQ(vokar::testing::RunProgram({"xdotool", "key", "ctrl+alt+a"}), 0);
+  const std::string date =
+      "poke " + cp1250::FromUtf8("wtorek ósmy grudnia dwa tysiące dwudziestego szóstego roku") + kReset;
+  ASSERT_TRUE(WaitFor(date, 10s)) << ReadAll(serverLog_);
   // Read on demand: a reading that runs is broken first.
-  EXPECT_EQ(Count(seen_, "execute break"), 1);
+  EXPECT_EQ(Count(seen_, "execute break"), 2);
   EXPECT_EQ(End(), 0);
 
   const struct {
@@ -396,7 +403,7 @@ TEST_F(HoraloOnX, TheHourHotKeyReadsTheHourAndEverySettingIsStoredAtTheEnd) {
       {"Events", "InitSound", "Yes"},      {"Events", "InitSoundName", ""},     {"Events", "Prefix", ""},
       {"Events", "DocumentName", ""},      {"Advice", "InitSound", "Yes"},      {"Advice", "InitSoundName", ""},
       {"Advice", "Prefix", ""},            {"Advice", "Frequency", nullptr},    {"Advice", "Mode", nullptr},
-      {"Advice", "DocumentName", ""},      {"HotKeys", "ReadHour", "CS116"},    {"HotKeys", "ReadDate", ""},
+      {"Advice", "DocumentName", ""},      {"HotKeys", "ReadHour", "CS116"},    {"HotKeys", "ReadDate", "CA65"},
       {"HotKeys", "ReadAdvice", ""},
   };
   for (const auto& value : stored) {
