@@ -326,6 +326,23 @@ TEST_F(RemarkaProcess, ADamagedCommentIsToldAndNothingIsSpoken) {
   EXPECT_TRUE(RemarkaProcesses().empty());
 }
 
+TEST_F(RemarkaProcess, WithoutADesktopItSaysSoAndEnds) {
+  // The desktop folder would be below a regular file: no bus can be made.
+  const fs::path plain = world_.folder() / "work" / "plik";
+  std::ofstream(plain) << "x";
+  const fs::path comment = Comment("uwaga.ann", "Ala ma kota.");
+  for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+           {VOKAR_REMARKA, comment.string()}, {VOKAR_REMARKA, "-Embedding", comment.string()}}) {
+    const auto run = support::RunProgram(arguments, {{"VOKAR_DESKTOP_DIR", (plain / "pulpit").string()}}, 20s);
+    EXPECT_EQ(run.exitCode, 1) << arguments.size() << ": " << run.output;
+  }
+  const auto messages = world_.MessageTexts();
+  ASSERT_EQ(messages.size(), 2u);
+  for (const auto& message : messages)
+    EXPECT_TRUE(message.starts_with("Remarka nie może pracować na tym pulpicie:\n")) << message;
+  EXPECT_TRUE(Requests().empty());
+}
+
 TEST_F(RemarkaProcess, TheRealServerSpeaksACommentOpenedFromTheDesktop) {
   const fs::path voice = fs::path(VOKAR_STAGE_DATA) / "pl_22.alf";
   if (!fs::exists(voice)) GTEST_SKIP() << "the build made no voice (VOKAR_BUILD_VOICE=OFF)";
