@@ -176,9 +176,13 @@ Bus::CreateResult Bus::CreateEndpoint(std::string_view title, MessageHandler han
       break;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      lockError = std::strerror(errno);
+      // Another program looking through the folder may be trying the lock
+      // this very moment: the next handle is tried instead.
+      const int reason = errno;
+      lockError = std::strerror(reason);
       ::close(fd);
       ::unlink(lockTemporary.c_str());
+      if (reason == EWOULDBLOCK) continue;
       break;
     }
     endpoint->lockFd = fd;

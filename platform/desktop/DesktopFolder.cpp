@@ -50,16 +50,22 @@ bool LockedByOthers(int fd) { return ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errn
 LockState LockStateOf(const std::filesystem::path& folder, WindowHandle window) {
   struct stat info {};
   const auto lockPath = EndpointPath(folder, window, EndpointFile::Lock);
-  if (const int fd = OpenOwn(lockPath, info); fd >= 0) {
-    const bool held = LockedByOthers(fd);
-    ::close(fd);
-    return held ? LockState::Held : LockState::Gone;
-  }
-  if (const int fd = OpenOwn(lockPath.string() + ".tmp", info); fd >= 0) {
-    const bool held = LockedByOthers(fd);
-    ::close(fd);
-    const auto age = std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(info.st_mtime);
-    if (held || age < kStartingGrace) return LockState::Starting;
+  // The maker renames its temporary lock into place between our looks at the
+  // two names: a window that had neither name then has the final one now.
+  for (int look = 0; look < 2; ++look) {
+    if (const int fd = OpenOwn(lockPath, info); fd >= 0) {
+      const bool held = LockedByOthers(fd);
+      ::close(fd);
+      return held ? LockState::Held : LockState::Gone;
+    }
+    if (const int fd = OpenOwn(lockPath.string() + ".tmp", info); fd >= 0) {
+      // A young temporary lock is not tried: a try at the moment its maker
+      // takes it would make the maker's own lock fail.
+      const auto age = std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(info.st_mtime);
+      const bool starting = age < kStartingGrace || LockedByOthers(fd);
+      ::close(fd);
+      return starting ? LockState::Starting : LockState::Gone;
+    }
   }
   return LockState::Gone;
 }

@@ -117,3 +117,59 @@ TEST(DesktopFolder, AnUnlockedLockMeansTheWindowIsGone) {
 }
 
 }  // namespace
+
+namespace {
+
+// A program that looks through the folder while another makes its window
+// must never take the new window for a dead one (and remove its files), nor
+// make its creation fail. The window's lock is made under a temporary name
+// and renamed into place, so a look can fall between the two names; it also
+// tries the lock of a window being made, which the maker must not take for
+// a lock held by someone else. A child makes and destroys windows as fast as
+// it can while this process looks through the folder without pause.
+TEST(DesktopFolder, WindowsBeingMadeAreNeverTakenForDeadOnesByThoseWhoLook) {
+  vokar::testing::PrivateDesktop scratch;
+  constexpr int kWindows = 1000;
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t maker = ::fork();
+  ASSERT_GE(maker, 0);
+  if (maker == 0) {
+    ::close(ready[0]);
+    int failed = 0;
+    char go = 0;
+    [[maybe_unused]] const auto said = ::write(ready[1], &go, 1);
+    for (int i = 0; i < kWindows && failed < 100; ++i) {
+      auto created = Window::Create("Vokar", [](Message&) { return std::int64_t{0}; });
+      if (!created.window) {
+        std::fprintf(stderr, "window %d not made: %s\n", i, created.error.c_str());
+        ++failed;
+        continue;
+      }
+      const WindowHandle window = created.window->handle();
+      for (auto file : {EndpointFile::Lock, EndpointFile::Socket, EndpointFile::Title}) {
+        if (::access(EndpointPath(scratch.folder(), window, file).c_str(), F_OK) != 0) {
+          std::fprintf(stderr, "window %d lost a file of its own while alive\n", i);
+          ++failed;
+          break;
+        }
+      }
+    }
+    ::_exit(failed > 0 ? 1 : 0);
+  }
+  ::close(ready[1]);
+  char go = 0;
+  ASSERT_EQ(::read(ready[0], &go, 1), 1);
+  ::close(ready[0]);
+  int status = 0;
+  int looks = 0;
+  while (::waitpid(maker, &status, WNOHANG) == 0) {
+    ScanWindows(scratch.folder(), std::nullopt, ScanMode::All);
+    ++looks;
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "after " << looks << " looks through the folder";
+  EXPECT_GT(looks, 100);
+}
+
+}  // namespace
