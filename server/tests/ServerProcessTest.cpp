@@ -6,10 +6,14 @@
 // speech.
 #include <gtest/gtest.h>
 #include <limits.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -291,6 +295,47 @@ TEST_F(ServerProcess, SettingsAfterExitFollowTheirRules) {
   EXPECT_EQ(Value("Sound", "PauseInterSentence"), "100");
 }
 
+// The niceness of a running process, from /proc (field 19 of its stat line).
+int Niceness(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string field;
+  for (int index = 3; fields >> field; ++index) {
+    if (index == 19) return std::stoi(field);
+  }
+  return 100;
+}
+
+// Whether this system lets a process of ours raise its priority to -10:
+// tried in a child of its own.
+bool MayRaisePriority() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(::setpriority(PRIO_PROCESS, 0, -10) == 0 ? 0 : 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// HighPriority "Yes" runs the server at niceness -10 where the system allows
+// it; where it does not, the server runs on as it was started, without a
+// message. "No" leaves the niceness alone.
+TEST_F(ServerProcess, HighPriorityIsTriedAndARefusalIsNoError) {
+  const int own = ::getpriority(PRIO_PROCESS, 0);
+  for (const bool high : {false, true}) {
+    Store("Global", "HighPriority", std::string(high ? "Yes" : "No"));
+    server_ = world_.StartServer();
+    ASSERT_TRUE(WaitUntil([] { return static_cast<bool>(desktop::FindWindow("Vokar")); }, 10s))
+        << world_.ServerOutput();
+    const int expected = high && MayRaisePriority() ? -10 : own;
+    EXPECT_EQ(Niceness(server_->pid()), expected) << "HighPriority " << high;
+    EXPECT_EQ(world_.RunTool(VKDDE_PATH, {"exec", "status"}), std::make_pair(0, std::string("2\n")));
+    EXPECT_EQ(Stop(), 0);
+    ASSERT_TRUE(WaitUntil([] { return !desktop::FindWindow("Vokar"); }, 5s));
+  }
+  EXPECT_TRUE(world_.Messages().empty());
+}
+
 TEST_F(ServerProcess, SettingsOfAFreshStoreAndTheirLowerLimits) {
   Store("Sound", "DeviceTimeout", std::uint32_t(-3));
   Store("Sound", "WaveDevice", std::uint32_t(-4));
@@ -339,6 +384,20 @@ TEST_F(ServerProcess, TermSignalDuringSpeechEndsLikeTheExitButton) {
   auto semaphore = named::NamedSemaphore::Create("VokarInstance");
   ASSERT_TRUE(semaphore);
   EXPECT_FALSE(semaphore->AlreadyExisted()) << "the instance semaphore outlived the server";
+}
+
+// "read" on a server that was given nothing runs a job on the empty buffer,
+// which ends at once without a sound; the server goes on serving.
+TEST_F(ServerProcess, ReadingAnEmptyBufferEndsAtOnce) {
+  Start();
+  ASSERT_TRUE(client_.Execute("read"));
+  EXPECT_EQ(WatchStatus(1000ms, 5s).back(), 2);
+  EXPECT_EQ(world_.WavBytes(), 0u);
+  ASSERT_TRUE(client_.Poke("Raz."));
+  ASSERT_TRUE(client_.Execute("read"));
+  EXPECT_TRUE(WaitUntil([&] { return world_.WavBytes() > 0; }, 5s));
+  EXPECT_TRUE(world_.Messages().empty());
+  EXPECT_EQ(Stop(), 0);
 }
 
 TEST_F(ServerProcess, AnUnknownExecuteIsOnlyAcknowledged) {
