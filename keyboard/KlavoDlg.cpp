@@ -210,6 +210,8 @@ void CKlavoDlg::BuildControls() {
   hotKeyLayout->addWidget(hotKeyEdit_, 1, 1);
   hotKeyLayout->addWidget(hotKeyApply_, 2, 0, 1, 2, Qt::AlignRight);
   hotKeyLayout->setColumnStretch(1, 1);
+  // The list, its key and the button stay together at the top of the group.
+  hotKeyLayout->setRowStretch(3, 1);
 
   // The tail of the typing buffer.
   auto* bufferLabel = new QLabel(QStringLiteral("Bufor: "), this);
