@@ -27,6 +27,7 @@ using namespace vokar::test;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
@@ -197,6 +198,18 @@ TEST_F(DebianPackage, TheServersFirstStartRegistersTheSuite) {
   const RunResult path = user_.Run(VOKAR_VKREG, {"get", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vokar.exe", "@"});
   EXPECT_EQ(path.out, (bin / "vokar").string() + "\n");
   EXPECT_TRUE(fs::exists(user_.workingDir() / ".quillmark-vokar"));
+}
+
+// The packaged talking keyboard finds its key watcher inside the package,
+// wherever the package's tree lies.
+TEST_F(DebianPackage, TheKeyboardFindsItsKeyWatcherBesideIt) {
+  const auto programs = Split(VOKAR_INSTALLED_PROGRAMS, ',');
+  if (std::find(programs.begin(), programs.end(), "klavo") == programs.end()) GTEST_SKIP() << "klavo is not built";
+  const fs::path root = user_ / "root";
+  Tool("/usr/bin/dpkg", {"-x", deb_.string(), root.string()});
+  const std::string libraries = Tool("/usr/bin/ldd", {(root / "usr/bin/klavo").string()});
+  EXPECT_THAT(libraries, HasSubstr("libkeytrap.so => " + (root / "usr/bin/../lib/vokar/libkeytrap.so").string()));
+  EXPECT_THAT(libraries, Not(HasSubstr("not found")));
 }
 
 // `cmake --install --prefix ~/.local`: the menu entries land in the user's own
