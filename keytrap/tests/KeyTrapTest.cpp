@@ -75,6 +75,7 @@ class KeyTrapTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_NE(session_, nullptr);
     ASSERT_TRUE(session_->ok());
+    ASSERT_TRUE(keys_.ok()) << "the test's own connection to the display";
     ASSERT_EQ(RunProgram({"setxkbmap", "pl"}), 0);
     keys_.SetCapsLock(false);
     keys_.SetNumLock(false);

@@ -69,7 +69,7 @@ inline int RunTool(const std::vector<std::string>& argv) {
   return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-inline bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 8000ms) {
+inline bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 15000ms) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!condition()) {
     if (std::chrono::steady_clock::now() > deadline) return condition();
@@ -143,6 +143,21 @@ class KlavoWorld {
   bool StartKlavo(bool waitForSound = true) {
     klavo_ = std::make_unique<ChildProcess>(VOKAR_KLAVO, std::vector<std::string>{});
     if (!klavo_->started()) return false;
+    // The window is shown after the start-up sound; the window manager gives
+    // it the focus, which tests take away from it only after that.
+    const bool shown = Eventually([] {
+      return !ToolOutput({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^Klavo$"}).empty();
+    }, 20000ms);
+    if (!shown) {
+      std::string log;
+      for (const auto& entry : Log()) log += "  " + entry.kind + " [" + entry.text + "]\n";
+      std::string messages;
+      for (const auto& text : world_.MessageTexts()) messages += "  " + text + "\n";
+      ADD_FAILURE() << "klavo's window was not shown; klavo " << (klavo_->Running() ? "runs" : "ended")
+                    << "; the server's log:\n" << log << "messages:\n" << messages << "windows:\n"
+                    << ToolOutput({"/bin/sh", "-c", "echo DISPLAY=$DISPLAY; /usr/bin/xwininfo -root -tree 2>&1 | head -30; echo rc=$?; ps -eo pid,stat,pcpu,etime,args | grep -E 'Xvfb|openbox|klavo' | grep -v grep"});
+      return false;
+    }
     if (!waitForSound) return true;
     return Eventually([&] { return CountAccepted("\\Alf=(on1)\\\\Alf=(p010)\\") >= 1; }, 15000ms);
   }
@@ -168,8 +183,9 @@ class KlavoWorld {
     ASSERT_FALSE(id.empty()) << "the other program's window";
     id = id.substr(0, id.find('\n'));
     ASSERT_EQ(RunTool({"/usr/bin/xdotool", "windowactivate", "--sync", id}), 0);
-    // Qt tells klavo that its window is no longer active.
-    std::this_thread::sleep_for(300ms);
+    // Qt tells klavo that its window is no longer active once the focus has
+    // stayed away for 400 ms; a loaded machine needs a little more.
+    std::this_thread::sleep_for(1000ms);
   }
 
   void Type(const std::string& text, int delayMs = 30) {
@@ -209,8 +225,13 @@ class KlavoWorld {
     }
     return pokes;
   }
-  bool WaitForAccepted(const std::string& text, std::chrono::milliseconds timeout = 8000ms) const {
-    return Eventually([&] { return CountAccepted(text) >= 1; }, timeout);
+  // On a timeout the server's log is shown, to tell what came instead.
+  bool WaitForAccepted(const std::string& text, std::chrono::milliseconds timeout = 15000ms) const {
+    if (Eventually([&] { return CountAccepted(text) >= 1; }, timeout)) return true;
+    std::string log;
+    for (const auto& entry : Log()) log += "  " + entry.kind + " [" + entry.text + "]\n";
+    ADD_FAILURE() << "not accepted: [" << text << "]; the server's log:\n" << log;
+    return false;
   }
 
  private:
