@@ -54,11 +54,14 @@ bool RenderNextChunk(CUtterance& utterance, const CAllophoneDb& db, IControlHand
 
   const std::size_t rendered = utterance.nextToken;
   utterance.nextToken = end;
+  utterance.chunkFirstToken = rendered;
+  utterance.chunkTokenOffsets.clear();
   if (total == 0) return false;
 
   auto& samples = utterance.chunk.samples;
   samples.reserve(total);
   for (std::size_t t = rendered; t < end; ++t) {
+    utterance.chunkTokenOffsets.push_back(samples.size());
     for (const auto& e : tokens[t].allophones) {
       if (e.index >= allo::kNothing) continue;
       if (const CAllophone* entry = db.Entry(e.index))

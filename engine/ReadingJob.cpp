@@ -74,6 +74,7 @@ void CReadingJob::ReadText(std::string_view text) {
       if (utterance == nullptr) break;
       while (!Aborted() && RenderNextChunk(*utterance, context_.db, *this)) {
         if (!PlayChunk(*utterance)) break;
+        window.ChunkPlaying(*utterance);
         WaitForChunk(*utterance);
       }
       utterance->chunk.Stop();

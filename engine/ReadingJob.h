@@ -47,6 +47,11 @@ class IReadingWindow {
   // window to close with PostExit.
   virtual bool QuitAfterReading() const = 0;
   virtual void PostExit() = 0;
+
+  // The utterance's chunk has started to play, in the format it plays at
+  // (the speed applied); for hosts that follow the speech through the text.
+  // The default does nothing.
+  virtual void ChunkPlaying(const CUtterance& utterance) { (void)utterance; }
 };
 
 // The reading state the window keeps for the job; touched only on the

@@ -67,6 +67,7 @@ CTextSource& CTextScanner::Current() {
 }
 
 void CTextScanner::StartSubstitution(std::string_view replacement) {
+  substitutionOrigin_ = utterance_->textPosition;
   substitutionText_.assign(replacement);
   substitution_ = CTextSource(substitutionText_);
   substitutionActive_ = true;
@@ -106,6 +107,9 @@ CUtterance* CTextScanner::NextUtterance() {
       ClearBuffer();
     }
     previousFromSubstitution = fromSubstitution;
+    // A token begins where its first byte is read; the word buffer keeps the
+    // place of its first letter until it is handed on.
+    if (buffer_.empty()) utterance_->textPosition = fromSubstitution ? substitutionOrigin_ : main_.Position();
 
     const unsigned char ch = source.Next();
     if (IsSentenceEnd(ch)) {

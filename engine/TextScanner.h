@@ -66,6 +66,8 @@ class CTextScanner {
   CTextSource substitution_;
   std::string substitutionText_;
   bool substitutionActive_ = false;
+  // Where the word that the replacement stands for begins in the main text.
+  std::size_t substitutionOrigin_ = 0;
 
   std::unique_ptr<CUtterance> utterance_;
   bool endOfText_ = false;

@@ -10,6 +10,7 @@ void CUtterance::AddWord(std::string_view text, bool accent) {
   token.text = text;
   token.accent = accent || !settings_->FluentSpeech();
   token.colloquial = settings_->ColloquialSpeech();
+  token.textPosition = textPosition;
   Transcribe(token);
 }
 

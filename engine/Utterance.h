@@ -50,6 +50,10 @@ class CWordToken {
   bool silent = false;         // its allophone sequence is empty
   bool colloquial = false;     // the pronunciation switch when the token was added
   std::vector<AllophoneElement> allophones;
+  // Where the piece of text this token reads begins in the job's text (a
+  // byte offset): the word, figure, mark or tag. The tokens of a dictionary
+  // replacement all carry the place of the word it replaced.
+  std::size_t textPosition = 0;
 };
 
 class CUtterance {
@@ -74,6 +78,13 @@ class CUtterance {
   // The next token RenderNextChunk takes, and the chunk it rendered last.
   std::size_t nextToken = 0;
   CWaveData chunk;
+  // The tokens of that chunk: the index of its first token and the byte at
+  // which each of its tokens begins in the chunk's samples, so that a host
+  // can tell how far through the text the speech has come.
+  std::size_t chunkFirstToken = 0;
+  std::vector<std::size_t> chunkTokenOffsets;
+  // The text position the scanner gives the tokens it adds next.
+  std::size_t textPosition = 0;
   CWaveInsert waveInsert;
 
  private:
