@@ -1,0 +1,327 @@
+// The real sd_vokar, spoken to over its pipes exactly as speech-dispatcher
+// speaks to it, with the real voice on the WAV device: what it answers, when
+// its events come, and what sound it makes.
+#include <gtest/gtest.h>
+
+#include "Profile.h"
+#include "support/ModuleWorld.h"
+
+namespace vokar::speechd {
+namespace {
+
+using namespace test;
+
+// A text of some length, about twenty seconds of speech.
+std::string LongText() {
+  std::string text;
+  for (int i = 0; i < 6; ++i) text += "Pociąg do Krakowa odjeżdża z peronu trzeciego o godzinie 14:30. ";
+  return text;
+}
+
+class Module : public ::testing::Test {
+ protected:
+  // Starts sd_vokar with the world's environment, in its work folder.
+  void SetUp() override {
+    if (!std::filesystem::exists(std::filesystem::path(VOKAR_STAGE_DATA) / "pl_22.alf"))
+      GTEST_SKIP() << "the voice was not built (VOKAR_BUILD_VOICE is off)";
+  }
+
+  void Start(const std::vector<std::string>& arguments = {}, const std::string& dataDir = VOKAR_STAGE_DATA) {
+    module = std::make_unique<Child>(SD_VOKAR, arguments, world.Environment(dataDir), world / "work",
+                                     world / "module.log");
+    ASSERT_TRUE(module->Started());
+  }
+
+  // The usual start of speech-dispatcher.
+  void Handshake() {
+    Start();
+    module->Send("INIT\n");
+    ASSERT_EQ(Texts(module->ReadUntil("299 ")), (std::vector<std::string>{"299-Vokar: ready", "299 OK LOADED SUCCESSFULLY"}));
+    module->Send("AUDIO\naudio_output_method=server\n.\nLOGLEVEL\nlog_level=3\n.\nLIST VOICES\n");
+    module->ReadUntil("200 OK VOICE LIST SENT");
+  }
+
+  void Set(const std::string& lines) {
+    module->Send("SET\n" + lines + ".\n");
+    EXPECT_EQ(Texts(module->ReadUntil("203 OK SETTINGS RECEIVED")),
+              (std::vector<std::string>{"203 OK RECEIVING SETTINGS", "203 OK SETTINGS RECEIVED"}));
+  }
+
+  // Sends a SPEAK and returns the lines up to its END.
+  std::vector<Line> Speak(const std::string& ssml) {
+    module->Send("SPEAK\n" + ssml + "\n.\n");
+    return module->ReadUntil("702 END", 60s);
+  }
+
+  static std::vector<std::string> Texts(const std::vector<Line>& lines) {
+    std::vector<std::string> texts;
+    for (const auto& line : lines) texts.push_back(line.text);
+    return texts;
+  }
+
+  static std::optional<Clock::time_point> TimeOf(const std::vector<Line>& lines, std::string_view text) {
+    for (const auto& line : lines)
+      if (line.text == text) return line.at;
+    return std::nullopt;
+  }
+
+  ModuleWorld world;
+  std::unique_ptr<Child> module;
+};
+
+TEST_F(Module, AnswersEveryRequestAsTheProtocolSays) {
+  Handshake();
+  Set("rate=0\npitch=0\nvolume=0\npunctuation_mode=none\nspelling_mode=off\ncap_let_recogn=none\n"
+      "voice=male1\nlanguage=pl\nsynthesis_voice=NULL\n");
+  module->Send("LIST VOICES\n");
+  EXPECT_EQ(Texts(module->ReadUntil("200 ")), (std::vector<std::string>{"200-Vokar\tpl\tnone", "200 OK VOICE LIST SENT"}));
+  module->Send("HELLO\n");
+  EXPECT_EQ(Texts(module->ReadUntil("300")), std::vector<std::string>{"300 ERROR UNKNOWN COMMAND"});
+  // STOP and PAUSE with nothing to stop get no answer at all: the next
+  // answer is QUIT's.
+  module->Send("STOP\nPAUSE\nQUIT\n");
+  EXPECT_EQ(Texts(module->ReadUntil("210")), std::vector<std::string>{"210 OK QUIT"});
+  EXPECT_EQ(module->Wait(5s), 0);
+}
+
+TEST_F(Module, SpeaksAMessageAndReportsItsMarksWhenTheSpeechReachesThem) {
+  Handshake();
+  const auto lines = Speak("<speak>Dzień dobry,<mark name=\"po powitaniu\"/> mamy 25 lat.<mark name=\"__spd_0\"/> Tak.</speak>");
+  EXPECT_EQ(Texts(lines), (std::vector<std::string>{"202 OK RECEIVING MESSAGE", "200 OK SPEAKING", "701 BEGIN",
+                                                     "700-po powitaniu", "700 INDEX MARK", "700-__spd_0",
+                                                     "700 INDEX MARK", "702 END"}));
+  const auto wavs = world.Wavs();
+  ASSERT_EQ(wavs.size(), 1u);
+  const Wav& wav = wavs[0];
+  EXPECT_GT(wav.Peak(), 40) << "the speech is audible";
+  // The speech takes as long as its sound: END comes when the WAV ends.
+  const auto begin = *TimeOf(lines, "701 BEGIN");
+  EXPECT_NEAR(SecondsBetween(begin, *TimeOf(lines, "702 END")), wav.Seconds(), 0.15);
+  // Each mark comes when the speech after it begins: after the comma's pause
+  // (half a second of silence) and after the sentence's (a second).
+  const auto pauses = wav.SilenceEnds(0.4);
+  ASSERT_GE(pauses.size(), 2u);
+  EXPECT_NEAR(SecondsBetween(begin, *TimeOf(lines, "700-po powitaniu")), pauses[0], 0.15);
+  EXPECT_NEAR(SecondsBetween(begin, *TimeOf(lines, "700-__spd_0")), pauses[1], 0.15);
+}
+
+TEST_F(Module, StopSilencesTheSpeechWithinFiftyMilliseconds) {
+  Handshake();
+  module->Send("SPEAK\n<speak>" + LongText() + "</speak>\n.\n");
+  const auto begin = module->ReadUntil("701 BEGIN").back().at;
+  std::this_thread::sleep_for(1500ms);
+  const auto stop = Clock::now();
+  module->Send("STOP\n");
+  const auto lines = module->ReadUntil("703 STOP");
+  ASSERT_EQ(lines.back().text, "703 STOP");
+  EXPECT_LE(SecondsBetween(stop, lines.back().at), 0.05);
+  // What was played ends within 50 ms of the STOP.
+  const double played = world.TotalSeconds();
+  EXPECT_GE(played, SecondsBetween(begin, stop) - 0.1);
+  EXPECT_LE(played, SecondsBetween(begin, stop) + 0.05);
+  // The module is ready for the next message at once.
+  const auto next = Speak("<speak>Dalej.</speak>");
+  EXPECT_EQ(next.back().text, "702 END");
+}
+
+TEST_F(Module, PauseStopsAtSpeechDispatchersNextMark) {
+  Handshake();
+  module->Send("SPEAK\n<speak>Pierwsze zdanie.<mark name=\"moja\"/> Dalej<mark name=\"__spd_0\"/> drugie zdanie."
+               "<mark name=\"__spd_1\"/> Trzecie zdanie.</speak>\n.\n");
+  const auto begin = module->ReadUntil("701 BEGIN").back().at;
+  module->Send("PAUSE\n");
+  const auto lines = module->ReadUntil("70", 30s);  // the first event after PAUSE
+  auto rest = module->ReadUntil("704 PAUSE", 30s);
+  std::vector<Line> all = lines;
+  all.insert(all.end(), rest.begin(), rest.end());
+  EXPECT_EQ(Texts(all), (std::vector<std::string>{"700-moja", "700 INDEX MARK", "700-__spd_0", "700 INDEX MARK",
+                                                   "704 PAUSE"}));
+  // The sound ends where the mark is.
+  EXPECT_NEAR(world.TotalSeconds(), SecondsBetween(begin, *TimeOf(all, "700-__spd_0")), 0.15);
+  // Nothing more comes: no further mark, no END.
+  EXPECT_FALSE(module->ReadLine(1500ms));
+}
+
+TEST_F(Module, TheRateChangesTheLengthAndTheVolumeTheLevel) {
+  Handshake();
+  const std::string text = "<speak>Jedziemy do Łodzi.</speak>";
+  Speak(text);
+  Set("rate=100\n");
+  Speak(text);
+  Set("rate=-100\n");
+  Speak(text);
+  Set("rate=0\nvolume=-50\n");
+  Speak(text);
+  Set("volume=-100\n");
+  Speak(text);
+  // Speed +50 % plays the same samples at 33075 per second, speed -50 % at
+  // 11025; each change of rate starts the next file.
+  const auto wavs = world.Wavs();
+  ASSERT_EQ(wavs.size(), 4u);
+  EXPECT_EQ(wavs[0].rate, 22050u);
+  EXPECT_EQ(wavs[1].rate, 33075u);
+  EXPECT_EQ(wavs[2].rate, 11025u);
+  EXPECT_EQ(wavs[3].rate, 22050u);
+  const double normal = wavs[0].Seconds();
+  EXPECT_GT(normal, 1.0);
+  EXPECT_NEAR(wavs[1].Seconds(), normal / 1.5, 0.02);
+  EXPECT_NEAR(wavs[2].Seconds(), normal * 2.0, 0.02);
+  // The fourth file holds the normal rate again, twice: at half level and
+  // silent.
+  ASSERT_EQ(wavs[3].data.size(), 2 * wavs[0].data.size());
+  const std::size_t half = wavs[0].data.size();
+  Wav halfLevel = wavs[3], silent = wavs[3];
+  halfLevel.data.resize(half);
+  silent.data.erase(silent.data.begin(), silent.data.begin() + static_cast<std::ptrdiff_t>(half));
+  EXPECT_NEAR(halfLevel.Peak(), wavs[0].Peak() / 2.0, 1.0);
+  EXPECT_EQ(silent.Peak(), 0);
+}
+
+TEST_F(Module, BackslashesAndTagsInTheTextAreReadAsText) {
+  // A wave file the speed tag's neighbour could name, where inserts are
+  // looked for: the module's work folder. Played, it would start a file of
+  // its own rate.
+  std::string wav("RIFF\x34\x56\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x11\x2B\0\0\x11\x2B\0\0\x01\0\x08\0data\x10\x56\0\0", 44);
+  wav += std::string(0x5610, '\xF0');
+  world.folder().Write("work/dzwonek.wav", wav);
+  Handshake();
+  const auto lines = Speak("<speak>Plik C:\\Windows\\Wav=\"dzwonek\"\\ oraz \\Wav=\"/etc/passwd\"\\ i \\Spd=99\\ "
+                           "\\Drv=5\\ \\Vol=0\\ koniec.</speak>");
+  EXPECT_EQ(lines.back().text, "702 END");
+  const auto wavs = world.Wavs();
+  ASSERT_EQ(wavs.size(), 1u) << "a tag changed the rate or played a file";
+  EXPECT_EQ(wavs[0].rate, 22050u);
+  // The words are all read: "Plik", "Windows", "Wav", "dzwonek", "etc",
+  // "passwd", "Spd", "Drv", "Vol", the numbers... several seconds.
+  EXPECT_GT(wavs[0].Seconds(), 4.0);
+  EXPECT_GT(wavs[0].Peak(), 40);
+  // No sample of the file's loud 0xF0 run: it was never played.
+  const auto& data = wavs[0].data;
+  const auto run = std::search_n(data.begin(), data.end(), 100, std::uint8_t{0xF0});
+  EXPECT_EQ(run, data.end());
+}
+
+TEST_F(Module, ASecondMessageWhileSpeakingIsRefusedAndTheFirstGoesOn) {
+  Handshake();
+  module->Send("SPEAK\n<speak>" + LongText() + "</speak>\n.\n");
+  module->ReadUntil("701 BEGIN");
+  module->Send("SPEAK\n<speak>Drugi.</speak>\n.\n");
+  EXPECT_EQ(Texts(module->ReadUntil("401")),
+            (std::vector<std::string>{"202 OK RECEIVING MESSAGE", "401 ERROR ALREADY SPEAKING"}));
+  module->Send("STOP\n");
+  EXPECT_EQ(module->ReadUntil("703").back().text, "703 STOP");
+}
+
+TEST_F(Module, EventsWaitWhileASettingsBlockIsOpen) {
+  Handshake();
+  module->Send("SPEAK\n<speak>Raz.</speak>\n.\n");
+  module->ReadUntil("701 BEGIN");
+  module->Send("SET\nrate=10\n");
+  EXPECT_EQ(module->ReadLine(5s)->text, "203 OK RECEIVING SETTINGS");
+  // "Raz." with its sentence pause is over well within four seconds; its END
+  // waits for the block.
+  EXPECT_FALSE(module->ReadLine(4s));
+  module->Send(".\n");
+  EXPECT_EQ(Texts(module->ReadUntil("702")), (std::vector<std::string>{"203 OK SETTINGS RECEIVED", "702 END"}));
+}
+
+TEST_F(Module, CharactersKeysAndSoundIconsAreSpoken) {
+  Handshake();
+  module->Send("CHAR\nż\n.\n");
+  EXPECT_EQ(Texts(module->ReadUntil("702")),
+            (std::vector<std::string>{"202 OK RECEIVING MESSAGE", "200 OK SPEAKING", "701 BEGIN", "702 END"}));
+  const double character = world.TotalSeconds();
+  EXPECT_GT(character, 0.1);
+  module->Send("KEY\ncontrol_alt_delete\n.\n");
+  EXPECT_EQ(module->ReadUntil("702").back().text, "702 END");
+  EXPECT_GT(world.TotalSeconds(), character + 0.5) << "three key names take time";
+  module->Send("SOUND_ICON\nbell\n.\n");
+  EXPECT_EQ(Texts(module->ReadUntil("702")), (std::vector<std::string>{"202 OK RECEIVING MESSAGE", "200 OK SPEAKING",
+                                                                        "701 BEGIN", "706-bell", "706 ICON", "702 END"}));
+}
+
+TEST_F(Module, AnEmptyMessageBeginsAndEndsWithItsMarks) {
+  Handshake();
+  EXPECT_EQ(Texts(Speak("<speak><mark name=\"a\"/> </speak>")),
+            (std::vector<std::string>{"202 OK RECEIVING MESSAGE", "200 OK SPEAKING", "701 BEGIN", "700-a",
+                                      "700 INDEX MARK", "702 END"}));
+}
+
+TEST_F(Module, QuitWhileSpeakingEndsAtOnceWithoutAnotherEvent) {
+  Handshake();
+  module->Send("SPEAK\n<speak>" + LongText() + "</speak>\n.\n");
+  module->ReadUntil("701 BEGIN");
+  std::this_thread::sleep_for(500ms);
+  module->Send("QUIT\n");
+  EXPECT_EQ(module->ReadLine(5s)->text, "210 OK QUIT");
+  EXPECT_FALSE(module->ReadLine(1s)) << "nothing follows QUIT's answer";
+  EXPECT_EQ(module->Wait(2s), 0);
+  EXPECT_LT(world.TotalSeconds(), 2.0);
+}
+
+TEST_F(Module, TheEndOfItsInputEndsTheModule) {
+  Handshake();
+  module->Send("SPEAK\n<speak>" + LongText() + "</speak>\n.\n");
+  module->ReadUntil("701 BEGIN");
+  module->CloseInput();
+  EXPECT_EQ(module->Wait(2s), 0);
+}
+
+TEST_F(Module, WithoutItsVoiceInitFailsAndNothingIsSpoken) {
+  Start({}, (world / "empty").string());
+  module->Send("INIT\n");
+  const auto lines = module->ReadUntil("399 ");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_TRUE(lines[0].text.starts_with("399-Vokar: ")) << lines[0].text;
+  EXPECT_NE(lines[0].text.find("pl_22.alf"), std::string::npos) << lines[0].text;
+  EXPECT_EQ(lines[1].text, "399 ERR CANT INIT MODULE");
+  module->Send("SPEAK\n<speak>Nic.</speak>\n.\n");
+  EXPECT_EQ(Texts(module->ReadUntil("401")),
+            (std::vector<std::string>{"202 OK RECEIVING MESSAGE", "401 ERROR NOT INITIALIZED"}));
+  module->Send("QUIT\n");
+  EXPECT_EQ(module->ReadUntil("210").back().text, "210 OK QUIT");
+}
+
+TEST_F(Module, ReadsWithTheDictionaryOfTheUsersVokarServer) {
+  // The user's dictionary, named in the server's settings: its replacement
+  // for "kot" holds a speed tag of the user's own, which is honoured (a
+  // second file at another rate), while the same tag from the client is not.
+  const auto dictionary = world.folder().Write("home/moj.exp", "kot \\Spd=99\\kot\n");
+  ::setenv("VOKAR_REGISTRY_DIR", world.Registry().c_str(), 1);
+  const registry::Profile store("Quillmark", "Vokar");
+  ASSERT_TRUE(store.WriteString("Dictionary", "ExpDict", dictionary.string()));
+  ASSERT_TRUE(store.WriteYesNo("Dictionary", "UseExpDict", true));
+  ::unsetenv("VOKAR_REGISTRY_DIR");
+  Handshake();
+  Speak("<speak>Mam \\Spd=99\\ psa.</speak>");
+  EXPECT_EQ(world.Wavs().size(), 1u);
+  Speak("<speak>Mam kota i kot śpi.</speak>");
+  EXPECT_EQ(world.Wavs().size(), 2u);
+}
+
+TEST_F(Module, TheConfigurationCanTurnTheServersSettingsOffAndNeverMakesAStore) {
+  const auto dictionary = world.folder().Write("home/moj.exp", "kot \\Spd=99\\kot\n");
+  ::setenv("VOKAR_REGISTRY_DIR", world.Registry().c_str(), 1);
+  const registry::Profile store("Quillmark", "Vokar");
+  ASSERT_TRUE(store.WriteString("Dictionary", "ExpDict", dictionary.string()));
+  ::unsetenv("VOKAR_REGISTRY_DIR");
+  const auto config = world.folder().Write("vokar.conf", "VokarServerSettings Off\n");
+  Start({config.string()});
+  module->Send("INIT\n");
+  module->ReadUntil("299 OK");
+  Speak("<speak>Mam kota i kot śpi.</speak>");
+  EXPECT_EQ(world.Wavs().size(), 1u);
+  module->Send("QUIT\n");
+  module->ReadUntil("210");
+
+  // Without a store the module reads with the defaults and makes none.
+  std::filesystem::remove_all(world.Registry());
+  Start();
+  module->Send("INIT\n");
+  module->ReadUntil("299 OK");
+  Speak("<speak>Raz.</speak>");
+  EXPECT_FALSE(std::filesystem::exists(world.Registry()));
+}
+
+}  // namespace
+}  // namespace vokar::speechd
