@@ -44,13 +44,16 @@ struct Line {
   Clock::time_point at;
 };
 
-// A program with its standard input and output on pipes; standard error goes
-// to a file. Killed and reaped when the object goes.
+enum class Output { Pipe, ToLog };
+
+// A program with its standard input and output on pipes (or its output in
+// the log too); standard error goes to the log file. Killed and reaped when
+// the object goes.
 class Child {
  public:
   Child(const std::filesystem::path& program, const std::vector<std::string>& arguments,
         const std::vector<std::string>& environment, const std::filesystem::path& cwd,
-        const std::filesystem::path& errors) {
+        const std::filesystem::path& errors, Output output = Output::Pipe) {
     int toChild[2], fromChild[2];
     if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0) return;
     std::vector<std::string> all{program.string()};
@@ -64,8 +67,9 @@ class Child {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
     posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (output == Output::Pipe) posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
+    else posix_spawn_file_actions_adddup2(&actions, 2, 1);
     posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
     if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -226,10 +230,18 @@ inline std::optional<Wav> ReadWav(const std::filesystem::path& path) {
 class ModuleWorld {
  public:
   ModuleWorld() : folder_("speechd") {
-    for (const char* sub : {"home", "config", "runtime", "work", "empty"}) std::filesystem::create_directories(folder_ / sub);
-    std::filesystem::permissions(folder_ / "runtime", std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::replace);
+    for (const char* sub : {"home", "config", "work", "empty"}) std::filesystem::create_directories(folder_ / sub);
+    // A socket's path may hold 107 bytes at most: the runtime folder has a
+    // short name of its own beside the test's folder (mode 0700).
+    std::string pattern = (vokar::test::TestFolder::Root() / "sd-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) runtime_ = pattern;
   }
+  ~ModuleWorld() {
+    std::error_code ignored;
+    if (!runtime_.empty()) std::filesystem::remove_all(runtime_, ignored);
+  }
+  ModuleWorld(const ModuleWorld&) = delete;
+  ModuleWorld& operator=(const ModuleWorld&) = delete;
 
   const vokar::test::TestFolder& folder() const { return folder_; }
   std::filesystem::path operator/(const std::filesystem::path& name) const { return folder_ / name; }
@@ -245,7 +257,7 @@ class ModuleWorld {
             "XDG_CONFIG_HOME=" + home + "/.config",
             "XDG_CACHE_HOME=" + home + "/.cache",
             "XDG_DATA_HOME=" + home + "/.local/share",
-            "XDG_RUNTIME_DIR=" + (folder_ / "runtime").string(),
+            "XDG_RUNTIME_DIR=" + runtime_.string(),
             "VOKAR_WAVEOUT=wav:" + WavPath().string() + wavOptions,
             "VOKAR_REGISTRY_DIR=" + Registry().string(),
             "VOKAR_CONFIG_DIR=" + (folder_ / "config").string(),
@@ -254,7 +266,8 @@ class ModuleWorld {
             "LC_ALL=C.UTF-8"};
   }
 
-  std::filesystem::path Socket() const { return folder_ / "runtime" / "speechd.sock"; }
+  std::filesystem::path Runtime() const { return runtime_; }
+  std::filesystem::path Socket() const { return runtime_ / "sock"; }
 
   // Every WAV file the device wrote, in the order of the series.
   std::vector<Wav> Wavs() const {
@@ -282,6 +295,7 @@ class ModuleWorld {
 
  private:
   vokar::test::TestFolder folder_;
+  std::filesystem::path runtime_;
 };
 
 }  // namespace vokar::speechd::test

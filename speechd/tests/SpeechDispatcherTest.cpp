@@ -1,0 +1,182 @@
+// The real speech-dispatcher, started by the test on a socket of its own
+// with sd_vokar as its module and the silent libao driver for its own sound,
+// and spd-say as a user runs it: our module speaks, stops, follows the rate
+// and reads backslashes as text. Nothing of the real home or of the system's
+// speech-dispatcher is touched: every folder is the test's.
+#include <sys/prctl.h>
+
+#include <gtest/gtest.h>
+
+#include "support/ModuleWorld.h"
+
+namespace vokar::speechd {
+namespace {
+
+using namespace test;
+
+// What Debian's speechd.conf sets for the server's own symbol pre-processing.
+constexpr const char* kDebianSymbols =
+    "SymbolsPreproc \"char\"\n"
+    "SymbolsPreprocFile \"gender-neutral.dic\"\n"
+    "SymbolsPreprocFile \"font-variants.dic\"\n"
+    "SymbolsPreprocFile \"symbols.dic\"\n"
+    "SymbolsPreprocFile \"emojis.dic\"\n"
+    "SymbolsPreprocFile \"orca.dic\"\n"
+    "SymbolsPreprocFile \"orca-chars.dic\"\n";
+
+// With the server's pre-processing off, as the README advises for sd_vokar.
+constexpr const char* kNoSymbols = "SymbolsPreproc \"no\"\n";
+
+class SpeechDispatcher : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists(std::filesystem::path(VOKAR_STAGE_DATA) / "pl_22.alf"))
+      GTEST_SKIP() << "the voice was not built (VOKAR_BUILD_VOICE is off)";
+    // Modules that speech-dispatcher leaves behind become ours, so that the
+    // test can reap them.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+  }
+
+  void TearDown() override {
+    if (server) {
+      ::kill(server->pid(), SIGTERM);
+      if (!server->Wait(5s)) ADD_FAILURE() << "speech-dispatcher did not end on SIGTERM";
+      server.reset();
+    }
+    ReapOrphans();
+  }
+
+  // Every process left that was started under the test (the module, when
+  // speech-dispatcher did not end it) is ended and reaped.
+  static void ReapOrphans() {
+    const auto deadline = Clock::now() + 3s;
+    for (;;) {
+      while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+      }
+      const auto children = Children();
+      if (children.empty()) return;
+      for (pid_t pid : children) ::kill(pid, Clock::now() < deadline ? SIGTERM : SIGKILL);
+      std::this_thread::sleep_for(20ms);
+    }
+  }
+
+  static std::vector<pid_t> Children() {
+    std::vector<pid_t> pids;
+    const std::string self = std::to_string(::getpid());
+    std::ifstream in("/proc/" + self + "/task/" + self + "/children");
+    pid_t pid;
+    while (in >> pid) pids.push_back(pid);
+    return pids;
+  }
+
+  // Starts speech-dispatcher with sd_vokar as its default module and waits
+  // for its socket.
+  void StartServer(const char* symbols) {
+    world.folder().Write("conf/speechd.conf",
+                         std::string("DisableAutoSpawn\n"
+                                     "LogLevel 3\n"
+                                     "AudioOutputMethod \"libao\"\n"
+                                     "DefaultLanguage \"pl\"\n"
+                                     "AddModule \"vokar\" \"") +
+                             SD_VOKAR + "\" \"vokar.conf\"\n" + "DefaultModule vokar\n" + symbols);
+    world.folder().Write("conf/modules/vokar.conf", "# the defaults\n");
+    // speech-dispatcher's own sound goes nowhere.
+    world.folder().Write("home/.libao", "default_driver=null\n");
+    std::filesystem::create_directories(world / "logs");
+    server = std::make_unique<Child>(
+        "/usr/bin/speech-dispatcher",
+        std::vector<std::string>{"-s", "-t", "0", "-C", (world / "conf").string(), "-S", world.Socket().string(),
+                                 "-P", (world.Runtime() / "pid").string(), "-L", (world / "logs").string()},
+        world.Environment(VOKAR_STAGE_DATA), world / "work", world / "speechd.out", Output::ToLog);
+    ASSERT_TRUE(server->Started());
+    const auto deadline = Clock::now() + 10s;
+    while (!std::filesystem::exists(world.Socket())) {
+      ASSERT_LT(Clock::now(), deadline) << "speech-dispatcher's socket did not appear";
+      ASSERT_FALSE(server->Wait(0ms)) << "speech-dispatcher ended";
+      std::this_thread::sleep_for(20ms);
+    }
+  }
+
+  // Runs spd-say with the arguments; its exit status, or nothing when it did
+  // not end in time.
+  std::optional<int> SpdSay(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout = 30s) {
+    Child say("/usr/bin/spd-say", arguments, world.Environment(VOKAR_STAGE_DATA), world / "work",
+              world / "spd-say.out", Output::ToLog);
+    return say.Wait(timeout);
+  }
+
+  // Waits until the WAV files hold at least `seconds` of sound.
+  bool WaitForSound(double seconds, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (world.TotalSeconds() < seconds) {
+      if (Clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(50ms);
+    }
+    return true;
+  }
+
+  ModuleWorld world;
+  std::unique_ptr<Child> server;
+};
+
+TEST_F(SpeechDispatcher, SpdSaySpeaksTheSentenceOfTheIssueThroughOurModule) {
+  StartServer(kDebianSymbols);
+  EXPECT_EQ(SpdSay({"-w", "-o", "vokar", "-l", "pl", "Dzień dobry, 12.03.1996 r."}), 0);
+  const auto wavs = world.Wavs();
+  ASSERT_EQ(wavs.size(), 1u);
+  // Greeting, date and year in words: several seconds of audible speech.
+  EXPECT_GT(wavs[0].Seconds(), 3.0);
+  EXPECT_LT(wavs[0].Seconds(), 15.0);
+  EXPECT_GT(wavs[0].Peak(), 40);
+}
+
+TEST_F(SpeechDispatcher, StopCutsALongTextShort) {
+  StartServer(kNoSymbols);
+  std::string text;
+  for (int i = 0; i < 8; ++i) text += "Pociąg do Krakowa odjeżdża z peronu trzeciego o godzinie 14:30. ";
+  // Without -w spd-say leaves as soon as the message is queued.
+  EXPECT_EQ(SpdSay({"-o", "vokar", text}), 0);
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(SpdSay({"-S"}), 0);
+  // The WAV device writes what was played when a piece of speech ends or is
+  // stopped.
+  ASSERT_TRUE(WaitForSound(0.5, 5s)) << "no speech came";
+  std::this_thread::sleep_for(500ms);
+  const double stopped = world.TotalSeconds();
+  // The whole text would take well over half a minute; it stopped at the
+  // STOP, a second and a half in, and stays stopped.
+  EXPECT_LT(stopped, 2.5);
+  std::this_thread::sleep_for(1s);
+  EXPECT_DOUBLE_EQ(world.TotalSeconds(), stopped);
+}
+
+TEST_F(SpeechDispatcher, TheRateChangesTheLength) {
+  StartServer(kNoSymbols);
+  const std::string text = "Jedziemy do Łodzi.";
+  EXPECT_EQ(SpdSay({"-w", "-o", "vokar", text}), 0);
+  EXPECT_EQ(SpdSay({"-w", "-o", "vokar", "-r", "100", text}), 0);
+  EXPECT_EQ(SpdSay({"-w", "-o", "vokar", "-r", "-100", text}), 0);
+  const auto wavs = world.Wavs();
+  ASSERT_EQ(wavs.size(), 3u);
+  EXPECT_EQ(wavs[1].rate, 33075u);
+  EXPECT_EQ(wavs[2].rate, 11025u);
+  EXPECT_NEAR(wavs[1].Seconds(), wavs[0].Seconds() / 1.5, 0.02);
+  EXPECT_NEAR(wavs[2].Seconds(), wavs[0].Seconds() * 2.0, 0.02);
+}
+
+TEST_F(SpeechDispatcher, BackslashesAndTagsAreReadAsText) {
+  // A loud wave file where the module would look for an insert.
+  std::string wav("RIFF\x34\x56\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x11\x2B\0\0\x11\x2B\0\0\x01\0\x08\0data\x10\x56\0\0", 44);
+  wav += std::string(0x5610, '\xF0');
+  world.folder().Write("work/dzwonek.wav", wav);
+  StartServer(kNoSymbols);
+  EXPECT_EQ(SpdSay({"-w", "-o", "vokar", "Plik C:\\Wav=\"dzwonek\"\\ i \\Wav=\"/etc/passwd\"\\ oraz \\Spd=99\\ koniec."}), 0);
+  const auto wavs = world.Wavs();
+  ASSERT_EQ(wavs.size(), 1u) << "a tag changed the rate or played a file";
+  EXPECT_GT(wavs[0].Seconds(), 3.0);
+  const auto& data = wavs[0].data;
+  EXPECT_EQ(std::search_n(data.begin(), data.end(), 100, std::uint8_t{0xF0}), data.end());
+}
+
+}  // namespace
+}  // namespace vokar::speechd
