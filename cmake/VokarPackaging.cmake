@@ -23,4 +23,10 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, shared-mime-info")
 # Qt's own dialogs and buttons in Polish.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quillmark.invalid/vokar")
+# The speech-dispatcher module's configuration in /etc is the administrator's
+# to change: a conffile, kept over upgrades.
+if(TARGET sd_vokar)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PROJECT_SOURCE_DIR}/speechd/conffiles")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "speech-dispatcher")
+endif()
 include(CPack)

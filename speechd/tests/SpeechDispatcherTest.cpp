@@ -3,8 +3,6 @@
 // and spd-say as a user runs it: our module speaks, stops, follows the rate
 // and reads backslashes as text. Nothing of the real home or of the system's
 // speech-dispatcher is touched: every folder is the test's.
-#include <sys/prctl.h>
-
 #include <gtest/gtest.h>
 
 #include "support/ModuleWorld.h"
@@ -32,45 +30,9 @@ class SpeechDispatcher : public ::testing::Test {
   void SetUp() override {
     if (!std::filesystem::exists(std::filesystem::path(VOKAR_STAGE_DATA) / "pl_22.alf"))
       GTEST_SKIP() << "the voice was not built (VOKAR_BUILD_VOICE is off)";
-    // Modules that speech-dispatcher leaves behind become ours, so that the
-    // test can reap them.
-    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   }
 
-  void TearDown() override {
-    if (server) {
-      ::kill(server->pid(), SIGTERM);
-      if (!server->Wait(5s)) ADD_FAILURE() << "speech-dispatcher did not end on SIGTERM";
-      server.reset();
-    }
-    ReapOrphans();
-  }
-
-  // Every process left that was started under the test (the module, when
-  // speech-dispatcher did not end it) is ended and reaped.
-  static void ReapOrphans() {
-    const auto deadline = Clock::now() + 3s;
-    for (;;) {
-      while (::waitpid(-1, nullptr, WNOHANG) > 0) {
-      }
-      const auto children = Children();
-      if (children.empty()) return;
-      for (pid_t pid : children) ::kill(pid, Clock::now() < deadline ? SIGTERM : SIGKILL);
-      std::this_thread::sleep_for(20ms);
-    }
-  }
-
-  static std::vector<pid_t> Children() {
-    std::vector<pid_t> pids;
-    const std::string self = std::to_string(::getpid());
-    std::ifstream in("/proc/" + self + "/task/" + self + "/children");
-    pid_t pid;
-    while (in >> pid) pids.push_back(pid);
-    return pids;
-  }
-
-  // Starts speech-dispatcher with sd_vokar as its default module and waits
-  // for its socket.
+  // Starts speech-dispatcher with sd_vokar as its default module.
   void StartServer(const char* symbols) {
     world.folder().Write("conf/speechd.conf",
                          std::string("DisableAutoSpawn\n"
@@ -80,30 +42,11 @@ class SpeechDispatcher : public ::testing::Test {
                                      "AddModule \"vokar\" \"") +
                              SD_VOKAR + "\" \"vokar.conf\"\n" + "DefaultModule vokar\n" + symbols);
     world.folder().Write("conf/modules/vokar.conf", "# the defaults\n");
-    // speech-dispatcher's own sound goes nowhere.
-    world.folder().Write("home/.libao", "default_driver=null\n");
-    std::filesystem::create_directories(world / "logs");
-    server = std::make_unique<Child>(
-        "/usr/bin/speech-dispatcher",
-        std::vector<std::string>{"-s", "-t", "0", "-C", (world / "conf").string(), "-S", world.Socket().string(),
-                                 "-P", (world.Runtime() / "pid").string(), "-L", (world / "logs").string()},
-        world.Environment(VOKAR_STAGE_DATA), world / "work", world / "speechd.out", Output::ToLog);
-    ASSERT_TRUE(server->Started());
-    const auto deadline = Clock::now() + 10s;
-    while (!std::filesystem::exists(world.Socket())) {
-      ASSERT_LT(Clock::now(), deadline) << "speech-dispatcher's socket did not appear";
-      ASSERT_FALSE(server->Wait(0ms)) << "speech-dispatcher ended";
-      std::this_thread::sleep_for(20ms);
-    }
+    server = std::make_unique<PrivateSpeechDispatcher>(world, world / "conf", std::nullopt, VOKAR_STAGE_DATA);
+    ASSERT_TRUE(server->Ready()) << "speech-dispatcher's socket did not appear";
   }
 
-  // Runs spd-say with the arguments; its exit status, or nothing when it did
-  // not end in time.
-  std::optional<int> SpdSay(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout = 30s) {
-    Child say("/usr/bin/spd-say", arguments, world.Environment(VOKAR_STAGE_DATA), world / "work",
-              world / "spd-say.out", Output::ToLog);
-    return say.Wait(timeout);
-  }
+  std::optional<int> SpdSay(const std::vector<std::string>& arguments) { return server->SpdSay(arguments).exitCode; }
 
   // Waits until the WAV files hold at least `seconds` of sound.
   bool WaitForSound(double seconds, std::chrono::milliseconds timeout) {
@@ -116,7 +59,7 @@ class SpeechDispatcher : public ::testing::Test {
   }
 
   ModuleWorld world;
-  std::unique_ptr<Child> server;
+  std::unique_ptr<PrivateSpeechDispatcher> server;
 };
 
 TEST_F(SpeechDispatcher, SpdSaySpeaksTheSentenceOfTheIssueThroughOurModule) {

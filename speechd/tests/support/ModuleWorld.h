@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -296,6 +298,97 @@ class ModuleWorld {
  private:
   vokar::test::TestFolder folder_;
   std::filesystem::path runtime_;
+};
+
+struct ToolRun {
+  std::optional<int> exitCode;
+  std::string out;
+};
+
+// Runs a tool to its end (at most `timeout`) and keeps its standard output.
+inline ToolRun RunTool(const ModuleWorld& world, const std::filesystem::path& program,
+                       const std::vector<std::string>& arguments, const std::string& dataDir,
+                       std::chrono::milliseconds timeout = 60s) {
+  Child tool(program, arguments, world.Environment(dataDir), world / "work", world / "tools.log");
+  tool.CloseInput();
+  ToolRun run;
+  const auto deadline = Clock::now() + timeout;
+  while (auto line = tool.ReadLine(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())))
+    run.out += line->text + "\n";
+  run.exitCode = tool.Wait(std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::max(deadline - Clock::now(), Clock::duration(0))));
+  return run;
+}
+
+// speech-dispatcher on the world's own socket, with the configuration
+// folder given (speechd.conf and modules/), its own sound on libao's silent
+// driver, and its modules from `moduleDir` when one is given. Ended when the
+// object goes, and every module it left behind with it: the test process
+// takes over orphans (a child subreaper) so that it can reap them.
+class PrivateSpeechDispatcher {
+ public:
+  PrivateSpeechDispatcher(const ModuleWorld& world, const std::filesystem::path& confDir,
+                          const std::optional<std::filesystem::path>& moduleDir, std::string dataDir)
+      : world_(world), dataDir_(std::move(dataDir)) {
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    world.folder().Write("home/.libao", "default_driver=null\n");
+    std::filesystem::create_directories(world / "logs");
+    std::vector<std::string> arguments{"-s", "-t", "0", "-C", confDir.string(), "-S", world.Socket().string(),
+                                       "-P", (world.Runtime() / "pid").string(), "-L", (world / "logs").string()};
+    if (moduleDir) {
+      arguments.push_back("-m");
+      arguments.push_back(moduleDir->string());
+    }
+    server_ = std::make_unique<Child>("/usr/bin/speech-dispatcher", arguments, world.Environment(dataDir_),
+                                      world / "work", world / "speechd.out", Output::ToLog);
+    const auto deadline = Clock::now() + 10s;
+    while (server_->Started() && !std::filesystem::exists(world.Socket())) {
+      if (Clock::now() >= deadline || server_->Wait(0ms)) return;
+      std::this_thread::sleep_for(20ms);
+    }
+    ready_ = server_->Started() && std::filesystem::exists(world.Socket());
+  }
+  ~PrivateSpeechDispatcher() {
+    if (server_ && server_->Started()) {
+      ::kill(server_->pid(), SIGTERM);
+      if (!server_->Wait(5s)) ADD_FAILURE() << "speech-dispatcher did not end on SIGTERM";
+    }
+    server_.reset();
+    ReapOrphans();
+  }
+  PrivateSpeechDispatcher(const PrivateSpeechDispatcher&) = delete;
+  PrivateSpeechDispatcher& operator=(const PrivateSpeechDispatcher&) = delete;
+
+  // True when its socket is up.
+  bool Ready() const { return ready_; }
+
+  // spd-say with the arguments, as a user runs it; its exit status, or
+  // nothing when it did not end in time.
+  ToolRun SpdSay(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout = 30s) const {
+    return RunTool(world_, "/usr/bin/spd-say", arguments, dataDir_, timeout);
+  }
+
+ private:
+  static void ReapOrphans() {
+    const auto deadline = Clock::now() + 3s;
+    for (;;) {
+      while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+      }
+      std::vector<pid_t> children;
+      const std::string self = std::to_string(::getpid());
+      std::ifstream in("/proc/" + self + "/task/" + self + "/children");
+      pid_t pid;
+      while (in >> pid) children.push_back(pid);
+      if (children.empty()) return;
+      for (pid_t child : children) ::kill(child, Clock::now() < deadline ? SIGTERM : SIGKILL);
+      std::this_thread::sleep_for(20ms);
+    }
+  }
+
+  const ModuleWorld& world_;
+  std::string dataDir_;
+  std::unique_ptr<Child> server_;
+  bool ready_ = false;
 };
 
 }  // namespace vokar::speechd::test
