@@ -53,7 +53,7 @@ struct ReaderLimits {
   std::size_t commandLine = 256;         // bytes of a command line
   std::size_t settingLine = 4096;        // bytes of one name=value line
   std::size_t settings = 64;             // name=value lines kept of one block
-  std::size_t message = 4 * 1024 * 1024; // bytes of one message's text
+  std::size_t message = 1024 * 1024;     // bytes of one message's text (hours of speech)
 };
 
 // One step of the conversation: a block has been opened (the module answers

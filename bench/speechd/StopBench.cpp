@@ -1,0 +1,176 @@
+// How soon STOP silences sd_vokar, as speech-dispatcher sees it: the real
+// module on its pipes with the real voice on the wav: device (which plays in
+// real time and writes what was played up to the moment it is reset). Each
+// run speaks a long text, sends STOP at a different moment, and measures
+//  - sound after STOP: what the device played past the moment STOP was sent
+//    (the WAV's growth in the run minus the time from BEGIN to STOP), and
+//  - answer: from STOP to the module's "703 STOP".
+// The target is 50 ms for both; the exit status is 1 when a run missed it.
+// Everything happens in a temporary folder, removed at the end.
+//   bench_speechd_stop [RUNS]   (default 20)
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+class Module {
+ public:
+  Module(const fs::path& folder) {
+    int in[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
+    std::vector<std::string> env{"PATH=/usr/bin:/bin",
+                                 "HOME=" + folder.string(),
+                                 "VOKAR_WAVEOUT=wav:" + (folder / "out.wav").string(),
+                                 "VOKAR_REGISTRY_DIR=" + (folder / "registry").string(),
+                                 "VOKAR_CONFIG_DIR=" + (folder / "config").string(),
+                                 "VOKAR_DATA_DIR=" VOKAR_STAGE_DATA};
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string program = SD_VOKAR;
+    char* argv[] = {program.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, (folder / "module.log").c_str(), O_WRONLY | O_CREAT, 0644);
+    if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(in[0]);
+    ::close(out[1]);
+    to_ = in[1];
+    from_ = out[0];
+  }
+  ~Module() {
+    ::close(to_);
+    ::close(from_);
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool Started() const { return pid_ > 0; }
+  void Send(const std::string& text) {
+    for (std::size_t at = 0; at < text.size();) {
+      const ssize_t n = ::write(to_, text.data() + at, text.size() - at);
+      if (n <= 0) return;
+      at += static_cast<std::size_t>(n);
+    }
+  }
+  // Reads up to the line that starts with `prefix`; the moment it came.
+  std::optional<Clock::time_point> WaitFor(const std::string& prefix, int timeoutMs = 30000) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      for (std::size_t end; (end = buffer_.find('\n')) != std::string::npos;) {
+        const std::string line = buffer_.substr(0, end);
+        buffer_.erase(0, end + 1);
+        if (line.rfind(prefix, 0) == 0) return received_;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) return std::nullopt;
+      pollfd fd{from_, POLLIN, 0};
+      if (::poll(&fd, 1, static_cast<int>(left)) <= 0) continue;
+      char chunk[4096];
+      const ssize_t n = ::read(from_, chunk, sizeof chunk);
+      if (n <= 0) return std::nullopt;
+      received_ = Clock::now();
+      buffer_.append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int to_ = -1, from_ = -1;
+  std::string buffer_;
+  Clock::time_point received_;
+};
+
+// Seconds of sound in the WAV file (8-bit mono at its rate).
+double WavSeconds(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string header(44, '\0');
+  if (!in.read(header.data(), 44)) return 0;
+  auto le = [&](int at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(header[static_cast<std::size_t>(at + i)]);
+    return v;
+  };
+  const std::uint32_t bytesPerSecond = le(28), size = le(40);
+  return bytesPerSecond == 0 ? 0 : static_cast<double>(size) / bytesPerSecond;
+}
+
+struct Figures {
+  double median, worst;
+};
+
+Figures Summary(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return {values[values.size() / 2], values.back()};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+  if (!fs::exists(fs::path(VOKAR_STAGE_DATA) / "pl_22.alf")) {
+    std::fprintf(stderr, "bench_speechd_stop: the voice is not built (%s)\n", VOKAR_STAGE_DATA);
+    return 2;
+  }
+  std::string pattern = (fs::temp_directory_path() / "bench-speechd-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) return 2;
+  const fs::path folder = pattern;
+  int status = 0;
+  {
+    Module module(folder);
+    if (!module.Started()) return 2;
+    module.Send("INIT\n");
+    if (!module.WaitFor("299 ")) return 2;
+    std::string text;
+    for (int i = 0; i < 6; ++i) text += "Pociąg do Krakowa odjeżdża z peronu trzeciego o godzinie 14:30. ";
+    std::vector<double> after, answer;
+    for (int run = 0; run < runs; ++run) {
+      const double before = WavSeconds(folder / "out.wav");
+      module.Send("SPEAK\n<speak>" + text + "</speak>\n.\n");
+      const auto begin = module.WaitFor("701 BEGIN");
+      if (!begin) return 2;
+      // STOP at a different moment of the speech each run: 300 to 1800 ms in.
+      std::this_thread::sleep_for(std::chrono::milliseconds(300 + (run * 577) % 1500));
+      const auto stop = Clock::now();
+      module.Send("STOP\n");
+      const auto stopped = module.WaitFor("703 STOP");
+      if (!stopped) return 2;
+      const double played = (WavSeconds(folder / "out.wav") - before) * 1000.0;
+      after.push_back(std::max(0.0, played - Ms(stop - *begin)));
+      answer.push_back(Ms(*stopped - stop));
+    }
+    const Figures sound = Summary(after), reply = Summary(answer);
+    std::printf("runs: %d\n", runs);
+    std::printf("sound after STOP: median %.1f ms, worst %.1f ms (target 50 ms)\n", sound.median, sound.worst);
+    std::printf("703 STOP answer:  median %.1f ms, worst %.1f ms (target 50 ms)\n", reply.median, reply.worst);
+    status = sound.worst <= 50.0 && reply.worst <= 50.0 ? 0 : 1;
+    module.Send("QUIT\n");
+  }
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+  return status;
+}
