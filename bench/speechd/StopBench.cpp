@@ -5,6 +5,8 @@
 //  - sound after STOP: what the device played past the moment STOP was sent
 //    (the WAV's growth in the run minus the time from BEGIN to STOP), and
 //  - answer: from STOP to the module's "703 STOP".
+// It prints the signed difference too, so that a device that played less
+// than the time that passed (which would hide late sound) shows.
 // The target is 50 ms for both; the exit status is 1 when a run missed it.
 // Everything happens in a temporary folder, removed at the end.
 //   bench_speechd_stop [RUNS]   (default 20)
@@ -147,7 +149,7 @@ int main(int argc, char** argv) {
     if (!module.WaitFor("299 ")) return 2;
     std::string text;
     for (int i = 0; i < 6; ++i) text += "Pociąg do Krakowa odjeżdża z peronu trzeciego o godzinie 14:30. ";
-    std::vector<double> after, answer;
+    std::vector<double> after, answer, offset;
     for (int run = 0; run < runs; ++run) {
       const double before = WavSeconds(folder / "out.wav");
       module.Send("SPEAK\n<speak>" + text + "</speak>\n.\n");
@@ -160,12 +162,18 @@ int main(int argc, char** argv) {
       const auto stopped = module.WaitFor("703 STOP");
       if (!stopped) return 2;
       const double played = (WavSeconds(folder / "out.wav") - before) * 1000.0;
-      after.push_back(std::max(0.0, played - Ms(stop - *begin)));
+      offset.push_back(played - Ms(stop - *begin));
+      after.push_back(std::max(0.0, offset.back()));
       answer.push_back(Ms(*stopped - stop));
     }
     const Figures sound = Summary(after), reply = Summary(answer);
+    std::vector<double> sorted = offset;
+    std::sort(sorted.begin(), sorted.end());
     std::printf("runs: %d\n", runs);
     std::printf("sound after STOP: median %.1f ms, worst %.1f ms (target 50 ms)\n", sound.median, sound.worst);
+    // Played minus the time from BEGIN to STOP, signed: near zero when the
+    // device played in step with the clock and stopped at the STOP.
+    std::printf("played - (STOP - BEGIN): from %.1f to %.1f ms\n", sorted.front(), sorted.back());
     std::printf("703 STOP answer:  median %.1f ms, worst %.1f ms (target 50 ms)\n", reply.median, reply.worst);
     status = sound.worst <= 50.0 && reply.worst <= 50.0 ? 0 : 1;
     module.Send("QUIT\n");
