@@ -56,7 +56,14 @@ class SpawnedProgram {
   }
 
   pid_t pid() const { return pid_; }
-  bool running() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
+  // False once the program has ended (it is reaped then, and never signalled
+  // again: its pid may belong to another process by now).
+  bool running() const {
+    if (pid_ <= 0) return false;
+    if (::waitpid(pid_, nullptr, WNOHANG) == 0) return true;
+    pid_ = -1;
+    return false;
+  }
 
   // Waits for the program to end by itself; its exit status, or -1 when it
   // did not end in time (it is then killed).
@@ -91,7 +98,7 @@ class SpawnedProgram {
   }
 
  private:
-  pid_t pid_ = -1;
+  mutable pid_t pid_ = -1;
 };
 
 // Runs an X client to its end on the session's display; its exit status.
@@ -129,28 +136,51 @@ class XSession {
   const std::string& display() const { return display_; }
 
  private:
+  // openbox names its check window (_NET_SUPPORTING_WM_CHECK) before it has
+  // taken over the screen: a window mapped in that moment is never managed,
+  // so it never shows and never gets the focus. The list of managed windows
+  // (_NET_CLIENT_LIST, empty at first) comes once it has; that is awaited.
+  // An openbox that ends on the way (it may fail to open a display that has
+  // just come up) is started again.
   bool StartWindowManager() {
-    openbox_.Start({"openbox", "--sm-disable"});
     Display* display = XOpenDisplay(display_.c_str());
     if (display == nullptr) return false;
-    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
     bool ready = false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!ready && std::chrono::steady_clock::now() < deadline) {
+    for (int attempt = 0; attempt < 3 && !ready; ++attempt) {
+      // What an openbox that ended left on the root window is not taken for
+      // the next one's.
+      for (const char* name : {"_NET_SUPPORTING_WM_CHECK", "_NET_CLIENT_LIST"}) {
+        XDeleteProperty(display, DefaultRootWindow(display), XInternAtom(display, name, False));
+      }
+      XSync(display, False);
+      openbox_.Start({"openbox", "--sm-disable"});
+      ready = WaitForWindowManager(display);
+      if (!ready) openbox_.Stop();
+    }
+    XCloseDisplay(display);
+    return ready;
+  }
+
+  bool WaitForWindowManager(Display* display) {
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    const Atom managed = XInternAtom(display, "_NET_CLIENT_LIST", False);
+    const auto rootHas = [&](Atom property, bool nonEmpty) {
       Atom type = None;
       int format = 0;
       unsigned long items = 0, after = 0;
       unsigned char* data = nullptr;
-      if (XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type, &format,
-                             &items, &after, &data) == Success &&
-          items == 1) {
-        ready = true;
-      }
+      const bool read = XGetWindowProperty(display, DefaultRootWindow(display), property, 0, 1, False, XA_WINDOW,
+                                           &type, &format, &items, &after, &data) == Success;
       if (data != nullptr) XFree(data);
-      if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      return read && type == XA_WINDOW && (!nonEmpty || items == 1);
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (rootHas(check, true) && rootHas(managed, false)) return true;
+      if (!openbox_.running()) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    XCloseDisplay(display);
-    return ready;
+    return false;
   }
 
   SpawnedProgram xvfb_;
