@@ -20,6 +20,7 @@
 #include "RunProgram.h"
 
 // X11's headers define macros (None, Status) that other headers trip over: last.
+#include "WakeWindowManager.h"
 #include "XSession.h"
 
 namespace vokar::comment {
@@ -164,6 +165,17 @@ class RemarkaProcess : public ::testing::Test {
 
   support::ProgramRun Run(std::vector<std::string> arguments) {
     return support::RunProgram(arguments, {}, 30s);
+  }
+
+  // Waits until a window whose title matches is on the screen of the test's
+  // X session, waking the window manager while it waits.
+  bool WaitUntilShown(const std::string& titlePattern, std::chrono::milliseconds timeout) {
+    return WaitUntil(
+        [&] {
+          testing::WakeWindowManager();
+          return Run({"xdotool", "search", "--onlyvisible", "--name", titlePattern}).exitCode == 0;
+        },
+        timeout);
   }
 
   ClientWorld world_;
@@ -384,6 +396,7 @@ TEST_F(RemarkaProcess, AUserOpensACommentHearsItEditsItAndSavesIt) {
   testing::ChildProcess editor(arguments[0], {arguments.begin() + 1, arguments.end()});
   ASSERT_TRUE(editor.started());
   ASSERT_TRUE(testing::WaitForWindow("Remarka", 20s));
+  ASSERT_TRUE(WaitUntilShown("notatka\\.ann", 20s)) << "the editor's window did not come to the screen";
   const auto keys = [&](std::vector<std::string> command) {
     command.insert(command.begin(), "xdotool");
     const auto run = Run(command);
@@ -464,14 +477,24 @@ TEST_F(RemarkaProcess, TheEditorWithTwoComments) {
   testing::ChildProcess editor(VOKAR_REMARKA, {first.string()});
   const desktop::WindowHandle window = testing::WaitForWindow("Remarka", 20s);
   ASSERT_TRUE(window);
+  ASSERT_TRUE(WaitUntilShown("^Remarka", 20s)) << "the editor's window did not come to the screen";
   ASSERT_EQ(Run({VOKAR_REMARKA, second.string()}).exitCode, 0);
   desktop::PostMessage(window, kWmCommand, kTileCommand, 0);
-  std::this_thread::sleep_for(1500ms);
+  // The screen holds more than a background: many colours of text and frames
+  // (looked at again until the editor has drawn them).
   const fs::path shot = world_.folder() / "remarka.png";
-  ASSERT_EQ(Run({"import", "-window", "root", shot.string()}).exitCode, 0);
-  // The screen holds more than a background: many colours of text and frames.
-  const auto colours = Run({"identify", "-format", "%k", shot.string()});
-  EXPECT_GT(std::stoi(colours.output), 20) << colours.output;
+  int colours = 0;
+  std::string identified;
+  WaitUntil(
+      [&] {
+        std::this_thread::sleep_for(300ms);
+        if (Run({"import", "-window", "root", shot.string()}).exitCode != 0) return false;
+        identified = Run({"identify", "-format", "%k", shot.string()}).output;
+        colours = std::atoi(identified.c_str());
+        return colours > 20;
+      },
+      15s);
+  EXPECT_GT(colours, 20) << identified;
   if (const char* keep = std::getenv("VOKAR_SCREENSHOT_DIR")) fs::copy_file(shot, fs::path(keep) / "remarka-two-comments.png", fs::copy_options::overwrite_existing);
   desktop::PostMessage(window, kWmCommand, kExitCommand, 0);
   EXPECT_TRUE(WaitUntil([&] { return testing::ProcessGone(editor.pid()); }, 10s));

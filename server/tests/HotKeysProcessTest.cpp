@@ -15,6 +15,7 @@
 #include "support/ServerFixture.h"
 #include "support/XSession.h"
 #include "support/XTestKeys.h"
+#include "WakeWindowManager.h"
 
 // Xlib's macro would rename the DDE client's Status().
 #undef Status
@@ -26,6 +27,7 @@ using namespace vokar::servertest;
 using vokar::testing::Grabber;
 using vokar::testing::RunProgram;
 using vokar::testing::SpawnedProgram;
+using vokar::testing::WakeWindowManager;
 using vokar::testing::XTestKeys;
 
 // The samples of a WAV file (the bytes of its data chunk).
@@ -174,7 +176,16 @@ TEST_F(HotKeysProcess, BreakHotKeyButNotWhileTheKeyFieldHasTheFocus) {
 
   // The user goes into the server's key field (Alt+M, "Ko&mbinacja:") while
   // it reads: Ctrl+F12 there is a key to capture, not a break.
-  ASSERT_EQ(RunProgram({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Vokar$", "windowactivate", "--sync"}), 0);
+  // The server's window is on the screen first (the window manager woken
+  // while the test waits for it), then made the active one.
+  ASSERT_TRUE(WaitUntil(
+      [] {
+        WakeWindowManager();
+        return RunProgram({"xdotool", "search", "--onlyvisible", "--name", "^Vokar$"}) == 0;
+      },
+      10s))
+      << "the server's window did not come to the screen";
+  ASSERT_EQ(RunProgram({"xdotool", "search", "--onlyvisible", "--name", "^Vokar$", "windowactivate", "--sync"}), 0);
   Key("alt+m");
   // The server lets go of its hot keys when the field gets the focus (another
   // program can then take the combination for a moment).
