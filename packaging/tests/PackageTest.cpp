@@ -44,6 +44,17 @@ fs::path Package() {
   return {};
 }
 
+// Whether a process of this user runs that program.
+bool InstallerRuns(const fs::path& program) {
+  std::error_code code;
+  const fs::path wanted = fs::weakly_canonical(program, code);
+  for (const auto& entry : fs::directory_iterator("/proc", code)) {
+    std::error_code gone;
+    if (fs::read_symlink(entry.path() / "exe", gone) == wanted) return true;
+  }
+  return false;
+}
+
 class DebianPackage : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -192,6 +203,12 @@ TEST_F(DebianPackage, TheServersFirstStartRegistersTheSuite) {
     registered = fs::exists(user_.autostart() / "Vokar.desktop") && fs::exists(user_.group() / "vokar.desktop");
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  // The installer goes on to register the comment type after the menu entries
+  // are there; the server is ended only once the installer has finished, or the
+  // installer would go on writing into the user's folder after the test.
+  while (InstallerRuns(bin / "vkinstall") && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(InstallerRuns(bin / "vkinstall"));
   server->Terminate();
   ASSERT_TRUE(registered) << ReadAll(user_ / "vokar.err");
   EXPECT_THAT(ReadAll(user_.autostart() / "Vokar.desktop"), HasSubstr("\nExec=" + (bin / "vokar").string() + "\n"));
