@@ -427,7 +427,17 @@ TEST_F(RemarkaProcess, AUserOpensACommentHearsItEditsItAndSavesIt) {
   keys({"key", "--clearmodifiers", "alt+o"});
   keys({"key", "--clearmodifiers", "a"});
   EXPECT_TRUE(WaitUntil(serverShown, 10s)) << "the server's window did not come up";
-  keys({"search", "--sync", "--onlyvisible", "--name", "notatka\\.ann", "windowactivate", "--sync"});
+  // The server asks for the focus a moment after it comes up, and the window
+  // manager may grant that after the editor got it back: the editor counts as
+  // having the focus only when it still has it a little later.
+  const auto editorKeepsFocus = [&] {
+    if (Run({"xdotool", "search", "--sync", "--onlyvisible", "--name", "notatka\\.ann", "windowactivate", "--sync"})
+            .exitCode != 0)
+      return false;
+    std::this_thread::sleep_for(300ms);
+    return Run({"xdotool", "getactivewindow", "getwindowname"}).output.find("notatka.ann") != std::string::npos;
+  };
+  ASSERT_TRUE(WaitUntil(editorKeepsFocus, 15s)) << "the editor did not keep the focus";
 
   // Typed at the end, with Polish letters and a second line, and saved. The
   // Polish layout has the letters on its keys (with the US one xdotool would
