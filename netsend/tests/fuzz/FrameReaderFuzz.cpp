@@ -1,12 +1,16 @@
 // The agent's frame reader and decoder on arbitrary bytes, fed in pieces as
 // a connection delivers them: never a crash, never a frame above the limit,
-// and every decoded frame encodes back to the same body.
+// and every decoded frame encodes back to the same body. The text of every
+// poke then goes through the agent's filter, after which no wave-insert tag
+// is left in it in any case.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <variant>
 
+#include "RemoteText.h"
 #include "Wire.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -27,6 +31,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!decoded) continue;
       const auto again = Encode(*decoded.frame);
       if (!again || again->substr(kLengthBytes) != body) std::abort();
+      if (const auto* poke = std::get_if<Poke>(&*decoded.frame)) {
+        std::string text = poke->data;
+        RemoveWaveInserts(text);
+        for (std::size_t at = text.find('\\'); at != std::string::npos; at = text.find('\\', at + 1)) {
+          const std::string_view after = std::string_view(text).substr(at + 1, 4);
+          if (after.size() == 4 && (after[0] | 0x20) == 'w' && (after[1] | 0x20) == 'a' && (after[2] | 0x20) == 'v' &&
+              after[3] == '=')
+            std::abort();
+        }
+      }
     }
   }
   return 0;
