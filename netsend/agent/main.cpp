@@ -43,7 +43,8 @@ constexpr const char* kUsage =
     "  --allow LIST           hosts and networks let in, separated by commas or\n"
     "                         blanks: 192.168.1.7, 192.168.1.0/24, fd00::/8, ala\n"
     "                         (default 127.0.0.1 ::1)\n"
-    "  --key TEXT             the key shared with the senders\n"
+    "  --key TEXT             the key shared with the senders (\"-\": the first\n"
+    "                         line of standard input)\n"
     "  --new-key              make a random key, store it and print it (alone:\n"
     "                         only print one)\n"
     "  --no-key               no key: every allowed host is let in\n"
@@ -144,6 +145,10 @@ int Configure(const std::vector<std::string>& args) {
       }
     } else if (arg == "--key") {
       ok = value(config.key) && !config.key.empty();
+      if (ok && config.key == "-") {
+        config.key = ReadKeyLine(std::cin);
+        ok = !config.key.empty();
+      }
     } else if (arg == "--new-key") {
       newKey = true;
     } else if (arg == "--no-key") {

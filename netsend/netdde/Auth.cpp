@@ -1,5 +1,7 @@
 #include "Auth.h"
 
+#include <istream>
+
 #include <sodium.h>
 
 namespace vokar::netdde {
@@ -50,6 +52,15 @@ std::string NewKeyText() {
   sodium_bin2hex(hex, sizeof hex, bytes, sizeof bytes);
   sodium_memzero(bytes, sizeof bytes);
   return hex;
+}
+
+std::string ReadKeyLine(std::istream& in) {
+  std::string line;
+  if (!std::getline(in, line)) return {};
+  const auto first = line.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return {};
+  const auto last = line.find_last_not_of(" \t\r");
+  return line.substr(first, last - first + 1);
 }
 
 }  // namespace vokar::netdde

@@ -5,6 +5,7 @@
 // answer recorded once is worth nothing on another connection.
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -29,5 +30,11 @@ bool ProofsEqual(const Proof& a, const Proof& b);
 
 // A new random key for --new-key: 32 random bytes as 64 hexadecimal digits.
 std::string NewKeyText();
+
+// The key given as "-" on a command line is read from standard input, so that
+// it shows neither in the list of processes nor in the shell's history: the
+// first line, without its line end and the blanks around it; empty when there
+// is none.
+std::string ReadKeyLine(std::istream& in);
 
 }  // namespace vokar::netdde

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Application.h"
+#include "Auth.h"
 #include "Cp1250.h"
 #include "MessageBox.h"
 #include "NetSpeechClient.h"
@@ -33,6 +34,7 @@ constexpr const char* kUsage =
     "       sievo --send COMPUTER TEXT... say the text on that computer ('-': standard input)\n"
     "       sievo --break COMPUTER        break the speech on that computer\n"
     "       sievo --set-key KEY           the key shared with the computers' agents\n"
+    "                                     (\"-\": the first line of standard input)\n"
     "       sievo --clear-key             no key\n"
     "COMPUTER is a host name or an address, with :PORT when the agent does not\n"
     "listen on 7047. Text is UTF-8 or Windows-1250, at most 1023 bytes are sent.\n"
@@ -61,7 +63,12 @@ int CommandLine(int argc, char** argv, const std::vector<std::string>& args) {
   app::CSettings settings(kTitle);
   const std::string& command = args[0];
   if (command == "--set-key" && args.size() == 2 && !args[1].empty()) {
-    return settings.WriteString(kNetworkSection, "Key", args[1]) ? 0 : 1;
+    const std::string key = args[1] == "-" ? netdde::ReadKeyLine(std::cin) : args[1];
+    if (key.empty()) {
+      std::cerr << "sievo: no key on standard input\n";
+      return 2;
+    }
+    return settings.WriteString(kNetworkSection, "Key", key) ? 0 : 1;
   }
   if (command == "--clear-key" && args.size() == 1) {
     return settings.WriteString(kNetworkSection, "Key", "") ? 0 : 1;

@@ -103,6 +103,7 @@ TEST_F(Agent, SettingsSayWhatTheyExposeAndBadValuesAreRefused) {
                                                                 {"--idle-timeout", "3601"},
                                                                 {"--max-peers", "1025"},
                                                                 {"--key", ""},
+                                                                {"--key", "-"},
                                                                 {"--frobnicate"}}) {
     EXPECT_EQ(RunProgram(VKNETDDE, bad, world_.folder()).status, 2) << bad[0];
   }
@@ -196,7 +197,12 @@ TEST_F(Agent, StrangersOutsideTheAllowListAreNeitherGreetedNorServed) {
 TEST_F(Agent, TheKeyIsCheckedBothWaysAndGuessingLocksOutTheGuesser) {
   const std::string key = "tajny-klucz-0123456789";
   StartServer();
-  Enable({"--key", key, "--allow", "127.0.0.1 127.0.0.2"});
+  // The key comes on standard input, kept out of the list of processes: its
+  // first line, without the blanks and the line end around it.
+  const Finished enabled =
+      RunProgram(VKNETDDE, {"--enable", "--port", "0", "--no-announce", "--key", "-", "--allow", "127.0.0.1 127.0.0.2"},
+                 world_.folder(), milliseconds(30000), "  " + key + " \r\nnie-ten\n");
+  ASSERT_EQ(enabled.status, 0) << enabled.err;
   AgentProcess& agent = StartAgent();
 
   RawPeer right(agent.port());
@@ -220,7 +226,9 @@ TEST_F(Agent, TheKeyIsCheckedBothWaysAndGuessingLocksOutTheGuesser) {
   const Finished without = Sievo({"--send", agent.Computer(), "Bez klucza."});
   EXPECT_EQ(without.status, 1);
   EXPECT_NE(without.err.find("the agent wants a key and none is set"), std::string::npos) << without.err;
-  ASSERT_EQ(Sievo({"--set-key", key}).status, 0);
+  // The key from standard input; nothing there changes nothing.
+  ASSERT_EQ(RunProgram(SIEVO, {"--set-key", "-"}, world_.folder(), milliseconds(30000), key + "\n").status, 0);
+  EXPECT_EQ(Sievo({"--set-key", "-"}).status, 2);
   EXPECT_EQ(Sievo({"--send", agent.Computer(), "Z kluczem."}).status, 0);
   EXPECT_EQ(ServerLog(), (std::vector<std::string>{"execute break", "poke Z kluczem.", "execute read"}));
 

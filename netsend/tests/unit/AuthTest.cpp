@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 #include <string>
+#include <utility>
 
 #include "Auth.h"
 
@@ -61,6 +63,18 @@ TEST(Auth, NewKeysAreSixtyFourHexDigitsAndNeverRepeat) {
     keys.insert(key);
   }
   EXPECT_EQ(keys.size(), 50u);
+}
+
+TEST(Auth, AKeyFromStandardInputIsItsFirstLineWithoutBlanks) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"abc\n", "abc"},           {"  abc \t\r\nrest\n", "abc"}, {"a b\n", "a b"},
+      {"abc", "abc"},             {"", ""},                      {"\n", ""},
+      {" \t\r\nabc\n", ""},       {"\r\n", ""},
+  };
+  for (const auto& [input, expected] : cases) {
+    std::istringstream in(input);
+    EXPECT_EQ(ReadKeyLine(in), expected) << "'" << input << "'";
+  }
 }
 
 }  // namespace
