@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "AppPaths.h"
+#include "ClientText.h"
 #include "Desktop.h"
 #include "MessageBox.h"
 #include "NamedObjects.h"
@@ -48,26 +49,6 @@ std::optional<fs::path> SearchPath(const std::string& name) {
     if (colon == std::string_view::npos) return std::nullopt;
     rest.remove_prefix(colon + 1);
   }
-}
-
-// The message texts are printf patterns.
-template <class... Values>
-std::string Format(const char* pattern, Values... values) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-#pragma GCC diagnostic ignored "-Wformat-security"
-  const int length = std::snprintf(nullptr, 0, pattern, values...);
-  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-  std::snprintf(text.data(), text.size() + 1, pattern, values...);
-#pragma GCC diagnostic pop
-  return text;
-}
-
-// The command with its terminating NUL, as the server's commands are sent.
-std::string WithNul(std::string_view text) {
-  std::string data(text);
-  data.push_back('\0');
-  return data;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ClientText.h"
 #include "Desktop.h"
 #include "MessageBox.h"
 #include "ServiceName.h"
@@ -10,28 +11,8 @@
 #include "SievoStrings.h"
 
 namespace vokar::netsend {
-namespace {
-
-template <class... Values>
-std::string Format(const char* pattern, Values... values) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-#pragma GCC diagnostic ignored "-Wformat-security"
-  const int length = std::snprintf(nullptr, 0, pattern, values...);
-  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-  std::snprintf(text.data(), text.size() + 1, pattern, values...);
-#pragma GCC diagnostic pop
-  return text;
-}
-
-// Commands go with their terminating NUL, as the server's commands are sent.
-std::string WithNul(std::string_view text) {
-  std::string data(text);
-  data.push_back('\0');
-  return data;
-}
-
-}  // namespace
+using speechclient::Format;
+using speechclient::WithNul;
 
 NetSpeechClient::NetSpeechClient(NetSpeechOptions options) : options_(std::move(options)) {}
 
