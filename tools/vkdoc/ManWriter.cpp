@@ -254,9 +254,11 @@ bool WriteMan(const Document& document, const ManOptions& options, std::string& 
   out += " by vkdoc: change that page, not this one.\n";
   out += ".TH " + Quoted(upperName) + " " + std::to_string(options.section) + " " + Quoted(options.date) + " " +
          Quoted(options.source) + " " + Quoted(options.manual) + "\n";
-  // groff hyphenates by English patterns; Polish words would be split in
-  // the wrong places, so Polish pages are not hyphenated at all.
-  if (!english) out += ".nh\n";
+  // No hyphenation: groff knows only English patterns and would split Polish
+  // words in the wrong places, and a path or an option split at a hyphen
+  // could not be copied from the page. Lines are left ragged rather than
+  // stretched with blanks around a long path.
+  out += ".nh\n.ad l\n";
   out += english ? ".SH NAME\n" : ".SH NAZWA\n";
   std::string nameLine;
   EscapeText(name, Style::Code, false, nameLine);

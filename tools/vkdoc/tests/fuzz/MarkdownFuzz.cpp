@@ -47,7 +47,7 @@ void CheckHtml(const std::string& page) {
 void CheckMan(const std::string& page) {
   static const char* const kRequests[] = {".\\\" ", ".TH ", ".SH\n", ".SH NAME\n", ".SH NAZWA\n", ".SH OPIS\n",
                                           ".SH DESCRIPTION\n", ".SS\n", ".PP\n", ".IP ", ".TP\n", ".RS 4\n",
-                                          ".RE\n", ".nf\n", ".fi\n", ".nh\n"};
+                                          ".RE\n", ".nf\n", ".fi\n", ".nh\n", ".ad l\n"};
   for (unsigned char c : page)
     if (c >= 0x80 || (c < 0x20 && c != '\n')) __builtin_trap();
   std::size_t start = 0;
