@@ -204,6 +204,13 @@ TEST(ManualPage, NoTextBecomesARequest) {
   EXPECT_GT(lines, 5);
 }
 
+TEST(ManualPage, TabsAreBlanks) {
+  std::string page = Man("# t — t\n\nz\ttabem `a\tb`\n\n```\nab\tc\n\td\n```\n");
+  EXPECT_EQ(page.find('\t'), std::string::npos);
+  EXPECT_NE(page.find("z tabem \\fBa b\\fR"), std::string::npos) << page;
+  EXPECT_NE(page.find(".nf\nab      c\n        d\n.fi"), std::string::npos) << page;
+}
+
 TEST(ManualPage, TheTitleNamesTheCommand) {
   for (const char* title : {"# vokar\n", "# Vokar — syntezator\n", "# vokar - syntezator\n", "# vokar — \n",
                             "# vk say — x\n"}) {
