@@ -151,17 +151,20 @@ static int card_prepare(snd_pcm_ioplug_t *io) {
   return 0;
 }
 
+/* Room for a period, or a stream not yet started, wakes the writer;
+ * players that look at the descriptors more than once per tick of the timer
+ * see the same answer each time. */
 static int card_poll_revents(snd_pcm_ioplug_t *io, struct pollfd *pfd, unsigned int nfds,
                              unsigned short *revents) {
   timing_card *card = io->private_data;
   uint64_t ticks;
   (void)nfds;
-  if (pfd[0].revents & POLLIN) {
-    if (read(card->timer_fd, &ticks, sizeof ticks) < 0) ticks = 0;
-    *revents = POLLOUT;
-  } else {
-    *revents = 0;
-  }
+  (void)pfd;
+  if (read(card->timer_fd, &ticks, sizeof ticks) < 0) ticks = 0;
+  uint64_t played = position(card);
+  if (played > card->received) played = card->received;
+  uint64_t queued = card->received - played;
+  *revents = !card->running || queued + io->period_size <= io->buffer_size ? POLLOUT : 0;
   return 0;
 }
 
