@@ -80,9 +80,16 @@ struct ReadingJobContext {
   int& device;
 };
 
+// Whether the pause after the last sentence of a text is played. The server
+// plays it; a screen reader's module leaves it out, so that its next message
+// follows at once and the end of the message is reported when the last sound
+// has played.
+enum class FinalPause { Played, LeftOut };
+
 class CReadingJob final : private IControlHandler {
  public:
-  explicit CReadingJob(ReadingJobContext context) : context_(context) {}
+  explicit CReadingJob(ReadingJobContext context, FinalPause finalPause = FinalPause::Played)
+      : context_(context), finalPause_(finalPause) {}
 
   // Reads the text (code page 1250, ending at its first NUL) to its end, to a
   // break or to an error. Returns at once when a job is running, the text is
@@ -114,7 +121,11 @@ class CReadingJob final : private IControlHandler {
   void ApplyVolume();
   void SelectDevice(int number);
 
+  // Silences the pauses that end the text's last sentence.
+  void LeaveOutFinalPause(CUtterance& utterance) const;
+
   ReadingJobContext context_;
+  FinalPause finalPause_;
   bool failed_ = false;
 };
 
