@@ -81,6 +81,11 @@ class HoraloProcess : public ::testing::Test {
     if (pid_ > 0) {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
+      // libfaketime removes its shared memory when the program ends, but
+      // not when it is killed.
+      std::error_code ignored;
+      for (const char* name : {"/dev/shm/faketime_shm_", "/dev/shm/sem.faketime_sem_"})
+        fs::remove(name + std::to_string(pid_), ignored);
     }
   }
 
