@@ -212,11 +212,36 @@ class Finding:
 
 
 class WindowReport:
+    """The controls of one window as one walk found them, by their place."""
+
     def __init__(self, title, role):
         self.title, self.role = title, role
-        self.controls = 0
-        self.named = 0
-        self.findings = []
+        self.controls = collections.OrderedDict()  # path -> [role, name, faults]
+
+    def add(self, path, role, name, fault=None):
+        entry = self.controls.setdefault(path, [role, name, []])
+        if fault:
+            entry[2].append(fault)
+
+    def merge(self, other):
+        for path, (role, name, faults) in other.controls.items():
+            entry = self.controls.setdefault(path, [role, name, []])
+            for fault in faults:
+                if fault not in entry[2]:
+                    entry[2].append(fault)
+
+    @property
+    def counted(self):
+        return [(path, e) for path, e in self.controls.items() if path != "window"]
+
+    @property
+    def named(self):
+        return sum(1 for _, (role, name, faults) in self.counted if name_fault(role, name) is None)
+
+    @property
+    def findings(self):
+        return [Finding(self.title, role, name, "; ".join(faults))
+                for _, (role, name, faults) in self.controls.items() if faults]
 
 
 SCREENS = {"folder": None, "count": 0}
@@ -238,45 +263,37 @@ def walk_window(pyatspi, window):
     screenshot(title)
     report = WindowReport(title, role_of(window))
     if report.role not in WINDOW_ROLES:
-        report.findings.append(Finding(title, report.role, title, "the window's role is %r" % report.role))
+        report.add("window", report.role, title, "the window's role is %r" % report.role)
 
-    def visit(accessible, labels):
+    def visit(accessible, path, labels):
         role = role_of(accessible)
-        showing = state_has(accessible, pyatspi.STATE_SHOWING)
-        if not showing:
+        if not state_has(accessible, pyatspi.STATE_SHOWING):
             return
         kids = children_of(accessible)
         focusable = state_has(accessible, pyatspi.STATE_FOCUSABLE)
-        in_status_bar = role == "label" and "status bar" in labels.get("__ancestors__", ())
+        in_status_bar = role == "label" and "status bar" in labels.get("ancestors", ())
         # The fields of a list or a menu are items, not controls of their own.
         counted = (focusable and role not in ("list item", "table cell", "menu item", "page tab")) \
             or role in NAMED_ROLES or in_status_bar
         if counted:
-            report.controls += 1
-            fault = name_fault(role, accessible.name)
-            if fault is None:
-                report.named += 1
-            else:
-                report.findings.append(Finding(title, role, accessible.name, fault))
+            report.add(path, role, accessible.name, name_fault(role, accessible.name))
             value = current_value(accessible)
             if role == "slider" and value is not None:
                 shown = labels.get("numbers", [])
                 if len(shown) == 1:
-                    fault = value_fault(value, shown[0])
-                    if fault:
-                        report.findings.append(Finding(title, role, accessible.name, fault))
+                    report.add(path, role, accessible.name, value_fault(value, shown[0]))
         # Labels showing a number belong to the controls of their panel.
         numbers = [shown_number(child.name) for child in kids if role_of(child) == "label"]
         numbers = [n for n in numbers if n is not None]
         inner = dict(labels)
-        if numbers or role in ("panel", "filler", "frame", "dialog"):
-            inner["numbers"] = numbers if numbers else labels.get("numbers", [])
-        inner["__ancestors__"] = tuple(labels.get("__ancestors__", ())) + (role,)
-        for child in kids:
-            visit(child, inner)
+        if numbers:
+            inner["numbers"] = numbers
+        inner["ancestors"] = tuple(labels.get("ancestors", ())) + (role,)
+        for index, child in enumerate(kids):
+            visit(child, path + "/%d" % index, inner)
 
-    for child in children_of(window):
-        visit(child, {})
+    for index, child in enumerate(children_of(window)):
+        visit(child, "%d" % index, {})
     return report
 
 
@@ -467,10 +484,12 @@ def message_box(text, button):
         while time.time() < deadline:
             for window in program.windows():
                 try:
-                    find(pyatspi, window, None, text, timeout=0)
+                    label = find(pyatspi, window, None, text, timeout=0)
                 except RuntimeError:
                     continue
                 report = walk_window(pyatspi, window)
+                # Boxes share their program's title: the message tells them apart.
+                report.title = "%s: %s" % (window.name, (label.name or "").split("\n")[0][:40].strip())
                 press(pyatspi, window, "push button", button)
                 time.sleep(0.5)
                 return [report]
@@ -479,7 +498,25 @@ def message_box(text, button):
     return step
 
 
-TITLE_REMOVE = "^Usuwanie pakietu Vokar 1.1$"
+def removal_window():
+    """The uninstaller's own window, not one of its boxes of the same title."""
+    def step(pyatspi, program):
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            for window in program.windows():
+                if window.name == "Usuwanie pakietu Vokar 1.1" and role_of(window) not in ("alert", "dialog"):
+                    report = walk_window(pyatspi, window)
+                    # Its status line says what it is doing: a screen reader
+                    # must find it as text.
+                    try:
+                        find(pyatspi, window, "label", "^Sprawdzam uruchomione aplikacje", timeout=2)
+                    except RuntimeError:
+                        report.add("status line", "label", "",
+                                   "the status line \"Sprawdzam uruchomione aplikacje ...\" is no label")
+                    return [report]
+            time.sleep(0.3)
+        raise RuntimeError("the uninstaller's window did not show")
+    return step
 
 PROGRAMS = {
     "vokar": {
@@ -532,9 +569,9 @@ PROGRAMS = {
         "server": True,
         "real_boxes": True,
         "steps": [
-            message_box("^Czy na pewno", "^Tak$"),
-            main_window(TITLE_REMOVE),
-            message_box("jest uruchomiony", "^Nie$"),
+            message_box("^Czy na pewno", "^(Tak|Yes)$"),
+            removal_window(),
+            message_box("jest uruchomiony", "^(Nie|No)$"),
             message_box("zostało przerwane", "^OK$"),
         ],
     },
@@ -611,6 +648,20 @@ def load_known_gaps(path, program):
     return known
 
 
+def merged(reports):
+    """One report per window title: the pages of a sheet walked one by one
+    and a window walked twice count each control once."""
+    windows = collections.OrderedDict()
+    for report in reports:
+        if report.title in windows:
+            windows[report.title].merge(report)
+        else:
+            copy = WindowReport(report.title, report.role)
+            copy.merge(report)
+            windows[report.title] = copy
+    return list(windows.values())
+
+
 def verdict(program, reports, known):
     """The faults not listed, and the listed ones that are gone."""
     found = collections.Counter()
@@ -629,19 +680,15 @@ def verdict(program, reports, known):
 
 
 def print_table(program, reports, out):
-    seen = set()
     total = named = 0
     for report in reports:
-        # A sheet's pages are walked one by one: each page counts once.
-        out.write("%-10s %-36s %8d %6d %8d\n" % (program, report.title[:36], report.controls, report.named,
-                                                 report.controls - report.named))
-        total += report.controls
+        controls = len(report.counted)
+        out.write("%-10s %-36s %8d %6d %8d\n" % (program, report.title[:36], controls, report.named,
+                                                 controls - report.named))
+        total += controls
         named += report.named
         for finding in report.findings:
-            key_ = (report.title, finding.role, finding.name, finding.fault)
-            if key_ not in seen:
-                seen.add(key_)
-                out.write("    %s\n" % finding)
+            out.write("    %s\n" % finding)
     out.write("%-10s %-36s %8d %6d %8d\n" % (program, "(all windows)", total, named, total - named))
 
 
@@ -688,7 +735,7 @@ def main():
         except Exception as error:  # noqa: BLE001 - anything that stops the set-up
             print("the session could not be set up: %s" % error)
             return 2
-        reports = run_program(args.program, os.path.abspath(args.bin), os.path.abspath(args.data), folder)
+        reports = merged(run_program(args.program, os.path.abspath(args.bin), os.path.abspath(args.data), folder))
         print("%-10s %-36s %8s %6s %8s" % ("program", "window", "controls", "named", "unnamed"))
         print_table(args.program, reports, sys.stdout)
         if args.report:
