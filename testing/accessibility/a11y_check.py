@@ -232,7 +232,8 @@ class WindowReport:
 
     @property
     def counted(self):
-        return [(path, e) for path, e in self.controls.items() if path != "window"]
+        # The window itself and the key presses tried in it are no controls.
+        return [(path, e) for path, e in self.controls.items() if path != "window" and e[0] != "mnemonic"]
 
     @property
     def named(self):
@@ -438,6 +439,42 @@ def slider_moved(owner, keys):
     return step
 
 
+def focused_names(pyatspi, program):
+    """The names of what has the focus in the program: a control, a menu and its item."""
+    names = set()
+    stack = [program.application()]
+    while stack:
+        accessible = stack.pop()
+        if accessible is None:
+            continue
+        # An item of a list that has no focus may still say it is focused.
+        if state_has(accessible, pyatspi.STATE_FOCUSED) and role_of(accessible) != "list item":
+            names.add((accessible.name or "").replace("&", ""))
+        stack.extend(children_of(accessible))
+    return names
+
+
+def keys_reach(owner, keys, items, tab=None):
+    """Where one letter serves two items, pressing it again moves on to the
+    next: the keys, pressed one by one, must bring the focus to every item."""
+    def step(pyatspi, program):
+        window = program.window(owner)
+        if tab:
+            press(pyatspi, window, "page tab", tab)
+        activate(owner)
+        reached = set()
+        for combination in keys:
+            key(combination)
+            time.sleep(0.6)
+            reached |= focused_names(pyatspi, program)
+        report = WindowReport(window.name, role_of(window))
+        for item in items:
+            report.add("keys %s: %s" % (" ".join(keys), item), "mnemonic", item,
+                       None if item in reached else "%s never reached %r" % (" ".join(keys), item))
+        return [report]
+    return step
+
+
 def page(owner, tab):
     """A page of a property sheet: its tab pressed, the window walked."""
     def step(pyatspi, program):
@@ -531,6 +568,8 @@ PROGRAMS = {
         "server": True,
         "steps": [
             page("^Horalo$", "^Czas$"),
+            # "&Co godzinę" and "Pomo&c...": Alt+C twice reaches both.
+            keys_reach("^Horalo$", ["alt+c", "alt+c"], ["Co godzinę", "Pomoc..."], tab="^Czas$"),
             page("^Horalo$", "^Komunikaty$"),
             page("^Horalo$", "^Porady$"),
             page("^Horalo$", "^Klawisze skr"),
@@ -550,6 +589,10 @@ PROGRAMS = {
         "command": ["remarka"],
         "steps": [
             main_window("^Remarka"),
+            # "V&okar" and "&Okno" in the menu bar, "&Czytaj" and "&Czcionka..."
+            # in the Vokar menu: a second press moves on to the other.
+            keys_reach("^Remarka", ["alt+o", "alt+o", "Escape", "Escape"], ["Vokar", "Okno"]),
+            keys_reach("^Remarka", ["alt+o", "c", "c", "Escape", "Escape"], ["Czytaj", "Czcionka..."]),
             dialog_from_keys("^Remarka", ["alt+c", "i"], "^Informacje o programie Remarka"),
         ],
     },
