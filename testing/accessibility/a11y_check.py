@@ -233,7 +233,8 @@ class WindowReport:
     @property
     def counted(self):
         # The window itself and the key presses tried in it are no controls.
-        return [(path, e) for path, e in self.controls.items() if path != "window" and e[0] != "mnemonic"]
+        return [(path, e) for path, e in self.controls.items()
+                if path != "window" and e[0] not in ("mnemonic", "page key")]
 
     @property
     def named(self):
@@ -356,6 +357,14 @@ class Program:
         self.log.close()
 
 
+def showing(accessible):
+    try:
+        import pyatspi
+        return accessible.getState().contains(pyatspi.STATE_SHOWING)
+    except Exception:
+        return False
+
+
 def find(pyatspi, root, role=None, name=None, timeout=10):
     """The first showing descendant of that role whose name matches."""
     pattern = re.compile(name) if name else None
@@ -365,6 +374,9 @@ def find(pyatspi, root, role=None, name=None, timeout=10):
         while stack:
             accessible = stack.pop(0)
             if accessible is None:
+                continue
+            # What is not on the screen (a page behind another) is not there for a user.
+            if accessible is not root and not showing(accessible):
                 continue
             if (role is None or role_of(accessible) == role) and \
                     (pattern is None or pattern.search((accessible.name or "").replace("&", ""))) and \
@@ -464,13 +476,82 @@ def keys_reach(owner, keys, items, tab=None):
         activate(owner)
         reached = set()
         for combination in keys:
+            before = focused_names(pyatspi, program)
             key(combination)
-            time.sleep(0.6)
-            reached |= focused_names(pyatspi, program)
+            # The focus moves when the toolkit has handled the key: wait for
+            # it (a loaded machine may take a while), then go on.
+            deadline = time.time() + (1 if combination == "Escape" else 5)
+            now = before
+            while now == before and time.time() < deadline:
+                time.sleep(0.2)
+                now = focused_names(pyatspi, program)
+            reached |= now
         report = WindowReport(window.name, role_of(window))
         for item in items:
             report.add("keys %s: %s" % (" ".join(keys), item), "mnemonic", item,
                        None if item in reached else "%s never reached %r" % (" ".join(keys), item))
+        return [report]
+    return step
+
+
+def selected_tab(pyatspi, window):
+    """The name of the page a property sheet shows."""
+    tabs = find(pyatspi, window, "page tab list")
+    try:
+        selection = tabs.querySelection()
+        if selection.nSelectedChildren > 0:
+            return selection.getSelectedChild(0).name
+    except Exception:
+        pass
+    for tab in children_of(tabs):
+        if state_has(tab, pyatspi.STATE_SELECTED):
+            return tab.name
+    return tabs.name
+
+
+def focus_by_click(pyatspi, control, role):
+    """Gives a control the focus as a user with a mouse would: a click on
+    its middle (a combo box's list that opens is closed again)."""
+    x, y, width, height = control.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    if role == "push button":
+        # A click would press it: the focus comes from the accessibility call.
+        control.queryComponent().grabFocus()
+    else:
+        subprocess.run(["xdotool", "mousemove", str(x + width // 2), str(y + height // 2), "click", "1"],
+                       check=False, capture_output=True, timeout=10)
+        time.sleep(0.4)
+        if role == "combo box":
+            key("Escape")
+    time.sleep(0.4)
+
+
+def page_keys(owner, cases):
+    """The keys that change a property sheet's page work from every control:
+    for each (page, control role, control name, key), with the focus on that
+    control of that page, the key must bring another page; a control that
+    shows a value must keep it."""
+    def step(pyatspi, program):
+        window = program.window(owner)
+        report = WindowReport(window.name, role_of(window))
+        for tab, role, name, combination in cases:
+            press(pyatspi, window, "page tab", tab)
+            time.sleep(0.3)
+            control = find(pyatspi, window, role, name)
+            focus_by_click(pyatspi, control, role)
+            before_page = selected_tab(pyatspi, window)
+            before_value = text_of(control) if role != "combo box" else control.name
+            key(combination)
+            deadline = time.time() + 3
+            while selected_tab(pyatspi, window) == before_page and time.time() < deadline:
+                time.sleep(0.2)
+            after_page = selected_tab(pyatspi, window)
+            after_value = text_of(control) if role != "combo box" else control.name
+            fault = None
+            if after_page == before_page:
+                fault = "%s from %r on %r left the page as it was" % (combination, name, before_page)
+            elif after_value != before_value:
+                fault = "%s from %r changed it from %r to %r" % (combination, name, before_value, after_value)
+            report.add("page keys %s %s" % (combination, name), "page key", name, fault)
         return [report]
     return step
 
@@ -573,6 +654,11 @@ PROGRAMS = {
             page("^Horalo$", "^Komunikaty$"),
             page("^Horalo$", "^Porady$"),
             page("^Horalo$", "^Klawisze skr"),
+            # Ctrl+Tab and Ctrl+PgDn change the page wherever the focus is.
+            page_keys("^Horalo$", [("^Porady$", "text", "^Prefiks", "ctrl+Tab"),
+                                   ("^Czas$", "push button", "^Godzina$", "ctrl+Tab"),
+                                   ("^Czas$", "push button", "^Koniec$", "ctrl+Next"),
+                                   ("^Komunikaty$", "combo box", "", "ctrl+Next")]),
             dialog_from_button("^Horalo$", "^Komunikaty", "Ważne komunikaty"),
             dialog_from_button("^Horalo$", "^Info", "^Informacja o Horalo"),
         ],
