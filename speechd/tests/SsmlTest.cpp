@@ -109,6 +109,16 @@ TEST(Ssml, TextThatIsNoMarkupIsRead) {
   EXPECT_EQ(Read("<mark name=\"a>b\"/>c"), "[a>b]c");
 }
 
+TEST(Ssml, AttributeValuesWithoutQuotesHaveTheirEntitiesDecodedToo) {
+  // Not well-formed XML, but read as far as it goes: the value runs to the
+  // next blank and its entities count as in a quoted one.
+  EXPECT_EQ(Read("a<mark name=x&amp;y />b"), "a[x&y]b");
+  EXPECT_EQ(Read("<mark name=&#261;&lt;&#x142; />c"), "[ą<ł]c");
+  EXPECT_EQ(Read("<speak><sub alias=R&amp;D>rd</sub> tak</speak>"), "R&D tak");
+  // A line break written as an entity is still kept out of a mark's name.
+  EXPECT_EQ(ReadSsml("<mark name=p&#10;702&#32;END />").marks.at(0).name, "p702 END");
+}
+
 TEST(Ssml, AMarkNameNeverHoldsALineBreakOrAnotherControl) {
   // A name with a line break would let a client write a line of its own to
   // speech-dispatcher.
