@@ -212,11 +212,38 @@ class Finding:
 
 
 class WindowReport:
+    """The controls of one window as one walk found them, by their place."""
+
     def __init__(self, title, role):
         self.title, self.role = title, role
-        self.controls = 0
-        self.named = 0
-        self.findings = []
+        self.controls = collections.OrderedDict()  # path -> [role, name, faults]
+
+    def add(self, path, role, name, fault=None):
+        entry = self.controls.setdefault(path, [role, name, []])
+        if fault:
+            entry[2].append(fault)
+
+    def merge(self, other):
+        for path, (role, name, faults) in other.controls.items():
+            entry = self.controls.setdefault(path, [role, name, []])
+            for fault in faults:
+                if fault not in entry[2]:
+                    entry[2].append(fault)
+
+    @property
+    def counted(self):
+        # The window itself and the key presses tried in it are no controls.
+        return [(path, e) for path, e in self.controls.items()
+                if path != "window" and e[0] not in ("mnemonic", "page key")]
+
+    @property
+    def named(self):
+        return sum(1 for _, (role, name, faults) in self.counted if name_fault(role, name) is None)
+
+    @property
+    def findings(self):
+        return [Finding(self.title, role, name, "; ".join(faults))
+                for _, (role, name, faults) in self.controls.items() if faults]
 
 
 SCREENS = {"folder": None, "count": 0}
@@ -238,45 +265,37 @@ def walk_window(pyatspi, window):
     screenshot(title)
     report = WindowReport(title, role_of(window))
     if report.role not in WINDOW_ROLES:
-        report.findings.append(Finding(title, report.role, title, "the window's role is %r" % report.role))
+        report.add("window", report.role, title, "the window's role is %r" % report.role)
 
-    def visit(accessible, labels):
+    def visit(accessible, path, labels):
         role = role_of(accessible)
-        showing = state_has(accessible, pyatspi.STATE_SHOWING)
-        if not showing:
+        if not state_has(accessible, pyatspi.STATE_SHOWING):
             return
         kids = children_of(accessible)
         focusable = state_has(accessible, pyatspi.STATE_FOCUSABLE)
-        in_status_bar = role == "label" and "status bar" in labels.get("__ancestors__", ())
+        in_status_bar = role == "label" and "status bar" in labels.get("ancestors", ())
         # The fields of a list or a menu are items, not controls of their own.
         counted = (focusable and role not in ("list item", "table cell", "menu item", "page tab")) \
             or role in NAMED_ROLES or in_status_bar
         if counted:
-            report.controls += 1
-            fault = name_fault(role, accessible.name)
-            if fault is None:
-                report.named += 1
-            else:
-                report.findings.append(Finding(title, role, accessible.name, fault))
+            report.add(path, role, accessible.name, name_fault(role, accessible.name))
             value = current_value(accessible)
             if role == "slider" and value is not None:
                 shown = labels.get("numbers", [])
                 if len(shown) == 1:
-                    fault = value_fault(value, shown[0])
-                    if fault:
-                        report.findings.append(Finding(title, role, accessible.name, fault))
+                    report.add(path, role, accessible.name, value_fault(value, shown[0]))
         # Labels showing a number belong to the controls of their panel.
         numbers = [shown_number(child.name) for child in kids if role_of(child) == "label"]
         numbers = [n for n in numbers if n is not None]
         inner = dict(labels)
-        if numbers or role in ("panel", "filler", "frame", "dialog"):
-            inner["numbers"] = numbers if numbers else labels.get("numbers", [])
-        inner["__ancestors__"] = tuple(labels.get("__ancestors__", ())) + (role,)
-        for child in kids:
-            visit(child, inner)
+        if numbers:
+            inner["numbers"] = numbers
+        inner["ancestors"] = tuple(labels.get("ancestors", ())) + (role,)
+        for index, child in enumerate(kids):
+            visit(child, path + "/%d" % index, inner)
 
-    for child in children_of(window):
-        visit(child, {})
+    for index, child in enumerate(children_of(window)):
+        visit(child, "%d" % index, {})
     return report
 
 
@@ -338,6 +357,14 @@ class Program:
         self.log.close()
 
 
+def showing(accessible):
+    try:
+        import pyatspi
+        return accessible.getState().contains(pyatspi.STATE_SHOWING)
+    except Exception:
+        return False
+
+
 def find(pyatspi, root, role=None, name=None, timeout=10):
     """The first showing descendant of that role whose name matches."""
     pattern = re.compile(name) if name else None
@@ -347,6 +374,9 @@ def find(pyatspi, root, role=None, name=None, timeout=10):
         while stack:
             accessible = stack.pop(0)
             if accessible is None:
+                continue
+            # What is not on the screen (a page behind another) is not there for a user.
+            if accessible is not root and not showing(accessible):
                 continue
             if (role is None or role_of(accessible) == role) and \
                     (pattern is None or pattern.search((accessible.name or "").replace("&", ""))) and \
@@ -421,6 +451,111 @@ def slider_moved(owner, keys):
     return step
 
 
+def focused_names(pyatspi, program):
+    """The names of what has the focus in the program: a control, a menu and its item."""
+    names = set()
+    stack = [program.application()]
+    while stack:
+        accessible = stack.pop()
+        if accessible is None:
+            continue
+        # An item of a list that has no focus may still say it is focused.
+        if state_has(accessible, pyatspi.STATE_FOCUSED) and role_of(accessible) != "list item":
+            names.add((accessible.name or "").replace("&", ""))
+        stack.extend(children_of(accessible))
+    return names
+
+
+def keys_reach(owner, keys, items, tab=None):
+    """Where one letter serves two items, pressing it again moves on to the
+    next: the keys, pressed one by one, must bring the focus to every item."""
+    def step(pyatspi, program):
+        window = program.window(owner)
+        if tab:
+            press(pyatspi, window, "page tab", tab)
+        activate(owner)
+        reached = set()
+        for combination in keys:
+            before = focused_names(pyatspi, program)
+            key(combination)
+            # The focus moves when the toolkit has handled the key: wait for
+            # it (a loaded machine may take a while), then go on.
+            deadline = time.time() + (1 if combination == "Escape" else 5)
+            now = before
+            while now == before and time.time() < deadline:
+                time.sleep(0.2)
+                now = focused_names(pyatspi, program)
+            reached |= now
+        report = WindowReport(window.name, role_of(window))
+        for item in items:
+            report.add("keys %s: %s" % (" ".join(keys), item), "mnemonic", item,
+                       None if item in reached else "%s never reached %r" % (" ".join(keys), item))
+        return [report]
+    return step
+
+
+def selected_tab(pyatspi, window):
+    """The name of the page a property sheet shows."""
+    tabs = find(pyatspi, window, "page tab list")
+    try:
+        selection = tabs.querySelection()
+        if selection.nSelectedChildren > 0:
+            return selection.getSelectedChild(0).name
+    except Exception:
+        pass
+    for tab in children_of(tabs):
+        if state_has(tab, pyatspi.STATE_SELECTED):
+            return tab.name
+    return tabs.name
+
+
+def focus_by_click(pyatspi, control, role):
+    """Gives a control the focus as a user with a mouse would: a click on
+    its middle (a combo box's list that opens is closed again)."""
+    x, y, width, height = control.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    if role == "push button":
+        # A click would press it: the focus comes from the accessibility call.
+        control.queryComponent().grabFocus()
+    else:
+        subprocess.run(["xdotool", "mousemove", str(x + width // 2), str(y + height // 2), "click", "1"],
+                       check=False, capture_output=True, timeout=10)
+        time.sleep(0.4)
+        if role == "combo box":
+            key("Escape")
+    time.sleep(0.4)
+
+
+def page_keys(owner, cases):
+    """The keys that change a property sheet's page work from every control:
+    for each (page, control role, control name, key), with the focus on that
+    control of that page, the key must bring another page; a control that
+    shows a value must keep it."""
+    def step(pyatspi, program):
+        window = program.window(owner)
+        report = WindowReport(window.name, role_of(window))
+        for tab, role, name, combination in cases:
+            press(pyatspi, window, "page tab", tab)
+            time.sleep(0.3)
+            control = find(pyatspi, window, role, name)
+            focus_by_click(pyatspi, control, role)
+            before_page = selected_tab(pyatspi, window)
+            before_value = text_of(control) if role != "combo box" else control.name
+            key(combination)
+            deadline = time.time() + 3
+            while selected_tab(pyatspi, window) == before_page and time.time() < deadline:
+                time.sleep(0.2)
+            after_page = selected_tab(pyatspi, window)
+            after_value = text_of(control) if role != "combo box" else control.name
+            fault = None
+            if after_page == before_page:
+                fault = "%s from %r on %r left the page as it was" % (combination, name, before_page)
+            elif after_value != before_value:
+                fault = "%s from %r changed it from %r to %r" % (combination, name, before_value, after_value)
+            report.add("page keys %s %s" % (combination, name), "page key", name, fault)
+        return [report]
+    return step
+
+
 def page(owner, tab):
     """A page of a property sheet: its tab pressed, the window walked."""
     def step(pyatspi, program):
@@ -467,10 +602,12 @@ def message_box(text, button):
         while time.time() < deadline:
             for window in program.windows():
                 try:
-                    find(pyatspi, window, None, text, timeout=0)
+                    label = find(pyatspi, window, None, text, timeout=0)
                 except RuntimeError:
                     continue
                 report = walk_window(pyatspi, window)
+                # Boxes share their program's title: the message tells them apart.
+                report.title = "%s: %s" % (window.name, (label.name or "").split("\n")[0][:40].strip())
                 press(pyatspi, window, "push button", button)
                 time.sleep(0.5)
                 return [report]
@@ -479,7 +616,25 @@ def message_box(text, button):
     return step
 
 
-TITLE_REMOVE = "^Usuwanie pakietu Vokar 1.1$"
+def removal_window():
+    """The uninstaller's own window, not one of its boxes of the same title."""
+    def step(pyatspi, program):
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            for window in program.windows():
+                if window.name == "Usuwanie pakietu Vokar 1.1" and role_of(window) not in ("alert", "dialog"):
+                    report = walk_window(pyatspi, window)
+                    # Its status line says what it is doing: a screen reader
+                    # must find it as text.
+                    try:
+                        find(pyatspi, window, "label", "^Sprawdzam uruchomione aplikacje", timeout=2)
+                    except RuntimeError:
+                        report.add("status line", "label", "",
+                                   "the status line \"Sprawdzam uruchomione aplikacje ...\" is no label")
+                    return [report]
+            time.sleep(0.3)
+        raise RuntimeError("the uninstaller's window did not show")
+    return step
 
 PROGRAMS = {
     "vokar": {
@@ -494,9 +649,16 @@ PROGRAMS = {
         "server": True,
         "steps": [
             page("^Horalo$", "^Czas$"),
+            # "&Co godzinę" and "Pomo&c...": Alt+C twice reaches both.
+            keys_reach("^Horalo$", ["alt+c", "alt+c"], ["Co godzinę", "Pomoc..."], tab="^Czas$"),
             page("^Horalo$", "^Komunikaty$"),
             page("^Horalo$", "^Porady$"),
             page("^Horalo$", "^Klawisze skr"),
+            # Ctrl+Tab and Ctrl+PgDn change the page wherever the focus is.
+            page_keys("^Horalo$", [("^Porady$", "text", "^Prefiks", "ctrl+Tab"),
+                                   ("^Czas$", "push button", "^Godzina$", "ctrl+Tab"),
+                                   ("^Czas$", "push button", "^Koniec$", "ctrl+Next"),
+                                   ("^Komunikaty$", "combo box", "", "ctrl+Next")]),
             dialog_from_button("^Horalo$", "^Komunikaty", "Ważne komunikaty"),
             dialog_from_button("^Horalo$", "^Info", "^Informacja o Horalo"),
         ],
@@ -513,6 +675,10 @@ PROGRAMS = {
         "command": ["remarka"],
         "steps": [
             main_window("^Remarka"),
+            # "V&okar" and "&Okno" in the menu bar, "&Czytaj" and "&Czcionka..."
+            # in the Vokar menu: a second press moves on to the other.
+            keys_reach("^Remarka", ["alt+o", "alt+o", "Escape", "Escape"], ["Vokar", "Okno"]),
+            keys_reach("^Remarka", ["alt+o", "c", "c", "Escape", "Escape"], ["Czytaj", "Czcionka..."]),
             dialog_from_keys("^Remarka", ["alt+c", "i"], "^Informacje o programie Remarka"),
         ],
     },
@@ -532,9 +698,9 @@ PROGRAMS = {
         "server": True,
         "real_boxes": True,
         "steps": [
-            message_box("^Czy na pewno", "^Tak$"),
-            main_window(TITLE_REMOVE),
-            message_box("jest uruchomiony", "^Nie$"),
+            message_box("^Czy na pewno", "^(Tak|Yes)$"),
+            removal_window(),
+            message_box("jest uruchomiony", "^(Nie|No)$"),
             message_box("zostało przerwane", "^OK$"),
         ],
     },
@@ -611,6 +777,20 @@ def load_known_gaps(path, program):
     return known
 
 
+def merged(reports):
+    """One report per window title: the pages of a sheet walked one by one
+    and a window walked twice count each control once."""
+    windows = collections.OrderedDict()
+    for report in reports:
+        if report.title in windows:
+            windows[report.title].merge(report)
+        else:
+            copy = WindowReport(report.title, report.role)
+            copy.merge(report)
+            windows[report.title] = copy
+    return list(windows.values())
+
+
 def verdict(program, reports, known):
     """The faults not listed, and the listed ones that are gone."""
     found = collections.Counter()
@@ -629,19 +809,15 @@ def verdict(program, reports, known):
 
 
 def print_table(program, reports, out):
-    seen = set()
     total = named = 0
     for report in reports:
-        # A sheet's pages are walked one by one: each page counts once.
-        out.write("%-10s %-36s %8d %6d %8d\n" % (program, report.title[:36], report.controls, report.named,
-                                                 report.controls - report.named))
-        total += report.controls
+        controls = len(report.counted)
+        out.write("%-10s %-36s %8d %6d %8d\n" % (program, report.title[:36], controls, report.named,
+                                                 controls - report.named))
+        total += controls
         named += report.named
         for finding in report.findings:
-            key_ = (report.title, finding.role, finding.name, finding.fault)
-            if key_ not in seen:
-                seen.add(key_)
-                out.write("    %s\n" % finding)
+            out.write("    %s\n" % finding)
     out.write("%-10s %-36s %8d %6d %8d\n" % (program, "(all windows)", total, named, total - named))
 
 
@@ -688,7 +864,7 @@ def main():
         except Exception as error:  # noqa: BLE001 - anything that stops the set-up
             print("the session could not be set up: %s" % error)
             return 2
-        reports = run_program(args.program, os.path.abspath(args.bin), os.path.abspath(args.data), folder)
+        reports = merged(run_program(args.program, os.path.abspath(args.bin), os.path.abspath(args.data), folder))
         print("%-10s %-36s %8s %6s %8s" % ("program", "window", "controls", "named", "unnamed"))
         print_table(args.program, reports, sys.stdout)
         if args.report:
