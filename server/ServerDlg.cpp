@@ -585,7 +585,9 @@ std::optional<int> CServerDlg::SoundSetting(std::string_view name) const {
 
 void CServerDlg::WriteSoundSetting(std::string_view name, int value) { app_.settings.WriteInt("Sound", name, value); }
 
-void CServerDlg::StoreText(std::string_view text) { app_.text.Store(text, kMaxPokeBytes); }
+void CServerDlg::StoreText(std::string_view text, TextOrigin origin) {
+  app_.text.Store(text, kMaxPokeBytes, origin);
+}
 
 void CServerDlg::ReadOrPauseFromClipboard() {
   app_.CloseLogo();
@@ -641,7 +643,7 @@ void CServerDlg::OnReadText() {
   if (job_.Busy()) return;
   // The job reads its own copy: no source may change the text under it.
   const std::string text(app_.text.Text());
-  job_.ReadText(text);
+  job_.ReadText(text, app_.text.origin());
   if (exitPending_) EndDialog();
 }
 

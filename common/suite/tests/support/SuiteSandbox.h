@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "PrivateUser.h"
 #include "TestFolder.h"
 
 namespace vokar::test {
@@ -155,6 +156,7 @@ class UserSandbox {
         {"QT_QPA_PLATFORM", "offscreen"},
         {"LANG", "C.UTF-8"},
     };
+    AddPrivateUser(env, folder_.path());
     for (const auto& [name, value] : extra_) env[name] = value;
     return env;
   }
