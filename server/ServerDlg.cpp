@@ -25,6 +25,7 @@
 #include <climits>
 #include <filesystem>
 
+#include "AutostartBox.h"
 #include "Cp1250.h"
 #include "DataDirs.h"
 #include "DeviceChoice.h"
@@ -189,6 +190,8 @@ void CServerDlg::BuildControls() {
   auto* left = new QVBoxLayout;
   left->addWidget(conversions);
   left->addWidget(dictionary);
+  // Starting at login is the user's choice, made here where the user first meets the suite.
+  left->addWidget(new suite::CAutostartBox(this));
   auto* middle = new QVBoxLayout;
   middle->addWidget(hotKeys, 1);
   auto* top = new QHBoxLayout(this);
