@@ -9,10 +9,12 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -485,6 +487,67 @@ TEST_F(ServerProcess, VkddeSpeaksPausesAndReportsStatus) {
   EXPECT_EQ(run({"exec"}).first, 2);
   EXPECT_TRUE(world_.Messages().empty());
   EXPECT_EQ(Stop(), 0);
+}
+
+// A user and PID namespace of the test's own, as a container or a sandbox of
+// the same user has: the programs in it see no process outside, and
+// nothing outside knows them by the ids they see. Nothing when this machine
+// lets the test make one; else why not.
+std::optional<std::string> NamespacesUnavailable(ServerWorld& world) {
+  if (::access("/usr/bin/unshare", X_OK) != 0) return "unshare (util-linux) is not installed";
+  const auto [code, output] = world.RunTool("/usr/bin/unshare", {"--user", "--map-root-user", "--pid", "--fork", "/bin/true"});
+  if (code != 0) return "this machine does not let a user make user and PID namespaces: " + output;
+  return std::nullopt;
+}
+
+// Everything started in the namespace ends with it, however the test ends.
+const std::vector<std::string> kInNamespace = {"--user", "--map-root-user", "--pid", "--fork", "--kill-child"};
+
+TEST_F(ServerProcess, AClientInAnotherPidNamespaceSpeaks) {
+  if (const auto reason = NamespacesUnavailable(world_)) GTEST_SKIP() << *reason;
+  Start();
+  auto inside = [&](std::vector<std::string> arguments) {
+    std::vector<std::string> all = kInNamespace;
+    all.push_back(VKDDE_PATH);
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return world_.RunTool("/usr/bin/unshare", all);
+  };
+  EXPECT_EQ(inside({"version"}), std::make_pair(0, std::string("1.1.95.3\n")));
+  EXPECT_EQ(inside({"exec", "status"}), std::make_pair(0, std::string("2\n")));
+  const auto [code, output] = inside({"speak", kLongText});
+  EXPECT_EQ(code, 0) << output;
+  EXPECT_TRUE(client_.WaitForStatus(1, 3s)) << "the client's text is not read";
+  EXPECT_EQ(inside({"exec", "status"}), std::make_pair(0, std::string("1\n")));
+  EXPECT_EQ(inside({"exec", "break"}).first, 0);
+  EXPECT_TRUE(client_.WaitForStatus(2, 3s));
+  EXPECT_GT(world_.WavBytes(), 0u);
+  EXPECT_TRUE(world_.Messages().empty());
+  EXPECT_EQ(Stop(), 0);
+}
+
+TEST_F(ServerProcess, AServerInAnotherPidNamespaceIsSpokenTo) {
+  if (const auto reason = NamespacesUnavailable(world_)) GTEST_SKIP() << *reason;
+  // The server is not the first process of its namespace (which takes no
+  // signal from outside that it has no handler for): a shell is.
+  std::vector<std::string> arguments = kInNamespace;
+  arguments.insert(arguments.end(), {"/bin/sh", "-c", "\"$0\" /L- & wait $!", VOKAR_PATH});
+  server_ = std::make_unique<Process>("/usr/bin/unshare", arguments, world_.Work(), world_.Log());
+  ASSERT_TRUE(WaitUntil([] { return static_cast<bool>(desktop::FindWindow("Vokar")); }, 10s)) << world_.ServerOutput();
+  const auto owner = desktop::WindowOwner(desktop::FindWindow("Vokar"));
+  ASSERT_TRUE(owner.has_value());
+  // Seen from here, under the id it has here.
+  ASSERT_GT(owner->process, 0u);
+  ASSERT_TRUE(client_.Connect()) << world_.ServerOutput();
+  EXPECT_EQ(client_.Status(), 2);
+  ASSERT_TRUE(client_.Poke(kLongText));
+  ASSERT_TRUE(client_.Execute("read"));
+  EXPECT_TRUE(client_.WaitForStatus(1, 3s));
+  ASSERT_TRUE(client_.Execute("break"));
+  EXPECT_TRUE(client_.WaitForStatus(2, 3s));
+  EXPECT_GT(world_.WavBytes(), 0u);
+  ::kill(static_cast<pid_t>(owner->process), SIGTERM);
+  EXPECT_EQ(server_->Wait(10s), 0) << world_.ServerOutput();
+  EXPECT_TRUE(world_.Messages().empty());
 }
 
 TEST_F(ServerProcess, ASecondStartWaitsForTheWindowOfAStartingServer) {
