@@ -25,6 +25,7 @@
 #include <climits>
 #include <filesystem>
 
+#include "AutostartBox.h"
 #include "Cp1250.h"
 #include "DataDirs.h"
 #include "DeviceChoice.h"
@@ -189,6 +190,8 @@ void CServerDlg::BuildControls() {
   auto* left = new QVBoxLayout;
   left->addWidget(conversions);
   left->addWidget(dictionary);
+  // Starting at login is the user's choice, made here where the user first meets the suite.
+  left->addWidget(new suite::CAutostartBox(this));
   auto* middle = new QVBoxLayout;
   middle->addWidget(hotKeys, 1);
   auto* top = new QHBoxLayout(this);
@@ -582,7 +585,9 @@ std::optional<int> CServerDlg::SoundSetting(std::string_view name) const {
 
 void CServerDlg::WriteSoundSetting(std::string_view name, int value) { app_.settings.WriteInt("Sound", name, value); }
 
-void CServerDlg::StoreText(std::string_view text) { app_.text.Store(text, kMaxPokeBytes); }
+void CServerDlg::StoreText(std::string_view text, TextOrigin origin) {
+  app_.text.Store(text, kMaxPokeBytes, origin);
+}
 
 void CServerDlg::ReadOrPauseFromClipboard() {
   app_.CloseLogo();
@@ -638,7 +643,7 @@ void CServerDlg::OnReadText() {
   if (job_.Busy()) return;
   // The job reads its own copy: no source may change the text under it.
   const std::string text(app_.text.Text());
-  job_.ReadText(text);
+  job_.ReadText(text, app_.text.origin());
   if (exitPending_) EndDialog();
 }
 

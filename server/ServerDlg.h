@@ -138,7 +138,7 @@ class CServerDlg final : public QDialog,
   bool JobRunning() const override { return job_.Busy(); }
   bool Stopped() const override { return job_.state.stopped; }
   void SetStopped(bool stopped) override { job_.state.stopped = stopped; }
-  void StoreText(std::string_view text) override;
+  void StoreText(std::string_view text, TextOrigin origin) override;
   void PostReadText() override { PostCommand(33018); }
   void Break() override { BreakCommand(); }
 
