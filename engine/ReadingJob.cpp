@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "AllophoneIndex.h"
 #include "TextScanner.h"
 
 namespace vokar {
@@ -101,6 +102,7 @@ void CReadingJob::ReadText(std::string_view text, TextOrigin origin) {
     while (!Aborted()) {
       CUtterance* utterance = scanner.NextUtterance();
       if (utterance == nullptr) break;
+      if (finalPause_ == FinalPause::LeftOut && scanner.AtEndOfText()) LeaveOutFinalPause(*utterance);
       while (!Aborted() && RenderNextChunk(*utterance, context_.db, *this)) {
         if (!PlayChunk(*utterance)) break;
         window.ChunkPlaying(*utterance);
@@ -120,6 +122,28 @@ void CReadingJob::ReadText(std::string_view text, TextOrigin origin) {
   --state.busyCount;
   state.stopped = true;
   window.RefreshReadState();
+}
+
+void CReadingJob::LeaveOutFinalPause(CUtterance& utterance) const {
+  const CAllophoneDb& db = context_.db;
+  auto& tokens = utterance.Tokens();
+  // From the end back to the last sound: pause entries go, tags without
+  // sound (a reset) are passed over, a wave insert is sound.
+  for (std::size_t t = tokens.size(); t-- > 0;) {
+    CWordToken& token = tokens[t];
+    if (token.control) {
+      if (token.allophones.size() >= 2 &&
+          token.allophones[0].index - allo::kControlBase == static_cast<int>(ControlCode::WaveInsert))
+        return;
+      continue;
+    }
+    if (token.allophoneList) return;
+    auto& allophones = token.allophones;
+    while (!allophones.empty() &&
+           (allophones.back().index >= allo::kNothing || (db.ClassBits(allophones.back().index) & classbits::kPause)))
+      allophones.pop_back();
+    if (!allophones.empty()) return;
+  }
 }
 
 bool CReadingJob::PlayChunk(CUtterance& utterance) {

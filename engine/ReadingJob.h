@@ -82,6 +82,12 @@ struct ReadingJobContext {
   int& device;
 };
 
+// Whether the pause after the last sentence of a text is played. The server
+// plays it; a screen reader's module leaves it out, so that its next message
+// follows at once and the end of the message is reported when the last sound
+// has played.
+enum class FinalPause { Played, LeftOut };
+
 // Where a text comes from. A text from another computer (through the network
 // share) shapes only its own reading: its speed, pronunciation, volume and
 // balance tags act while it is read, but on a speed and a switch of the
@@ -93,7 +99,8 @@ enum class TextOrigin { Local, Remote };
 
 class CReadingJob final : private IControlHandler {
  public:
-  explicit CReadingJob(ReadingJobContext context) : context_(context), ownSettings_(context.settings) {}
+  explicit CReadingJob(ReadingJobContext context, FinalPause finalPause = FinalPause::Played)
+      : context_(context), finalPause_(finalPause), ownSettings_(context.settings) {}
 
   // Reads the text (code page 1250, ending at its first NUL) to its end, to a
   // break or to an error. Returns at once when a job is running, the text is
@@ -133,7 +140,11 @@ class CReadingJob final : private IControlHandler {
   // forgotten, the device volume and the balance as they were.
   void EndRemoteReading();
 
+  // Silences the pauses that end the text's last sentence.
+  void LeaveOutFinalPause(CUtterance& utterance) const;
+
   ReadingJobContext context_;
+  FinalPause finalPause_;
   bool failed_ = false;
   bool remote_ = false;
   COwnReadingSettings ownSettings_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Schedule.h"
+#include "ScopedEnvironment.h"
 
 namespace {
 
@@ -17,20 +18,8 @@ using namespace vokar::clock;
 
 class ScheduleInUtc : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (const char* tz = std::getenv("TZ")) saved_ = tz;
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-  }
-  void TearDown() override {
-    if (saved_) {
-      ::setenv("TZ", saved_->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
-  std::optional<std::string> saved_;
+  void SetUp() override { environment_.Set("TZ", "UTC"); }
+  vokar::test::ScopedEnvironment environment_;
 };
 
 // 2026-12-08 10:00:00 UTC.

@@ -22,6 +22,7 @@
 #include "Desktop.h"
 #include "EventsFile.h"
 #include "Profile.h"
+#include "TestBytes.h"
 #include "XSession.h"
 
 extern char** environ;
@@ -33,6 +34,8 @@ using namespace std::chrono_literals;
 using namespace vokar;
 using Clock = std::chrono::steady_clock;
 using vokar::testing::ClientWorld;
+using vokar::test::Hex;
+using vokar::test::ReadAll;
 
 // Debian's libfaketime, preloaded into horalo itself (not through the
 // faketime program, which would stand between the test and horalo and leave
@@ -50,29 +53,6 @@ constexpr int kReadAdvice = 33022;
 constexpr int kEnd = 33030;
 
 registry::Profile Store() { return registry::Profile("Quillmark", "Horalo"); }
-
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Hex(std::string_view digits) {
-  std::string bytes;
-  int high = -1;
-  for (const char c : digits) {
-    int value = -1;
-    if (c >= '0' && c <= '9') value = c - '0';
-    if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
-    if (value < 0) continue;
-    if (high < 0) {
-      high = value;
-    } else {
-      bytes.push_back(static_cast<char>(high * 16 + value));
-      high = -1;
-    }
-  }
-  return bytes;
-}
 
 // A line of the server's log and the moment the test first saw it.
 struct Seen {
@@ -101,6 +81,11 @@ class HoraloProcess : public ::testing::Test {
     if (pid_ > 0) {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
+      // libfaketime removes its shared memory when the program ends, but
+      // not when it is killed.
+      std::error_code ignored;
+      for (const char* name : {"/dev/shm/faketime_shm_", "/dev/shm/sem.faketime_sem_"})
+        fs::remove(name + std::to_string(pid_), ignored);
     }
   }
 
@@ -290,11 +275,43 @@ TEST_F(HoraloProcess, AdviceWaitsForItsPeriodAndComesInTurn) {
   EXPECT_GE(Find(first)->seconds * 20, 130.0);
   // 11:05 began the second period: its reading is at 11:06 at the soonest.
   EXPECT_GE(Find(second)->seconds * 20, 370.0);
-  // On demand, the next in turn.
+  // The clock's own readings never break one that runs.
+  EXPECT_EQ(Count(seen_, "execute break"), 0);
+  // The clock is done with the second text once the server is asked to read
+  // it; a request on demand while it still speaks would be turned away (the
+  // client sends one text at a time).
+  ASSERT_TRUE(WaitLog(
+      [&](const std::vector<Seen>& lines) {
+        bool afterSecond = false;
+        for (const auto& seen : lines) {
+          if (seen.line == second) afterSecond = true;
+          if (afterSecond && seen.line == "execute read") return true;
+        }
+        return false;
+      },
+      10s))
+      << ReadAll(serverLog_);
+
+  // On demand, the next in turn. The fast clock goes on meanwhile and may
+  // read the next period's advice first (from 11:11, a few real seconds
+  // after the second one at the latest), so the reading on demand is told by
+  // what it does alone: it breaks the reading first.
   ASSERT_TRUE(Post(kReadAdvice));
-  ASSERT_TRUE(WaitFor("poke jeden\\n" + kReset, 10s)) << ReadAll(serverLog_);
-  EXPECT_EQ(Pokes(), (std::vector<std::string>{"dwa\\n" + kReset, "trzy\\n" + kReset, "jeden\\n" + kReset}));
+  const auto onDemand = [](const std::vector<Seen>& lines) -> const Seen* {
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+      if (lines[i].line == "execute break" && lines[i + 1].line.starts_with("poke ")) return &lines[i + 1];
+    }
+    return nullptr;
+  };
+  ASSERT_TRUE(WaitLog([&](const std::vector<Seen>& lines) { return onDemand(lines) != nullptr; }, 10s))
+      << ReadAll(serverLog_);
   EXPECT_EQ(End(), 0);
+  // Whoever asked, the lines came in turn from the second one on, each once.
+  const std::vector<std::string> turn{"dwa\\n" + kReset, "trzy\\n" + kReset, "jeden\\n" + kReset};
+  const auto pokes = Pokes();
+  ASSERT_GE(pokes.size(), 3u);
+  for (std::size_t i = 0; i < pokes.size(); ++i) EXPECT_EQ(pokes[i], turn[i % turn.size()]) << i;
+  EXPECT_EQ(Count(seen_, "execute break"), 1);
 }
 
 TEST_F(HoraloProcess, TheHourOnTheRealServerIsWrittenToTheWaveDevice) {

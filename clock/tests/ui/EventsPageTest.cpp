@@ -21,6 +21,7 @@
 #include "EventsPage.h"
 #include "ImportantEventsDlg.h"
 #include "Profile.h"
+#include "TestBytes.h"
 
 namespace {
 
@@ -28,53 +29,12 @@ namespace fs = std::filesystem;
 using namespace vokar;
 using namespace vokar::clock;
 using namespace vokar::clock::test;
+using vokar::test::Hex;
+using vokar::test::ReadAll;
 
 const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 registry::Profile Store() { return registry::Profile("Quillmark", "Horalo"); }
-
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Hex(std::string_view digits) {
-  std::string bytes;
-  int high = -1;
-  for (const char c : digits) {
-    int value = -1;
-    if (c >= '0' && c <= '9') value = c - '0';
-    if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
-    if (value < 0) continue;
-    if (high < 0) {
-      high = value;
-    } else {
-      bytes.push_back(static_cast<char>(high * 16 + value));
-      high = -1;
-    }
-  }
-  return bytes;
-}
-
-EVENT_DSCR Daily(int hour, int minute, std::string text, bool important = false, std::uint32_t confirmed = 0) {
-  EVENT_DSCR e;
-  e.kind = RepeatKind::Daily;
-  e.time.year = 2026;
-  e.time.month = 11;
-  e.time.day = 1;
-  e.time.hour = hour;
-  e.time.minute = minute;
-  e.text = std::move(text);
-  e.important = important;
-  e.confirmed = confirmed;
-  return e;
-}
-
-fs::path WriteEvents(const ClockWorld& world, const std::string& name, const std::vector<EVENT_DSCR>& events) {
-  EventArrays arrays;
-  for (const auto& e : events) arrays[static_cast<std::size_t>(e.kind)].push_back(e);
-  return world.folder().Write(name, SerializeEventsStream(arrays));
-}
 
 TEST(EventsPage, EveryDamagedFileIsRefusedAndChangesNothing) {
   const std::string kClass = "FFFF 0100 0A00 4556454E545F44534352";

@@ -107,6 +107,43 @@ TEST_F(Agent, SievoSendsThroughTheShareAndTheServerGetsBreakTextAndRead) {
   EXPECT_EQ(agent.Stop(), 0);
 }
 
+// The command line sends what the dialog sends: at most 1023 bytes, counted
+// in the server's code page (a Polish letter is two bytes of UTF-8 but one
+// there), from the arguments and from standard input alike.
+TEST_F(Agent, SievoSendsAtMost1023BytesOfTheServersCodePage) {
+  StartServer();
+  Enable();
+  AgentProcess& agent = StartAgent();
+  std::string letters;
+  for (int i = 0; i < 1024; ++i) letters += "ą";  // 0xB9 in Windows-1250
+  const std::string allowed(1023, '\xB9');
+
+  const Finished whole = Sievo({"--send", agent.Computer(), letters.substr(0, 2 * 1023)});
+  EXPECT_EQ(whole.status, 0) << whole.err;
+  const Finished cut = Sievo({"--send", agent.Computer(), letters});
+  EXPECT_EQ(cut.status, 0) << cut.err;
+  // 1100 bytes from standard input: "0123456789" 110 times.
+  std::string digits;
+  for (int i = 0; i < 110; ++i) digits += "0123456789";
+  const Finished piped = RunProgram(SIEVO, {"--send", agent.Computer(), "-"}, world_.folder(),
+                                    milliseconds(30000), digits);
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  std::string firstDigits;
+  for (int i = 0; i < 102; ++i) firstDigits += "0123456789";
+  firstDigits += "012";  // 1023 bytes
+
+  std::vector<std::string> pokes;
+  for (const auto& line : ServerLog()) {
+    if (line.starts_with("sharepoke ")) pokes.push_back(line.substr(10));
+  }
+  ASSERT_EQ(pokes.size(), 3u);
+  EXPECT_EQ(pokes[0], allowed);
+  EXPECT_EQ(pokes[1].size(), 1023u);
+  EXPECT_EQ(pokes[1], allowed);
+  EXPECT_EQ(pokes[2], firstDigits);
+  EXPECT_EQ(agent.Stop(), 0);
+}
+
 TEST_F(Agent, OnlyTheSharesConversationReachesTheServer) {
   StartServer();
   Enable();

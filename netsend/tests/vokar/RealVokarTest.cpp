@@ -21,6 +21,7 @@
 #include "Settings.h"
 #include "SievoDlg.h"
 #include "SievoIds.h"
+#include "TestBytes.h"
 #include "XSession.h"
 
 namespace {
@@ -29,25 +30,12 @@ using namespace vokar;
 using namespace vokar::nettest;
 using vokar::testing::ChildProcess;
 using vokar::testing::ClientWorld;
+using vokar::test::WavData;
 
 constexpr const char* kSent = "Komunikat został pomyślnie wysłany do zadanego komputera";
 constexpr const char* kLong =
     "Raz, dwa, trzy, cztery, pięć, sześć, siedem, osiem, dziewięć, dziesięć. Jedenaście, dwanaście, trzynaście, "
     "czternaście, piętnaście, szesnaście, siedemnaście, osiemnaście, dziewiętnaście, dwadzieścia.";
-
-// The sound of a WAV file: the bytes of its data chunk.
-std::string WavData(const fs::path& file) {
-  const std::string bytes = ReadFile(file);
-  if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0) return {};
-  std::size_t at = 12;
-  while (at + 8 <= bytes.size()) {
-    std::uint32_t size = 0;
-    std::memcpy(&size, bytes.data() + at + 4, 4);
-    if (bytes.compare(at, 4, "data") == 0) return bytes.substr(at + 8, std::min<std::size_t>(size, bytes.size() - at - 8));
-    at += 8 + size + (size & 1);
-  }
-  return {};
-}
 
 class TwoComputers : public ::testing::Test {
  protected:

@@ -76,7 +76,8 @@ class Job : public ::testing::Test {
     out = std::make_unique<VirtualWaveOut>(deviceOptions);
     playback = std::make_unique<WavePlayback>(*out);
     window = std::make_unique<TestWindow>(*out);
-    job = std::make_unique<CReadingJob>(ReadingJobContext{settings, db, nullptr, sink, *window, *playback, device});
+    job = std::make_unique<CReadingJob>(ReadingJobContext{settings, db, nullptr, sink, *window, *playback, device},
+                                        finalPause);
     window->job = job.get();
   }
   void StartWav(Pacing pacing = Pacing::Fast) {
@@ -112,6 +113,7 @@ class Job : public ::testing::Test {
   CAllophoneDb db;
   RecordingSink sink;
   int device = kWaveMapper;
+  FinalPause finalPause = FinalPause::Played;
   std::unique_ptr<VirtualWaveOut> out;
   std::unique_ptr<WavePlayback> playback;
   std::unique_ptr<TestWindow> window;
@@ -440,6 +442,57 @@ TEST_F(Job, DeviceTagChoosesADeviceForLaterJobs) {
   EXPECT_EQ(device, 1);  // beyond the count: the last device
   Read("\\Drv=0\\raz");
   EXPECT_EQ(device, kWaveMapper);
+}
+
+TEST_F(Job, TheFinalPauseIsLeftOutOnlyWhenTheHostAsksAndOnlyAtTheEnd) {
+  // The bytes a text makes on a fresh device of its own.
+  int run = 0;
+  auto bytesOf = [&](const std::string& text, FinalPause pause) {
+    finalPause = pause;
+    VirtualWaveOutOptions options;
+    options.wavPath = dir / ("run" + std::to_string(++run) + ".wav");
+    options.pacing = Pacing::Fast;
+    Start(options);
+    Read(text);
+    // The sizes the data chunks declare: a chunk of an odd size is padded
+    // to an even one in the file.
+    std::size_t total = 0;
+    for (const auto& file : out->WavFiles()) {
+      std::ifstream in(file, std::ios::binary);
+      char header[44] = {};
+      in.read(header, sizeof header);
+      std::uint32_t size;
+      std::memcpy(&size, header + 40, 4);
+      total += size;
+    }
+    return total;
+  };
+  // The test voice's pauses at 22050 bytes a second: a sentence's 1.00 s,
+  // a comma's 0.50 s.
+  struct Case {
+    const char* text;
+    std::size_t leftOut;
+  } cases[] = {
+      {"Raz dwa.", 22050},
+      {"Raz dwa?", 22050},
+      {"Raz dwa...  ", 22050},  // further marks and blanks belong to the last sentence
+      {"Raz. Dwa!", 22050},     // the pause between the sentences stays
+      {"Raz, dwa,", 11025},
+      {"Raz dwa.\n", 22050},
+      {"Raz dwa", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::size_t played = bytesOf(c.text, FinalPause::Played);
+    const std::size_t leftOut = bytesOf(c.text, FinalPause::LeftOut);
+    EXPECT_EQ(played - leftOut, c.leftOut);
+    EXPECT_GT(leftOut, 0u);
+  }
+  // A wave insert at the end is sound of its own: the pause before it stays.
+  testing::WriteFile(dir / "dzwonek.wav", testing::WaveBytes({WaveFormat::kPcm, 1, 22050, 22050, 1, 8},
+                                                             std::vector<std::uint8_t>(100, 200)));
+  EXPECT_EQ(bytesOf("Raz dwa, \\Wav=\"dzwonek\"\\", FinalPause::Played),
+            bytesOf("Raz dwa, \\Wav=\"dzwonek\"\\", FinalPause::LeftOut));
 }
 
 // A text from another computer: its tags shape its own reading, and nothing
