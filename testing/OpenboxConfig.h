@@ -1,10 +1,12 @@
 // The configuration of the window manager (openbox) of the tests' X
-// sessions, given to it with --config-file: the test's user has no system
-// configuration folders (PrivateUser.h), so what the tests rely on is
-// written here. New windows take the focus, a click focuses and raises a
-// window, Alt+F4 closes the active one, as on a user's desktop.
+// sessions, given to it with --config-file, and its theme: the test's user
+// has no system configuration or data folders (PrivateUser.h), and openbox
+// ends when it finds no theme, so what the tests rely on is written here.
+// New windows take the focus, a click focuses and raises a window, Alt+F4
+// closes the active one, as on a user's desktop.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -22,6 +24,7 @@ inline constexpr const char* kOpenboxConfig = R"(<?xml version="1.0" encoding="U
     <focusLast>yes</focusLast>
   </focus>
   <placement><policy>Smart</policy></placement>
+  <theme><name>VokarTests</name></theme>
   <desktops><number>1</number></desktops>
   <keyboard>
     <keybind key="A-F4"><action name="Close"/></keybind>
@@ -44,8 +47,41 @@ inline constexpr const char* kOpenboxConfig = R"(<?xml version="1.0" encoding="U
 </openbox_config>
 )";
 
-// The configuration file, written once into the test program's folder.
+inline constexpr const char* kOpenboxTheme = R"(border.width: 1
+padding.width: 2
+window.active.title.bg: flat solid
+window.active.title.bg.color: #3465a4
+window.active.label.text.color: #ffffff
+window.inactive.title.bg: flat solid
+window.inactive.title.bg.color: #b0b0b0
+window.inactive.label.text.color: #000000
+menu.items.bg: flat solid
+menu.items.bg.color: #f0f0f0
+menu.items.text.color: #000000
+)";
+
+// Writes the theme where openbox looks for it: the data folder of the test's
+// user ($XDG_DATA_HOME, made private by the test programs' main).
+inline void WriteOpenboxTheme() {
+  std::filesystem::path data;
+  if (const char* home = std::getenv("XDG_DATA_HOME"); home != nullptr && *home == '/') {
+    data = home;
+  } else if (const char* user = std::getenv("HOME"); user != nullptr && *user == '/') {
+    data = std::filesystem::path(user) / ".local" / "share";
+  } else {
+    return;
+  }
+  const std::filesystem::path theme = data / "themes" / "VokarTests" / "openbox-3" / "themerc";
+  std::error_code ignored;
+  if (std::filesystem::exists(theme, ignored)) return;
+  std::filesystem::create_directories(theme.parent_path(), ignored);
+  std::ofstream(theme) << kOpenboxTheme;
+}
+
+// The configuration file, written once into the test program's folder, and
+// the theme, written for the test's user.
 inline std::filesystem::path OpenboxConfigFile() {
+  WriteOpenboxTheme();
   const std::filesystem::path file = TestFolder::Root() / "openbox-rc.xml";
   std::error_code ignored;
   if (!std::filesystem::exists(file, ignored)) {

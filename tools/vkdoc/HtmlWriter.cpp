@@ -117,10 +117,12 @@ bool WriteHtml(const Document& document, const HtmlOptions& options, std::string
         break;
       }
       case BlockKind::CodeBlock:
+        // Lines joined, not ended, by line breaks: a break before </pre>
+        // would show as an empty last line in some viewers.
         out += "<pre><code>";
-        for (const auto& line : block.code) {
-          Escape(line, out);
-          out += "\n";
+        for (std::size_t i = 0; i < block.code.size(); ++i) {
+          if (i > 0) out += "\n";
+          Escape(block.code[i], out);
         }
         out += "</code></pre>\n";
         break;

@@ -38,7 +38,9 @@ void EscapeText(std::string_view text, Style style, bool upper, std::string& out
       continue;
     }
     if (upper) cp = ToUpper(cp);
-    if (cp == '\\') {
+    if (cp == '\t') {
+      out += ' ';  // code blocks expand their tabs before they get here
+    } else if (cp == '\\') {
       out += "\\e";
     } else if (cp == '-' && style == Style::Code) {
       out += "\\-";
@@ -52,6 +54,31 @@ void EscapeText(std::string_view text, Style style, bool upper, std::string& out
       out += hex;
     }
   }
+}
+
+// Tabs of a code block as blanks to the next multiple of eight columns, as
+// the source shows them; a tab in roff would jump to roff's own stops.
+std::string ExpandTabs(std::string_view line) {
+  std::string out;
+  std::size_t column = 0;
+  for (std::size_t at = 0; at < line.size();) {
+    std::size_t before = at;
+    long cp = NextCodePoint(line, at);
+    if (cp < 0) {
+      ++at;
+      continue;
+    }
+    if (cp == '\t') {
+      do {
+        out += ' ';
+        ++column;
+      } while (column % 8 != 0);
+    } else {
+      out.append(line.substr(before, at - before));
+      ++column;
+    }
+  }
+  return out;
 }
 
 enum class Font { Roman, Bold };
@@ -185,7 +212,7 @@ void WriteBlock(const Block& block, std::string& out) {
       out += ".PP\n.RS 4\n.nf\n";
       for (const auto& line : block.code) {
         std::string text;
-        EscapeText(line, Style::Code, false, text);
+        EscapeText(ExpandTabs(line), Style::Code, false, text);
         if (text.empty() || text.front() == '.' || text.front() == '\'') out += "\\&";
         out += text;
         out += '\n';

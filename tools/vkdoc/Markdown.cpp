@@ -629,14 +629,22 @@ ParseResult Parse(std::string_view source) {
   for (std::size_t at = 0; at < source.size();) {
     unsigned char c = static_cast<unsigned char>(source[at]);
     if (c == '\n') ++line;
-    if (c < 0x20 && c != '\n' && c != '\r' && c != '\t') {
+    bool lineEnd = c == '\n' || (c == '\r' && at + 1 < source.size() && source[at + 1] == '\n');
+    if ((c < 0x20 && c != '\t' && !lineEnd) || c == 0x7f) {
       ParseResult result;
       result.error = {line, "control character " + std::to_string(c) + " in the text"};
       return result;
     }
-    if (DecodeUtf8(source, at) < 0) {
+    long cp = DecodeUtf8(source, at);
+    if (cp < 0) {
       ParseResult result;
       result.error = {line, "the text is not UTF-8"};
+      return result;
+    }
+    if (cp >= 0x80 && cp <= 0x9f) {
+      ParseResult result;
+      const char* hex = "0123456789ABCDEF";
+      result.error = {line, std::string("control character U+00") + hex[cp >> 4] + hex[cp & 15] + " in the text"};
       return result;
     }
   }

@@ -81,6 +81,11 @@ class HoraloProcess : public ::testing::Test {
     if (pid_ > 0) {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
+      // libfaketime removes its shared memory when the program ends, but
+      // not when it is killed.
+      std::error_code ignored;
+      for (const char* name : {"/dev/shm/faketime_shm_", "/dev/shm/sem.faketime_sem_"})
+        fs::remove(name + std::to_string(pid_), ignored);
     }
   }
 
@@ -272,6 +277,20 @@ TEST_F(HoraloProcess, AdviceWaitsForItsPeriodAndComesInTurn) {
   EXPECT_GE(Find(second)->seconds * 20, 370.0);
   // The clock's own readings never break one that runs.
   EXPECT_EQ(Count(seen_, "execute break"), 0);
+  // The clock is done with the second text once the server is asked to read
+  // it; a request on demand while it still speaks would be turned away (the
+  // client sends one text at a time).
+  ASSERT_TRUE(WaitLog(
+      [&](const std::vector<Seen>& lines) {
+        bool afterSecond = false;
+        for (const auto& seen : lines) {
+          if (seen.line == second) afterSecond = true;
+          if (afterSecond && seen.line == "execute read") return true;
+        }
+        return false;
+      },
+      10s))
+      << ReadAll(serverLog_);
 
   // On demand, the next in turn. The fast clock goes on meanwhile and may
   // read the next period's advice first (from 11:11, a few real seconds

@@ -194,6 +194,10 @@ TEST(MarkdownFaults, BytesThatAreNotTextAreRefused) {
   EXPECT_EQ(Refused("# t — t\n\n\xED\xA0\x80 surogat\n").line, 3);
   EXPECT_EQ(Refused("# t — t\n\nucięte \xC5").line, 3);
   EXPECT_EQ(Refused("# t — t\n\x1b[1m\n").line, 2);
+  EXPECT_EQ(Refused("# t — t\n\nDEL\x7f\n").line, 3);
+  EXPECT_EQ(Refused("# t — t\n\nC1 \xC2\x85 NEL\n").line, 3);
+  EXPECT_EQ(Refused("# t — t\n\nsamotny\rpowrót karetki\n").line, 3);
+  Read("# t — t\r\n\r\nwiersze z CR LF\r\n");
   EXPECT_TRUE(IsValidUtf8("zażółć gęślą jaźń \xF0\x9F\x94\x8A"));
 }
 

@@ -49,7 +49,7 @@ void CheckMan(const std::string& page) {
                                           ".SH DESCRIPTION\n", ".SS\n", ".PP\n", ".IP ", ".TP\n", ".RS 4\n",
                                           ".RE\n", ".nf\n", ".fi\n", ".nh\n", ".ad l\n"};
   for (unsigned char c : page)
-    if (c >= 0x80 || (c < 0x20 && c != '\n')) __builtin_trap();
+    if (c >= 0x7f || (c < 0x20 && c != '\n')) __builtin_trap();
   std::size_t start = 0;
   while (start < page.size()) {
     std::size_t end = page.find('\n', start);
