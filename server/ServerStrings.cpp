@@ -58,6 +58,9 @@ constexpr std::array kResources = {
     app::StringResource{IDS_RESTORE, "&Przywróć"},
     app::StringResource{IDS_CLOSE, "&Zamknij"},
     app::StringResource{IDS_HELP_NOT_FOUND, "Nie znaleziono pomocy Vokara:"},
+    // The queued files that could not be read, told together; %1 is how many.
+    app::StringResource{IDS_FILES_NOT_READ, "Nie można odczytać %1 plików z kolejki:"},
+    app::StringResource{IDS_FILES_NOT_READ_MORE, "(i jeszcze %1)"},
 };
 
 }  // namespace

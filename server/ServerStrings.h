@@ -47,6 +47,8 @@ enum StringId : int {
   IDS_RESTORE = 4958,
   IDS_CLOSE = 4959,
   IDS_HELP_NOT_FOUND = 4960,
+  IDS_FILES_NOT_READ = 4970,
+  IDS_FILES_NOT_READ_MORE = 4971,
 };
 
 const app::CStringTable& Strings();

@@ -2,6 +2,10 @@
 // speech client, in UTF-8.
 #pragma once
 
+#include <string>
+#include <string_view>
+
+#include "NetDdeClient.h"
 #include "StringTable.h"
 
 namespace vokar::netsend {
@@ -19,5 +23,9 @@ inline constexpr const char* kInvalidParameter = "Błędny parametr w transakcji
 inline constexpr const char* kNoConversation = "Brak połączenia z serwerem mowy Vokar przez NetworkDDE.\n";
 inline constexpr const char* kServerDied = "Serwer mowy Vokar zerwał połączenie sieciowe NetworkDDE.\n";
 inline constexpr const char* kOtherError = "Błąd obsługi transakcji NetworkDDE= %x.\n";
+
+// Why no conversation with the computer (as the user typed it) came about,
+// in a sentence for the message that says it failed; empty for None.
+std::string FailureText(netdde::Failure failure, std::string_view computer);
 
 }  // namespace vokar::netsend

@@ -49,11 +49,23 @@ TEST(Ssml, EntitiesAreDecodedAndNothingElseIs) {
       {"&#x110000; &foo; & amp; &amp", "&#x110000; &foo; & amp; &amp"},  // not entities: read as they stand
       {"&#12345678901234567890;", "&#12345678901234567890;"},
       {"&nbsp;", "\u00A0"},
+      // An entity of 13 bytes in all is the longest looked at; one byte more
+      // and it is text.
+      {"&#0000000065;", "A"},
+      {"&#00000000065;", "&#00000000065;"},
+      {"&&amp;&", "&&&"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.ssml);
     EXPECT_EQ(ReadSsml(c.ssml).text, c.text);
   }
+}
+
+TEST(Ssml, AMebibyteOfAmpersandsIsReadAsItStands) {
+  const std::string ampersands(1u << 20, '&');
+  EXPECT_EQ(ReadSsml(ampersands).text, ampersands);
+  // An entity at the very end is still found.
+  EXPECT_EQ(ReadSsml(ampersands + "&lt;").text, ampersands + "<");
 }
 
 TEST(Ssml, ElementsWeDoNotFollowAreDroppedAndTheirContentRead) {
