@@ -25,6 +25,7 @@ set(VOKAR_INSTALL_FOLDERS
   "${CMAKE_INSTALL_DATADIR}" "${CMAKE_INSTALL_DATADIR}/vokar" "${CMAKE_INSTALL_DATADIR}/vokar/help"
   "${CMAKE_INSTALL_DATADIR}/vokar/sounds" "${CMAKE_INSTALL_DATADIR}/vokar/speech-dispatcher"
   "${CMAKE_INSTALL_DATADIR}/doc" "${CMAKE_INSTALL_DATADIR}/doc/vokar"
+  "${CMAKE_INSTALL_MANDIR}" "${CMAKE_INSTALL_MANDIR}/man1" "${CMAKE_INSTALL_MANDIR}/pl" "${CMAKE_INSTALL_MANDIR}/pl/man1"
   "${CMAKE_INSTALL_DATADIR}/applications" "${CMAKE_INSTALL_DATADIR}/applications/Quillmark Vokar 1.1"
   "${CMAKE_INSTALL_DATADIR}/icons" "${CMAKE_INSTALL_DATADIR}/icons/hicolor"
   "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable" "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps"

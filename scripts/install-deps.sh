@@ -27,5 +27,6 @@ $SUDO apt-get install -y -q --no-install-recommends \
     time valgrind \
     shared-mime-info libglib2.0-bin desktop-file-utils qt6-translations-l10n librsvg2-bin \
     faketime speech-dispatcher speech-dispatcher-espeak-ng groff-base man-db \
-    at-spi2-core python3-pyatspi orca \
+    lintian \
+    at-spi2-core python3-pyatspi orca locales \
     libsodium-dev libavahi-client-dev dbus avahi-daemon avahi-utils

@@ -28,6 +28,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -250,8 +251,14 @@ std::optional<Figures> Measure(const fs::path& folder, const std::string& module
   };
   Server server(folder, folder / "conf");
   if (!server.Ready()) return fail("speech-dispatcher did not start");
-  Client client(server.Socket());
-  if (!client.Connected()) return fail("no connection to speech-dispatcher");
+  // The socket's file can be there a moment before speech-dispatcher listens.
+  std::unique_ptr<Client> connection;
+  for (int attempt = 0; attempt < 50 && !(connection && connection->Connected()); ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(100ms);
+    connection = std::make_unique<Client>(server.Socket());
+  }
+  if (!connection->Connected()) return fail("no connection to speech-dispatcher");
+  Client& client = *connection;
   client.Command("SET self CLIENT_NAME user:bench:gap");
   // The language first: set after the module, it would choose the module
   // that the configuration names for it.

@@ -71,8 +71,11 @@ static void arm_timer(timing_card *card, int on) {
   struct itimerspec timer;
   memset(&timer, 0, sizeof timer);
   if (on && card->io.rate > 0) {
+    /* A tick every period, but at least every 5 ms: a player with long
+     * periods (speech-dispatcher's own output) waiting to drain hears the
+     * end of its sound when it comes, not a period later. */
     uint64_t nanos = (uint64_t)card->io.period_size * 1000000000ULL / card->io.rate;
-    if (nanos == 0) nanos = 1000000;
+    if (nanos == 0 || nanos > 5000000) nanos = 5000000;
     timer.it_interval.tv_sec = (time_t)(nanos / 1000000000ULL);
     timer.it_interval.tv_nsec = (long)(nanos % 1000000000ULL);
     timer.it_value = timer.it_interval;

@@ -85,6 +85,37 @@ TEST_F(ScheduleInUtc, ATickHeldUpOverTheHourStillChimesAndChecksTheSkippedMinute
                                                    "11:02:00@11:03:16", "11:03:00@11:03:16"}));
 }
 
+TEST_F(ScheduleInUtc, AClockHeldUpBeforeItsFirstCheckChecksTheMinuteOfItsStart) {
+  // Started at 10:00:05; nothing ticks until 10:02:20.
+  CTickScheduler scheduler;
+  scheduler.Started(CClockTime::FromTime(At(10, 0, 5)));
+  Seen seen;
+  Tick(scheduler, At(10, 2, 20), At(10, 2, 21), seen);
+  EXPECT_EQ(seen.checks, (std::vector<std::string>{"10:00:00@10:02:20", "10:01:00@10:02:20", "10:02:00@10:02:20"}));
+
+  // Started at 10:00:30, the last second of checking: the same minute comes.
+  CTickScheduler lastSecond;
+  lastSecond.Started(CClockTime::FromTime(At(10, 0, 30)));
+  Seen late;
+  Tick(lastSecond, At(10, 1, 16), At(10, 1, 16), late);
+  EXPECT_EQ(late.checks, (std::vector<std::string>{"10:00:00@10:01:16", "10:01:00@10:01:16"}));
+
+  // Started at 10:00:31, after the checking of its minute: that minute is
+  // never checked, as a clock that ticked on time would not have either.
+  CTickScheduler after;
+  after.Started(CClockTime::FromTime(At(10, 0, 31)));
+  Seen none;
+  Tick(after, At(10, 1, 16), At(10, 1, 16), none);
+  EXPECT_EQ(none.checks, (std::vector<std::string>{"10:01:00@10:01:16"}));
+
+  // A clock on time checks each minute once, the first one included.
+  CTickScheduler onTime;
+  onTime.Started(CClockTime::FromTime(At(10, 0, 5)));
+  Seen each;
+  Tick(onTime, At(10, 0, 6), At(10, 1, 20), each);
+  EXPECT_EQ(each.checks, (std::vector<std::string>{"10:00:00@10:00:16", "10:01:00@10:01:16"}));
+}
+
 TEST_F(ScheduleInUtc, CatchingUpStopsAtADay) {
   for (const auto& [gapMinutes, expectedChecks] :
        {std::pair{CTickScheduler::kMaxCatchUpMinutes, CTickScheduler::kMaxCatchUpMinutes},

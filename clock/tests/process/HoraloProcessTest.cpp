@@ -94,12 +94,17 @@ class HoraloProcess : public ::testing::Test {
   void Start(const std::string& start, int rate = 1) {
     std::string spec = "@" + start;
     if (rate != 1) spec += " x" + std::to_string(rate);
+    StartFaked({"FAKETIME=" + spec});
+  }
+  // Starts horalo with libfaketime and these of its settings.
+  void StartFaked(const std::vector<std::string>& faking) {
     const std::string library = FaketimeLibrary();
     ASSERT_FALSE(library.empty()) << "libfaketime is not installed";
-    std::vector<std::string> environment{"LD_PRELOAD=" + library, "FAKETIME=" + spec};
+    std::vector<std::string> environment{"LD_PRELOAD=" + library};
+    environment.insert(environment.end(), faking.begin(), faking.end());
     for (char** variable = environ; *variable != nullptr; ++variable) {
       const std::string_view text(*variable);
-      if (!text.starts_with("LD_PRELOAD=") && !text.starts_with("FAKETIME=")) environment.emplace_back(text);
+      if (!text.starts_with("LD_PRELOAD=") && !text.starts_with("FAKETIME")) environment.emplace_back(text);
     }
     std::vector<char*> envp;
     for (auto& variable : environment) envp.push_back(variable.data());
@@ -206,6 +211,101 @@ TEST_F(HoraloProcess, TheChimeOfTheFullHourComesInItsFirstSeconds) {
   EXPECT_TRUE(WaitFor("execute read", 5s));
   EXPECT_EQ(End(), 0);
   EXPECT_TRUE(world_.MessageTexts().empty());
+}
+
+// Another program keeps the server reading while horalo wants to chime:
+// vkdde, which says "speak" and ends (a conversation of the test's own
+// would stay connected to horalo's window, which a clock ten times as fast
+// closes as idle long before the test's side gives it up).
+bool OtherProgramReads(const std::string& text) {
+  vokar::testing::SpawnedProgram vkdde({VOKAR_VKDDE, "speak", text});
+  return vkdde.Wait() == 0;
+}
+
+// The lines of the log that a poke of this text was taken: the poke and the
+// "read" right after it.
+std::vector<const Seen*> Taken(const std::vector<Seen>& lines, const std::string& poke) {
+  std::vector<const Seen*> taken;
+  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+    if (lines[i].line == poke && lines[i + 1].line == "execute read") taken.push_back(&lines[i]);
+  }
+  return taken;
+}
+
+TEST_F(HoraloProcess, AChimeRefusedWhileTheServerReadsIsSaidWhenItIsFreeWithinItsMinute) {
+  ASSERT_TRUE(Store().WriteInt("Clock", "Frequency", 1).ok());
+  // Each reading lasts twelve seconds.
+  world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 12000");
+  vokar::testing::SpawnedProgram server({VOKAR_DDE_TESTSERVER});
+  ASSERT_TRUE(WaitLog([](const std::vector<Seen>& lines) { return !lines.empty(); }, 15s));
+  Start("2026-12-08 10:59:50");
+  // From 10:59:57 to 11:00:09 the server reads another program's text.
+  while (Elapsed() < 7.0) std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(OtherProgramReads("Tekst innego programu."));
+  const double busyFrom = Elapsed();
+  const std::string chime = "poke jedenasta " + kReset;
+  ASSERT_TRUE(WaitLog([&](const std::vector<Seen>& lines) { return !Taken(lines, chime).empty(); }, 30s))
+      << ReadAll(serverLog_);
+  // Refused while the server read (in the first seconds of the minute), then
+  // said once the reading was over, still in 11:00.
+  EXPECT_GE(Count(seen_, chime), 2) << ReadAll(serverLog_);
+  const Seen* said = Taken(seen_, chime).front();
+  EXPECT_GE(said->seconds, busyFrom + 11.5);
+  EXPECT_LE(said->seconds, 10.0 + 60.0);
+  ASSERT_NE(Find(chime), nullptr);
+  EXPECT_LE(Find(chime)->seconds, busyFrom + 11.0) << "the first try came after the reading";
+  WaitLog([](const std::vector<Seen>&) { return false; }, 3s);
+  EXPECT_EQ(Taken(seen_, chime).size(), 1u) << "said once";
+  EXPECT_EQ(End(), 0);
+  EXPECT_TRUE(world_.MessageTexts().empty());
+}
+
+TEST_F(HoraloProcess, AChimeThatCouldNotBeSaidInItsMinuteIsDropped) {
+  ASSERT_TRUE(Store().WriteInt("Clock", "Frequency", 1).ok());
+  // Ten times as fast: a minute of the clock is six real seconds, and the
+  // other program's reading of ten seconds outlasts the minute of 11:00.
+  world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 10000");
+  vokar::testing::SpawnedProgram server({VOKAR_DDE_TESTSERVER});
+  ASSERT_TRUE(WaitLog([](const std::vector<Seen>& lines) { return !lines.empty(); }, 15s));
+  Start("2026-12-08 10:59:00", 10);
+  // 10:59:40 of the fast clock.
+  while (Elapsed() < 4.0) std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(OtherProgramReads("Długi tekst innego programu."));
+  // 11:01:00 comes at 12 real seconds; the reading ends at about 14.
+  const double busyUntil = Elapsed() + 10.0;
+  while (Elapsed() < busyUntil + 4.0) WaitLog([](const std::vector<Seen>&) { return false; }, 200ms);
+  const std::string chime = "poke jedenasta " + kReset;
+  EXPECT_GE(Count(seen_, chime), 1) << "the chime was never tried: " << ReadAll(serverLog_);
+  EXPECT_TRUE(Taken(seen_, chime).empty()) << "a chime of 11:00 said after its minute";
+  for (const auto& seen : seen_) {
+    if (seen.line == chime) EXPECT_LE(seen.seconds, 12.5) << "tried after its minute";
+  }
+  EXPECT_EQ(End(), 0);
+}
+
+TEST_F(HoraloProcess, ARemindersMinuteIsNotLostWhenTheClockIsHeldUpBeforeItsFirstCheck) {
+  clock::EventArrays arrays;
+  clock::EVENT_DSCR event;
+  event.kind = clock::RepeatKind::Daily;
+  event.time.year = 2026, event.time.month = 11, event.time.day = 8, event.time.hour = 11, event.time.minute = 0;
+  event.text = "herbata";
+  arrays[1].push_back(event);
+  const fs::path file = Write("terminarz.evt", clock::SerializeEventsStream(arrays));
+  ASSERT_TRUE(Store().WriteString("Events", "DocumentName", file.string()).ok());
+  // Ten times as fast, from 10:59:31: no check in the minute of the start,
+  // the first one at 11:00:16, 4.5 real seconds after the start.
+  Start("2026-12-08 10:59:31", 10);
+  // It connects to the server (which it starts) once its window is made and
+  // its clock runs; then it is held up (stopped) until 11:01:05.
+  ASSERT_TRUE(WaitLog([](const std::vector<Seen>& lines) { return !lines.empty(); }, 15s));
+  ::kill(pid_, SIGSTOP);
+  const double stoppedAt = Elapsed();
+  while (Elapsed() < 9.4) std::this_thread::sleep_for(20ms);
+  ::kill(pid_, SIGCONT);
+  if (stoppedAt > 4.4) GTEST_SKIP() << "horalo took " << stoppedAt << " s to start: its first check had come";
+  const std::string reminder = "poke herbata" + kReset;
+  EXPECT_TRUE(WaitFor(reminder, 10s)) << "the reminder of 11:00 was lost: " << ReadAll(serverLog_);
+  EXPECT_EQ(End(), 0);
 }
 
 TEST_F(HoraloProcess, AReminderIsSpokenOnceAndNeverWhileTheServerReads) {

@@ -9,12 +9,14 @@
 #include <QImage>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "ClockIds.h"
+#include "Cp1250.h"
 #include "ClockTestSupport.h"
 #include "EventsFile.h"
 #include "EventsListBox.h"
@@ -288,6 +290,38 @@ TEST(EventsPage, DeletingKeepsTheRowOrTakesTheLastAndRowsAreDrawn) {
   EXPECT_EQ(list.currentRow(), -1);
   EXPECT_TRUE(page.lists().modified());
   EXPECT_FALSE(page.Control(IDC_EVENT_DELETE)->isEnabled());
+}
+
+TEST(EventsPage, TheListHasThePagesWidthAndShowsEveryRowWhole) {
+  ClockWorld world;
+  TestHost host;
+  CEventsPage page(host);
+  ASSERT_TRUE(page.LoadFile((world.folder() / "terminarz.evt").string()));
+  // 32 characters of each text are shown, then "...".
+  const std::string longText = cp1250::FromUtf8("Zadzwonić do Marii w sprawie jutrzejszego spotkania u lekarza");
+  page.lists().Insert(Daily(18, 45, longText));
+  EVENT_DSCR onDate = Daily(18, 0, cp1250::FromUtf8("Wigilia u rodziców: zabrać prezenty, opłatek i sernik"));
+  onDate.kind = RepeatKind::OnDate;
+  onDate.time.year = 2027;
+  onDate.time.day = 24;
+  page.lists().Insert(onDate);
+  // The page as small as it may be.
+  page.resize(page.minimumSizeHint());
+  page.show();
+  QApplication::processEvents();
+  auto& list = page.listBox();
+  // The list goes as far right as the row of its buttons, as far left as
+  // the label above it.
+  const QWidget* modify = page.Control(IDC_EVENT_MODIFY);
+  EXPECT_GE(list.geometry().right(), modify->geometry().right() - 1);
+  EXPECT_GT(list.width(), 2 * modify->width());
+  for (const int kind : {1, 5}) {
+    page.SelectKind(kind);
+    QApplication::processEvents();
+    ASSERT_EQ(list.count(), 1) << kind;
+    EXPECT_LE(list.RowWidth(*list.EventAt(0)), list.viewport()->width()) << kind;
+    EXPECT_FALSE(list.horizontalScrollBar()->isVisible()) << kind;
+  }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "ClockIds.h"
+#include "ClockPage.h"
 #include "ClockTestSupport.h"
 #include "EventEditDlg.h"
 #include "EventsFile.h"
@@ -113,6 +114,52 @@ TEST_F(MainFrame, TheTickChimesChecksRemindersAndSpeaksThemInTheirSeconds) {
   const std::vector<Spoken> expected{{"jedenasta ", false}, {"Przerwa", true}};
   EXPECT_EQ(host_.spoken, expected);
   EXPECT_TRUE(frame_->eventsPage().lists().pending().empty());
+}
+
+TEST_F(MainFrame, AChimeRefusedWhileTheServerReadsComesWhenItIsFreeWithinItsMinute) {
+  // Hourly chimes (the default); the server refuses the first try.
+  host_.results = {1};
+  host_.status = 1;
+  auto tick = [&](int minute, int second) {
+    host_.now = Utc(2026, 12, 8, minute < 60 ? 10 : 11, minute % 60, second);
+    frame_->OnTick();
+  };
+  tick(60, 1);
+  ASSERT_EQ(host_.spoken.size(), 1u) << "tried at its tick";
+  EXPECT_TRUE(frame_->clockPage().chimeWaiting());
+  // While the server reads, it waits; it is not poked every second.
+  for (int second = 2; second <= 40; ++second) tick(60, second);
+  EXPECT_EQ(host_.spoken.size(), 1u);
+  host_.status = 2;
+  tick(60, 41);
+  ASSERT_EQ(host_.spoken.size(), 2u);
+  EXPECT_EQ(host_.spoken[1], (Spoken{"jedenasta ", false}));
+  EXPECT_FALSE(frame_->clockPage().chimeWaiting());
+  for (int second = 42; second <= 59; ++second) tick(60, second);
+  EXPECT_EQ(host_.spoken.size(), 2u) << "said once";
+}
+
+TEST_F(MainFrame, AChimeThatCannotBeSaidInItsMinuteIsDroppedUnsaid) {
+  host_.results = {1};
+  host_.status = 1;
+  for (int second = 1; second <= 59; ++second) {
+    host_.now = Utc(2026, 12, 8, 11, 0, second);
+    frame_->OnTick();
+  }
+  EXPECT_TRUE(frame_->clockPage().chimeWaiting());
+  // 11:01: the server is free, but the chime of 11:00 would be wrong now.
+  host_.status = 2;
+  for (int second = 0; second <= 20; ++second) {
+    host_.now = Utc(2026, 12, 8, 11, 1, second);
+    frame_->OnTick();
+  }
+  EXPECT_EQ(host_.spoken.size(), 1u) << "only the refused try";
+  EXPECT_FALSE(frame_->clockPage().chimeWaiting());
+  // An error is told by the client and not tried again.
+  host_.results = {-1};
+  host_.now = Utc(2026, 12, 8, 12, 0, 1);
+  frame_->OnTick();
+  EXPECT_FALSE(frame_->clockPage().chimeWaiting());
 }
 
 TEST_F(MainFrame, EndingWritesEverySettingAndTheHotKeys) {

@@ -134,7 +134,7 @@ TEST_F(Agent, SievoSendsAtMost1023BytesOfTheServersCodePage) {
 
   std::vector<std::string> pokes;
   for (const auto& line : ServerLog()) {
-    if (line.starts_with("poke ")) pokes.push_back(line.substr(5));
+    if (line.starts_with("sharepoke ")) pokes.push_back(line.substr(10));
   }
   ASSERT_EQ(pokes.size(), 3u);
   EXPECT_EQ(pokes[0], allowed);

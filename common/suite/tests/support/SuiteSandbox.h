@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "PrivateUser.h"
+#include "TestBytes.h"
 #include "TestFolder.h"
 
 namespace vokar::test {
@@ -33,13 +34,6 @@ struct RunResult {
   std::string out;
   std::string err;
 };
-
-inline std::string ReadAll(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // A started program, killed and reaped when the object goes.
 class Process {
