@@ -19,6 +19,8 @@
 namespace vokar::msgbox {
 namespace {
 
+std::atomic<bool> ending{false};
+
 std::vector<Answer> ButtonAnswers(Buttons buttons) {
   switch (buttons) {
     case Buttons::Ok: return {Answer::Ok};
@@ -37,8 +39,9 @@ std::string Trim(std::string_view text) {
   return std::string(text);
 }
 
-// The scripted answer for the n-th message of this process.
-Answer ScriptedAnswer(Buttons buttons) {
+// The scripted answer for the n-th message of this process; nothing for the
+// entry "show" (the box is shown and the user answers).
+std::optional<Answer> ScriptedAnswer(Buttons buttons) {
   static std::atomic<std::size_t> nextEntry{0};
   const std::size_t index = nextEntry++;
   const Answer fallback = DefaultAnswer(buttons);
@@ -51,6 +54,7 @@ Answer ScriptedAnswer(Buttons buttons) {
     rest.remove_prefix(comma + 1);
   }
   const std::string entry = Trim(rest.substr(0, rest.find(',')));
+  if (entry == "show" || entry == "SHOW" || entry == "Show") return std::nullopt;
   const auto answer = AnswerFromName(entry);
   const auto offered = ButtonAnswers(buttons);
   if (!answer || std::find(offered.begin(), offered.end(), *answer) == offered.end()) {
@@ -146,6 +150,9 @@ Answer ShowOnScreen(std::string_view caption, std::string_view utf8Text, Icon ic
   const auto defaultIndex = static_cast<std::size_t>(defaultButton);
   box.setDefaultButton(QtButton(answers[defaultIndex < answers.size() ? defaultIndex : 0]));
   box.exec();
+  // Closed because the program ends: whatever the box offered, the answer
+  // goes nowhere.
+  if (Ending()) return EndingAnswer(buttons);
   const QMessageBox::StandardButton clicked = box.standardButton(box.clickedButton());
   for (const Answer answer : answers) {
     if (QtButton(answer) == clicked) return answer;
@@ -162,14 +169,34 @@ Answer ShowOnScreen(std::string_view caption, std::string_view utf8Text, Icon ic
 
 Answer ShowMessageBox(std::string_view caption, std::string_view utf8Text, Icon icon, Buttons buttons,
                       DefaultButton defaultButton, QWidget* parent) {
-  if (const char* log = std::getenv("VOKAR_MSGBOX_LOG"); log && *log) {
-    const Answer answer = ScriptedAnswer(buttons);
-    AppendRecord(log, FormatLogRecord({std::string(caption), std::string(IconName(icon)),
-                                       std::string(ButtonsName(buttons)), std::string(AnswerName(answer)),
-                                       std::string(utf8Text)}));
-    return answer;
+  const char* log = std::getenv("VOKAR_MSGBOX_LOG");
+  const bool logged = log != nullptr && *log != '\0';
+  std::optional<Answer> answer;
+  if (Ending()) {
+    answer = EndingAnswer(buttons);
+  } else if (logged) {
+    answer = ScriptedAnswer(buttons);
   }
+  if (logged) {
+    AppendRecord(log, FormatLogRecord({std::string(caption), std::string(IconName(icon)),
+                                       std::string(ButtonsName(buttons)),
+                                       answer ? std::string(AnswerName(*answer)) : std::string("show"),
+                                       std::string(utf8Text)}));
+  }
+  if (answer) return *answer;
   return ShowOnScreen(caption, utf8Text, icon, buttons, defaultButton, parent);
+}
+
+void SetEnding(bool value) { ending = value; }
+
+bool Ending() { return ending; }
+
+Answer EndingAnswer(Buttons buttons) {
+  const auto offered = ButtonAnswers(buttons);
+  for (const Answer wanted : {Answer::Cancel, Answer::No, Answer::Ignore}) {
+    if (std::find(offered.begin(), offered.end(), wanted) != offered.end()) return wanted;
+  }
+  return offered.front();
 }
 
 }  // namespace vokar::msgbox
