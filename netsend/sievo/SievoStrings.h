@@ -1,7 +1,9 @@
-// The sender's texts: its string table and the messages of its network
-// speech client, in UTF-8.
+// The sender's texts: its string table (SievoResources.strings), with the
+// messages of its network speech client, in UTF-8.
 #pragma once
 
+#include "Program.h"
+#include "SievoResources.h"
 #include "StringTable.h"
 
 namespace vokar::netsend {
@@ -10,14 +12,7 @@ inline constexpr const char* kTitle = "Sievo";
 
 const app::CStringTable& Strings();
 
-// The client's messages (printf patterns where they take a value).
-inline constexpr const char* kNotRegisteredAsClient = "'%s' nie został zarejestrowany jako klient DDE.";
-inline constexpr const char* kSendImpossible = "Przesłanie komunikatu nie jest możliwe.";
-inline constexpr const char* kCheckComputer = "Sprawdź, czy na komputerze, do którego chcesz";
-inline constexpr const char* kCheckVersion = "wysłać komunikat jest zainstalowany Vokar 1.1 \nw wersji sieciowej.\n";
-inline constexpr const char* kInvalidParameter = "Błędny parametr w transakcji NetworkDDE.\n";
-inline constexpr const char* kNoConversation = "Brak połączenia z serwerem mowy Vokar przez NetworkDDE.\n";
-inline constexpr const char* kServerDied = "Serwer mowy Vokar zerwał połączenie sieciowe NetworkDDE.\n";
-inline constexpr const char* kOtherError = "Błąd obsługi transakcji NetworkDDE= %x.\n";
+// The sender as the window kit shows it: caption, icon, about box, help page.
+const app::ProgramInfo& Program();
 
 }  // namespace vokar::netsend
