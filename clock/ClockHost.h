@@ -20,6 +20,10 @@ namespace vokar::clock {
 // reading state, so that a speed or volume tag of a prefix ends with it.
 inline constexpr std::string_view kResetTag = " \\Rst\\";
 
+// SpeakText's result when the server did not take the text because it was
+// reading (or another text was on its way): it may be tried again.
+inline constexpr int kSpeakRefused = 1;
+
 class IClockHost {
  public:
   virtual ~IClockHost() = default;

@@ -112,8 +112,26 @@ std::string CClockPage::ChimeText(const CClockTime& now) const {
 }
 
 void CClockPage::MinuteTick(const CClockTime& now) {
+  waitingChime_.reset();
   if (!ChimeDue(Frequency(), now.minute)) return;
-  host_.SpeakText(ChimeText(now), false);
+  std::string text = ChimeText(now);
+  // Refused while the server reads: said when it is free. An error has been
+  // told to the user; it is not tried again.
+  if (host_.SpeakText(text, false) == kSpeakRefused) {
+    waitingChime_ = WaitingChime{MinuteNumber(now.time), std::move(text)};
+  }
+}
+
+bool CClockPage::SayWaitingChime(const CClockTime& now) {
+  if (!waitingChime_) return false;
+  if (MinuteNumber(now.time) != waitingChime_->minute) {
+    waitingChime_.reset();
+    return false;
+  }
+  if ((host_.QueryStatus() & 1) != 0) return false;
+  if (host_.SpeakText(waitingChime_->text, false) == kSpeakRefused) return false;
+  waitingChime_.reset();
+  return true;
 }
 
 }  // namespace vokar::clock

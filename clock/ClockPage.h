@@ -5,6 +5,9 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
 
 #include "ClockTime.h"
 #include "PropertyPage.h"
@@ -32,8 +35,15 @@ class CClockPage final : public SPropertyPage {
   std::string ChimeText(const CClockTime& now) const;
 
   // The page's minute tick: the chime when this minute has one (spoken
-  // without breaking a reading).
+  // without breaking a reading). A chime the server refuses because it is
+  // reading waits for it.
   void MinuteTick(const CClockTime& now);
+  // Every other tick: a chime that waits is said as soon as the server is
+  // free, within its minute; once its minute has passed it is dropped
+  // unsaid, since it would tell a time that is no longer so. True when the
+  // chime went to the server in this tick.
+  bool SayWaitingChime(const CClockTime& now);
+  bool chimeWaiting() const { return waitingChime_.has_value(); }
 
  private:
   // The initial sound: always, or only in minute 0 when so chosen.
@@ -45,6 +55,12 @@ class CClockPage final : public SPropertyPage {
   QCheckBox* withoutMinutes_ = nullptr;
   QCheckBox* addSeconds_ = nullptr;
   std::array<QRadioButton*, 6> frequency_{};
+
+  struct WaitingChime {
+    std::int64_t minute;  // MinuteNumber of the minute it tells
+    std::string text;
+  };
+  std::optional<WaitingChime> waitingChime_;
 };
 
 }  // namespace vokar::clock

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QStyle>
 
 #include "EventRows.h"
 
@@ -24,7 +25,24 @@ QFont Bold(QFont font) {
 CEventsListBox::CEventsListBox(QWidget* parent) : QListWidget(parent) {
   setItemDelegate(new CEventRowDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
-  setUniformItemSizes(true);
+  // The whole form of every row is seen: the list is never narrower than
+  // the widest, and it grows with the window.
+  const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  setMinimumWidth(WidestRowWidth() + 2 * frameWidth() + scrollBar + 4);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+int CEventsListBox::RowWidth(const EVENT_DSCR& event) const {
+  const QString text = QString::fromStdString(EventTextColumn(event.text));
+  return textColumnLeft() + QFontMetrics(font()).horizontalAdvance(text) + 4;
+}
+
+int CEventsListBox::WidestRowWidth() const {
+  const QString sample = QString::fromUtf8(TimeColumnSample(RepeatKind::OnDate));
+  const int time = QFontMetrics(Bold(font())).horizontalAdvance(sample);
+  // Thirty-two characters of a text and its quotes and dots.
+  const QString text = QStringLiteral("\"") + QString(32, QLatin1Char('n')) + QStringLiteral("...\"");
+  return kTimeColumnLeft + time + 10 + QFontMetrics(font()).horizontalAdvance(text) + 4;
 }
 
 void CEventsListBox::ShowEvents(const std::vector<const EVENT_DSCR*>& events, std::optional<RepeatKind> kind) {
@@ -49,9 +67,10 @@ const EVENT_DSCR* CEventsListBox::EventAt(int row) const {
 
 CEventRowDelegate::CEventRowDelegate(CEventsListBox* list) : QStyledItemDelegate(list), list_(list) {}
 
-QSize CEventRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+QSize CEventRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
   const QFontMetrics bold(Bold(option.font));
-  return {list_->timeColumnWidth() + 200, bold.height() + 2};
+  const EVENT_DSCR* event = list_->EventAt(index.row());
+  return {event != nullptr ? list_->RowWidth(*event) : list_->textColumnLeft(), bold.height() + 2};
 }
 
 void CEventRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
@@ -79,10 +98,10 @@ void CEventRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   }
   painter->setPen(text);
   painter->setFont(bold);
-  painter->drawText(r.left() + 12, baseline,
+  painter->drawText(r.left() + CEventsListBox::kTimeColumnLeft, baseline,
                     QString::fromStdString(EventTimeColumn(*event, list_->dateSeparator())));
   painter->setFont(normal);
-  painter->drawText(r.left() + 12 + list_->timeColumnWidth(), baseline,
+  painter->drawText(r.left() + list_->textColumnLeft(), baseline,
                     QString::fromStdString(EventTextColumn(event->text)));
   painter->restore();
 }

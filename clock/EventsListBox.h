@@ -28,6 +28,15 @@ class CEventsListBox final : public QListWidget {
   // The time column's width in pixels, and the date separator used for
   // one-date events.
   int timeColumnWidth() const { return timeWidth_; }
+  // Where the text column starts in a row, and the width a row needs to
+  // show its whole text column.
+  int textColumnLeft() const { return kTimeColumnLeft + timeWidth_; }
+  int RowWidth(const EVENT_DSCR& event) const;
+  // The width the list needs to show the longest form of a row of any kind
+  // (the time of a one-date event and 32 characters of text) without a
+  // horizontal scroll bar: its least width.
+  int WidestRowWidth() const;
+  static constexpr int kTimeColumnLeft = 12;
   unsigned char dateSeparator() const { return dateSeparator_; }
   void SetDateSeparator(unsigned char separator) { dateSeparator_ = separator; }
 

@@ -20,6 +20,7 @@
 #include "ImportantEventsDlg.h"
 #include "Intl.h"
 #include "Settings.h"
+#include "Widgets.h"
 
 namespace vokar::clock {
 namespace {
@@ -58,26 +59,27 @@ CEventsPage::CEventsPage(IClockHost& host, QWidget* parent) : SPropertyPage(host
   pathEdit_->setReadOnly(true);
   AddControl(IDC_EVENTS_PATH, pathEdit_);
   pathLabel->setBuddy(pathEdit_);
-  browse_ = new QPushButton(QStringLiteral("..."), events);
-  browse_->setFixedWidth(32);
-  browse_->setToolTip(QStringLiteral("Otwórz inny plik komunikatów"));
+  browse_ = app::BrowseButton(QStringLiteral("Otwórz inny plik komunikatów"), events);
   AddControl(IDC_EVENTS_BROWSE, browse_);
-  for (QPushButton* b : {add_, delete_, modify_, browse_}) b->setAutoDefault(false);
+  for (QPushButton* b : {add_, delete_, modify_}) b->setAutoDefault(false);
 
-  auto* buttons = new QVBoxLayout;
-  for (QPushButton* b : {add_, delete_, modify_}) buttons->addWidget(b);
+  // The list has the page's whole width, so that every row's text is seen
+  // whole; its buttons stand in a row below it.
+  auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
+  for (QPushButton* b : {add_, delete_, modify_}) buttons->addWidget(b);
   auto* grid = new QGridLayout(events);
   grid->addWidget(kindLabel, 0, 0);
-  grid->addWidget(kind_, 0, 1, 1, 2);
-  grid->addWidget(list_, 1, 0, 1, 3);
-  grid->addLayout(buttons, 1, 3);
+  grid->addWidget(kind_, 0, 1);
+  grid->addWidget(list_, 1, 0, 1, 2);
+  grid->addLayout(buttons, 2, 0, 1, 2);
   auto* pathRow = new QHBoxLayout;
   pathRow->addWidget(pathEdit_, 1);
   pathRow->addWidget(browse_);
-  grid->addWidget(pathLabel, 2, 0);
-  grid->addLayout(pathRow, 2, 1, 1, 3);
+  grid->addWidget(pathLabel, 3, 0);
+  grid->addLayout(pathRow, 3, 1);
   grid->setColumnStretch(1, 1);
+  grid->setRowStretch(1, 1);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(events, 1);

@@ -128,6 +128,9 @@ bool CMainFrame::Create(std::string& error) {
   for (SPropertyPage* page : std::initializer_list<SPropertyPage*>{clock_, events_, advice_}) page->LoadSettings();
   hotKeys_->Initialise();
   pages_->setCurrentIndex(0);
+  // The reminders of the minute of the start are checked even when the
+  // first tick comes late.
+  scheduler_.Started(CClockTime::FromTime(host_.Now()));
   tick_.start();
   return tick_.isActive();
 }
@@ -209,7 +212,9 @@ void CMainFrame::OnTick() {
     const TickPlan plan = scheduler_.Plan(now);
     if (!plan.checkMinutes.empty()) events_->MinuteCheck(plan.checkMinutes, now);
     if (!plan.minuteTick) {
-      events_->SpeakingTick();
+      // A chime that waits for the server goes before the reminders: it is
+      // of this minute only, they keep.
+      if (!clock_->SayWaitingChime(now)) events_->SpeakingTick();
     } else if (plan.target == TickTarget::ClockPage) {
       clock_->MinuteTick(now);
     } else if (plan.target == TickTarget::AdvicePage) {

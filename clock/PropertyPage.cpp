@@ -58,10 +58,7 @@ QGroupBox* SPropertyPage::BuildSoundGroup() {
   AddControl(IDC_INIT_SOUND, initSound_);
   initSoundName_ = new QLineEdit(group);
   AddControl(IDC_INIT_SOUND_NAME, initSoundName_);
-  browse_ = new QPushButton(QStringLiteral("..."), group);
-  browse_->setAutoDefault(false);
-  browse_->setFixedWidth(32);
-  browse_->setToolTip(QStringLiteral("Wybierz plik dźwiękowy"));
+  browse_ = app::BrowseButton(QStringLiteral("Wybierz plik dźwiękowy"), group);
   AddControl(IDC_INIT_SOUND_BROWSE, browse_);
   auto* prefixLabel = new QLabel(QStringLiteral("Pre&fiks:"), group);
   prefix_ = new QLineEdit(group);

@@ -10,13 +10,18 @@ std::int64_t MinuteNumber(TimeValue value) {
   return minute;
 }
 
+void CTickScheduler::Started(const CClockTime& now) {
+  const std::int64_t minute = MinuteNumber(now.time);
+  checked_ = now.second <= kLastCheckSecond ? minute - 1 : minute;
+}
+
 TickPlan CTickScheduler::Plan(const CClockTime& now) {
   TickPlan plan;
   const std::int64_t minute = MinuteNumber(now.time);
   const int s = now.second;
   if (s >= 1 && s <= 15) {
     plan.target = TickTarget::ClockPage;
-  } else if (s >= 16 && s <= 30) {
+  } else if (s >= 16 && s <= kLastCheckSecond) {
     if (checked_ != minute) {
       // The minutes since the last check, which a held-up tick skipped, come
       // first; the current minute last.

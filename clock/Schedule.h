@@ -4,7 +4,7 @@
 // the chime and of the advice period. Each page's minute work is remembered
 // by the minute it was done for, so a tick held up for minutes (by a message
 // box) neither loses the next minute's work nor the reminders of the minutes
-// it skipped.
+// it skipped, from the minute of the program's start on.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +32,13 @@ class CTickScheduler {
   // system's clock was set, or the machine slept) checks the current minute
   // only.
   static constexpr std::int64_t kMaxCatchUpMinutes = 24 * 60;
+  // The last second of a minute in which its reminders are checked.
+  static constexpr int kLastCheckSecond = 30;
+
+  // The program's start at now: the minute of the start is checked with
+  // the first check, however late that comes, when its seconds of checking
+  // (16-30) had not passed yet at the start.
+  void Started(const CClockTime& now);
 
   TickPlan Plan(const CClockTime& now);
 

@@ -1,32 +1,17 @@
-# vokar_add_program(NAME SOURCES... [LIBRARIES libs...] [HELP page.html]
-#                   [NO_INSTALL]): a program of the suite. It carries the
-# version record the speech client reads from the file it starts, lands in
-# the build's bin folder and is installed with the others; a program with a
-# window links the window kit (vokar_app among its libraries), which gives it
-# Qt's Polish texts, its about box, system menu, tray icon, help page and its
-# clean end. HELP names the program's help page: it is put where the program
-# looks for it in the build (share/vokar/help, beside bin) and installed
-# there.
+# vokar_add_program(NAME SOURCES... [LIBRARIES libs...] [NO_INSTALL]): a
+# program of the suite. It carries the version record the speech client reads
+# from the file it starts, lands in the build's bin folder and is installed
+# with the others; a program with a window links the window kit (vokar_app
+# among its libraries), which gives it Qt's Polish texts, its about box,
+# system menu, tray icon, help page and its clean end. Its help page and
+# manual pages come from its guide in docs/ (docs/CMakeLists.txt).
 function(vokar_add_program name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "NO_INSTALL" "HELP" "SOURCES;LIBRARIES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "NO_INSTALL" "" "SOURCES;LIBRARIES")
   add_executable(${name} ${arg_SOURCES} ${arg_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${arg_LIBRARIES})
   vokar_add_version_record(${name})
   if(NOT arg_NO_INSTALL)
     install(TARGETS ${name})
-  endif()
-  if(arg_HELP)
-    get_filename_component(page ${arg_HELP} NAME)
-    get_filename_component(source ${arg_HELP} ABSOLUTE)
-    set(staged ${VOKAR_STAGE_DATA}/help/${page})
-    add_custom_command(OUTPUT ${staged}
-      COMMAND ${CMAKE_COMMAND} -E copy ${source} ${staged}
-      DEPENDS ${source})
-    add_custom_target(${name}_help ALL DEPENDS ${staged})
-    add_dependencies(${name} ${name}_help)
-    if(NOT arg_NO_INSTALL)
-      install(FILES ${source} DESTINATION ${CMAKE_INSTALL_DATADIR}/vokar/help)
-    endif()
   endif()
 endfunction()
 

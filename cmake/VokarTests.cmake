@@ -1,7 +1,14 @@
 # The test support every test can use: TestFolder.h gives each test a folder
-# of its own under the build's test folder.
+# of its own under the build's test folder, PrivateUser.h the environment of a
+# user of the test's own.
 add_library(vokar_test_support INTERFACE)
 target_include_directories(vokar_test_support INTERFACE ${PROJECT_SOURCE_DIR}/testing)
+
+# The main of every test program (in place of GoogleTest's): the program's own
+# folder, a private user for every test, and nothing left behind however the
+# program ends (testing/TestRun.h).
+add_library(vokar_test_main STATIC ${PROJECT_SOURCE_DIR}/testing/TestMain.cpp ${PROJECT_SOURCE_DIR}/testing/TestRun.cpp)
+target_link_libraries(vokar_test_main PUBLIC vokar_test_support GTest::gtest)
 
 # vokar_add_tests(PREFIX DIR LIBS... [PROGRAMS NAME=target...]
 #                 [DEFINITIONS NAME=value...] [INCLUDES folder...]): one
@@ -16,8 +23,8 @@ function(vokar_add_tests prefix dir)
     get_filename_component(stem ${source} NAME_WE)
     set(target ${prefix}_${stem})
     add_executable(${target} ${source})
-    target_link_libraries(${target} PRIVATE ${arg_UNPARSED_ARGUMENTS} vokar_test_support
-                                            GTest::gtest GTest::gtest_main GTest::gmock)
+    target_link_libraries(${target} PRIVATE ${arg_UNPARSED_ARGUMENTS} vokar_test_support vokar_test_main
+                                            GTest::gtest GTest::gmock)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     foreach(program ${arg_PROGRAMS})
       string(REPLACE "=" ";" pair ${program})

@@ -21,6 +21,7 @@
 #include "HelpPage.h"
 #include "LockKeys.h"
 #include "NamedFile.h"
+#include "Places.h"
 #include "RemarkaApp.h"
 #include "RemarkaDoc.h"
 #include "RemarkaStrings.h"
@@ -279,8 +280,10 @@ void CMainFrame::WireCommands() {
   map.On(ID_FILE_NEW, [this] { app_.NewComment(); });
   map.On(ID_FILE_OPEN, [this] {
     const QString filter = QString::fromUtf8(Strings().Utf8(IDR_COMMENT_TYPE).c_str()).split('\n').value(3);
-    const QStringList files = QFileDialog::getOpenFileNames(
-        this, Strings().Text(IDS_OPEN_CAPTION), QString(), filter + ";;" + Strings().Text(IDS_ALL_FILES));
+    const QStringList files =
+        QFileDialog::getOpenFileNames(this, Strings().Text(IDS_OPEN_CAPTION),
+                                      QString::fromStdString(suite::DocumentsDir().string()),
+                                      filter + ";;" + Strings().Text(IDS_ALL_FILES));
     for (const QString& file : files) app_.OpenComment(file.toStdString());
   });
   map.On(ID_FILE_CLOSE, [this] {

@@ -17,6 +17,7 @@
 #include "Desktop.h"
 #include "MainFrame.h"
 #include "NamedFile.h"
+#include "Places.h"
 #include "Registration.h"
 #include "RemarkaDoc.h"
 #include "RemarkaStrings.h"
@@ -378,8 +379,13 @@ bool CRemarkaApp::SaveComment(CCommentFrame& frame) {
 
 bool CRemarkaApp::SaveCommentAs(CCommentFrame& frame) {
   const QString filter = QString::fromUtf8(kFilterName.data(), kFilterName.size());
-  const QString start = frame.doc().path().empty() ? frame.doc().title() + QString::fromUtf8(kExtension.data())
-                                                   : QString::fromStdString(frame.doc().path().string());
+  // A new comment is offered where the user keeps documents, never in the
+  // folder the program happened to be started in.
+  const QString start =
+      frame.doc().path().empty()
+          ? QString::fromStdString((suite::DocumentsDir() / frame.doc().title().toStdString()).string()) +
+                QString::fromUtf8(kExtension.data(), static_cast<qsizetype>(kExtension.size()))
+          : QString::fromStdString(frame.doc().path().string());
   QString chosen = QFileDialog::getSaveFileName(frame_.get(), Text(IDS_SAVE_CAPTION), start,
                                                 filter + ";;" + Text(IDS_ALL_FILES));
   if (chosen.isEmpty()) return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "AllophoneIndex.h"
 #include "TextScanner.h"
 
 namespace vokar {
@@ -44,12 +45,35 @@ void CReadingJob::RequestBreak() {
 }
 
 void CReadingJob::RestoreSettings() {
-  context_.window.SetSpeedSlider(-state.savedSpeed);
-  context_.settings.SetColloquialSpeech(state.savedColloquial);
+  if (remote_) {
+    ownSlider_.reset();
+    ownSettings_.Forget();
+  } else {
+    context_.window.SetSpeedSlider(-state.savedSpeed);
+    context_.settings.SetColloquialSpeech(state.savedColloquial);
+  }
   if (state.savedDeviceVolume != 0) SetDeviceVolume(context_.playback, context_.device, state.savedDeviceVolume);
 }
 
-void CReadingJob::ReadText(std::string_view text) {
+int CReadingJob::Slider() const { return remote_ && ownSlider_ ? *ownSlider_ : context_.window.SpeedSlider(); }
+
+void CReadingJob::MoveSlider(int position) {
+  if (remote_) ownSlider_ = std::clamp(position, -50, 50);
+  else context_.window.SetSpeedSlider(position);
+}
+
+void CReadingJob::EndRemoteReading() {
+  ownSlider_.reset();
+  ownSettings_.Forget();
+  // The level as it was, silence included; nothing on a device without
+  // volume control.
+  if (levelChanged_) SetDeviceLevel(context_.playback, context_.device, state.savedDeviceVolume);
+  state.balance = savedBalance_;
+  levelChanged_ = false;
+  remote_ = false;
+}
+
+void CReadingJob::ReadText(std::string_view text, TextOrigin origin) {
   text = text.substr(0, text.find('\0'));
   if (state.busyCount > 0 || text.empty() || !context_.db.Loaded()) return;
   IReadingWindow& window = context_.window;
@@ -58,6 +82,11 @@ void CReadingJob::ReadText(std::string_view text) {
   state.breakFlag = false;
   state.stopped = false;
   failed_ = false;
+  remote_ = origin == TextOrigin::Remote;
+  ownSlider_.reset();
+  ownSettings_.Forget();
+  levelChanged_ = false;
+  savedBalance_ = state.balance;
   window.RefreshReadState();
   window.EnterJob();
 
@@ -68,10 +97,12 @@ void CReadingJob::ReadText(std::string_view text) {
   VolumeAndBalanceOf(state.savedDeviceVolume, state.volume, state.balance);
 
   try {
-    CTextScanner scanner(text, {context_.settings, context_.db, context_.dictionary, context_.messages});
+    ISpeechSettings& settings = remote_ ? static_cast<ISpeechSettings&>(ownSettings_) : context_.settings;
+    CTextScanner scanner(text, {settings, context_.db, context_.dictionary, context_.messages});
     while (!Aborted()) {
       CUtterance* utterance = scanner.NextUtterance();
       if (utterance == nullptr) break;
+      if (finalPause_ == FinalPause::LeftOut && scanner.AtEndOfText()) LeaveOutFinalPause(*utterance);
       while (!Aborted() && RenderNextChunk(*utterance, context_.db, *this)) {
         if (!PlayChunk(*utterance)) break;
         window.ChunkPlaying(*utterance);
@@ -84,7 +115,8 @@ void CReadingJob::ReadText(std::string_view text) {
   }
 
   const bool aborted = Aborted();
-  if (aborted) RestoreSettings();
+  if (remote_) EndRemoteReading();
+  else if (aborted) RestoreSettings();
   window.LeaveJob(aborted);
   if (window.QuitAfterReading()) window.PostExit();
   --state.busyCount;
@@ -92,12 +124,34 @@ void CReadingJob::ReadText(std::string_view text) {
   window.RefreshReadState();
 }
 
+void CReadingJob::LeaveOutFinalPause(CUtterance& utterance) const {
+  const CAllophoneDb& db = context_.db;
+  auto& tokens = utterance.Tokens();
+  // From the end back to the last sound: pause entries go, tags without
+  // sound (a reset) are passed over, a wave insert is sound.
+  for (std::size_t t = tokens.size(); t-- > 0;) {
+    CWordToken& token = tokens[t];
+    if (token.control) {
+      if (token.allophones.size() >= 2 &&
+          token.allophones[0].index - allo::kControlBase == static_cast<int>(ControlCode::WaveInsert))
+        return;
+      continue;
+    }
+    if (token.allophoneList) return;
+    auto& allophones = token.allophones;
+    while (!allophones.empty() &&
+           (allophones.back().index >= allo::kNothing || (db.ClassBits(allophones.back().index) & classbits::kPause)))
+      allophones.pop_back();
+    if (!allophones.empty()) return;
+  }
+}
+
 bool CReadingJob::PlayChunk(CUtterance& utterance) {
   IReadingWindow& window = context_.window;
   const int timeout = state.deviceTimeout * 1000 / 500;
   auto play = [&] {
     utterance.chunk.format = context_.db.Format();
-    return utterance.chunk.PlayBuffer(context_.playback, context_.device, -window.SpeedSlider());
+    return utterance.chunk.PlayBuffer(context_.playback, context_.device, -Slider());
   };
   // The device refused the rate: bring the speed one step at a time towards
   // normal, so that the text plays as near its speed as the device allows. A
@@ -105,9 +159,9 @@ bool CReadingJob::PlayChunk(CUtterance& utterance) {
   // steps on either side at most, whatever the window makes of a position.
   auto playAtARateTheDeviceTakes = [&] {
     int result = play();
-    for (int step = 0; result == kMsgBadWaveFormat && window.SpeedSlider() != 0 && step < 100; ++step) {
-      const int slider = window.SpeedSlider();
-      window.SetSpeedSlider(slider > 0 ? slider - 1 : slider + 1);
+    for (int step = 0; result == kMsgBadWaveFormat && Slider() != 0 && step < 100; ++step) {
+      const int slider = Slider();
+      MoveSlider(slider > 0 ? slider - 1 : slider + 1);
       result = play();
     }
     return result;
@@ -170,24 +224,29 @@ void CReadingJob::ApplyControl(ControlCode code, int argument, CUtterance& utter
   IReadingWindow& window = context_.window;
   switch (code) {
     case ControlCode::Device:
-      SelectDevice(argument - 1);
+      // The device is this computer's choice, never another computer's.
+      if (!remote_) SelectDevice(argument - 1);
       break;
     case ControlCode::Pitch:
     case ControlCode::Speed:
-      window.SetSpeedSlider(-SpeedOfTag(argument));
+      MoveSlider(-SpeedOfTag(argument));
       break;
     case ControlCode::Balance:
       state.balance = argument - 1 == 99 ? 100 : argument - 1;
       ApplyVolume();
+      levelChanged_ = true;
       break;
     case ControlCode::Volume:
       state.volume = argument - 1;
       ApplyVolume();
+      levelChanged_ = true;
       break;
     case ControlCode::Reset:
       RestoreSettings();
       break;
     case ControlCode::WaveInsert:
+      // No file of this computer is played for another computer's text.
+      if (remote_) break;
       // A break also ends a long insert; the device is stopped either way.
       PlayInsert(
           utterance.waveInsert, context_.playback, context_.device, [&] { window.PumpPendingMessages(); },

@@ -6,12 +6,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "AllophoneDb.h"
 #include "Assembly.h"
 #include "ExceptionDict.h"
 #include "Messages.h"
+#include "OwnReadingSettings.h"
 #include "SpeechSettings.h"
 #include "WaveData.h"
 
@@ -80,14 +82,30 @@ struct ReadingJobContext {
   int& device;
 };
 
+// Whether the pause after the last sentence of a text is played. The server
+// plays it; a screen reader's module leaves it out, so that its next message
+// follows at once and the end of the message is reported when the last sound
+// has played.
+enum class FinalPause { Played, LeftOut };
+
+// Where a text comes from. A text from another computer (through the network
+// share) shapes only its own reading: its speed, pronunciation, volume and
+// balance tags act while it is read, but on a speed and a switch of the
+// reading's own, never on the window's slider or check box; its device tag is
+// ignored and no wave insert plays; and when it ends, however it ends, the
+// device's volume and the balance are as they were before it. Nothing of it
+// is left for the next text or written into the settings.
+enum class TextOrigin { Local, Remote };
+
 class CReadingJob final : private IControlHandler {
  public:
-  explicit CReadingJob(ReadingJobContext context) : context_(context) {}
+  explicit CReadingJob(ReadingJobContext context, FinalPause finalPause = FinalPause::Played)
+      : context_(context), finalPause_(finalPause), ownSettings_(context.settings) {}
 
   // Reads the text (code page 1250, ending at its first NUL) to its end, to a
   // break or to an error. Returns at once when a job is running, the text is
   // empty or no allophones are loaded.
-  void ReadText(std::string_view text);
+  void ReadText(std::string_view text, TextOrigin origin = TextOrigin::Local);
 
   // Toggles the stopped flag (pause and resume).
   void RequestPause();
@@ -97,7 +115,8 @@ class CReadingJob final : private IControlHandler {
   void Tick() { ++state.tickCounter; }
 
   // Speed slider, pronunciation switch and device volume back to the values
-  // saved at the start of the job.
+  // saved at the start of the job (for a text from another computer: its own
+  // speed and switch forgotten, the device volume back).
   void RestoreSettings();
 
   bool Busy() const { return state.busyCount > 0; }
@@ -113,9 +132,25 @@ class CReadingJob final : private IControlHandler {
   bool Aborted() const { return state.breakFlag || failed_; }
   void ApplyVolume();
   void SelectDevice(int number);
+  // The slider position the job plays at and moves: the window's, or the
+  // reading's own for a text from another computer.
+  int Slider() const;
+  void MoveSlider(int position);
+  // The end of a text from another computer: its own speed and switch
+  // forgotten, the device volume and the balance as they were.
+  void EndRemoteReading();
+
+  // Silences the pauses that end the text's last sentence.
+  void LeaveOutFinalPause(CUtterance& utterance) const;
 
   ReadingJobContext context_;
+  FinalPause finalPause_;
   bool failed_ = false;
+  bool remote_ = false;
+  COwnReadingSettings ownSettings_;
+  std::optional<int> ownSlider_;
+  bool levelChanged_ = false;
+  int savedBalance_ = 50;
 };
 
 // The speed of a speed tag's stored argument (the value plus one).

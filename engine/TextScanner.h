@@ -35,6 +35,10 @@ class CTextScanner {
   // exhausted. The utterance stays valid until the next call.
   CUtterance* NextUtterance();
 
+  // True once the text has been read to its end: the utterance returned last
+  // is the text's last sentence.
+  bool AtEndOfText() const { return endOfText_; }
+
   // A run of letters longer than this is handed on in pieces.
   static constexpr std::size_t kMaxWordBytes = 64;
   // At most this many characters are read for one utterance.

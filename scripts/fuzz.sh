@@ -17,7 +17,7 @@ if [ ${#targets[@]} -eq 0 ]; then
            comment_fuzz_ann intl_fuzz_ini uninstall_fuzz_records
            server_fuzz_dde server_fuzz_dib
            clock_fuzz_events_file keyboard_fuzz_key_events netsend_fuzz_frames
-           speechd_fuzz_protocol)
+           speechd_fuzz_protocol doc_fuzz_markdown)
 fi
 cmake --build "$BUILD_DIR" --target "${targets[@]}" -j "$(nproc)"
 failed=()

@@ -26,5 +26,7 @@ $SUDO apt-get install -y -q --no-install-recommends \
     openbox x11-utils x11-xserver-utils xclip imagemagick trayer \
     time valgrind \
     shared-mime-info libglib2.0-bin desktop-file-utils qt6-translations-l10n librsvg2-bin \
-    faketime speech-dispatcher \
+    faketime speech-dispatcher speech-dispatcher-espeak-ng groff-base man-db \
+    lintian \
+    at-spi2-core python3-pyatspi orca locales \
     libsodium-dev libavahi-client-dev dbus avahi-daemon avahi-utils

@@ -91,8 +91,9 @@ void CDdeServer::OnPoke(const desktop::Message& message) {
     // The item's name is read as the platform reads an atom, at most 31
     // characters, and compared exactly.
     const std::string_view item = std::string_view(poke.value->item).substr(0, 31);
-    if (item == kPokeItem && poke.value->block->format == CF_TEXT) {
-      host_.StoreText(std::string_view(poke.value->block->data).substr(0, kMaxPokeBytes));
+    if ((item == kPokeItem || item == kSharePokeItem) && poke.value->block->format == CF_TEXT) {
+      host_.StoreText(std::string_view(poke.value->block->data).substr(0, kMaxPokeBytes),
+                      item == kSharePokeItem ? TextOrigin::Remote : TextOrigin::Local);
       ack.ack = true;
     }
   }

@@ -1,7 +1,8 @@
 // The server's side of DDE: it answers the raw messages itself, in its main
 // window, and keeps no conversation table. INITIATE is answered only for the
-// server's own service and topic; POKE stores the text of item "text" when no
-// job runs; EXECUTE looks for "read", "pause", "break" or "status" inside the
+// server's own service and topic; POKE stores the text of item "text" (or of
+// "sharetext", a text from another computer, from the network share's agent)
+// when no job runs; EXECUTE looks for "read", "pause", "break" or "status" inside the
 // command text; TERMINATE is answered in kind. Everything a client sends is
 // checked before it is used: a malformed message is refused, never read, and
 // a message from a program that does not own the window it names is ignored.
@@ -12,6 +13,7 @@
 #include <string_view>
 
 #include "DdeMessages.h"
+#include "ReadingJob.h"
 
 namespace vokar::server {
 
@@ -23,8 +25,9 @@ class IDdeHost {
   virtual bool JobRunning() const = 0;
   virtual bool Stopped() const = 0;
   virtual void SetStopped(bool stopped) = 0;
-  // Stores poked text (code page 1250, at most the poke limit) in the text buffer.
-  virtual void StoreText(std::string_view text) = 0;
+  // Stores poked text (code page 1250, at most the poke limit) in the text
+  // buffer, with where it came from.
+  virtual void StoreText(std::string_view text, TextOrigin origin) = 0;
   // Queues the reading job on the text buffer.
   virtual void PostReadText() = 0;
   // The break command of a running job.

@@ -21,6 +21,7 @@
 #include <filesystem>
 
 #include "AboutBox.h"
+#include "AutostartBox.h"
 #include "Cp1250.h"
 #include "DataDirs.h"
 #include "DeviceChoice.h"
@@ -98,9 +99,7 @@ void CServerDlg::BuildControls() {
   useDict_ = check(IDC_USE_DICT, "&Skoryguj wypowiedź wg słownika:", dictionary);
   dictName_ = controls_.Add(IDC_DICT_NAME, new QLineEdit(dictionary));
   dictName_->setReadOnly(true);
-  dictBrowse_ = controls_.Add(IDC_DICT_BROWSE, new QPushButton(QStringLiteral("..."), dictionary));
-  dictBrowse_->setAutoDefault(false);
-  dictBrowse_->setFixedWidth(32);
+  dictBrowse_ = controls_.Add(IDC_DICT_BROWSE, app::BrowseButton(QStringLiteral("Wybierz słownik"), dictionary));
   auto* dictRow = new QHBoxLayout;
   dictRow->addWidget(dictName_, 1);
   dictRow->addWidget(dictBrowse_);
@@ -145,6 +144,8 @@ void CServerDlg::BuildControls() {
   auto* left = new QVBoxLayout;
   left->addWidget(conversions);
   left->addWidget(dictionary);
+  // Starting at login is the user's choice, made here where the user first meets the suite.
+  left->addWidget(new suite::CAutostartBox(this));
   auto* middle = new QVBoxLayout;
   middle->addWidget(hotKeys, 1);
   auto* top = new QHBoxLayout(this);
@@ -490,7 +491,9 @@ std::optional<int> CServerDlg::SoundSetting(std::string_view name) const {
 
 void CServerDlg::WriteSoundSetting(std::string_view name, int value) { app_.settings.WriteInt("Sound", name, value); }
 
-void CServerDlg::StoreText(std::string_view text) { app_.text.Store(text, kMaxPokeBytes); }
+void CServerDlg::StoreText(std::string_view text, TextOrigin origin) {
+  app_.text.Store(text, kMaxPokeBytes, origin);
+}
 
 void CServerDlg::ReadOrPauseFromClipboard() {
   app_.CloseLogo();
@@ -546,7 +549,7 @@ void CServerDlg::OnReadText() {
   if (job_.Busy()) return;
   // The job reads its own copy: no source may change the text under it.
   const std::string text(app_.text.Text());
-  job_.ReadText(text);
+  job_.ReadText(text, app_.text.origin());
   if (exitPending_) EndDialog();
 }
 
@@ -566,22 +569,67 @@ void CServerDlg::ShowHelp() {
 
 void CServerDlg::ShowMessage(const std::string& utf8Text) { app_.ShowMessage(utf8Text, MessageIcon::None); }
 
-bool CServerDlg::ReadFileIntoBuffer(const std::string& path) {
-  const files::FileRead read = files::ReadRegularFile(path, kMaxFileBytes);
-  if (!read.ok()) {
-    ShowMessage(app::FileErrorMessageFor(path, read.error));
-    return false;
-  }
-  if (app_.text.Store(read.bytes, kMaxFileBytes) == 0) return false;
+files::FileError CServerDlg::LoadFileIntoBuffer(const std::string& path, bool& queued) {
+  queued = false;
+  // A file may be UTF-8, as Linux editors write, or code page 1250: enough
+  // of it is read for the buffer's worth of characters in either.
+  const files::FileRead read = files::ReadRegularFile(path, kMaxFileBytes * cp1250::kMaxUtf8BytesPerCharacter);
+  if (!read.ok()) return read.error;
+  const std::string text =
+      cp1250::IncomingText(read.bytes, read.truncated ? cp1250::TextEnd::Cut : cp1250::TextEnd::Whole);
+  if (app_.text.Store(text, kMaxFileBytes) == 0) return files::FileError::None;
   PostCommand(ID_READ_TEXT);
-  return true;
+  queued = true;
+  return files::FileError::None;
+}
+
+bool CServerDlg::ReadFileIntoBuffer(const std::string& path) {
+  bool queued = false;
+  const files::FileError error = LoadFileIntoBuffer(path, queued);
+  if (error != files::FileError::None) ShowMessage(app::FileErrorMessageFor(path, error));
+  return queued;
 }
 
 void CServerDlg::OnReadNextFile() {
   if (job_.Busy() || fileJob_ || fileQueue_.empty()) return;
-  const std::string path = std::move(fileQueue_.front());
-  fileQueue_.pop_front();
-  if (ReadFileIntoBuffer(path)) fileJob_ = true;
+  // Files that cannot be read are passed over at once, up to the first that
+  // can: however many of them come, the user is told in one box.
+  while (!fileQueue_.empty()) {
+    const std::string path = std::move(fileQueue_.front());
+    fileQueue_.pop_front();
+    bool queued = false;
+    const files::FileError error = LoadFileIntoBuffer(path, queued);
+    if (error == files::FileError::None) {
+      fileJob_ = queued;
+      break;
+    }
+    unreadable_.emplace_back(path, error);
+  }
+  TellUnreadableFiles();
+}
+
+void CServerDlg::TellUnreadableFiles() {
+  // While the box is open, the files that fail meanwhile wait for it; they
+  // are told in the next box, together.
+  if (tellingUnreadable_) return;
+  while (!unreadable_.empty()) {
+    const auto files = std::exchange(unreadable_, {});
+    std::string text;
+    if (files.size() == 1) {
+      text = app::FileErrorMessageFor(files.front().first, files.front().second);
+    } else {
+      // The first ten are named, each with its cause; the rest are counted.
+      constexpr std::size_t kNamed = 10;
+      text = Strings().Text(IDS_FILES_NOT_READ).arg(files.size()).toStdString();
+      for (std::size_t i = 0; i < files.size() && i < kNamed; ++i)
+        text += "\n" + app::FileErrorMessageFor(files[i].first, files[i].second);
+      if (files.size() > kNamed)
+        text += "\n" + Strings().Text(IDS_FILES_NOT_READ_MORE).arg(files.size() - kNamed).toStdString();
+    }
+    tellingUnreadable_ = true;
+    ShowMessage(text);
+    tellingUnreadable_ = false;
+  }
 }
 
 void CServerDlg::reject() {

@@ -15,12 +15,15 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "BusWindow.h"
 #include "Controls.h"
 #include "DdeServer.h"
 #include "Icons.h"
 #include "ReadingJob.h"
+#include "RegularFile.h"
 #include "SpeechSettings.h"
 #include "SystemMenu.h"
 #include "TrayIcon.h"
@@ -95,6 +98,9 @@ class CServerDlg final : public QDialog,
   // Reads a file into the text buffer and queues the job, with the messages
   // of a file that cannot be opened or read; true when the job was queued.
   bool ReadFileIntoBuffer(const std::string& path);
+  // The same without a message: the cause when the file cannot be read
+  // (None when it was read; queued tells whether a job was queued).
+  files::FileError LoadFileIntoBuffer(const std::string& path, bool& queued);
   // Queues a file as WM_SERVER_OPENFILE does.
   void QueueFile(std::string path);
   // The system menu of the original window, offered as the window's context
@@ -134,7 +140,7 @@ class CServerDlg final : public QDialog,
   bool JobRunning() const override { return job_.Busy(); }
   bool Stopped() const override { return job_.state.stopped; }
   void SetStopped(bool stopped) override { job_.state.stopped = stopped; }
-  void StoreText(std::string_view text) override;
+  void StoreText(std::string_view text, TextOrigin origin) override;
   void PostReadText() override { PostCommand(33018); }
   void Break() override { BreakCommand(); }
 
@@ -166,6 +172,8 @@ class CServerDlg final : public QDialog,
   void SetUpTray();
   void AddSystemMenuItems(QMenu& menu);
   void ShowMessage(const std::string& utf8Text);
+  // Tells the queued files that could not be read, one box at a time.
+  void TellUnreadableFiles();
   std::int64_t OnOpenFileMessage(const desktop::Message& message);
   void OnShowMessage();
   void EndDialog();
@@ -206,6 +214,10 @@ class CServerDlg final : public QDialog,
   int convertCapsLimit_ = 5;
   std::deque<std::string> fileQueue_;
   bool fileJob_ = false;
+  // Queued files that could not be read, waiting to be told in one box, and
+  // whether that box is open now (new ones wait for it to close).
+  std::vector<std::pair<std::string, files::FileError>> unreadable_;
+  bool tellingUnreadable_ = false;
   bool exitPending_ = false;
   bool destroyed_ = false;
   bool settingsSaved_ = false;

@@ -36,6 +36,11 @@ inline constexpr int kTrayIconId = 345;
 // regard to case; the topic and the poke item are fixed.
 inline constexpr std::string_view kDdeTopic = "system";
 inline constexpr std::string_view kPokeItem = "text";
+// The item the agent of the network share (vknetdde) pokes another
+// computer's text as: stored like "text", and read as a text from another
+// computer, whose tags shape only its own reading. Only the agent names it,
+// whatever the other computer sent; a local program that does gains nothing.
+inline constexpr std::string_view kSharePokeItem = "sharetext";
 
 // The text buffer and what each writer may store in it (a NUL follows).
 inline constexpr std::size_t kTextBufferSize = 65280;

@@ -197,7 +197,8 @@ void OutputModule::Init() {
     if (!haveDictionary_) Log("the exception dictionary " + *dictionary + " cannot be read; reading without it");
   }
   job_ = std::make_unique<CReadingJob>(ReadingJobContext{settings_.speech, db_, haveDictionary_ ? &dictionary_ : nullptr,
-                                                         *this, *this, playback_, device_});
+                                                         *this, *this, playback_, device_},
+                                      FinalPause::LeftOut);
   job_->state.deviceTimeout = settings_.deviceTimeout;
   if (waveOut_->DeviceCount() == 0 && !waveOut_->Caps(kWaveMapper))
     Log("there is no sound device now; messages will end with STOP until one comes");

@@ -22,8 +22,12 @@ bool IsNameByte(char c) {
 // Decodes the entity at text[at] == '&'; on success appends it and returns
 // the bytes it took, else 0.
 std::size_t DecodeEntity(std::string_view text, std::size_t at, std::string& out) {
-  const std::size_t semicolon = text.find(';', at + 1);
-  if (semicolon == std::string_view::npos || semicolon - at > kMaxEntity) return 0;
+  // The ';' is looked for only as far as the longest entity reaches: a text
+  // of many '&' without one is read in one pass, not searched to its end
+  // from every '&'.
+  const std::size_t found = text.substr(at + 1, kMaxEntity).find(';');
+  if (found == std::string_view::npos) return 0;
+  const std::size_t semicolon = at + 1 + found;
   const std::string_view body = text.substr(at + 1, semicolon - at - 1);
   const std::size_t length = semicolon - at + 1;
   struct Named {

@@ -6,11 +6,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "CommentType.h"
 #include "Places.h"
 #include "Suite.h"
 
@@ -20,10 +25,10 @@ namespace fs = std::filesystem;
 const char* VerdictText(TreeVerdict verdict) {
   switch (verdict) {
     case TreeVerdict::Removed: return "removed";
-    case TreeVerdict::PartlyRemoved: return "not everything in it could be deleted";
+    case TreeVerdict::KeptOthers: return "holds files the suite did not make, which stay with it";
     case TreeVerdict::Missing: return "does not exist";
-    case TreeVerdict::NotAbsolute: return "is not an absolute path";
-    case TreeVerdict::SymbolicLink: return "is a symbolic link and is left alone";
+    case TreeVerdict::NotAbsolute: return "is not an absolute, plain path";
+    case TreeVerdict::SymbolicLink: return "is reached through a symbolic link and is left alone";
     case TreeVerdict::NotAFolder: return "is not a folder";
     case TreeVerdict::Protected: return "is the root, the home folder or above it, and is never deleted";
     case TreeVerdict::NoMarker: return "does not hold the suite's marker and is left alone";
@@ -34,17 +39,21 @@ const char* VerdictText(TreeVerdict verdict) {
 
 namespace {
 
-// Deeper trees than this are not entered; what lies below stays.
-constexpr int kMaxDepth = 128;
-
 class Descriptor {
  public:
-  explicit Descriptor(int fd) : fd_(fd) {}
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
   ~Descriptor() {
     if (fd_ >= 0) ::close(fd_);
   }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
+  Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) ::close(fd_);
+      fd_ = other.fd_;
+      other.fd_ = -1;
+    }
+    return *this;
+  }
   int get() const { return fd_; }
   bool ok() const { return fd_ >= 0; }
 
@@ -52,10 +61,36 @@ class Descriptor {
   int fd_;
 };
 
-fs::path Resolved(const fs::path& path) {
-  char buffer[PATH_MAX];
-  if (::realpath(path.c_str(), buffer) == nullptr) return {};
-  return buffer;
+bool IsPlainAbsolute(const fs::path& path) {
+  return !path.empty() && path.is_absolute() && path == path.lexically_normal();
+}
+
+// Opens a folder by its absolute path from the root, one part at a time,
+// never through a symbolic link. On failure why says what is in the way.
+Descriptor OpenFolder(const fs::path& folder, TreeVerdict& why) {
+  if (!IsPlainAbsolute(folder)) {
+    why = TreeVerdict::NotAbsolute;
+    return Descriptor();
+  }
+  Descriptor at(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  for (const auto& part : folder.relative_path()) {
+    if (!at.ok()) break;
+    if (part.empty()) continue;  // a trailing separator
+    Descriptor next(::openat(at.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!next.ok()) {
+      struct stat info {};
+      if (::fstatat(at.get(), part.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        why = TreeVerdict::Missing;
+      else if (S_ISLNK(info.st_mode))
+        why = TreeVerdict::SymbolicLink;
+      else
+        why = TreeVerdict::NotAFolder;
+      return Descriptor();
+    }
+    at = std::move(next);
+  }
+  if (!at.ok()) why = TreeVerdict::Missing;
+  return at;
 }
 
 std::vector<std::string> Names(int dirFd) {
@@ -67,106 +102,152 @@ std::vector<std::string> Names(int dirFd) {
     ::close(copy);
     return names;
   }
+  ::rewinddir(dir);
   while (const dirent* entry = ::readdir(dir)) {
     const std::string_view name = entry->d_name;
     if (name != "." && name != "..") names.emplace_back(name);
   }
   ::closedir(dir);
+  std::sort(names.begin(), names.end());
   return names;
 }
 
-// Deletes everything inside the open folder; true when it is empty afterwards.
-// Folders are entered through descriptors opened without following links, so
-// a link met on the way is deleted as a link, whatever it points at.
-bool DeleteContents(int dirFd, dev_t device, int depth) {
-  bool emptied = true;
-  for (const auto& name : Names(dirFd)) {
-    struct stat info {};
-    if (::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-      emptied = false;
-      continue;
-    }
-    if (S_ISDIR(info.st_mode)) {
-      if (info.st_dev != device || depth >= kMaxDepth) {
-        emptied = false;
-        continue;
-      }
-      Descriptor child(::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-      if (!child.ok() || !DeleteContents(child.get(), device, depth + 1) ||
-          ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0)
-        emptied = false;
-    } else if (::unlinkat(dirFd, name.c_str(), 0) != 0) {
-      emptied = false;
-    }
+// The first bytes of a regular file in the folder (never through a link);
+// nothing when it is not a regular file.
+std::optional<std::string> ReadFileAt(int dirFd, const std::string& name, std::size_t limit) {
+  Descriptor file(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat info {};
+  if (!file.ok() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  std::string bytes(limit, '\0');
+  std::size_t have = 0;
+  while (have < bytes.size()) {
+    const ssize_t got = ::read(file.get(), bytes.data() + have, bytes.size() - have);
+    if (got <= 0) break;
+    have += static_cast<std::size_t>(got);
   }
-  return emptied;
+  bytes.resize(have);
+  return bytes;
+}
+
+bool IsRegularAt(int dirFd, const std::string& name) {
+  struct stat info {};
+  return ::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
+}
+
+bool ExistsAt(int dirFd, const std::string& name) {
+  struct stat info {};
+  return ::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// A desktop entry is judged by its first 64 KiB, far beyond any of ours.
+bool IsSuiteEntryAt(int dirFd, const std::string& name) {
+  const auto bytes = ReadFileAt(dirFd, name, 64 * 1024);
+  return bytes && suite::IsSuiteEntry(*bytes);
 }
 
 bool MarkerAt(int dirFd) {
-  Descriptor marker(::openat(dirFd, std::string(suite::kMarkerFile).c_str(),
-                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  if (!marker.ok()) return false;
-  struct stat info {};
-  if (::fstat(marker.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      info.st_size != static_cast<off_t>(suite::kMarkerText.size()))
-    return false;
-  std::string text(suite::kMarkerText.size(), '\0');
-  std::size_t have = 0;
-  while (have < text.size()) {
-    const ssize_t got = ::read(marker.get(), text.data() + have, text.size() - have);
-    if (got <= 0) return false;
-    have += static_cast<std::size_t>(got);
-  }
-  return text == suite::kMarkerText;
+  const std::string name(suite::kMarkerFile);
+  const auto bytes = ReadFileAt(dirFd, name, suite::kMarkerText.size() + 1);
+  return bytes && *bytes == suite::kMarkerText;
 }
 
-struct OpenedFolder {
-  TreeVerdict verdict = TreeVerdict::Missing;
-  int fd = -1;
-  dev_t device = 0;
-};
+// Removes an empty folder through its parent, when the name there is still
+// the folder that was opened.
+bool RemoveEmptyFolder(const fs::path& folder, int folderFd) {
+  TreeVerdict why{};
+  Descriptor parent = OpenFolder(folder.parent_path(), why);
+  if (!parent.ok()) return false;
+  struct stat opened {}, named {};
+  const std::string name = folder.filename();
+  if (::fstat(folderFd, &opened) != 0 || ::fstatat(parent.get(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+      opened.st_dev != named.st_dev || opened.st_ino != named.st_ino)
+    return false;
+  return ::unlinkat(parent.get(), name.c_str(), AT_REMOVEDIR) == 0;
+}
 
-// The checks every folder named by the record passes before anything in it
-// is touched; on success the folder is open, never through a link.
-OpenedFolder OpenNamedFolder(const fs::path& folder, const fs::path& home) {
-  OpenedFolder result;
-  if (folder.empty() || !folder.is_absolute()) {
-    result.verdict = TreeVerdict::NotAbsolute;
-    return result;
+void AddLeft(std::vector<LeftItem>& left, const fs::path& path, LeftReason reason) {
+  for (const auto& item : left)
+    if (item.path == path) return;
+  left.push_back({path, reason});
+}
+
+// Whatever is in the folder still, as left by the user.
+void ListLeft(int dirFd, const fs::path& folder, std::vector<LeftItem>& left) {
+  for (const auto& name : Names(dirFd)) AddLeft(left, folder / name, LeftReason::NotTheSuites);
+}
+
+// For a file of a MIME database (".../mime/<anything but packages>/..." or
+// ".../mime/<file>"), the database's folder; empty for any other file.
+fs::path MimeDatabaseOf(const fs::path& file) {
+  fs::path prefix;
+  fs::path database;
+  for (auto part = file.begin(); part != file.end(); ++part) {
+    prefix /= *part;
+    const auto next = std::next(part);
+    if (*part == "mime" && next != file.end() && *next != "packages") database = prefix;
   }
-  struct stat info {};
-  if (::lstat(folder.c_str(), &info) != 0) {
-    result.verdict = TreeVerdict::Missing;
-    return result;
+  return database;
+}
+
+// True when a database's packages folder holds no package any more: then
+// what the tool generated from them describes nothing.
+bool DatabaseServesNothing(const fs::path& database) {
+  TreeVerdict why{};
+  Descriptor packages = OpenFolder(database / "packages", why);
+  if (!packages.ok()) return why == TreeVerdict::Missing;
+  for (const auto& name : Names(packages.get()))
+    if (name.size() > 4 && name.ends_with(".xml")) return false;
+  return true;
+}
+
+// The text holds nothing but group headers, blank lines and comments: a
+// list of associations or a cache without a single entry.
+bool OnlyHeaders(std::string_view text) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r')) line.remove_suffix(1);
+    if (line.empty() || line.front() == '#' || (line.front() == '[' && line.back() == ']')) continue;
+    return false;
   }
-  if (S_ISLNK(info.st_mode)) {
-    result.verdict = TreeVerdict::SymbolicLink;
-    return result;
+  return true;
+}
+
+enum class RecordedFate { Delete, KeepQuietly, KeepAndSay };
+
+// What becomes of a file the suite made, by what it is now.
+RecordedFate FateOf(int dirFd, const fs::path& file) {
+  const std::string name = file.filename();
+  if (!IsRegularAt(dirFd, name)) return RecordedFate::KeepAndSay;
+  if (name.ends_with(suite::kShortcutExtension))
+    return IsSuiteEntryAt(dirFd, name) ? RecordedFate::Delete : RecordedFate::KeepAndSay;
+  if (name == suite::kMarkerFile) return MarkerAt(dirFd) ? RecordedFate::Delete : RecordedFate::KeepAndSay;
+  // The desktop's cache of entries by MIME type, which the registration made:
+  // there was none before, and the desktop's tool makes it again when wanted.
+  if (name == "mimeinfo.cache") return RecordedFate::Delete;
+  // The user's list of default applications, which the registration made: it
+  // goes when nothing is left in it, else it holds the user's choices now.
+  if (name == "mimeapps.list") {
+    const auto text = ReadFileAt(dirFd, name, 1 << 20);
+    return text && OnlyHeaders(*text) ? RecordedFate::Delete : RecordedFate::KeepQuietly;
   }
-  if (!S_ISDIR(info.st_mode)) {
-    result.verdict = TreeVerdict::NotAFolder;
-    return result;
-  }
-  if (IsProtectedFolder(folder, home)) {
-    result.verdict = TreeVerdict::Protected;
-    return result;
-  }
-  result.fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (result.fd < 0) {
-    result.verdict = TreeVerdict::Missing;
-    return result;
-  }
-  struct stat opened {};
-  ::fstat(result.fd, &opened);
-  result.device = opened.st_dev;
-  result.verdict = TreeVerdict::Removed;
-  return result;
+  if (const fs::path database = MimeDatabaseOf(file); !database.empty())
+    return DatabaseServesNothing(database) ? RecordedFate::Delete : RecordedFate::KeepQuietly;
+  // The comment type's own files, by their names.
+  if (name == comment::kMimePackageFile || name == std::string(comment::kMimeIconName) + ".png")
+    return RecordedFate::Delete;
+  return RecordedFate::KeepAndSay;
 }
 
 }  // namespace
 
 bool IsProtectedFolder(const fs::path& folder, const fs::path& home) {
-  const fs::path resolved = Resolved(folder);
+  char buffer[PATH_MAX];
+  const fs::path resolved = ::realpath(folder.c_str(), buffer) != nullptr ? fs::path(buffer) : fs::path();
   // A folder whose real place cannot be found is not deleted either.
   if (resolved.empty() || resolved == "/") return true;
   fs::path accountHome;
@@ -174,27 +255,42 @@ bool IsProtectedFolder(const fs::path& folder, const fs::path& home) {
     accountHome = account->pw_dir;
   for (const fs::path& guard : {home, suite::HomeDir(), accountHome}) {
     if (guard.empty()) continue;
-    const fs::path resolvedHome = Resolved(guard);
-    const fs::path& h = resolvedHome.empty() ? guard : resolvedHome;
-    if (resolved == h) return true;
+    const fs::path resolvedHome = ::realpath(guard.c_str(), buffer) != nullptr ? fs::path(buffer) : guard;
+    if (resolved == resolvedHome) return true;
     const std::string prefix = resolved.string() + "/";
-    if (h.string().compare(0, prefix.size(), prefix) == 0) return true;
+    if (resolvedHome.string().compare(0, prefix.size(), prefix) == 0) return true;
   }
   return false;
 }
 
 bool HasSuiteMarker(const fs::path& folder) {
-  Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  TreeVerdict why{};
+  Descriptor dir = OpenFolder(folder, why);
   return dir.ok() && MarkerAt(dir.get());
 }
 
-TreeVerdict RemoveWorkingDirectory(const fs::path& directory, const fs::path& home) {
-  OpenedFolder opened = OpenNamedFolder(directory, home);
-  if (opened.verdict != TreeVerdict::Removed) return opened.verdict;
-  Descriptor dir(opened.fd);
+TreeVerdict RemoveWorkingDirectory(const fs::path& directory, const fs::path& home,
+                                   const suite::WrittenRecord& record, std::vector<LeftItem>& left) {
+  TreeVerdict why = TreeVerdict::Missing;
+  Descriptor dir = OpenFolder(directory, why);
+  if (!dir.ok()) {
+    if (why == TreeVerdict::SymbolicLink) AddLeft(left, directory, LeftReason::LinkOnTheWay);
+    return why;
+  }
+  if (IsProtectedFolder(directory, home)) return TreeVerdict::Protected;
   if (!MarkerAt(dir.get())) return TreeVerdict::NoMarker;
-  if (!DeleteContents(dir.get(), opened.device, 0)) return TreeVerdict::PartlyRemoved;
-  return ::rmdir(directory.c_str()) == 0 ? TreeVerdict::Removed : TreeVerdict::PartlyRemoved;
+  // What the suite made in it: the marker, and whatever the record names there.
+  suite::WrittenRecord inside;
+  for (const auto& file : record.files)
+    if (file.parent_path() == directory || file.string().starts_with(directory.string() + "/")) inside.files.push_back(file);
+  for (const auto& folder : record.folders)
+    if (folder.string().starts_with(directory.string() + "/")) inside.folders.push_back(folder);
+  ::unlinkat(dir.get(), std::string(suite::kMarkerFile).c_str(), 0);
+  std::vector<LeftItem> ignored;
+  RemoveRecorded(inside, ignored);
+  if (RemoveEmptyFolder(directory, dir.get())) return TreeVerdict::Removed;
+  ListLeft(dir.get(), directory, left);
+  return TreeVerdict::KeptOthers;
 }
 
 bool IsPlainGroupName(std::string_view name) {
@@ -202,41 +298,80 @@ bool IsPlainGroupName(std::string_view name) {
          name.find("..") == std::string_view::npos && name != ".";
 }
 
-TreeVerdict RemoveGroupFolder(const fs::path& programs, std::string_view groupName, const fs::path& home) {
+TreeVerdict RemoveGroupFolder(const fs::path& programs, std::string_view groupName, const fs::path& home,
+                              std::vector<LeftItem>& left) {
   if (!IsPlainGroupName(groupName)) return TreeVerdict::BadName;
-  if (programs.empty() || !programs.is_absolute()) return TreeVerdict::NotAbsolute;
+  if (!IsPlainAbsolute(programs)) return TreeVerdict::NotAbsolute;
   const fs::path folder = programs / std::string(groupName);
-  OpenedFolder opened = OpenNamedFolder(folder, home);
-  if (opened.verdict != TreeVerdict::Removed) return opened.verdict;
-  Descriptor dir(opened.fd);
-  bool emptied = true;
-  for (const auto& name : Names(dir.get())) {
-    const bool entryName = name.size() > suite::kShortcutExtension.size() &&
-                           name.ends_with(suite::kShortcutExtension);
-    if (!entryName || !RemoveShortcut(folder / name)) emptied = false;
+  TreeVerdict why = TreeVerdict::Missing;
+  Descriptor dir = OpenFolder(folder, why);
+  if (!dir.ok()) {
+    if (why == TreeVerdict::SymbolicLink) AddLeft(left, folder, LeftReason::LinkOnTheWay);
+    return why;
   }
-  if (!emptied) return TreeVerdict::PartlyRemoved;
-  return ::rmdir(folder.c_str()) == 0 ? TreeVerdict::Removed : TreeVerdict::PartlyRemoved;
+  if (IsProtectedFolder(folder, home)) return TreeVerdict::Protected;
+  for (const auto& name : Names(dir.get())) {
+    const bool entryName = name.size() > suite::kShortcutExtension.size() && name.ends_with(suite::kShortcutExtension);
+    if (entryName && IsSuiteEntryAt(dir.get(), name)) ::unlinkat(dir.get(), name.c_str(), 0);
+  }
+  if (RemoveEmptyFolder(folder, dir.get())) return TreeVerdict::Removed;
+  ListLeft(dir.get(), folder, left);
+  return TreeVerdict::KeptOthers;
 }
 
 bool RemoveShortcut(const fs::path& file) {
-  if (file.empty() || !file.is_absolute()) return false;
-  struct stat info {};
-  if (::lstat(file.c_str(), &info) != 0) return false;
-  if (S_ISLNK(info.st_mode)) return ::unlink(file.c_str()) == 0;
-  if (!S_ISREG(info.st_mode)) return false;
-  Descriptor entry(::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  if (!entry.ok()) return false;
-  std::string bytes(64 * 1024, '\0');
-  std::size_t have = 0;
-  while (have < bytes.size()) {
-    const ssize_t got = ::read(entry.get(), bytes.data() + have, bytes.size() - have);
-    if (got <= 0) break;
-    have += static_cast<std::size_t>(got);
+  if (!IsPlainAbsolute(file)) return false;
+  TreeVerdict why{};
+  Descriptor dir = OpenFolder(file.parent_path(), why);
+  const std::string name = file.filename();
+  if (!dir.ok() || !IsSuiteEntryAt(dir.get(), name)) return false;
+  return ::unlinkat(dir.get(), name.c_str(), 0) == 0;
+}
+
+void RemoveRecorded(const suite::WrittenRecord& record, std::vector<LeftItem>& left) {
+  for (const auto& file : record.files) {
+    if (!IsPlainAbsolute(file)) continue;
+    TreeVerdict why = TreeVerdict::Missing;
+    Descriptor dir = OpenFolder(file.parent_path(), why);
+    if (!dir.ok()) {
+      if (why == TreeVerdict::SymbolicLink) AddLeft(left, file, LeftReason::LinkOnTheWay);
+      continue;
+    }
+    const std::string name = file.filename();
+    if (!ExistsAt(dir.get(), name)) continue;
+    switch (FateOf(dir.get(), file)) {
+      case RecordedFate::Delete:
+        if (::unlinkat(dir.get(), name.c_str(), 0) != 0) AddLeft(left, file, LeftReason::NotTheSuites);
+        break;
+      case RecordedFate::KeepQuietly: break;
+      case RecordedFate::KeepAndSay: AddLeft(left, file, LeftReason::NotTheSuites); break;
+    }
   }
-  bytes.resize(have);
-  if (!suite::IsSuiteEntry(bytes)) return false;
-  return ::unlink(file.c_str()) == 0;
+  // Deeper folders first; a folder with anything in it stays as it is.
+  std::vector<fs::path> folders;
+  for (const auto& folder : record.folders)
+    if (IsPlainAbsolute(folder) && folder != folder.root_path()) folders.push_back(folder);
+  std::stable_sort(folders.begin(), folders.end(), [](const fs::path& a, const fs::path& b) {
+    return std::distance(a.begin(), a.end()) > std::distance(b.begin(), b.end());
+  });
+  for (const auto& folder : folders) {
+    TreeVerdict why = TreeVerdict::Missing;
+    Descriptor dir = OpenFolder(folder, why);
+    if (dir.ok() && Names(dir.get()).empty()) RemoveEmptyFolder(folder, dir.get());
+  }
+}
+
+bool RemoveThisFile(const fs::path& file, dev_t device, ino_t inode) {
+  if (!IsPlainAbsolute(file)) return false;
+  TreeVerdict why{};
+  Descriptor dir = OpenFolder(file.parent_path(), why);
+  if (!dir.ok()) return false;
+  const std::string name = file.filename();
+  struct stat info {};
+  if (::fstatat(dir.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
+      info.st_dev != device || info.st_ino != inode)
+    return false;
+  return ::unlinkat(dir.get(), name.c_str(), 0) == 0;
 }
 
 }  // namespace vokar::uninstall

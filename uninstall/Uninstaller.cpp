@@ -1,5 +1,6 @@
 #include "Uninstaller.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "Desktop.h"
+#include "FirstStart.h"
 #include "DesktopRegistration.h"
 #include "MessageBox.h"
 #include "Places.h"
@@ -17,6 +19,8 @@
 #include "RemoveStrings.h"
 #include "SafeRemove.h"
 #include "Suite.h"
+#include "Uninstalling.h"
+#include "WrittenRecord.h"
 
 namespace vokar::uninstall {
 namespace fs = std::filesystem;
@@ -28,6 +32,12 @@ UninstallContext CurrentContext() {
   context.home = suite::HomeDir();
   std::error_code ignored;
   context.executable = fs::read_symlink("/proc/self/exe", ignored);
+  // The identity of the very file the program runs from, whatever its name now.
+  struct stat info {};
+  if (::stat("/proc/self/exe", &info) == 0) {
+    context.executableDevice = info.st_dev;
+    context.executableInode = info.st_ino;
+  }
   const char* admin = std::getenv("DPKG_ADMINDIR");
   context.dpkgAdminDir = admin != nullptr && *admin != '\0' ? fs::path(admin) : fs::path("/var/lib/dpkg");
   return context;
@@ -58,10 +68,22 @@ bool IsPackageFile(const fs::path& file, const fs::path& dpkgAdminDir) {
   return list.ok() && ListNamesFile(list.bytes, file);
 }
 
-SelfRemoval RemoveOwnExecutable(const UninstallContext& context) {
-  if (context.executable.empty()) return SelfRemoval::Failed;
-  if (IsPackageFile(context.executable, context.dpkgAdminDir)) return SelfRemoval::PackageFile;
-  return ::unlink(context.executable.c_str()) == 0 ? SelfRemoval::Deleted : SelfRemoval::Failed;
+SelfRemoval RemoveOwnExecutable(const UninstallContext& context, const fs::path& recordedUninstaller) {
+  if (context.executable.empty() || recordedUninstaller.empty() || !recordedUninstaller.is_absolute())
+    return SelfRemoval::NotRecorded;
+  // The name /proc/self/exe gives is only where the program came from: started
+  // through the dynamic loader it names the loader. The file goes only when
+  // it is the recorded uninstaller, by path and by identity.
+  const fs::path recorded = suite::ResolvedPath(recordedUninstaller);
+  if (suite::ResolvedPath(context.executable) != recorded ||
+      recorded.filename() != suite::kUninstallerExecutable || suite::IsBuildFolder(recorded.parent_path()))
+    return SelfRemoval::NotRecorded;
+  struct stat info {};
+  if (::lstat(recorded.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_dev != context.executableDevice ||
+      info.st_ino != context.executableInode)
+    return SelfRemoval::NotRecorded;
+  if (IsPackageFile(recorded, context.dpkgAdminDir)) return SelfRemoval::PackageFile;
+  return RemoveThisFile(recorded, info.st_dev, info.st_ino) ? SelfRemoval::Deleted : SelfRemoval::Failed;
 }
 
 namespace {
@@ -110,6 +132,10 @@ class Script {
 
   void Run() {
     CheckRunningPrograms();
+    // What the installation recorded, read before its keys go.
+    record_ = suite::ReadWrittenRecord();
+    if (auto entry = OpenKey(Root::LocalMachine, suite::kUninstallEntryKey))
+      recordedUninstaller_ = ReadString(entry, "UninstallString");
     // The settings root is opened as the original did, made when missing; it stays.
     if (auto root = Key::Create(Root::CurrentUser, suite::kSettingsRoot); !root)
       Note(suite::kSettingsRoot, root.error().description);
@@ -122,11 +148,18 @@ class Script {
     view_.SetStatus(IDS_UNINSTALL_DATA, 80);
     DeleteKeyTree(Root::LocalMachine, suite::kUninstallEntryKey);
     RemoveCommentType();
+    // The rest of what the suite made: generated files, folders it made.
+    RemoveRecorded(record_, left_);
     view_.SetStatus(IDS_SELF, 100);
-    self_ = RemoveOwnExecutable(context_);
+    self_ = RemoveOwnExecutable(context_, recordedUninstaller_);
+    for (const auto& item : left_)
+      Note(item.path.string(), item.reason == LeftReason::LinkOnTheWay ? "reached through a symbolic link; left alone"
+                                                                       : "not made by the suite; left in place");
   }
 
   SelfRemoval self() const { return self_; }
+  const std::vector<LeftItem>& left() const { return left_; }
+  const fs::path& recordedUninstaller() const { return recordedUninstaller_; }
 
  private:
   void CheckRunningPrograms() {
@@ -158,8 +191,9 @@ class Script {
     view_.SetStatus(IDS_FILES, 40);
     const fs::path directory = ReadString(record, suite::kDirectoryValue);
     if (directory.empty()) return;
-    const TreeVerdict verdict = uninstall::RemoveWorkingDirectory(directory, context_.home);
-    if (verdict != TreeVerdict::Removed) Note(directory.string(), VerdictText(verdict));
+    const TreeVerdict verdict = uninstall::RemoveWorkingDirectory(directory, context_.home, record_, left_);
+    if (verdict != TreeVerdict::Removed && verdict != TreeVerdict::KeptOthers)
+      Note(directory.string(), VerdictText(verdict));
   }
 
   void RemoveGroup(const std::optional<Key>& record) {
@@ -169,8 +203,8 @@ class Script {
     if (programs.empty()) return;
     std::string group = ReadString(record, suite::kGroupNameValue);
     if (group.empty()) group = Text(IDS_PRODUCT);
-    const TreeVerdict verdict = RemoveGroupFolder(programs, group, context_.home);
-    if (verdict != TreeVerdict::Removed && verdict != TreeVerdict::Missing)
+    const TreeVerdict verdict = RemoveGroupFolder(programs, group, context_.home, left_);
+    if (verdict != TreeVerdict::Removed && verdict != TreeVerdict::Missing && verdict != TreeVerdict::KeptOthers)
       Note((programs / group).string(), VerdictText(verdict));
   }
 
@@ -219,8 +253,30 @@ class Script {
 
   const UninstallContext& context_;
   StatusView& view_;
+  suite::WrittenRecord record_;
+  fs::path recordedUninstaller_;
+  std::vector<LeftItem> left_;
   SelfRemoval self_ = SelfRemoval::Failed;
 };
+
+// The lines of the last message that say what stayed, a few of each kind.
+std::string LeftText(const std::vector<LeftItem>& left) {
+  std::string text;
+  for (const LeftReason reason : {LeftReason::NotTheSuites, LeftReason::LinkOnTheWay}) {
+    std::vector<std::string> paths;
+    for (const auto& item : left)
+      if (item.reason == reason) paths.push_back(item.path.string());
+    if (paths.empty()) continue;
+    text += "\n" + std::string(reason == LeftReason::NotTheSuites ? kLeftNotOurs : kLeftBehindLink);
+    for (std::size_t i = 0; i < paths.size() && i < kLeftLinesShown; ++i) text += "\n  " + paths[i];
+    if (paths.size() > kLeftLinesShown) {
+      std::string more(kLeftMore);
+      more.replace(more.find("%d"), 2, std::to_string(paths.size() - kLeftLinesShown));
+      text += "\n  " + more;
+    }
+  }
+  return text;
+}
 
 void ShowFailure(int code, QWidget* parent) {
   if (code == kDeclined) return;
@@ -235,6 +291,11 @@ int RunUninstall(const UninstallContext& context, const std::function<std::uniqu
   const auto answer = msgbox::ShowMessageBox(Text(IDS_TITLE), Text(IDS_QUESTION), msgbox::Icon::Question,
                                              msgbox::Buttons::YesNo, msgbox::DefaultButton::Second);
   if (answer != msgbox::Answer::Yes) return kExitDeclined;
+  // From here to the end no program of the suite starts the speech server or
+  // registers the suite again.
+  std::string problem;
+  const auto run = suite::UninstallRun::Begin(problem);
+  if (!run) Note("the desktop folder", problem);
 
   std::unique_ptr<StatusView> view = createWindow();
   if (!view) {
@@ -250,12 +311,17 @@ int RunUninstall(const UninstallContext& context, const std::function<std::uniqu
     return kExitFailed;
   }
 
-  std::string text = Text(IDS_DONE);
+  std::string text = Text(IDS_DONE) + LeftText(script.left());
   switch (script.self()) {
     case SelfRemoval::Deleted: break;
     case SelfRemoval::PackageFile: text += "\n" + std::string(kPackageNote); break;
+    case SelfRemoval::NotRecorded:
+      // Said only when there is an installed uninstaller that stays.
+      if (!script.recordedUninstaller().empty())
+        text += "\n" + std::string(kSelfNotRecorded) + "\n  " + script.recordedUninstaller().string();
+      break;
     case SelfRemoval::Failed:
-      text += "\n" + std::string(kSelfNotDeleted) + "\n  " + context.executable.string();
+      text += "\n" + std::string(kSelfNotDeleted) + "\n  " + script.recordedUninstaller().string();
       break;
   }
   msgbox::ShowMessageBox(Text(IDS_TITLE), text, msgbox::Icon::Information, msgbox::Buttons::Ok,

@@ -10,88 +10,29 @@
 // folder, removed at the end.
 //   bench_sievo [RUNS]   (default 10)
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Auth.h"
+#include "BenchSupport.h"
 #include "Wire.h"
-
-extern char** environ;
 
 namespace {
 
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using namespace vokar::bench;
 using namespace vokar::netdde;
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-pid_t Spawn(const std::vector<std::string>& arguments, int out = -1) {
-  std::vector<std::string> all = arguments;
-  std::vector<char*> argv;
-  for (auto& argument : all) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  if (out >= 0) {
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  }
-  pid_t pid = -1;
-  if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-int Wait(pid_t pid) {
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void End(pid_t pid) {
-  if (pid <= 0) return;
-  ::kill(pid, SIGTERM);
-  for (int i = 0; i < 200; ++i) {
-    if (::waitpid(pid, nullptr, WNOHANG) == pid) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ::kill(pid, SIGKILL);
-  ::waitpid(pid, nullptr, 0);
-}
-
-struct Stats {
-  std::vector<double> values;
-  void Add(double v) { values.push_back(v); }
-  void Print(const char* what, const char* unit = "ms") {
-    if (values.empty()) {
-      std::printf("%-46s no samples\n", what);
-      return;
-    }
-    std::sort(values.begin(), values.end());
-    const double median = values[values.size() / 2];
-    std::printf("%-46s median %8.2f %s  min %8.2f  max %8.2f  (%zu runs)\n", what, median, unit, values.front(),
-                values.back(), values.size());
-  }
-};
 
 // A peer of the share on a blocking loopback socket.
 class Peer {
@@ -154,10 +95,10 @@ class Peer {
 std::pair<pid_t, int> StartAgent(const std::vector<std::string>& settings) {
   std::vector<std::string> enable{VKNETDDE, "--enable", "--port", "0", "--no-announce"};
   enable.insert(enable.end(), settings.begin(), settings.end());
-  Wait(Spawn(enable));
+  Wait(Spawn(enable, {.quiet = true}));
   int fds[2];
   if (::pipe(fds) != 0) return {-1, 0};
-  const pid_t pid = Spawn({VKNETDDE}, fds[1]);
+  const pid_t pid = Spawn({VKNETDDE}, {.out = fds[1], .quiet = true});
   ::close(fds[1]);
   std::string line;
   char c = 0;
@@ -187,35 +128,26 @@ bool AwaitStatus(int port, int wanted, std::chrono::milliseconds step) {
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
   InitCrypto();
-  std::string pattern = (fs::temp_directory_path() / "bench-sievo-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return 1;
-  const fs::path folder = pattern;
-  for (const char* sub : {"desktop", "registry", "config", "run"}) fs::create_directory(folder / sub);
-  fs::permissions(folder / "desktop", fs::perms::owner_all, fs::perm_options::replace);
-  fs::permissions(folder / "run", fs::perms::owner_all, fs::perm_options::replace);
-  ::setenv("VOKAR_DESKTOP_DIR", (folder / "desktop").c_str(), 1);
-  ::setenv("VOKAR_REGISTRY_DIR", (folder / "registry").c_str(), 1);
-  ::setenv("VOKAR_CONFIG_DIR", (folder / "config").c_str(), 1);
-  ::setenv("XDG_RUNTIME_DIR", (folder / "run").c_str(), 1);
-  ::setenv("VOKAR_MSGBOX_LOG", (folder / "messages.log").c_str(), 1);
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  BenchWorld world("sievo");
+  if (!world.ok()) return 1;
+  const fs::path folder = world.folder();
   ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (folder / "no-bus").string()).c_str(), 1);
   const fs::path wav = folder / "out.wav";
   ::setenv("VOKAR_WAVEOUT", ("wav:" + wav.string()).c_str(), 1);
 
-  const pid_t server = Spawn({VOKAR_SERVER, "/L-"});
+  const pid_t server = Spawn({VOKAR_SERVER, "/L-"}, {.quiet = true});
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   auto [agent, port] = StartAgent({});
   const std::string computer = "127.0.0.1:" + std::to_string(port);
 
-  Stats send, firstAudio, breakIdle, connect, connectKeyed, status;
+  Figures send, firstAudio, breakIdle, connect, connectKeyed, status;
   const std::string longText =
       "Raz, dwa, trzy, cztery, pięć, sześć, siedem, osiem, dziewięć, dziesięć. Jedenaście, dwanaście, trzynaście.";
   for (int i = 0; i < runs; ++i) {
     std::error_code ignored;
     const auto before = fs::file_size(wav, ignored);
     const auto start = Clock::now();
-    const pid_t sievo = Spawn({SIEVO, "--send", computer, "Komunikat numer " + std::to_string(i) + "."});
+    const pid_t sievo = Spawn({SIEVO, "--send", computer, "Komunikat numer " + std::to_string(i) + "."}, {.quiet = true});
     std::optional<Clock::duration> audio;
     int code = -1;
     for (;;) {
@@ -233,10 +165,10 @@ int main(int argc, char** argv) {
     if (!AwaitStatus(port, 2, std::chrono::milliseconds(20))) break;
   }
   for (int i = 0; i < runs; ++i) {
-    Wait(Spawn({SIEVO, "--send", computer, longText}));
+    Wait(Spawn({SIEVO, "--send", computer, longText}, {.quiet = true}));
     if (!AwaitStatus(port, 1, std::chrono::milliseconds(5))) break;
     const auto start = Clock::now();
-    Wait(Spawn({SIEVO, "--break", computer}));
+    Wait(Spawn({SIEVO, "--break", computer}, {.quiet = true}));
     if (!AwaitStatus(port, 2, std::chrono::milliseconds(1))) break;
     breakIdle.Add(Ms(Clock::now() - start));
   }
@@ -271,7 +203,5 @@ int main(int argc, char** argv) {
   connect.Print("peer connection and INITIATE, no key");
   connectKeyed.Print("peer connection and INITIATE, with a key");
   status.Print("\"status\" round trip through the agent");
-  std::error_code ignored;
-  fs::remove_all(folder, ignored);
   return 0;
 }

@@ -4,7 +4,9 @@
 // run speaks a long text, sends STOP at a different moment, and measures
 //  - sound after STOP: what the device played past the moment STOP was sent
 //    (the WAV's growth in the run minus the time from BEGIN to STOP), and
-//  - answer: from STOP to the module's "703 STOP".
+//  - answer: from STOP to the module's "703 STOP";
+// and for a message of 1 MiB of "&", the time to its BEGIN and to the answer
+// of a STOP sent right after it.
 // It prints the signed difference too, so that a device that played less
 // than the time that passed (which would hide late sound) shows.
 // The target is 50 ms for both; the exit status is 1 when a run missed it.
@@ -79,14 +81,16 @@ class Module {
       at += static_cast<std::size_t>(n);
     }
   }
-  // Reads up to the line that starts with `prefix`; the moment it came.
-  std::optional<Clock::time_point> WaitFor(const std::string& prefix, int timeoutMs = 30000) {
+  // Reads up to the line that starts with `prefix` (or with `other`, when
+  // given); the moment it came.
+  std::optional<Clock::time_point> WaitFor(const std::string& prefix, int timeoutMs = 30000,
+                                           const std::string& other = {}) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
       for (std::size_t end; (end = buffer_.find('\n')) != std::string::npos;) {
         const std::string line = buffer_.substr(0, end);
         buffer_.erase(0, end + 1);
-        if (line.rfind(prefix, 0) == 0) return received_;
+        if (line.rfind(prefix, 0) == 0 || (!other.empty() && line.rfind(other, 0) == 0)) return received_;
       }
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       if (left <= 0) return std::nullopt;
@@ -176,6 +180,26 @@ int main(int argc, char** argv) {
     std::printf("played - (STOP - BEGIN): from %.1f to %.1f ms\n", sorted.front(), sorted.back());
     std::printf("703 STOP answer:  median %.1f ms, worst %.1f ms (target 50 ms)\n", reply.median, reply.worst);
     status = sound.worst <= 50.0 && reply.worst <= 50.0 ? 0 : 1;
+
+    // A message of 1 MiB of "&" (each could open an entity, and none is
+    // spoken): how soon it begins and ends, and how soon it ends with a STOP
+    // sent right after the SPEAK (answered with 703 STOP, or with the END
+    // that came first).
+    const std::string ampersands = "SPEAK\n" + std::string(1u << 20, '&') + "\n.\n";
+    const auto sent = Clock::now();
+    module.Send(ampersands);
+    const auto begun = module.WaitFor("701 BEGIN");
+    const auto ended = begun ? module.WaitFor("702 END", 30000, "703 STOP") : std::nullopt;
+    if (!ended) return 2;
+    const auto sentWithStop = Clock::now();
+    module.Send(ampersands + "STOP\n");
+    const auto answered = module.WaitFor("702 END", 30000, "703 STOP");
+    if (!answered) return 2;
+    const double toBegin = Ms(*begun - sent), toEnd = Ms(*ended - sent), toStop = Ms(*answered - sentWithStop);
+    std::printf("1 MiB of \"&\": SPEAK to BEGIN %.1f ms, to its end %.1f ms; with a STOP after it, to its end %.1f ms "
+                "(target 1000 ms)\n",
+                toBegin, toEnd, toStop);
+    if (toEnd > 1000.0 || toStop > 1000.0) status = 1;
     module.Send("QUIT\n");
   }
   std::error_code ignored;

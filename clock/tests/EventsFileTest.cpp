@@ -12,6 +12,7 @@
 #include <string>
 
 #include "EventsFile.h"
+#include "TestBytes.h"
 #include "TestFolder.h"
 
 namespace {
@@ -20,30 +21,8 @@ namespace fs = std::filesystem;
 using namespace vokar::clock;
 using vokar::test::TestFolder;
 
-// Bytes from hex digits; blanks are ignored.
-std::string Hex(std::string_view digits) {
-  std::string bytes;
-  int high = -1;
-  for (const char c : digits) {
-    int value = -1;
-    if (c >= '0' && c <= '9') value = c - '0';
-    if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
-    if (value < 0) continue;
-    if (high < 0) {
-      high = value;
-    } else {
-      bytes.push_back(static_cast<char>(high * 16 + value));
-      high = -1;
-    }
-  }
-  return bytes;
-}
-
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using vokar::test::Hex;
+using vokar::test::ReadAll;
 
 // The class description of the first record.
 const std::string kClass = "FFFF 0100 0A00 4556454E545F44534352";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Events.h"
+#include "ScopedEnvironment.h"
 
 namespace {
 
@@ -42,20 +43,8 @@ EVENT_DSCR Event(RepeatKind kind, CClockTime time, std::string text, bool import
 // values need no time zone.
 class EventsInUtc : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (const char* tz = std::getenv("TZ")) saved_ = tz;
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-  }
-  void TearDown() override {
-    if (saved_) {
-      ::setenv("TZ", saved_->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
-  std::optional<std::string> saved_;
+  void SetUp() override { environment_.Set("TZ", "UTC"); }
+  vokar::test::ScopedEnvironment environment_;
 };
 
 TEST(Events, DaysInMonthByTheGregorianRule) {

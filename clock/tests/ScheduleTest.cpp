@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Schedule.h"
+#include "ScopedEnvironment.h"
 
 namespace {
 
@@ -17,20 +18,8 @@ using namespace vokar::clock;
 
 class ScheduleInUtc : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (const char* tz = std::getenv("TZ")) saved_ = tz;
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-  }
-  void TearDown() override {
-    if (saved_) {
-      ::setenv("TZ", saved_->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
-  std::optional<std::string> saved_;
+  void SetUp() override { environment_.Set("TZ", "UTC"); }
+  vokar::test::ScopedEnvironment environment_;
 };
 
 // 2026-12-08 10:00:00 UTC.
@@ -94,6 +83,37 @@ TEST_F(ScheduleInUtc, ATickHeldUpOverTheHourStillChimesAndChecksTheSkippedMinute
   EXPECT_EQ(seen.clockTicks, (std::vector<std::string>{"10:59:01", "11:00:06", "11:03:11"}));
   EXPECT_EQ(seen.checks, (std::vector<std::string>{"10:59:00@10:59:16", "11:00:00@11:00:16", "11:01:00@11:03:16",
                                                    "11:02:00@11:03:16", "11:03:00@11:03:16"}));
+}
+
+TEST_F(ScheduleInUtc, AClockHeldUpBeforeItsFirstCheckChecksTheMinuteOfItsStart) {
+  // Started at 10:00:05; nothing ticks until 10:02:20.
+  CTickScheduler scheduler;
+  scheduler.Started(CClockTime::FromTime(At(10, 0, 5)));
+  Seen seen;
+  Tick(scheduler, At(10, 2, 20), At(10, 2, 21), seen);
+  EXPECT_EQ(seen.checks, (std::vector<std::string>{"10:00:00@10:02:20", "10:01:00@10:02:20", "10:02:00@10:02:20"}));
+
+  // Started at 10:00:30, the last second of checking: the same minute comes.
+  CTickScheduler lastSecond;
+  lastSecond.Started(CClockTime::FromTime(At(10, 0, 30)));
+  Seen late;
+  Tick(lastSecond, At(10, 1, 16), At(10, 1, 16), late);
+  EXPECT_EQ(late.checks, (std::vector<std::string>{"10:00:00@10:01:16", "10:01:00@10:01:16"}));
+
+  // Started at 10:00:31, after the checking of its minute: that minute is
+  // never checked, as a clock that ticked on time would not have either.
+  CTickScheduler after;
+  after.Started(CClockTime::FromTime(At(10, 0, 31)));
+  Seen none;
+  Tick(after, At(10, 1, 16), At(10, 1, 16), none);
+  EXPECT_EQ(none.checks, (std::vector<std::string>{"10:01:00@10:01:16"}));
+
+  // A clock on time checks each minute once, the first one included.
+  CTickScheduler onTime;
+  onTime.Started(CClockTime::FromTime(At(10, 0, 5)));
+  Seen each;
+  Tick(onTime, At(10, 0, 6), At(10, 1, 20), each);
+  EXPECT_EQ(each.checks, (std::vector<std::string>{"10:00:00@10:00:16", "10:01:00@10:01:16"}));
 }
 
 TEST_F(ScheduleInUtc, CatchingUpStopsAtADay) {

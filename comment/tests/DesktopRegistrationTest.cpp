@@ -10,6 +10,7 @@
 #include <string>
 
 #include "DesktopRegistration.h"
+#include "PrivateUser.h"
 #include "RunProgram.h"
 #include "TestFolder.h"
 
@@ -101,19 +102,17 @@ TEST(MimeAppsList, RemovalTakesOnlyOurEntry) {
   EXPECT_EQ(WithoutApplication(after, entry), after);
 }
 
-// GIO, run as a separate program on the test's private folders.
+// GIO, run as a separate program on the test's private folders: what the
+// machine has installed (the suite's own package among it) is not seen.
 class DesktopTest : public ::testing::Test {
  protected:
-
   std::map<std::string, std::optional<std::string>> Environment() const {
-    return {{"XDG_DATA_HOME", places_.dataHome.string()},
-            {"XDG_CONFIG_HOME", places_.configHome.string()},
-            {"XDG_DATA_DIRS", "/usr/share"},
-            {"XDG_CONFIG_DIRS", "/etc/xdg"},
-            {"XDG_CACHE_HOME", (folder_ / "cache").string()},
-            {"HOME", (folder_ / "home").string()},
-            {"GIO_USE_VFS", "local"},
-            {"DBUS_SESSION_BUS_ADDRESS", std::nullopt}};
+    std::map<std::string, std::optional<std::string>> environment{{"GIO_USE_VFS", "local"}};
+    vokar::test::MakePrivateUserFolders(folder_.path());
+    for (const auto& [name, value] : vokar::test::PrivateUserEnvironment(folder_.path())) environment[name] = value;
+    environment["XDG_DATA_HOME"] = places_.dataHome.string();
+    environment["XDG_CONFIG_HOME"] = places_.configHome.string();
+    return environment;
   }
 
   std::string ContentType(const fs::path& file) const {

@@ -105,14 +105,12 @@ class RemarkaProcess : public ::testing::Test {
     world_.Set("XDG_DATA_HOME", (world_.folder() / "data").string());
     world_.Set("XDG_CONFIG_HOME", (world_.folder() / "xdg-config").string());
     world_.Set("XDG_CACHE_HOME", (world_.folder() / "cache").string());
-    world_.Set("XDG_DATA_DIRS", "/usr/share");
     world_.Set("HOME", (world_.folder() / "home").string());
     world_.Set("XDG_RUNTIME_DIR", (world_.folder() / "runtime").string());
     fs::create_directories(world_.folder() / "runtime");
     fs::permissions(world_.folder() / "runtime", fs::perms::owner_all, fs::perm_options::replace);
     world_.Set("PATH", world_.bin().string() + ":/usr/bin:/bin");
     world_.Set("GIO_USE_VFS", "local");
-    world_.Unset("DBUS_SESSION_BUS_ADDRESS");
     world_.Set("QT_QPA_PLATFORM", "offscreen");
     world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 100");
     ASSERT_TRUE(registry::WriteAppPath("Vokar.exe", VOKAR_DDE_TESTSERVER).ok());

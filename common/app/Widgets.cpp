@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QStringList>
 #include <QWidget>
@@ -13,6 +14,15 @@ void BringForward(QWidget* window) {
   window->show();
   window->raise();
   window->activateWindow();
+}
+
+QPushButton* BrowseButton(const QString& what, QWidget* parent) {
+  auto* button = new QPushButton(QStringLiteral("..."), parent);
+  button->setFixedWidth(32);
+  button->setAutoDefault(false);
+  button->setToolTip(what);
+  SetScreenReaderName(button, what);
+  return button;
 }
 
 void CentreOnScreen(QWidget* window) {

@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 class QPainter;
+class QPushButton;
 class QWidget;
 
 namespace vokar::app {
@@ -18,6 +19,11 @@ namespace vokar::app {
 // Restores a minimised window, shows it, raises it and gives it the focus:
 // what the tray's right button and a second start of a program ask.
 void BringForward(QWidget* window);
+
+// The "..." button beside a file's field: narrow, never the default button,
+// its tip and screen-reader name saying what it chooses ("Wybierz plik
+// dźwiękowy").
+QPushButton* BrowseButton(const QString& what, QWidget* parent);
 
 // Places the window in the middle of the primary screen's free area.
 void CentreOnScreen(QWidget* window);

@@ -43,6 +43,10 @@ int ActiveAppCapture::Start() {
     return 0;
   }
   active_ = true;
+  // An application that owns the clipboard may copy without setting a new
+  // owner, which would bring no notice: the clipboard is taken from it first,
+  // with what it holds, so that its copy sets one.
+  if (x11::FocusedClientOwnsClipboard()) x11::TakeClipboardKeepingContent();
   // Listen before the keys go out: a quick application may copy at once.
   clipboard_.Start(x11::NextRequestNumber(), [this] {
     QMetaObject::invokeMethod(this, [this] { Finish(true); }, Qt::QueuedConnection);

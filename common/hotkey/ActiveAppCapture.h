@@ -2,7 +2,9 @@
 // window with the focus select all of its text and copy it (Ctrl+Home,
 // Ctrl+Shift+End, Ctrl+Insert, Ctrl+Home), and when the copy has reached the
 // clipboard the owner is told, so that it reads the new text and never the
-// clipboard as it was before.
+// clipboard as it was before. An application that already owns the
+// clipboard loses it to us for the moment (what it holds is kept), so that
+// its copy is seen even where it would not set a new owner by itself.
 #pragma once
 
 #include <QObject>

@@ -16,6 +16,7 @@
 #include "NamedObjects.h"
 #include "Spawn.h"
 #include "SpeechClientTexts.h"
+#include "Uninstalling.h"
 #include "VersionReader.h"
 
 namespace vokar {
@@ -165,6 +166,12 @@ std::optional<fs::path> CSpeechClient::FindServerExecutable() const {
 }
 
 bool CSpeechClient::StartServer() {
+  // The uninstaller asks for the server to be closed: a client never brings
+  // it back while the uninstaller runs.
+  if (suite::UninstallerRuns()) {
+    std::fprintf(stderr, "%s: the uninstaller runs; the speech server is not started\n", program_.title.c_str());
+    return false;
+  }
   const auto path = FindServerExecutable();
   if (!path) {
     ShowMessage(kServerNotFound);

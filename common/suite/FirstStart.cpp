@@ -14,6 +14,7 @@
 #include "DataDirs.h"
 #include "Registry.h"
 #include "Suite.h"
+#include "Uninstalling.h"
 
 extern char** environ;
 
@@ -27,8 +28,44 @@ bool IsBuildFolder(const std::filesystem::path& programsDir) {
 bool IsRegistered() {
   auto record = registry::Key::Open(registry::Root::CurrentUser, kRecordKey);
   if (!record) return false;
-  auto directory = record->QueryString(kDirectoryValue);
-  return directory && !directory->empty();
+  for (const auto name : {kProgramsValue, kDirectoryValue}) {
+    auto value = record->QueryString(name);
+    if (value && !value->empty()) return true;
+  }
+  return false;
+}
+
+bool RunInstaller(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout,
+                  std::filesystem::path programsDir) {
+  if (programsDir.empty()) programsDir = paths::ExecutableDir();
+  const std::string installer = (programsDir / kInstallerExecutable).string();
+  std::vector<std::string> words{installer};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (auto& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  if (const int error = ::posix_spawn(&pid, installer.c_str(), nullptr, nullptr, argv.data(), environ); error != 0) {
+    std::cerr << "Vokar: cannot run " << installer << ": " << std::strerror(error) << "\n";
+    return false;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  int status = 0;
+  for (;;) {
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (done < 0 && errno != EINTR) return false;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      std::cerr << "Vokar: " << installer << " did not finish in time\n";
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+  std::cerr << "Vokar: " << installer << " failed\n";
+  return false;
 }
 
 FirstStart RegisterOnFirstStart(std::filesystem::path programsDir, std::chrono::milliseconds timeout) {
@@ -37,30 +74,9 @@ FirstStart RegisterOnFirstStart(std::filesystem::path programsDir, std::chrono::
   if (programsDir.empty()) programsDir = paths::ExecutableDir();
   if (programsDir.empty() || IsBuildFolder(programsDir)) return FirstStart::BuildFolder;
   if (IsRegistered()) return FirstStart::AlreadyRegistered;
-
-  const std::string installer = (programsDir / kInstallerExecutable).string();
-  std::vector<char*> argv{const_cast<char*>(installer.c_str()), const_cast<char*>("--quiet"), nullptr};
-  pid_t pid = -1;
-  if (const int error = ::posix_spawn(&pid, installer.c_str(), nullptr, nullptr, argv.data(), environ); error != 0) {
-    std::cerr << "Vokar: cannot run " << installer << ": " << std::strerror(error) << "\n";
-    return FirstStart::Failed;
-  }
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  int status = 0;
-  for (;;) {
-    const pid_t done = ::waitpid(pid, &status, WNOHANG);
-    if (done == pid) break;
-    if (done < 0 && errno != EINTR) return FirstStart::Failed;
-    if (std::chrono::steady_clock::now() >= deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      std::cerr << "Vokar: " << installer << " did not finish in time\n";
-      return FirstStart::Failed;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return FirstStart::Registered;
-  std::cerr << "Vokar: " << installer << " failed; the suite is not registered for this user\n";
+  if (UninstallerRuns()) return FirstStart::Uninstalling;
+  if (RunInstaller({"--first-start", "--quiet"}, timeout, programsDir)) return FirstStart::Registered;
+  std::cerr << "Vokar: the suite is not registered for this user\n";
   return FirstStart::Failed;
 }
 

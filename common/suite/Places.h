@@ -21,8 +21,25 @@ std::filesystem::path AutostartDir();     // the "Startup" shell folder
 std::filesystem::path ApplicationsDir();  // the "Programs" and "SendTo" shell folders
 std::filesystem::path DefaultWorkingDir();
 
+// Where the user keeps documents, the folder a program offers first for the
+// user's own files: the XDG documents folder (XDG_DOCUMENTS_DIR of
+// user-dirs.dirs in the config home) when it is an existing folder, else the
+// home folder; never the suite's working directory or a folder in it.
+std::filesystem::path DocumentsDir();
+
+// The documents folder from the text of a user-dirs.dirs file; empty when the
+// file does not name one. "$HOME" at its start stands for the home folder.
+std::filesystem::path DocumentsDirFromUserDirs(std::string_view text, const std::filesystem::path& home);
+
 // True for the bytes of a desktop entry that carries the suite's owner key in
 // its [Desktop Entry] group.
 bool IsSuiteEntry(std::string_view entryBytes);
+
+// True for a regular file (not a link) that is one of the suite's desktop entries.
+bool IsSuiteEntryFile(const std::filesystem::path& file);
+
+// True when the start-up folder holds one of the suite's start-up entries
+// (Horalo, Vokar, Radko): the user chose to start the suite at login.
+bool AutostartIsOn(const std::filesystem::path& startupDir = AutostartDir());
 
 }  // namespace vokar::suite

@@ -27,9 +27,11 @@ inline constexpr std::array<Program, 6> kPrograms{{
     {"Radko", "radko", "Radko.exe"},
 }};
 
-// The order in which the uninstaller looks for running programs.
-inline constexpr std::array<std::string_view, 6> kRunningCheckOrder{"Vokar", "Klavo", "Horalo",
-                                                                    "Remarka", "Sievo", "Radko"};
+// The order in which the uninstaller looks for running programs: the
+// clients before the speech server, since a client whose server went away
+// starts it again (while the uninstaller runs none does; see Uninstalling.h).
+inline constexpr std::array<std::string_view, 6> kRunningCheckOrder{"Klavo", "Horalo", "Remarka",
+                                                                    "Sievo", "Radko", "Vokar"};
 
 inline constexpr std::string_view kInstallerExecutable = "vkinstall";
 inline constexpr std::string_view kUninstallerExecutable = "vkremove";
@@ -44,6 +46,9 @@ inline constexpr std::string_view kSettingsRoot = "Software\\Quillmark";
 inline constexpr std::string_view kRecordKey = "Software\\Quillmark\\Vokar\\Uninstall";
 inline constexpr std::string_view kDirectoryValue = "Directory";
 inline constexpr std::string_view kGroupNameValue = "GroupName";
+// The folder of the programs that registered, resolved: the installation the
+// uninstaller belongs to (only that installation's vkremove deletes itself).
+inline constexpr std::string_view kProgramsValue = "Programs";
 inline constexpr std::string_view kShellFoldersKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 inline constexpr std::string_view kStartupFolder = "Startup";

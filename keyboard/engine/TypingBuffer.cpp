@@ -31,6 +31,7 @@ bool TypingBuffer::Init(int delay, int ctrlBack, NumberSeparators separators) {
   base = length = pendingStart = pendingEnd = lastTyped = 0;
   deleting = false;
   idleTicks = lastWordRequests = lastSentenceRequests = 0;
+  delayedWordWaiting = false;
   inSync = true;
   delayTime = std::clamp(delay, 1, 10);
   ctrlBackMode = std::clamp(ctrlBack, 0, 2);
@@ -154,6 +155,7 @@ void TypingBuffer::AddChar(unsigned char c, std::uint32_t flags) {
   }
   lastTyped = length;
   idleTicks = 0;
+  delayedWordWaiting = false;
   if (IsWordEnding(length - 1)) {
     pendingStart = WordStart(pendingStart + 1, false);
     pendingEnd = length;
@@ -169,6 +171,7 @@ void TypingBuffer::DeleteBack(std::uint32_t flags) {
   deleting = true;
   // No delayed reading follows a deletion.
   idleTicks = 4 * delayTime + 1;
+  delayedWordWaiting = false;
   std::int32_t n = 0;
   if ((flags & kFlagCtrl) != 0) {
     n = ctrlBackMode == 1 ? WordLeft(length) : length;
@@ -228,14 +231,16 @@ void TypingBuffer::SpeakPending(Interrupt interrupt) {
   if (result == 0) pendingStart = std::min(end, pendingEnd);
 }
 
-void TypingBuffer::SpeakLastWord(Interrupt interrupt, bool onlyIfOpen, bool forceSeparators) {
+int TypingBuffer::SpeakLastWord(Interrupt interrupt, bool onlyIfOpen, bool forceSeparators) {
   const std::int32_t n = length;
-  if (onlyIfOpen && !IsOpenAt(n)) return;
+  if (onlyIfOpen && !IsOpenAt(n)) return 0;
   const std::int32_t start = WordStart(n, true);
-  if (SpeakRange(start, n - start, interrupt, forceSeparators) == 0) {
+  const int result = SpeakRange(start, n - start, interrupt, forceSeparators);
+  if (result == 0) {
     lastTyped = n;
     lastWordRequests = std::max(lastWordRequests - 1, 0);
   }
+  return result;
 }
 
 void TypingBuffer::LastWord() {
@@ -293,6 +298,7 @@ void TypingBuffer::Load(const std::string& clipboard) {
   // Nothing of the loaded text is read by itself, not even as an unfinished
   // word after a pause.
   idleTicks = 4 * delayTime + 1;
+  delayedWordWaiting = false;
   host_.RefreshDisplay();
 }
 
@@ -304,8 +310,12 @@ void TypingBuffer::OnTick() {
     SpeakLastSentence();
   } else {
     if (idleTicks < INT32_MAX) ++idleTicks;
-    // The unfinished word is read once per pause.
-    if (host_.DelayedTalk() && idleTicks == delayTime * 1000 / 250) SpeakLastWord(Interrupt::No, true, false);
+    // The unfinished word is read once per pause; a refusal (the server was
+    // reading) is tried again at the next tick, as every spoken item is.
+    if (idleTicks == delayTime * 1000 / 250) delayedWordWaiting = true;
+    if (delayedWordWaiting) {
+      delayedWordWaiting = host_.DelayedTalk() && SpeakLastWord(Interrupt::No, true, false) != 0;
+    }
   }
   SpeakPending(Interrupt::No);
 }

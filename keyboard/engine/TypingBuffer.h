@@ -72,7 +72,8 @@ class TypingBuffer {
   // Reading operations (the commands and the tick use them).
   int SpeakRange(std::int32_t start, std::int32_t count, Interrupt interrupt, bool forceSeparators);
   void SpeakPending(Interrupt interrupt);
-  void SpeakLastWord(Interrupt interrupt, bool onlyIfOpen, bool forceSeparators);
+  // The result of Speak; 0 also when there was nothing to read.
+  int SpeakLastWord(Interrupt interrupt, bool onlyIfOpen, bool forceSeparators);
   void SpeakLastSentence();
 
   // The character rules, on the window: a position below base, or not
@@ -102,6 +103,10 @@ class TypingBuffer {
   int ctrlBackMode = 0;
   int delayTime = 2;
   std::int32_t idleTicks = 0;
+  // The unfinished word is due after the pause but the server has not taken
+  // it yet: it is tried again at every tick until then, or until the user
+  // types, deletes or loads the buffer.
+  bool delayedWordWaiting = false;
   std::int32_t lastWordRequests = 0;
   std::int32_t lastSentenceRequests = 0;
   bool inSync = true;

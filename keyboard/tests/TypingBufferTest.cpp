@@ -270,6 +270,47 @@ TEST_F(TypingBufferTest, DelayedReadingOfAnUnfinishedWord) {
   EXPECT_TRUE(host_.attempts.empty());
 }
 
+TEST_F(TypingBufferTest, ADelayedWordTheServerRefusesIsTriedAgainUntilTaken) {
+  Type("kot");
+  Ticks(7);
+  // The server reads something else for the next three ticks.
+  host_.results = {1, 1, -1};
+  Ticks(1);
+  EXPECT_EQ(host_.attempts.size(), 1u) << "2 s after the key";
+  EXPECT_TRUE(host_.spoken.empty());
+  Ticks(2);
+  EXPECT_EQ(host_.attempts.size(), 3u) << "once a tick while refused";
+  EXPECT_TRUE(host_.spoken.empty());
+  Ticks(1);
+  EXPECT_EQ(host_.Texts(), std::vector<std::string>{"kot"});
+  EXPECT_EQ(host_.spoken[0].interrupt, Interrupt::No);
+  Ticks(40);
+  EXPECT_EQ(host_.attempts.size(), 4u) << "once taken, never again in this pause";
+
+  // Typing on while the word waits: the wait ends; the longer word comes
+  // after its own pause.
+  host_.Forget();
+  host_.results = {1};
+  Type("k");
+  Ticks(8);
+  EXPECT_EQ(host_.attempts.size(), 1u);
+  Type("i");
+  Ticks(7);
+  EXPECT_EQ(host_.attempts.size(), 1u) << "the refused word is not tried after a key";
+  Ticks(1);
+  EXPECT_EQ(host_.Texts(), std::vector<std::string>{"kotki"});
+
+  // Turned off while it waits: dropped.
+  host_.Forget();
+  host_.results = {1};
+  Type("em");
+  Ticks(8);
+  host_.delayedTalk = false;
+  Ticks(10);
+  EXPECT_EQ(host_.attempts.size(), 1u);
+  EXPECT_TRUE(host_.spoken.empty());
+}
+
 TEST_F(TypingBufferTest, RefusedTextIsTriedAgainAtTheNextTick) {
   host_.results = {1};
   Type("dom ");

@@ -134,6 +134,12 @@ TEST_F(KeyTranslatorTest, CharactersAndKeys) {
       {"Enter", kReturn, {}, {0x0D, 0}},
       {"keypad Enter", kKeypadEnter, {}, {0x0D, 0}},
       {"Ctrl+Enter", kReturn, {kControlL}, {0x0A, kCtrl}},
+      {"Ctrl+keypad Enter", kKeypadEnter, {kControlL}, {0x0A, kCtrl}},
+      // AltGr is Ctrl and Alt, not Ctrl: Enter stays a carriage return under
+      // it, with Ctrl held as well or not.
+      {"AltGr+Enter", kReturn, {kAltGr}, {0x0D, kCtrl | kAlt}},
+      {"Ctrl+AltGr+Enter", kReturn, {kControlL, kAltGr}, {0x0D, kCtrl | kAlt}},
+      {"AltGr+Ctrl+keypad Enter", kKeypadEnter, {kAltGr, kControlL}, {0x0D, kCtrl | kAlt}},
       {"Tab", kTab, {}, {0x09, 0}},
       {"Ctrl+Tab", kTab, {kControlL}, {0x09, kCtrl | kVirtual}},
       {"Escape", kEscape, {}, {27, kVirtual}},

@@ -7,6 +7,7 @@
 
 #include "Auth.h"
 #include "DdeMessages.h"
+#include "PeerOwner.h"
 #include "RemoteText.h"
 #include "ServiceName.h"
 
@@ -20,6 +21,10 @@ constexpr const char* kServerTitle = "Vokar";
 constexpr const char* kServerService = "Vokar";
 constexpr const char* kServerTopic = "System";
 constexpr const char* kPokeItem = "text";
+// The item the text goes to the server as: the server reads it as a text from
+// another computer (its tags act inside its own reading only). The peer names
+// "text"; only the agent names this one.
+constexpr const char* kSharePokeItem = "sharetext";
 // How long the server may take to answer INITIATE; the agent waits on
 // nothing else.
 constexpr milliseconds kInitiateTimeout{2000};
@@ -61,6 +66,59 @@ CNetDdeAgent::CNetDdeAgent(AllowList allow, std::string key, AgentLimits limits,
 }
 
 CNetDdeAgent::~CNetDdeAgent() { Stop(); }
+
+std::size_t CNetDdeAgent::ServedCount() const {
+  return static_cast<std::size_t>(std::count_if(peers_.begin(), peers_.end(), [](const auto& entry) {
+    return entry.second->stage == Stage::Ready || entry.second->stage == Stage::Conversing;
+  }));
+}
+
+std::size_t CNetDdeAgent::GreetingCount() const {
+  return static_cast<std::size_t>(std::count_if(
+      peers_.begin(), peers_.end(), [](const auto& entry) { return entry.second->stage == Stage::Greeting; }));
+}
+
+milliseconds CNetDdeAgent::GreetingLimit() const { return std::min(limits_.greeting, limits_.handshake); }
+
+void CNetDdeAgent::Reconfigure(AllowList allow, std::string key, AgentLimits limits) {
+  const bool keyChanged = key != key_;
+  allow_ = std::move(allow);
+  key_ = std::move(key);
+  limits_ = limits;
+  if (keyChanged) {
+    // Guesses at the old key say nothing of the new one.
+    wrongKeys_.clear();
+    bannedUntil_.clear();
+  }
+  std::vector<std::uint64_t> ids;
+  for (const auto& [id, peer] : peers_) ids.push_back(id);
+  for (const auto id : ids) {
+    Peer* peer = FindPeer(id);
+    if (peer == nullptr || peer->stage == Stage::Closing) continue;
+    if (keyChanged) {
+      Refuse(*peer, RefusedReason::SettingsChanged, "the key was changed");
+    } else if (!allow_.Allows(peer->address)) {
+      Refuse(*peer, RefusedReason::NotAllowed, "no longer in the allow-list");
+    }
+  }
+}
+
+bool CNetDdeAgent::Relisten(const QHostAddress& address, std::uint16_t port, std::string& error) {
+  server_.close();
+  std::vector<std::uint64_t> ids;
+  for (const auto& [id, peer] : peers_) ids.push_back(id);
+  for (const auto id : ids) {
+    if (Peer* peer = FindPeer(id); peer != nullptr && peer->stage != Stage::Closing) {
+      Refuse(*peer, RefusedReason::SettingsChanged, "the share now listens elsewhere");
+    }
+  }
+  if (!server_.listen(address, port)) {
+    error = "cannot listen on " + address.toString().toStdString() + " port " + std::to_string(port) + ": " +
+            server_.errorString().toStdString();
+    return false;
+  }
+  return true;
+}
 
 bool CNetDdeAgent::Start(const QHostAddress& address, std::uint16_t port, std::string& error) {
   if (!InitCrypto()) {
@@ -151,9 +209,36 @@ void CNetDdeAgent::CountWrongKey(const QHostAddress& address) {
   if (static_cast<int>(times.size()) >= limits_.wrongKeysAllowed) {
     bannedUntil_[key] = now + limits_.wrongKeyWindow;
     times.clear();
-    Log(key.toStdString() + ": " + std::to_string(limits_.wrongKeysAllowed) + " wrong keys, refused for " +
-        Seconds(limits_.wrongKeyWindow));
+    Log(key.toStdString() + ": " + std::to_string(limits_.wrongKeysAllowed) + " wrong keys; for " +
+        Seconds(limits_.wrongKeyWindow) + " every answer to it comes after " + Seconds(limits_.lockedOutAnswer));
   }
+}
+
+void CNetDdeAgent::TurnAway(QTcpSocket* socket, RefusedReason reason, const std::string& name,
+                            const std::string& why) {
+  ++counters_.refused;
+  Log("refused " + name + ": " + why);
+  // One small frame on a fresh connection goes whole into the system's
+  // buffer; the connection is then closed without waiting for the peer.
+  if (const auto bytes = Encode(Refused{reason, why.substr(0, kMaxName)})) {
+    socket->write(bytes->data(), static_cast<qint64>(bytes->size()));
+    socket->flush();
+  }
+  socket->disconnectFromHost();
+  if (socket->state() != QAbstractSocket::UnconnectedState) socket->abort();
+  socket->deleteLater();
+}
+
+std::optional<std::string> CNetDdeAgent::OtherUsersPeer(const QTcpSocket& socket, const QHostAddress& address) {
+  const auto owner = LocalPeerOwner(address, socket.peerPort(), Normalized(socket.localAddress()), socket.localPort());
+  if (owner) {
+    if (*owner == limits_.localUser) return std::nullopt;
+    return "a program of user " + std::to_string(*owner) + " of this computer, and no key is set";
+  }
+  // Not a program of this computer, as far as the lists say; on loopback it
+  // must be one, so an owner that cannot be told is refused.
+  if (address.isLoopback()) return "its user on this computer cannot be told, and no key is set";
+  return std::nullopt;
 }
 
 void CNetDdeAgent::OnNewConnection() {
@@ -163,12 +248,30 @@ void CNetDdeAgent::OnNewConnection() {
     socket->setParent(nullptr);
     const QHostAddress address = Normalized(socket->peerAddress());
     const std::string name = address.toString().toStdString() + " port " + std::to_string(socket->peerPort());
-    if (!allow_.Allows(address) || Banned(address)) {
-      ++counters_.refused;
-      Log("refused " + name + (allow_.Allows(address) ? ": too many wrong keys lately" : ": not in the allow-list"));
-      socket->abort();
-      socket->deleteLater();
+    if (!allow_.Allows(address)) {
+      TurnAway(socket, RefusedReason::NotAllowed, name, "not in the allow-list");
       continue;
+    }
+    if (key_.empty()) {
+      if (const auto why = OtherUsersPeer(*socket, address)) {
+        TurnAway(socket, RefusedReason::OtherUser, name, *why);
+        continue;
+      }
+    }
+    // Room for the newcomer among the peers being greeted: the one that has
+    // waited longest goes. A crowd that never answers thus cannot keep out a
+    // peer that answers at once.
+    if (static_cast<int>(GreetingCount()) >= limits_.maxGreeting) {
+      Peer* oldest = nullptr;
+      for (const auto& [id, peer] : peers_) {
+        if (peer->stage == Stage::Greeting && (oldest == nullptr || peer->accepted < oldest->accepted)) {
+          oldest = peer.get();
+        }
+      }
+      if (oldest != nullptr) {
+        Refuse(*oldest, RefusedReason::TooSlow,
+               "no answer to the greeting while " + std::to_string(limits_.maxGreeting) + " peers were being greeted");
+      }
     }
     auto peer = std::make_unique<Peer>();
     peer->id = nextPeer_++;
@@ -184,10 +287,6 @@ void CNetDdeAgent::OnNewConnection() {
     connect(socket, &QTcpSocket::disconnected, this, [this, id] { OnDisconnected(id); }, Qt::QueuedConnection);
     Peer& added = *peer;
     peers_[id] = std::move(peer);
-    if (static_cast<int>(peers_.size()) > limits_.maxPeers) {
-      Refuse(added, RefusedReason::TooManyPeers, "already serving " + std::to_string(limits_.maxPeers) + " peers");
-      continue;
-    }
     ++counters_.accepted;
     Hello hello;
     hello.keyRequired = !key_.empty();
@@ -250,18 +349,29 @@ void CNetDdeAgent::Drop(std::uint64_t id) {
 void CNetDdeAgent::OnTick() {
   const auto now = Clock::now();
   std::vector<std::pair<std::uint64_t, std::string>> cut;
-  std::vector<std::uint64_t> stuck;
+  std::vector<std::uint64_t> stuck, answered;
   for (const auto& [id, peer] : peers_) {
     if (peer->stage == Stage::Closing) {
       if (now - peer->lastFrame > kClosingGrace) stuck.push_back(id);
       continue;
     }
+    if (peer->verdict) {
+      if (now >= peer->verdictAt) answered.push_back(id);
+      continue;
+    }
     if (peer->reader.InFrame() && now - peer->frameStarted > limits_.handshake) {
       cut.emplace_back(id, "too slow: a frame did not arrive whole within " + Seconds(limits_.handshake));
-    } else if (peer->stage == Stage::Greeting && now - peer->accepted > limits_.handshake) {
-      cut.emplace_back(id, "too slow: no answer to the greeting within " + Seconds(limits_.handshake));
+    } else if (peer->stage == Stage::Greeting && now - peer->accepted > GreetingLimit()) {
+      cut.emplace_back(id, "too slow: no answer to the greeting within " + Seconds(GreetingLimit()));
     } else if (peer->stage != Stage::Greeting && !peer->transactionPending && now - peer->lastFrame > limits_.idle) {
       cut.emplace_back(id, "idle for " + Seconds(limits_.idle));
+    }
+  }
+  for (const auto id : answered) {
+    if (Peer* peer = FindPeer(id); peer != nullptr && peer->verdict) {
+      const bool proved = *peer->verdict;
+      peer->verdict.reset();
+      Admit(*peer, proved, peer->agentProof);
     }
   }
   for (const auto& [id, why] : cut) {
@@ -334,7 +444,8 @@ void CNetDdeAgent::EndConversation(Peer& peer) {
 void CNetDdeAgent::HandleFrame(Peer& peer, Frame frame) {
   switch (peer.stage) {
     case Stage::Greeting:
-      if (const auto* auth = std::get_if<Auth>(&frame)) return OnAuth(peer, *auth);
+      // One answer to the greeting; nothing while its verdict is held back.
+      if (const auto* auth = std::get_if<Auth>(&frame); auth != nullptr && !peer.verdict) return OnAuth(peer, *auth);
       break;
     case Stage::Ready:
       if (const auto* initiate = std::get_if<Initiate>(&frame)) return OnInitiate(peer, *initiate);
@@ -361,17 +472,39 @@ void CNetDdeAgent::OnAuth(Peer& peer, const Auth& auth) {
     Refuse(peer, RefusedReason::WrongVersion, "speaks version " + std::to_string(auth.version));
     return;
   }
-  Welcome welcome;
+  bool proved = true;
+  Proof agentProof{};
   if (!key_.empty()) {
-    if (!ProofsEqual(auth.proof, PeerProof(key_, peer.agentNonce, auth.nonce))) {
-      const QHostAddress address = peer.address;
-      Refuse(peer, RefusedReason::WrongKey, "wrong key");
-      CountWrongKey(address);
-      return;
-    }
-    welcome.proof = AgentProof(key_, peer.agentNonce, auth.nonce);
+    proved = ProofsEqual(auth.proof, PeerProof(key_, peer.agentNonce, auth.nonce));
+    if (proved) agentProof = AgentProof(key_, peer.agentNonce, auth.nonce);
   }
+  if (!key_.empty() && Banned(peer.address)) {
+    // Too many wrong keys from this address lately: the answer, whichever it
+    // is, comes later. Nobody who knows the key is kept out by another's
+    // guesses; a guesser learns little each second.
+    peer.verdict = proved;
+    peer.verdictAt = Clock::now() + limits_.lockedOutAnswer;
+    peer.agentProof = agentProof;
+    return;
+  }
+  Admit(peer, proved, agentProof);
+}
+
+void CNetDdeAgent::Admit(Peer& peer, bool keyProved, const Proof& agentProof) {
+  if (!keyProved) {
+    const QHostAddress address = peer.address;
+    Refuse(peer, RefusedReason::WrongKey, "wrong key");
+    CountWrongKey(address);
+    return;
+  }
+  if (static_cast<int>(ServedCount()) >= limits_.maxPeers) {
+    Refuse(peer, RefusedReason::TooManyPeers, "already serving " + std::to_string(limits_.maxPeers) + " peers");
+    return;
+  }
+  Welcome welcome;
+  welcome.proof = agentProof;
   peer.stage = Stage::Ready;
+  peer.lastFrame = Clock::now();
   Send(peer, welcome);
 }
 
@@ -447,7 +580,7 @@ void CNetDdeAgent::OnPoke(Peer& peer, const Poke& poke) {
 
 bool CNetDdeAgent::PostPoke(std::uint32_t busHandle, const Pending& pending) {
   if (!window_) return false;
-  const auto message = dde::Encode(dde::Poke{window_->handle(), busHandle, kPokeItem,
+  const auto message = dde::Encode(dde::Poke{window_->handle(), busHandle, kSharePokeItem,
                                              dde::PokeBlock{dde::kPokeRelease, dde::CF_TEXT, pending.pokeData}});
   if (!desktop::PostMessage(pending.server, message.message, message.wParam, message.lParam, message.payload)) {
     return false;

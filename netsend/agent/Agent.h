@@ -8,7 +8,18 @@
 // server. Every peer is served from the one event loop without waiting on
 // another: the server is asked with posts whose answers come back as
 // messages, and only INITIATE waits, briefly, for the server's answer.
+//
+// The text a peer pokes goes to the server as item "sharetext": the server
+// reads it as a text from another computer, whose tags shape only its own
+// reading. Peers that have not yet proved the key have a limit of their own
+// and a short deadline, so that they never keep out one that can; an address
+// that guessed wrong keys waits for its answers, and still gets in with the
+// right one. Without a key, of the programs on this computer only those of
+// the agent's own user are let in.
 #pragma once
+
+#include <sys/types.h>
+#include <unistd.h>
 
 #include <QObject>
 #include <QTcpServer>
@@ -20,6 +31,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "AgentConfig.h"
@@ -33,7 +45,13 @@ namespace vokar::netdde {
 struct AgentLimits {
   std::chrono::milliseconds idle{60000};
   std::chrono::milliseconds handshake{10000};
+  // Peers let in (past the key) at once.
   int maxPeers = 64;
+  // Peers that have not yet answered the greeting: at most this many at once
+  // (a new one pushes out the one that has waited longest), each for at most
+  // this long (or the handshake's limit when that is shorter).
+  int maxGreeting = 64;
+  std::chrono::milliseconds greeting{3000};
   // How long an answer of the server is waited for before the agent forgets
   // the transaction (the sender gives up after 30 s).
   std::chrono::milliseconds transaction{35000};
@@ -43,6 +61,11 @@ struct AgentLimits {
   // address is refused for the window's length.
   int wrongKeysAllowed = 5;
   std::chrono::milliseconds wrongKeyWindow{60000};
+  // Meanwhile each answer to a peer of that address, right key or wrong,
+  // comes after this long: guessing slows down, the key still lets in.
+  std::chrono::milliseconds lockedOutAnswer{1000};
+  // Without a key, the user whose programs on this computer are let in.
+  uid_t localUser = ::geteuid();
 };
 
 // What the agent has done since it started, for --status and the tests.
@@ -65,8 +88,20 @@ class CNetDdeAgent final : public QObject {
   // Ends every conversation (the server is told) and stops listening.
   void Stop();
 
+  // New settings for the running agent: peers let in under the old key, and
+  // those the allow-list no longer names, are cut at once; the limits hold
+  // for what comes next.
+  void Reconfigure(AllowList allow, std::string key, AgentLimits limits);
+  // Cuts every peer and listens on another address or port; false with the
+  // reason when that fails (then it listens nowhere).
+  bool Relisten(const QHostAddress& address, std::uint16_t port, std::string& error);
+
   std::uint16_t port() const { return server_.serverPort(); }
+  QHostAddress address() const { return server_.serverAddress(); }
   std::size_t PeerCount() const { return peers_.size(); }
+  // Peers let in, and peers still being greeted.
+  std::size_t ServedCount() const;
+  std::size_t GreetingCount() const;
   const AgentCounters& counters() const { return counters_; }
 
   // Where the agent says what it refused and why (standard error by default).
@@ -87,6 +122,10 @@ class CNetDdeAgent final : public QObject {
     std::uint32_t serverProcess = 0;
     bool transactionPending = false;
     std::chrono::steady_clock::time_point lastBreak;
+    // An answer held back while the peer's address is locked out.
+    std::optional<bool> verdict;
+    std::chrono::steady_clock::time_point verdictAt;
+    Proof agentProof{};
   };
   struct Pending {
     std::uint64_t peer = 0;
@@ -104,6 +143,13 @@ class CNetDdeAgent final : public QObject {
   void OnTick();
   void HandleFrame(Peer& peer, Frame frame);
   void OnAuth(Peer& peer, const Auth& auth);
+  // Lets the peer in (when there is room) or refuses its key.
+  void Admit(Peer& peer, bool keyProved, const Proof& agentProof);
+  // Refuses a connection before it is a peer: one frame, then closed.
+  void TurnAway(QTcpSocket* socket, RefusedReason reason, const std::string& name, const std::string& why);
+  // Without a key: why a peer of this computer is not let in, or nothing.
+  std::optional<std::string> OtherUsersPeer(const QTcpSocket& socket, const QHostAddress& address);
+  std::chrono::milliseconds GreetingLimit() const;
   void OnInitiate(Peer& peer, const Initiate& initiate);
   void OnPoke(Peer& peer, const Poke& poke);
   void OnExecute(Peer& peer, const Execute& execute);

@@ -28,6 +28,8 @@ struct AgentConfig {
   int handshakeTimeoutSeconds = 10;  // 1..300: the handshake, and any one frame, must arrive within it
   int maxPeers = 64;                 // 1..1024 connections at once
   bool announce = true;              // DNS-SD announcement for the senders' browse dialog
+
+  bool operator==(const AgentConfig&) const = default;
 };
 
 // Limits of the numeric settings.

@@ -1,11 +1,15 @@
 // vknetdde: the agent of the network share "VOKAR$". Run as it is, it serves
-// the share when the user has turned it on; with options it changes the
-// share's settings in the machine hive and says what is now exposed.
+// the share when the user has turned it on, and follows every change of its
+// settings at once: turned off, it ends; a new key, allow-list, address or
+// limit holds from then on. With options it changes the share's settings in
+// the machine hive, tells the running agents, and says what is now exposed.
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -19,7 +23,9 @@
 
 #include "Agent.h"
 #include "AgentConfig.h"
+#include "AgentControl.h"
 #include "Auth.h"
+#include "Desktop.h"
 #include "QtDesktopLoop.h"
 #include "ShareAnnouncer.h"
 
@@ -53,8 +59,11 @@ constexpr const char* kUsage =
     "                         longer (1-300, default 10)\n"
     "  --max-peers N          peers served at once (1-1024, default 64)\n"
     "  --announce, --no-announce  announce the share with DNS-SD (default on)\n"
+    "A running agent follows a change at once (--disable ends it).\n"
+    "Without a key, of the programs on this computer only those of the agent's\n"
+    "own user are let in.\n"
     "Other:\n"
-    "  --status               print the settings\n"
+    "  --status               print the settings and what the running agent serves\n"
     "  --help                 this text\n"
     "Exit status: 0 done, 1 the share could not be served or stored, 2 bad\n"
     "command line, 3 the share is off.\n";
@@ -90,18 +99,35 @@ void PrintStatus(const AgentConfig& config) {
 
 bool IsLoopback(const QHostAddress& address) { return address.isLoopback(); }
 
+std::string UserName(uid_t uid) {
+  if (const passwd* entry = ::getpwuid(uid); entry != nullptr && entry->pw_name != nullptr) return entry->pw_name;
+  return std::to_string(uid);
+}
+
 // Says what the settings expose, for the user who just changed them.
 void Warn(const AgentConfig& config) {
   const QHostAddress address(QString::fromStdString(config.address));
   if (config.allowedHosts.find_first_not_of(" ,;\t") == std::string::npos) {
     std::cerr << "vknetdde: the allow-list is empty: nobody is let in\n";
   }
-  if (!address.isNull() && !IsLoopback(address) && config.key.empty()) {
-    std::cerr << "vknetdde: no key is set: every allowed host can make this computer speak\n";
+  if (config.key.empty()) {
+    if (!address.isNull() && !IsLoopback(address)) {
+      std::cerr << "vknetdde: no key is set: every allowed host can make this computer speak\n";
+    }
+    std::cerr << "vknetdde: no key is set: of the programs on this computer only those of user "
+              << UserName(::geteuid()) << " are let in ('vknetdde --new-key' lets in senders that know the key)\n";
   }
   if (!config.key.empty() && config.key.size() < 16) {
     std::cerr << "vknetdde: the key is short; 'vknetdde --new-key' makes a strong one\n";
   }
+}
+
+AgentLimits LimitsOf(const AgentConfig& config) {
+  AgentLimits limits;
+  limits.idle = std::chrono::seconds(config.idleTimeoutSeconds);
+  limits.handshake = std::chrono::seconds(config.handshakeTimeoutSeconds);
+  limits.maxPeers = config.maxPeers;
+  return limits;
 }
 
 int Configure(const std::vector<std::string>& args) {
@@ -180,6 +206,8 @@ int Configure(const std::vector<std::string>& args) {
     config.key = NewKeyText();
     std::cout << "key: " << config.key << "\n";
   }
+  // The agents running now hear of the change, also one that sees it first.
+  const auto agents = FindRunningAgents();
   std::string error;
   if (!WriteAgentConfig(config, error)) {
     std::cerr << "vknetdde: cannot store the settings: " << error << "\n";
@@ -187,8 +215,134 @@ int Configure(const std::vector<std::string>& args) {
   }
   PrintStatus(config);
   Warn(config);
+  // The running agents follow at once (and would within a second anyway).
+  std::cout << (agents.empty() ? std::string("agent: not running\n")
+                              : TellRunningAgents(agents, std::chrono::milliseconds(5000)))
+            << std::flush;
   return 0;
 }
+
+// The share as this process serves it: the agent, its announcement, and the
+// window through which vknetdde with options reaches it. The settings are
+// read again every second and whenever that window is told they changed.
+class CShare {
+ public:
+  bool Start(const AgentConfig& config, std::string& error) {
+    const auto allow = AllowList::Parse(config.allowedHosts, error);
+    if (!allow) {
+      error = "AllowedHosts: " + error;
+      return false;
+    }
+    const QHostAddress address(QString::fromStdString(config.address));
+    if (address.isNull()) {
+      error = "Address: '" + config.address + "' is not an address";
+      return false;
+    }
+    agent_ = std::make_unique<CNetDdeAgent>(*allow, config.key, LimitsOf(config));
+    if (!agent_->Start(address, static_cast<std::uint16_t>(config.port), error)) return false;
+    auto created = vokar::desktop::Window::Create(
+        kAgentTitle, [this](vokar::desktop::Message& message) { return OnControl(message); });
+    if (!created.window) {
+      error = "cannot use the desktop: " + created.error;
+      return false;
+    }
+    control_ = std::move(created.window);
+    config_ = config;
+    Announce();
+    QObject::connect(&poll_, &QTimer::timeout, [this] { Reread(); });
+    poll_.start(1000);
+    return true;
+  }
+
+  void Stop() {
+    poll_.stop();
+    announcer_.reset();
+    if (agent_) agent_->Stop();
+    control_.reset();
+  }
+
+  std::uint16_t port() const { return agent_->port(); }
+
+ private:
+  std::int64_t OnControl(vokar::desktop::Message& message) {
+    if (message.message == kAgentStatus) {
+      message.reply = Status();
+      return 1;
+    }
+    if (message.message == kAgentReread) {
+      Reread();
+      message.reply = Status();
+      return ending_ ? 0 : 1;
+    }
+    return 0;
+  }
+
+  std::string Status() const {
+    const std::string pid = std::to_string(::getpid());
+    if (ending_) return "agent: pid " + pid + " ends: " + endReason_ + "\n";
+    return "agent: running, pid " + pid + "\n" + "agent serves: " + agent_->address().toString().toStdString() +
+           " port " + std::to_string(agent_->port()) + "\n" + "agent key: " +
+           (config_.key.empty() ? "none (of this computer's programs only user " + UserName(::geteuid()) +
+                                      "'s are let in)"
+                                : std::string("set")) +
+           "\n" + "agent allowed: " + (config_.allowedHosts.empty() ? "(nobody)" : config_.allowedHosts) + "\n" +
+           "agent peers: " + std::to_string(agent_->ServedCount()) + " let in, " +
+           std::to_string(agent_->GreetingCount()) + " being greeted\n";
+  }
+
+  void End(int code, const std::string& why) {
+    if (ending_) return;
+    ending_ = true;
+    endReason_ = why;
+    std::cerr << "vknetdde: " << why << "; the agent ends\n";
+    poll_.stop();
+    // Every peer is cut now; the window answers the one who asked, then the
+    // loop ends.
+    announcer_.reset();
+    agent_->Stop();
+    QTimer::singleShot(0, [code] { QCoreApplication::exit(code); });
+  }
+
+  void Reread() {
+    if (ending_) return;
+    const AgentConfig now = ReadAgentConfig();
+    if (now == config_) return;
+    if (!now.enabled) return End(3, "the share VOKAR$ was turned off");
+    std::string error;
+    const auto allow = AllowList::Parse(now.allowedHosts, error);
+    if (!allow) return End(1, "AllowedHosts: " + error);
+    const QHostAddress address(QString::fromStdString(now.address));
+    if (address.isNull()) return End(1, "Address: '" + now.address + "' is not an address");
+    Warn(now);
+    agent_->Reconfigure(*allow, now.key, LimitsOf(now));
+    const bool moved = now.address != config_.address || now.port != config_.port;
+    if (moved && !agent_->Relisten(address, static_cast<std::uint16_t>(now.port), error)) return End(1, error);
+    const bool announceAgain = moved || now.announce != config_.announce;
+    config_ = now;
+    if (announceAgain) Announce();
+    std::cerr << "vknetdde: the settings changed; sharing VOKAR$ on " << address.toString().toStdString()
+              << " port " << agent_->port() << (config_.key.empty() ? "" : " with a key") << "\n";
+    if (moved) {
+      std::cout << "vknetdde: sharing VOKAR$ on " << address.toString().toStdString() << " port " << agent_->port()
+                << (config_.key.empty() ? "" : " with a key") << std::endl;
+    }
+  }
+
+  void Announce() {
+    announcer_.reset();
+    if (!config_.announce) return;
+    announcer_ = std::make_unique<CShareAnnouncer>(
+        agent_->port(), [](const std::string& line) { std::cerr << "vknetdde: " << line << "\n"; });
+  }
+
+  AgentConfig config_;
+  std::unique_ptr<CNetDdeAgent> agent_;
+  std::unique_ptr<CShareAnnouncer> announcer_;
+  std::unique_ptr<vokar::desktop::Window> control_;
+  QTimer poll_;
+  bool ending_ = false;
+  std::string endReason_;
+};
 
 int Serve(int argc, char** argv) {
   const AgentConfig config = ReadAgentConfig();
@@ -197,39 +351,20 @@ int Serve(int argc, char** argv) {
     return 3;
   }
   QCoreApplication qt(argc, argv);
-  std::string error;
-  const auto allow = AllowList::Parse(config.allowedHosts, error);
-  if (!allow) {
-    std::cerr << "vknetdde: AllowedHosts: " << error << "\n";
-    return 1;
-  }
-  const QHostAddress address(QString::fromStdString(config.address));
-  if (address.isNull()) {
-    std::cerr << "vknetdde: Address: '" << config.address << "' is not an address\n";
-    return 1;
-  }
   Warn(config);
 
   vokar::desktop::QtDesktopLoop loop;
-  AgentLimits limits;
-  limits.idle = std::chrono::seconds(config.idleTimeoutSeconds);
-  limits.handshake = std::chrono::seconds(config.handshakeTimeoutSeconds);
-  limits.maxPeers = config.maxPeers;
-  CNetDdeAgent agent(*allow, config.key, limits);
-  if (!agent.Start(address, static_cast<std::uint16_t>(config.port), error)) {
+  CShare share;
+  std::string error;
+  if (!share.Start(config, error)) {
     std::cerr << "vknetdde: " << error << "\n";
+    share.Stop();
     return 1;
-  }
-
-  std::unique_ptr<CShareAnnouncer> announcer;
-  if (config.announce) {
-    announcer = std::make_unique<CShareAnnouncer>(agent.port(), [](const std::string& line) {
-      std::cerr << "vknetdde: " << line << "\n";
-    });
   }
 
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
     std::cerr << "vknetdde: cannot watch for signals\n";
+    share.Stop();
     return 1;
   }
   struct sigaction action {};
@@ -244,11 +379,11 @@ int Serve(int argc, char** argv) {
     QCoreApplication::quit();
   });
 
-  std::cout << "vknetdde: sharing VOKAR$ on " << address.toString().toStdString() << " port " << agent.port()
+  const QHostAddress address(QString::fromStdString(config.address));
+  std::cout << "vknetdde: sharing VOKAR$ on " << address.toString().toStdString() << " port " << share.port()
             << (config.key.empty() ? "" : " with a key") << std::endl;
   const int code = QCoreApplication::exec();
-  announcer.reset();
-  agent.Stop();
+  share.Stop();
   return code;
 }
 
@@ -262,6 +397,7 @@ int main(int argc, char** argv) {
   }
   if (args.size() == 1 && args[0] == "--status") {
     PrintStatus(ReadAgentConfig());
+    std::cout << DescribeRunningAgents(std::chrono::milliseconds(5000));
     return 0;
   }
   if (args.size() == 1 && args[0] == "--new-key") {

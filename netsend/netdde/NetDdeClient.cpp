@@ -33,11 +33,13 @@ struct ConversationState : dde::DdeConversationBase {
   bool open = false;      // the socket is connected and nothing has broken
   bool refusedFrame = false;
   std::string broken;     // why the connection ended, when it did
+  std::optional<QAbstractSocket::SocketError> socketError;  // while connecting
 };
 
 struct InstanceState : dde::DdeInstanceBase {
   ClientOptions options;
   std::string detail;
+  Failure failure = Failure::None;
 };
 
 using Book = dde::CDdeBook<InstanceState, ConversationState>;
@@ -148,24 +150,51 @@ void Forget(std::uint32_t id) {
   State().RemoveConversation(id);
 }
 
-std::string RefusalText(const Refused& refused) {
-  std::string why;
+// Why a connection did not come about: for the user, and in words.
+struct Why {
+  Failure failure = Failure::None;
+  std::string detail;
+
+  explicit operator bool() const { return failure != Failure::None; }
+};
+
+Why Refusal(const Refused& refused) {
+  Why why{Failure::Broken, {}};
   switch (refused.reason) {
-    case RefusedReason::WrongKey: why = "the key is wrong"; break;
-    case RefusedReason::TooManyPeers: why = "it serves too many peers now"; break;
-    case RefusedReason::BadFrame: why = "it could not read what was sent"; break;
-    case RefusedReason::TooSlow: why = "the handshake took too long"; break;
-    case RefusedReason::Idle: why = "the connection was idle too long"; break;
-    case RefusedReason::WrongVersion: why = "it speaks another version"; break;
+    case RefusedReason::WrongKey: why = {Failure::WrongKey, "the key is wrong"}; break;
+    case RefusedReason::TooManyPeers: why = {Failure::TooManyPeers, "it serves too many peers now"}; break;
+    case RefusedReason::BadFrame: why = {Failure::Broken, "it could not read what was sent"}; break;
+    case RefusedReason::TooSlow: why = {Failure::TooSlow, "the handshake took too long"}; break;
+    case RefusedReason::Idle: why = {Failure::TooSlow, "the connection was idle too long"}; break;
+    case RefusedReason::WrongVersion: why = {Failure::OtherVersion, "it speaks another version"}; break;
+    case RefusedReason::NotAllowed: why = {Failure::NotAllowed, "this computer is not on its list"}; break;
+    case RefusedReason::OtherUser:
+      why = {Failure::OtherUser, "without a key it lets in only the programs of its own user"};
+      break;
+    case RefusedReason::SettingsChanged: why = {Failure::SettingsChanged, "its settings changed"}; break;
   }
-  if (why.empty()) why = "reason " + std::to_string(static_cast<int>(refused.reason));
-  return "the agent refused the connection: " + why + (refused.text.empty() ? "" : " (" + refused.text + ")");
+  if (why.detail.empty()) why.detail = "reason " + std::to_string(static_cast<int>(refused.reason));
+  why.detail = "the agent refused the connection: " + why.detail + (refused.text.empty() ? "" : " (" + refused.text + ")");
+  return why;
 }
 
-// Connects, passes the handshake and has the topic accepted; an empty text
-// on success, else why not.
-std::string Establish(std::uint32_t id, const NetAddress& address, const std::string& service,
-                      const std::string& topic, const ClientOptions& options) {
+Why Closed(bool timedOut, const char* late) {
+  return timedOut ? Why{Failure::NoAnswer, late} : Why{Failure::Broken, "the agent closed the connection"};
+}
+
+Failure ConnectFailure(std::optional<QAbstractSocket::SocketError> error) {
+  if (!error) return Failure::NoAnswer;
+  switch (*error) {
+    case QAbstractSocket::HostNotFoundError: return Failure::HostNotFound;
+    case QAbstractSocket::ConnectionRefusedError: return Failure::NobodyListens;
+    default: return Failure::NoAnswer;
+  }
+}
+
+// Connects, passes the handshake and has the topic accepted; nothing on
+// success, else why not.
+Why Establish(std::uint32_t id, const NetAddress& address, const std::string& service, const std::string& topic,
+              const ClientOptions& options) {
   const auto deadline = Clock::now() + options.connectTimeout;
   // No user input while connecting: a button pressed meanwhile must not start
   // a second conversation of the same program.
@@ -179,47 +208,51 @@ std::string Establish(std::uint32_t id, const NetAddress& address, const std::st
       },
       deadline, flags);
   conversation = FindConversation(id);
-  if (conversation == nullptr) return "the conversation was ended meanwhile";
+  if (conversation == nullptr) return {Failure::Broken, "the conversation was ended meanwhile"};
   if (conversation->socket->state() != QAbstractSocket::ConnectedState) {
     const std::string why = !conversation->broken.empty() ? conversation->broken
                                                           : std::string("no answer in time");
-    return "cannot connect to " + address.host + " port " + std::to_string(address.port) + ": " + why;
+    return {ConnectFailure(conversation->socketError),
+            "cannot connect to " + address.host + " port " + std::to_string(address.port) + ": " + why};
   }
   conversation->open = true;
 
   bool timedOut = false;
   auto frame = NextFrame(id, deadline, flags, &timedOut);
-  if (!frame) return timedOut ? "the agent did not greet in time" : "the agent closed the connection";
-  if (const auto* refused = std::get_if<Refused>(&*frame)) return RefusalText(*refused);
-  if (!std::holds_alternative<Hello>(*frame)) return "the agent did not greet";
+  if (!frame) return Closed(timedOut, "the agent did not greet in time");
+  if (const auto* refused = std::get_if<Refused>(&*frame)) return Refusal(*refused);
+  if (!std::holds_alternative<Hello>(*frame)) return {Failure::Broken, "the agent did not greet"};
   // A copy: the frame is reused for the answers that follow.
   const Hello greeting = std::get<Hello>(*frame);
   const Hello* hello = &greeting;
-  if (hello->version != kProtocolVersion) return "the agent speaks another version";
-  if (hello->keyRequired && options.key.empty()) return "the agent wants a key and none is set";
+  if (hello->version != kProtocolVersion) return {Failure::OtherVersion, "the agent speaks another version"};
+  if (hello->keyRequired && options.key.empty()) return {Failure::KeyMissing, "the agent wants a key and none is set"};
 
   Auth auth;
   auth.nonce = RandomNonce();
   if (hello->keyRequired) auth.proof = PeerProof(options.key, hello->nonce, auth.nonce);
   conversation = FindConversation(id);
-  if (conversation == nullptr || !Send(*conversation, auth)) return "the connection broke";
+  if (conversation == nullptr || !Send(*conversation, auth)) return {Failure::Broken, "the connection broke"};
   frame = NextFrame(id, deadline, flags, &timedOut);
-  if (!frame) return timedOut ? "the agent did not answer the key in time" : "the agent closed the connection";
-  if (const auto* refused = std::get_if<Refused>(&*frame)) return RefusalText(*refused);
+  if (!frame) return Closed(timedOut, "the agent did not answer the key in time");
+  if (const auto* refused = std::get_if<Refused>(&*frame)) return Refusal(*refused);
   const auto* welcome = std::get_if<Welcome>(&*frame);
-  if (welcome == nullptr) return "the agent did not let us in";
+  if (welcome == nullptr) return {Failure::Broken, "the agent did not let us in"};
   // An agent that asked for the key proves that it knows it too.
   if (hello->keyRequired && !ProofsEqual(welcome->proof, AgentProof(options.key, hello->nonce, auth.nonce))) {
-    return "the agent does not know the key";
+    return {Failure::AgentLacksKey, "the agent does not know the key"};
   }
 
   conversation = FindConversation(id);
-  if (conversation == nullptr || !Send(*conversation, Initiate{service, topic})) return "the connection broke";
+  if (conversation == nullptr || !Send(*conversation, Initiate{service, topic})) {
+    return {Failure::Broken, "the connection broke"};
+  }
   frame = NextFrame(id, deadline, flags, &timedOut);
-  if (!frame) return timedOut ? "the agent did not answer INITIATE in time" : "the agent closed the connection";
+  if (!frame) return Closed(timedOut, "the agent did not answer INITIATE in time");
+  if (const auto* refused = std::get_if<Refused>(&*frame)) return Refusal(*refused);
   const auto* answer = std::get_if<InitiateAck>(&*frame);
-  if (answer == nullptr) return "the agent did not answer INITIATE";
-  if (!answer->accepted) return "no speech server answers for the share " + topic;
+  if (answer == nullptr) return {Failure::Broken, "the agent did not answer INITIATE"};
+  if (!answer->accepted) return {Failure::NoServer, "no speech server answers for the share " + topic};
   return {};
 }
 
@@ -257,6 +290,7 @@ Conversation Connect(DdeInstance instance, StringHandle service, StringHandle to
   const auto address = ParseServiceName(serviceName, options.defaultPort);
   if (!address) {
     Fail(instance, dde::DMLERR_NO_CONV_ESTABLISHED, "'" + serviceName + "' names no computer");
+    if (InstanceState* failed = FindInstance(instance)) failed->failure = Failure::NoComputer;
     return {};
   }
 
@@ -270,7 +304,7 @@ Conversation Connect(DdeInstance instance, StringHandle service, StringHandle to
     OnReadable(id);
     Break(id, "the agent closed the connection");
   });
-  QObject::connect(socket, &QTcpSocket::errorOccurred, socket, [id, socket](QAbstractSocket::SocketError) {
+  QObject::connect(socket, &QTcpSocket::errorOccurred, socket, [id, socket](QAbstractSocket::SocketError error) {
     ConversationState* c = FindConversation(id);
     if (c == nullptr) return;
     if (c->open) {
@@ -278,16 +312,19 @@ Conversation Connect(DdeInstance instance, StringHandle service, StringHandle to
       Break(id, socket->errorString().toStdString());
     } else if (c->broken.empty()) {
       c->broken = socket->errorString().toStdString();
+      c->socketError = error;
     }
   });
   State().AddConversation(id, std::move(conversation));
 
-  const std::string why = Establish(id, *address, serviceName, topicName, options);
-  if (!why.empty()) {
+  const Why why = Establish(id, *address, serviceName, topicName, options);
+  if (why) {
     Forget(id);
-    Fail(instance, dde::DMLERR_NO_CONV_ESTABLISHED, why);
+    Fail(instance, dde::DMLERR_NO_CONV_ESTABLISHED, why.detail);
+    if (InstanceState* failed = FindInstance(instance)) failed->failure = why.failure;
     return {};
   }
+  if (InstanceState* connected = FindInstance(instance)) connected->failure = Failure::None;
   return Conversation{id};
 }
 
@@ -398,6 +435,11 @@ std::uint32_t GetLastError(DdeInstance instance) { return State().TakeLastError(
 std::string LastDetail(DdeInstance instance) {
   const InstanceState* state = FindInstance(instance);
   return state == nullptr ? std::string() : state->detail;
+}
+
+Failure LastFailure(DdeInstance instance) {
+  const InstanceState* state = FindInstance(instance);
+  return state == nullptr ? Failure::None : state->failure;
 }
 
 }  // namespace vokar::netdde

@@ -32,6 +32,27 @@ struct ClientOptions {
   std::uint16_t defaultPort = 7047;
 };
 
+// Why the last Connect of an instance found no conversation, for the user's
+// message (LastDetail gives the words for standard error).
+enum class Failure {
+  None,
+  NoComputer,       // the service names no computer
+  HostNotFound,     // no computer of that name is known
+  NobodyListens,    // the computer refuses the connection: no agent serves the share there
+  NoAnswer,         // no answer in time, or the computer cannot be reached
+  NotAllowed,       // the agent's allow-list does not name this computer
+  OtherUser,        // without a key the agent lets in only its own user's programs of its computer
+  KeyMissing,       // the agent wants a key and none is set here
+  WrongKey,         // the agent refused the key
+  AgentLacksKey,    // the agent could not prove that it knows the key
+  TooManyPeers,     // the agent serves as many peers as it may
+  NoServer,         // no speech server answers for the share
+  SettingsChanged,  // the share's settings changed meanwhile
+  TooSlow,          // the agent found the handshake too slow
+  OtherVersion,     // the agent speaks another version of the frames
+  Broken,           // the connection broke or the agent sent what cannot be read
+};
+
 // Starts a client instance. DMLERR_NO_ERROR, or DMLERR_SYS_ERROR when the
 // cryptography library cannot be used (instance stays 0).
 std::uint32_t Initialize(DdeInstance& instance, ClientOptions options);
@@ -68,5 +89,8 @@ std::uint32_t GetLastError(DdeInstance instance);
 // Why the last Connect or transaction of the instance failed, in words (for
 // standard error); empty when nothing failed.
 std::string LastDetail(DdeInstance instance);
+
+// Why the last Connect of the instance failed; None after one that succeeded.
+Failure LastFailure(DdeInstance instance);
 
 }  // namespace vokar::netdde

@@ -76,6 +76,9 @@ enum class RefusedReason : std::uint8_t {
   TooSlow = 4,
   Idle = 5,
   WrongVersion = 6,
+  NotAllowed = 7,       // the peer's address is not in the allow-list
+  OtherUser = 8,        // without a key: a program of another user of the agent's computer
+  SettingsChanged = 9,  // the share's key, allow-list or address changed, or it was turned off
 };
 
 // Agent to peer, last thing before it closes the connection.

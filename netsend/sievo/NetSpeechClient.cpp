@@ -44,10 +44,15 @@ bool NetSpeechClient::ConnectTo(std::string_view computer) {
   conversation_ = service_ ? netdde::Connect(instance_, service_, topic_) : netdde::Conversation{};
   if (!conversation_) {
     NoteDetail();
+    const netdde::Failure failure = service_ ? netdde::LastFailure(instance_) : netdde::Failure::NoComputer;
     if (service_) netdde::FreeStringHandle(instance_, service_);
     service_ = {};
-    msgbox::ShowMessageBox(options_.title, Strings().Utf8(IDS_NO_CONNECTION), msgbox::Icon::Warning,
-                           msgbox::Buttons::Ok, msgbox::DefaultButton::First, owner_);
+    // The message says why, in a sentence of its own below the old one.
+    std::string text = Strings().Utf8(IDS_NO_CONNECTION);
+    const std::string why = FailureText(failure, computer);
+    if (!why.empty()) text += "\n\n" + why;
+    msgbox::ShowMessageBox(options_.title, text, msgbox::Icon::Warning, msgbox::Buttons::Ok,
+                           msgbox::DefaultButton::First, owner_);
     return false;
   }
   return true;

@@ -344,4 +344,23 @@ bool LooksLikeUtf8(std::string_view bytes) {
   return nonAscii;
 }
 
+std::string IncomingText(std::string_view bytes, TextEnd end) {
+  std::string_view text = bytes;
+  if (end == TextEnd::Cut) {
+    // A lead byte among the last three whose sequence runs past the end is
+    // the start of a character the limit cut off.
+    for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+      const auto c = static_cast<unsigned char>(text[text.size() - back]);
+      if ((c & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+      const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+      if (length > back) text.remove_suffix(back);
+      break;
+    }
+  }
+  if (!LooksLikeUtf8(text)) return std::string(bytes);
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+  return FromUtf8(text);
+}
+
 }  // namespace vokar::cp1250

@@ -4,6 +4,7 @@
 // engine may use it too.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -41,5 +42,22 @@ std::string FromUtf8(std::string_view utf8Text);
 // character: the test that command-line tools use to tell UTF-8 input from
 // Windows-1250 input.
 bool LooksLikeUtf8(std::string_view bytes);
+
+// Whether the bytes are all of a text or only its start (a file read up to a
+// limit): a UTF-8 character cut in two at the end of a start is no proof
+// that the text is not UTF-8.
+enum class TextEnd { Whole, Cut };
+
+// Text that comes in from outside in bytes of either encoding the suite
+// accepts (a file, standard input, a pipe): valid UTF-8 holding a non-ASCII
+// character is converted, a byte order mark at its start dropped and a
+// character cut off at the end of a start left out; anything else is taken
+// as code page 1250 already.
+std::string IncomingText(std::string_view bytes, TextEnd end = TextEnd::Whole);
+
+// The most bytes of UTF-8 one code page 1250 character can take once
+// converted from outside (a character the code page lacks becomes one '?'):
+// how much of a file to read for a given number of code page bytes.
+inline constexpr std::size_t kMaxUtf8BytesPerCharacter = 4;
 
 }  // namespace vokar::cp1250

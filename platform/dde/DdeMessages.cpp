@@ -208,7 +208,12 @@ bool AtomNamesEqual(std::string_view a, std::string_view b) {
 }
 
 bool SentByOwnerOf(const desktop::Message& message, WindowHandle window) {
-  return message.senderProcess != 0 && window && desktop::WindowProcess(window) == message.senderProcess;
+  if (!window) return false;
+  // Decided by the credentials the system gives on both connections, so
+  // that a program in another PID namespace (whose process id is 0 here)
+  // is recognised as well.
+  const auto owner = desktop::WindowOwner(window);
+  return owner && desktop::SameProcess(message.sender, *owner);
 }
 
 bool SendInitiateAck(WindowHandle client, const InitiateAck& ack, desktop::milliseconds timeout) {

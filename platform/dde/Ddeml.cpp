@@ -28,8 +28,8 @@ struct ConversationState : DdeConversationBase {
   WindowHandle server;
   // The partner's program as this one sees it: only messages that the system
   // says come from it are believed, whatever window they name in wParam.
-  std::uint32_t serverProcess = 0;
-  std::uint32_t candidateProcess = 0;  // while initiating: the program being asked
+  desktop::PeerCredentials serverProcess;
+  desktop::PeerCredentials candidateProcess;  // while initiating: the program being asked
   bool connected = false;
   bool initiating = false;
   bool terminating = false;
@@ -77,13 +77,13 @@ std::int64_t HandleConversationMessage(std::uint32_t id, desktop::Message& messa
         const auto ack = DecodeInitiateAck(message);
         if (!ack) {
           Log("ignored a malformed answer to INITIATE: " + ack.error);
-        } else if (message.senderProcess == 0 || message.senderProcess != conversation->candidateProcess ||
-                   desktop::WindowProcess(ack.value->server) != message.senderProcess) {
+        } else if (!desktop::SameProcess(message.sender, conversation->candidateProcess) ||
+                   !dde::SentByOwnerOf(message, ack.value->server)) {
           // Only the program asked may answer, and only with a window of its own.
           Log("ignored an answer to INITIATE from a program that was not asked");
         } else if (!conversation->server) {
           conversation->server = ack.value->server;
-          conversation->serverProcess = message.senderProcess;
+          conversation->serverProcess = message.sender;
         } else if (ack.value->server != conversation->server) {
           // A second server answered the same request: it is told at once
           // that the conversation will not take place.
@@ -94,7 +94,7 @@ std::int64_t HandleConversationMessage(std::uint32_t id, desktop::Message& messa
       const auto ack = DecodeTransactionAck(message);
       if (!ack) {
         Log("ignored a malformed acknowledgement: " + ack.error);
-      } else if (message.senderProcess != conversation->serverProcess) {
+      } else if (!desktop::SameProcess(message.sender, conversation->serverProcess)) {
         Log("ignored an acknowledgement that did not come from the conversation's server");
       } else if (conversation->awaitedHandle != 0 && ack.value->handle == conversation->awaitedHandle &&
                  ack.value->server == conversation->server) {
@@ -106,7 +106,7 @@ std::int64_t HandleConversationMessage(std::uint32_t id, desktop::Message& messa
     case WM_DDE_TERMINATE: {
       const auto terminate = DecodeTerminate(message);
       if (!terminate || terminate.value->sender != conversation->server) return 0;
-      if (message.senderProcess != conversation->serverProcess) {
+      if (!desktop::SameProcess(message.sender, conversation->serverProcess)) {
         Log("ignored a TERMINATE that did not come from the conversation's server");
         return 0;
       }
@@ -140,14 +140,14 @@ bool FindServer(std::uint32_t id) {
   if (conversation == nullptr) return false;
   conversation->initiating = true;
   conversation->server = {};
-  conversation->serverProcess = 0;
+  conversation->serverProcess = {};
   const auto request = Encode(Initiate{conversation->window->handle(), conversation->service, conversation->topic});
   for (const auto& candidate : desktop::EnumerateWindows()) {
-    const std::uint32_t process = desktop::WindowProcess(candidate.window);
+    const auto process = desktop::WindowOwner(candidate.window);
     conversation = FindConversation(id);
     if (conversation == nullptr) return false;
-    if (process == 0) continue;
-    conversation->candidateProcess = process;
+    if (!process) continue;
+    conversation->candidateProcess = *process;
     desktop::SendMessage(candidate.window, request.message, request.wParam, request.lParam, request.payload,
                          kInitiateTimeout);
     conversation = FindConversation(id);
@@ -155,7 +155,7 @@ bool FindServer(std::uint32_t id) {
     if (conversation->server) break;
   }
   conversation->initiating = false;
-  conversation->candidateProcess = 0;
+  conversation->candidateProcess = {};
   if (!conversation->server) return false;
   conversation->connected = true;
   conversation->watch = desktop::WatchWindow(conversation->server, [id] {

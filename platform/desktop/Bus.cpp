@@ -6,6 +6,9 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/syscall.h>
 #include <sys/timerfd.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -69,11 +72,31 @@ bool FillAddress(const std::filesystem::path& path, sockaddr_un& address) {
 
 std::uint32_t OwnProcess() { return static_cast<std::uint32_t>(::getpid()); }
 
-std::optional<ucred> PeerCredentials(int fd) {
+std::optional<ucred> SocketCredentials(int fd) {
   ucred credentials{};
   socklen_t length = sizeof credentials;
   if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) return std::nullopt;
   return credentials;
+}
+
+// The kernel's pidfd of the peer (Linux 6.5 on).
+#ifndef SO_PEERPIDFD
+#define SO_PEERPIDFD 77
+#endif
+
+desktop::PeerCredentials CredentialsOf(int fd, const ucred& credentials) {
+  desktop::PeerCredentials peer;
+  peer.known = true;
+  peer.process = static_cast<std::uint32_t>(credentials.pid);
+  peer.user = credentials.uid;
+  peer.group = credentials.gid;
+  int pidfd = -1;
+  socklen_t length = sizeof pidfd;
+  if (::getsockopt(fd, SOL_SOCKET, SO_PEERPIDFD, &pidfd, &length) == 0 && pidfd >= 0) {
+    peer.identity = PidfdIdentity(pidfd);
+    ::close(pidfd);
+  }
+  return peer;
 }
 
 std::string Hex(WindowHandle window) {
@@ -88,6 +111,17 @@ LoopIntegration::Interest ToInterest(int watched) {
 }
 
 }  // namespace
+
+std::uint64_t PidfdIdentity(int pidfd) {
+  // The file system of pidfds whose inode numbers tell processes apart
+  // (Linux 6.9 on); before it every pidfd had the same inode.
+  constexpr unsigned long kPidfsMagic = 0x50494446;
+  struct statfs fileSystem {};
+  if (::fstatfs(pidfd, &fileSystem) != 0 || static_cast<unsigned long>(fileSystem.f_type) != kPidfsMagic) return 0;
+  struct stat status {};
+  if (::fstat(pidfd, &status) != 0) return 0;
+  return static_cast<std::uint64_t>(status.st_ino);
+}
 
 Bus& Bus::Get() {
   // Never freed: windows held by other static objects may be destroyed after
@@ -297,6 +331,14 @@ bool Bus::IsWindow(WindowHandle window) {
   return folder && EndpointAlive(*folder, window);
 }
 
+std::optional<PeerCredentials> Bus::WindowOwner(WindowHandle window) {
+  if (!window) return std::nullopt;
+  if (FindEndpoint(window)) return OwnCredentials();
+  const Outgoing out = OutgoingConnection(window);
+  if (out.connection == nullptr) return std::nullopt;
+  return out.connection->peerCredentials;
+}
+
 std::uint32_t Bus::WindowProcess(WindowHandle window) {
   if (!window) return 0;
   if (FindEndpoint(window)) return OwnProcess();
@@ -349,7 +391,7 @@ Bus::Outgoing Bus::OutgoingConnection(WindowHandle window) {
   // The folder is ours, but whoever listens on a socket in it is checked
   // too: a message for a window of another user would be theirs to read
   // and to answer.
-  const auto credentials = PeerCredentials(fd);
+  const auto credentials = SocketCredentials(fd);
   if (!credentials || credentials->uid != ::geteuid()) {
     LogLimited("user", "refused to send to window " + Hex(window) + ": its socket belongs to another user (uid " +
                            (credentials ? std::to_string(credentials->uid) : std::string("unknown")) + ")");
@@ -363,6 +405,7 @@ Bus::Outgoing Bus::OutgoingConnection(WindowHandle window) {
   connection->window = window;
   connection->folder = *folder;
   connection->peerProcess = static_cast<std::uint32_t>(credentials->pid);
+  connection->peerCredentials = CredentialsOf(fd, *credentials);
   connection->peer = credentials->pid > 0 ? PeerKey{credentials->pid} : -static_cast<PeerKey>(connection->id);
   connection->lastActivity = connection->lastWrite = now;
   Connection* raw = connection.get();
@@ -601,6 +644,7 @@ SendResult Bus::Send(WindowHandle window, Message message, milliseconds timeout)
   }
   message.window = window;
   message.senderProcess = OwnProcess();
+  message.sender = OwnCredentials();
 
   // A window of this program is called directly, as the desktop does for a
   // window of the sender's own thread.
@@ -705,6 +749,7 @@ bool Bus::Post(WindowHandle window, Message message) {
   if (!window || message.payload.size() > kMaxPayload) return false;
   message.window = window;
   message.senderProcess = OwnProcess();
+  message.sender = OwnCredentials();
   if (FindEndpoint(window)) {
     QueuePosted({std::move(message), 0, 0, 0});
     return true;
@@ -892,7 +937,7 @@ void Bus::AcceptAll(Endpoint& endpoint) {
     }
     // The folder is private, but a socket is checked again: only programs of
     // this user may speak to our windows.
-    const auto credentials = PeerCredentials(fd);
+    const auto credentials = SocketCredentials(fd);
     if (!credentials || credentials->uid != ::geteuid()) {
       LogLimited("user", "refused a connection from another user");
       ::close(fd);
@@ -922,6 +967,7 @@ void Bus::AcceptAll(Endpoint& endpoint) {
     connection->window = handle;
     connection->folder = endpoint.folder;
     connection->peerProcess = static_cast<std::uint32_t>(credentials->pid);
+    connection->peerCredentials = CredentialsOf(fd, *credentials);
     connection->peer = peer;
     connection->lastActivity = connection->lastWrite = Clock::now();
     ++peerConnections_[key];
@@ -1052,6 +1098,7 @@ bool Bus::RouteFrame(Connection& connection, const FrameHeader& header, std::str
   message.lParam = header.lParam;
   message.payload = std::move(payload);
   message.senderProcess = connection.peerProcess;
+  message.sender = connection.peerCredentials;
   // What waits in the queues counts to the peer until it is handled.
   const std::size_t bytes = kFrameHeaderSize + message.payload.size();
   peerBytes_[connection.peer] += bytes;

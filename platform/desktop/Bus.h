@@ -71,6 +71,10 @@ struct Limits {
 
 using PeerKey = std::int64_t;
 
+// The inode of a pidfd when it names its process in every namespace; 0 when
+// the kernel's pidfds cannot tell processes apart.
+std::uint64_t PidfdIdentity(int pidfd);
+
 struct Endpoint {
   WindowHandle handle;
   std::filesystem::path folder;
@@ -94,6 +98,7 @@ struct Connection {
   // The program at the other end, as the system reported it when the
   // connection was made (0 when unknown), and the key its bytes count under.
   std::uint32_t peerProcess = 0;
+  PeerCredentials peerCredentials;
   PeerKey peer = 0;
   std::string inbox;
   std::string outbox;
@@ -133,6 +138,7 @@ class Bus {
 
   bool IsWindow(WindowHandle window);
   std::uint32_t WindowProcess(WindowHandle window);
+  std::optional<PeerCredentials> WindowOwner(WindowHandle window);
   SendResult Send(WindowHandle window, Message message, milliseconds timeout);
   bool Post(WindowHandle window, Message message);
   void CancelWaitingSends();

@@ -1,5 +1,8 @@
 #include "Desktop.h"
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include "Bus.h"
 
 namespace vokar::desktop {
@@ -41,6 +44,34 @@ std::vector<WindowInfo> EnumerateWindows() {
 bool IsWindow(WindowHandle window) { return Bus::Get().IsWindow(window); }
 
 std::uint32_t WindowProcess(WindowHandle window) { return Bus::Get().WindowProcess(window); }
+
+std::optional<PeerCredentials> WindowOwner(WindowHandle window) { return Bus::Get().WindowOwner(window); }
+
+PeerCredentials OwnCredentials() {
+  // Read once: the process keeps them for its life.
+  static const PeerCredentials own = [] {
+    PeerCredentials credentials;
+    credentials.known = true;
+    credentials.process = static_cast<std::uint32_t>(::getpid());
+    credentials.user = static_cast<std::uint32_t>(::geteuid());
+    credentials.group = static_cast<std::uint32_t>(::getegid());
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, ::getpid(), 0));
+    if (pidfd >= 0) {
+      credentials.identity = detail::PidfdIdentity(pidfd);
+      ::close(pidfd);
+    }
+    return credentials;
+  }();
+  return own;
+}
+
+bool SameProcess(const PeerCredentials& a, const PeerCredentials& b) {
+  if (!a.known || !b.known || a.user != b.user || a.group != b.group) return false;
+  if (a.identity != 0 && b.identity != 0) return a.identity == b.identity;
+  if (a.process != 0 && b.process != 0) return a.process == b.process;
+  // Out of sight both: nothing more can be proved of them.
+  return a.process == 0 && b.process == 0;
+}
 
 void CancelWaitingSends() { Bus::Get().CancelWaitingSends(); }
 

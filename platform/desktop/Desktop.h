@@ -75,6 +75,15 @@ bool IsWindow(WindowHandle window);
 // program.
 std::uint32_t WindowProcess(WindowHandle window);
 
+// The credentials of the process that owns the window, as the system reports
+// them on this process's connection to the window (its own for a window of
+// this process); nothing when there is no such window. A message comes from
+// the window's owner when SameProcess(message.sender, *WindowOwner(window)).
+std::optional<PeerCredentials> WindowOwner(WindowHandle window);
+
+// This process's own credentials, as others see them.
+PeerCredentials OwnCredentials();
+
 // Delivers the message and waits for its result. While it waits, messages
 // that other programs send to this program's windows are handled, so two
 // programs that send to each other at once both finish; posted messages wait

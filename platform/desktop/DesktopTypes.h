@@ -36,6 +36,27 @@ inline constexpr std::size_t kMaxPayload = std::size_t{1} << 20;
 // The largest title a window may have.
 inline constexpr std::size_t kMaxTitle = 1024;
 
+// What the system vouches for about the process at the other end of a
+// connection, read when the connection was made: its id as this process sees
+// it (0 for a process in a PID namespace this one cannot see into: a
+// container, a sandbox), its user and group, and, where the kernel gives
+// one, an identity of the process that holds in every namespace (the inode
+// of its pidfd; 0 where the kernel has none).
+struct PeerCredentials {
+  bool known = false;
+  std::uint32_t process = 0;
+  std::uint32_t user = 0;
+  std::uint32_t group = 0;
+  std::uint64_t identity = 0;
+};
+
+// Whether two sets of credentials are those of one process, as far as the
+// system can prove it: by the identity where both have one, else by the
+// process ids where both are seen. Two processes out of this one's sight are
+// taken as one when they are of the same user and group, which is all the
+// system shows of them; one seen and one not are never the same.
+bool SameProcess(const PeerCredentials& a, const PeerCredentials& b);
+
 struct Message {
   WindowHandle window;  // the receiving window
   std::uint32_t message = 0;
@@ -47,8 +68,13 @@ struct Message {
   std::string reply;
   // The process that sent the message, as this process sees it (the system
   // vouches for it; wParam and the payload are only what the sender wrote).
-  // This process's own id for its own messages, 0 when unknown.
+  // This process's own id for its own messages, 0 when unknown or out of
+  // this process's sight.
   std::uint32_t senderProcess = 0;
+  // The same process's credentials: whether it owns a window is decided by
+  // them (SameProcess with WindowOwner), which also holds for a process in
+  // another PID namespace.
+  PeerCredentials sender;
 };
 
 enum class SendStatus {

@@ -9,11 +9,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <vector>
 
 namespace vokar::msgbox {
@@ -39,13 +40,31 @@ std::string Trim(std::string_view text) {
   return std::string(text);
 }
 
-// The scripted answer for the n-th message of this process; nothing for the
-// entry "show" (the box is shown and the user answers).
-std::optional<Answer> ScriptedAnswer(Buttons buttons) {
-  static std::atomic<std::size_t> nextEntry{0};
-  const std::size_t index = nextEntry++;
-  const Answer fallback = DefaultAnswer(buttons);
+// Which entry of the list the next message takes. The turn belongs to one
+// script: a list written to one log. A process that is handed another list or
+// another log (a test program running test after test, each with a log of its
+// own) starts again from the first entry, so that no test takes the answers
+// another test left unused.
+std::size_t NextEntry(const char* log, const char* script) {
+  static std::mutex lock;
+  static std::string turnLog, turnScript;
+  static std::size_t next = 0;
+  const std::lock_guard<std::mutex> guard(lock);
+  const std::string_view scriptNow = script != nullptr ? script : "";
+  if (turnLog != log || turnScript != scriptNow) {
+    turnLog = log;
+    turnScript = scriptNow;
+    next = 0;
+  }
+  return next++;
+}
+
+// The scripted answer for the next message of the script in force; nothing
+// for the entry "show" (the box is shown and the user answers).
+std::optional<Answer> ScriptedAnswer(const char* log, Buttons buttons) {
   const char* script = std::getenv("VOKAR_MSGBOX_ANSWER");
+  const std::size_t index = NextEntry(log, script);
+  const Answer fallback = DefaultAnswer(buttons);
   if (!script || !*script) return fallback;
   std::string_view rest(script);
   for (std::size_t i = 0; i < index; ++i) {
@@ -175,7 +194,7 @@ Answer ShowMessageBox(std::string_view caption, std::string_view utf8Text, Icon 
   if (Ending()) {
     answer = EndingAnswer(buttons);
   } else if (logged) {
-    answer = ScriptedAnswer(buttons);
+    answer = ScriptedAnswer(log, buttons);
   }
   if (logged) {
     AppendRecord(log, FormatLogRecord({std::string(caption), std::string(IconName(icon)),

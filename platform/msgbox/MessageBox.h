@@ -28,7 +28,9 @@ enum class DefaultButton { First, Second, Third };
 //
 // In log mode (VOKAR_MSGBOX_LOG set) the answer is the next entry of the
 // comma-separated list in VOKAR_MSGBOX_ANSWER (button names as AnswerName
-// gives them, any case), taken in turn by each message of the process. When
+// gives them, any case), taken in turn by each message of the process; the
+// turn starts again at the first entry whenever the process is given another
+// list or another log file (a test program runs each test with its own). When
 // the list is used up, missing, or names a button the box does not have, the
 // answer is OK, else Yes, else Ignore for Abort/Retry/Ignore and Retry for
 // Retry/Cancel. The entry "show" logs the message and then shows the box on

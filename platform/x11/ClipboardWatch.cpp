@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <cstdlib>
 #include <memory>
 
@@ -32,7 +33,59 @@ constexpr std::uint8_t kSetSelectionOwner = 0;
 template <typename Reply>
 using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
 
+xcb_atom_t ClipboardAtom(xcb_connection_t* connection) {
+  static const char kClipboard[] = "CLIPBOARD";
+  ReplyPtr<xcb_intern_atom_reply_t> atom(
+      xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof kClipboard - 1, kClipboard), nullptr),
+      &std::free);
+  return atom ? atom->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+xcb_window_t ClipboardOwner(xcb_connection_t* connection, xcb_atom_t clipboard) {
+  ReplyPtr<xcb_get_selection_owner_reply_t> owner(
+      xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, clipboard), nullptr), &std::free);
+  return owner ? owner->owner : xcb_window_t{XCB_WINDOW_NONE};
+}
+
+// The part of a resource id the X server chose for the client that made it:
+// every window of one client has the same.
+std::uint32_t ClientBase(xcb_connection_t* connection, std::uint32_t id) {
+  return id & ~xcb_get_setup(connection)->resource_id_mask;
+}
+
+// Qt's own formats that stand for others and are not data of their own.
+bool DerivedFormat(const QString& format) { return format == QStringLiteral("application/x-qt-image"); }
+
 }  // namespace
+
+bool FocusedClientOwnsClipboard() {
+  xcb_connection_t* connection = Connection();
+  if (connection == nullptr) return false;
+  const xcb_atom_t clipboard = ClipboardAtom(connection);
+  if (clipboard == XCB_ATOM_NONE) return false;
+  ReplyPtr<xcb_get_input_focus_reply_t> focus(
+      xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr), &std::free);
+  // None (0) and PointerRoot (1) are no client's window.
+  if (!focus || focus->focus <= XCB_INPUT_FOCUS_POINTER_ROOT) return false;
+  const xcb_window_t owner = ClipboardOwner(connection, clipboard);
+  if (owner == XCB_WINDOW_NONE) return false;
+  return ClientBase(connection, owner) == ClientBase(connection, focus->focus);
+}
+
+bool TakeClipboardKeepingContent() {
+  xcb_connection_t* connection = Connection();
+  if (connection == nullptr) return false;
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  auto copy = std::make_unique<QMimeData>();
+  if (const QMimeData* current = clipboard->mimeData(QClipboard::Clipboard)) {
+    for (const QString& format : current->formats()) {
+      if (!DerivedFormat(format)) copy->setData(format, current->data(format));
+    }
+  }
+  clipboard->setMimeData(copy.release(), QClipboard::Clipboard);
+  const xcb_window_t owner = ClipboardOwner(connection, ClipboardAtom(connection));
+  return owner != XCB_WINDOW_NONE && ClientBase(connection, owner) == ClientBase(connection, xcb_generate_id(connection));
+}
 
 std::uint32_t NextRequestNumber() {
   Display* display = XlibDisplay();

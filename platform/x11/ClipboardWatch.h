@@ -16,6 +16,18 @@ namespace vokar::x11 {
 // connection); 0 without X11.
 std::uint32_t NextRequestNumber();
 
+// True when the clipboard's owner is a window of the X client that has the
+// keyboard focus. Such an application may copy again without setting a new
+// owner (Tk keeps the clipboard it owns and only changes what it holds), so
+// that a copy of its text would bring no notice.
+bool FocusedClientOwnsClipboard();
+
+// Makes this program the clipboard's owner, offering every format the
+// clipboard holds now, read from its owner first: the user's clipboard stays
+// as it was, and the next copy of any application sets a new owner, which is
+// noticed. False when there is no X11 or the X server kept the old owner.
+bool TakeClipboardKeepingContent();
+
 class ClipboardWatch final : public QAbstractNativeEventFilter {
  public:
   ClipboardWatch() = default;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "DdeServer.h"
@@ -26,7 +27,7 @@ struct Host final : IDdeHost {
   bool JobRunning() const override { return running; }
   bool Stopped() const override { return stopped; }
   void SetStopped(bool value) override { stopped = value; }
-  void StoreText(std::string_view t) override { text.Store(t, kMaxPokeBytes); }
+  void StoreText(std::string_view t, TextOrigin origin) override { text.Store(t, kMaxPokeBytes, origin); }
   void PostReadText() override { ++reads; }
   void Break() override {
     ++breaks;
@@ -164,6 +165,41 @@ TEST_F(DdeServerTest, PokeOfAnotherItemOrFormatOrDuringAJobIsRefused) {
   host.running = false;
   server.Handle(Poke("text" + std::string(27, ' '), CF_TEXT, "nowe"));
   EXPECT_FALSE(LastAck().ack);
+}
+
+// The network share's agent pokes another computer's text as "sharetext":
+// stored as any text, and marked as from another computer until the next
+// text of this computer replaces it.
+TEST_F(DdeServerTest, TheSharesPokeIsStoredAsATextFromAnotherComputer) {
+  server.Handle(Poke("sharetext", CF_TEXT, "Zdalny \\Spd=99\\ tekst."));
+  EXPECT_TRUE(LastAck().ack);
+  EXPECT_EQ(replies.acks.back().item, "sharetext");
+  EXPECT_EQ(host.text.Text(), "Zdalny \\Spd=99\\ tekst.");
+  EXPECT_EQ(host.text.origin(), TextOrigin::Remote);
+  // A "read" from anyone reads it as it is: the mark goes with the text.
+  server.Handle(Execute("read"));
+  EXPECT_EQ(host.reads, 1);
+  EXPECT_EQ(host.text.origin(), TextOrigin::Remote);
+
+  server.Handle(Poke("text", CF_TEXT, "Lokalny."));
+  EXPECT_EQ(host.text.origin(), TextOrigin::Local);
+  server.Handle(Poke("sharetext", CF_TEXT, "Znowu zdalny."));
+  ASSERT_EQ(host.text.origin(), TextOrigin::Remote);
+  // Every other writer stores a text of this computer.
+  host.text.Store("Ze schowka.", kMaxClipboardBytes);
+  EXPECT_EQ(host.text.origin(), TextOrigin::Local);
+
+  // Refused as "text" is: another format, a name that only resembles it, a job.
+  server.Handle(Poke("sharetext", CF_TEXT, "stare"));
+  for (const auto& [item, format, running] : std::vector<std::tuple<std::string, std::uint16_t, bool>>{
+           {"sharetext", 13, false}, {"ShareText", CF_TEXT, false}, {"sharetext ", CF_TEXT, false},
+           {"sharetext", CF_TEXT, true}}) {
+    host.running = running;
+    server.Handle(Poke(item, format, "nowe"));
+    EXPECT_FALSE(LastAck().ack) << item;
+    EXPECT_EQ(LastAck().busy, running) << item;
+    EXPECT_EQ(host.text.Text(), "stare");
+  }
 }
 
 TEST_F(DdeServerTest, APokeBlockShorterThanItsHeaderIsRefusedUnread) {

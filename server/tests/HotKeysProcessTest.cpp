@@ -5,6 +5,10 @@
 // while the server's own key field has the focus.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -161,6 +165,115 @@ TEST_F(HotKeysProcess, ActiveApplicationTextReadWhole) {
   Key("ctrl+shift+F6");
   WaitForReading();
   EXPECT_EQ(WavSamples(world_.Wav()), ExpectedSamples(text)) << "not the other application's text";
+  EXPECT_EQ(Stop(), 0);
+}
+
+// Lines a program writes on a pipe, read with a timeout.
+class LineReader {
+ public:
+  LineReader() {
+    if (::pipe2(fds_, O_CLOEXEC) != 0) fds_[0] = fds_[1] = -1;
+  }
+  ~LineReader() {
+    for (int fd : fds_)
+      if (fd >= 0) ::close(fd);
+  }
+  int writeEnd() const { return fds_[1]; }
+  // The writer has it now: our copy of its end goes.
+  void CloseWriteEnd() {
+    ::close(fds_[1]);
+    fds_[1] = -1;
+  }
+  // The next line, or "" when none came in time.
+  std::string Next(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      if (const auto end = pending_.find('\n'); end != std::string::npos) {
+        std::string line = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        return line;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return {};
+      pollfd entry{fds_[0], POLLIN, 0};
+      if (::poll(&entry, 1, static_cast<int>(left.count())) <= 0) continue;
+      char buffer[256];
+      const ssize_t got = ::read(fds_[0], buffer, sizeof buffer);
+      if (got <= 0) return {};
+      pending_.append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+
+ private:
+  int fds_[2];
+  std::string pending_;
+};
+
+// An editor that keeps the clipboard it owns (as Tk does) gets no new owner
+// when it copies again: each press of the hot key still reads its text as it
+// is now, the same text twice included; where nothing is copied, nothing is
+// read, and the clipboard keeps what it held.
+TEST_F(HotKeysProcess, AnEditorThatKeepsTheClipboardIsReadAtEveryPress) {
+  StoreHotKey("ReadOrPauseFromActiveApp", "CS117");
+  const auto textFile = world_.folder() / "notatnik.txt";
+  const std::string first = "Pierwszy tekst notatnika.";
+  std::ofstream(textFile) << first;
+  // The server first: the editor comes up after it and takes the focus.
+  Start();
+  LineReader editorSays;
+  SpawnedProgram editor({HOTKEY_KEEPOWNER_PATH, textFile.string(), "stary schowek"}, editorSays.writeEnd());
+  editorSays.CloseWriteEnd();
+  ASSERT_EQ(editorSays.Next(10s).rfind("ready ", 0), 0u) << "the editor did not come up";
+
+  // The first press: the editor's text, although it owned the clipboard
+  // before and sets no new owner of its own accord.
+  std::size_t heard = 0;
+  auto pressAndHear = [&](const std::string& text) {
+    Key("ctrl+shift+F6");
+    WaitForReading();
+    const std::string samples = WavSamples(world_.Wav());
+    ASSERT_GT(samples.size(), heard);
+    EXPECT_EQ(samples.substr(heard), ExpectedSamples(text)) << "not the editor's text: " << text;
+    heard = samples.size();
+  };
+  pressAndHear(first);
+  EXPECT_EQ(editorSays.Next(3s), "claimed");
+  // Its text changes; the next copy leaves it the owner as before.
+  const std::string second = "Drugi tekst, zupełnie inny.";
+  std::ofstream(textFile, std::ios::trunc) << second;
+  pressAndHear(second);
+  // The same text once more is read once more.
+  pressAndHear(second);
+  EXPECT_EQ(Stop(), 0);
+  EXPECT_TRUE(world_.Messages().empty());
+}
+
+TEST_F(HotKeysProcess, WhereNothingIsCopiedTheOldClipboardIsNeitherReadNorLost) {
+  StoreHotKey("ReadOrPauseFromActiveApp", "CS117");
+  const auto textFile = world_.folder() / "notatnik.txt";
+  std::ofstream(textFile) << "Tekst, którego nikt nie skopiuje.";
+  Start();
+  LineReader editorSays;
+  SpawnedProgram editor({HOTKEY_KEEPOWNER_PATH, textFile.string(), "stary schowek", "--no-copy"},
+                        editorSays.writeEnd());
+  editorSays.CloseWriteEnd();
+  ASSERT_EQ(editorSays.Next(10s).rfind("ready ", 0), 0u) << "the editor did not come up";
+  Key("ctrl+shift+F6");
+  // The capture waits a second for the copy; then nothing is read.
+  desktop::PumpMessages(2500ms);
+  EXPECT_EQ(client_.Status(), 2);
+  EXPECT_EQ(world_.WavBytes(), 0u);
+  // The clipboard still offers what it held.
+  const auto out = world_.folder() / "clip.txt";
+  const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  {
+    SpawnedProgram xclip({"xclip", "-o", "-selection", "clipboard"}, fd);
+    xclip.Wait();
+  }
+  ::close(fd);
+  std::ifstream in(out);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), "stary schowek");
   EXPECT_EQ(Stop(), 0);
 }
 

@@ -9,10 +9,13 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,6 +35,22 @@ using namespace vokar::servertest;
 // Four sentences: with the test voice each takes about a second, most of it
 // the pause after the sentence.
 const std::string kLongText = "Raz. Dwa. Trzy. Cztery.";
+
+// The samples of a WAV file (the bytes of its data chunk).
+std::string WavSamples(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::size_t pos = 12;
+  while (pos + 8 <= bytes.size()) {
+    const auto size = static_cast<std::size_t>(static_cast<unsigned char>(bytes[pos + 4])) |
+                      static_cast<std::size_t>(static_cast<unsigned char>(bytes[pos + 5])) << 8 |
+                      static_cast<std::size_t>(static_cast<unsigned char>(bytes[pos + 6])) << 16 |
+                      static_cast<std::size_t>(static_cast<unsigned char>(bytes[pos + 7])) << 24;
+    if (bytes.compare(pos, 4, "data") == 0) return bytes.substr(pos + 8, size);
+    pos += 8 + size + (size & 1);
+  }
+  return {};
+}
 
 class ServerProcess : public ::testing::Test {
  protected:
@@ -449,7 +468,7 @@ TEST_F(ServerProcess, AnUnknownExecuteIsOnlyAcknowledged) {
   EXPECT_EQ(Stop(), 0);
 }
 
-TEST_F(ServerProcess, QueuedFilesThatCannotBeReadAreSaidAndNeverBlock) {
+TEST_F(ServerProcess, QueuedFilesThatCannotBeReadAreSaidInOneBoxAndNeverBlock) {
   Start();
   const auto fifo = world_.Work() / "fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -458,20 +477,109 @@ TEST_F(ServerProcess, QueuedFilesThatCannotBeReadAreSaidAndNeverBlock) {
   const std::string tooLong = "/" + std::string(PATH_MAX, 'a');
   const std::string good = (world_.Work() / "dobry.txt").string();
   std::ofstream(good) << "Raz.";
+  // They are handed over while the server reads, and wait their turn.
+  ASSERT_TRUE(client_.Poke("Raz."));
+  ASSERT_TRUE(client_.Execute("read"));
+  ASSERT_TRUE(client_.WaitForStatus(1, 2s));
   for (const std::string& path : {fifo.string(), missing, tooLong, good}) {
     const auto sent = desktop::SendMessage(desktop::FindWindow("Vokar"), server::WM_SERVER_OPENFILE, 0, 0, path);
     EXPECT_TRUE(sent.ok());
   }
-  ASSERT_TRUE(WaitUntil([&] { return world_.Messages().size() >= 3; }, 5s));
-  // The server kept answering while it met the FIFO.
+  ASSERT_TRUE(WaitUntil([&] { return !world_.Messages().empty(); }, 10s));
+  // The server kept answering while it met the FIFO, and read the good file.
+  ASSERT_TRUE(client_.WaitForStatus(1, 5s)) << "the good file was not read";
   ASSERT_TRUE(client_.WaitForStatus(2, 5s));
-  ASSERT_TRUE(WaitUntil([&] { return world_.WavBytes() > 0; }, 5s)) << "the good file was not read";
   const auto messages = world_.Messages();
-  ASSERT_EQ(messages.size(), 3u);
-  EXPECT_EQ(messages[0].text, "Błąd otwarcia pliku: " + fifo.string() + "\nPlik nie został znaleziony");
-  EXPECT_EQ(messages[1].text, "Błąd otwarcia pliku: " + missing + "\nPlik nie został znaleziony");
-  EXPECT_EQ(messages[2].text, "Błąd otwarcia pliku: " + tooLong + "\nBłędna ścieżka dostępu");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Nie można odczytać 3 plików z kolejki:\n"
+                              "Błąd otwarcia pliku: " + fifo.string() + "\nPlik nie został znaleziony\n"
+                              "Błąd otwarcia pliku: " + missing + "\nPlik nie został znaleziony\n"
+                              "Błąd otwarcia pliku: " + tooLong + "\nBłędna ścieżka dostępu");
   EXPECT_EQ(messages[0].buttons, "ok");
+  EXPECT_EQ(messages[0].caption, "Vokar");
+
+  // One file alone gets the message of its own.
+  ASSERT_TRUE(desktop::SendMessage(desktop::FindWindow("Vokar"), server::WM_SERVER_OPENFILE, 0, 0, missing).ok());
+  ASSERT_TRUE(WaitUntil([&] { return world_.Messages().size() == 2; }, 5s));
+  EXPECT_EQ(world_.Messages()[1].text, "Błąd otwarcia pliku: " + missing + "\nPlik nie został znaleziony");
+  EXPECT_EQ(Stop(), 0);
+}
+
+TEST_F(ServerProcess, AFloodOfMissingFilesIsOneBoxWithTheirCount) {
+  Start();
+  // Handed over while the server reads (a break would empty the queue).
+  ASSERT_TRUE(client_.Poke(kLongText));
+  ASSERT_TRUE(client_.Execute("read"));
+  ASSERT_TRUE(client_.WaitForStatus(1, 2s));
+  // More than the queue holds: the rest is not kept.
+  const auto window = desktop::FindWindow("Vokar");
+  for (int i = 0; i < 1100; ++i) {
+    const std::string path = (world_.Work() / ("brak" + std::to_string(i) + ".txt")).string();
+    ASSERT_TRUE(desktop::PostMessage(window, server::WM_SERVER_OPENFILE, 0, 0, path) ||
+                desktop::SendMessage(window, server::WM_SERVER_OPENFILE, 0, 0, path).ok());
+  }
+  ASSERT_TRUE(WaitUntil([&] { return !world_.Messages().empty(); }, 15s));
+  desktop::PumpMessages(1500ms);
+  const auto messages = world_.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  std::vector<std::string> lines;
+  std::istringstream in(messages[0].text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  // The count, ten files named with their causes, and how many more.
+  ASSERT_EQ(lines.size(), 1u + 2 * 10 + 1) << messages[0].text;
+  EXPECT_EQ(lines.front(), "Nie można odczytać 1024 plików z kolejki:");
+  EXPECT_EQ(lines[1], "Błąd otwarcia pliku: " + (world_.Work() / "brak0.txt").string());
+  EXPECT_EQ(lines[2], "Plik nie został znaleziony");
+  EXPECT_EQ(lines[19], "Błąd otwarcia pliku: " + (world_.Work() / "brak9.txt").string());
+  EXPECT_EQ(lines.back(), "(i jeszcze 1014)");
+  EXPECT_EQ(client_.Status(), 2);
+  EXPECT_EQ(Stop(), 0);
+}
+
+// "Zażółć gęślą jaźń." in a UTF-8 file is read as in every other edge that
+// takes UTF-8 (vksay, the clipboard, a poke through vkdde), whichever way
+// the file comes: on the command line, with /X, handed over by a second
+// start, queued by vkdde open; a Windows-1250 file as before.
+TEST_F(ServerProcess, UTF8FilesAreReadAsUTF8WhicheverWayTheyCome) {
+  const std::string text = "Zażółć gęślą jaźń.";
+  std::ofstream(world_.Work() / "utf8.txt", std::ios::binary) << text;
+  std::ofstream(world_.Work() / "bom.txt", std::ios::binary) << "\xEF\xBB\xBF" + text;
+  std::ofstream(world_.Work() / "cp1250.txt", std::ios::binary) << cp1250::FromUtf8(text);
+  const auto expectedFile = world_.folder() / "expected.wav";
+  const auto [code, output] = world_.RunTool(VKSAY_PATH, {"-o", expectedFile.string(), text});
+  ASSERT_EQ(code, 0) << output;
+  const std::string expected = WavSamples(expectedFile);
+  ASSERT_GT(expected.size(), 1000u);
+
+  // vokar /X FILE: read and ended.
+  server_ = world_.StartServer({"/L-", "/X", "utf8.txt"});
+  ASSERT_EQ(server_->Wait(15s), 0) << world_.ServerOutput();
+  EXPECT_EQ(WavSamples(world_.Wav()), expected) << "vokar /X FILE";
+  std::filesystem::remove(world_.Wav());
+
+  // vokar FILE, then the other ways into the running server.
+  server_ = world_.StartServer({"/L-", "utf8.txt"});
+  ASSERT_TRUE(WaitUntil([] { return static_cast<bool>(desktop::FindWindow("Vokar")); }, 10s));
+  ASSERT_TRUE(client_.Connect());
+  std::size_t heard = 0;
+  auto heardNext = [&](const std::string& how) {
+    ASSERT_TRUE(WaitUntil([&] { return WavSamples(world_.Wav()).size() >= heard + expected.size(); }, 15s)) << how;
+    ASSERT_TRUE(client_.WaitForStatus(2, 5s)) << how;
+    const std::string samples = WavSamples(world_.Wav());
+    EXPECT_EQ(samples.substr(heard), expected) << how;
+    heard = samples.size();
+  };
+  heardNext("vokar FILE");
+  EXPECT_EQ(world_.RunTool(VKDDE_PATH, {"open", "utf8.txt"}).first, 0);
+  heardNext("vkdde open");
+  Process second(VOKAR_PATH, {"utf8.txt"}, world_.Work(), world_.folder() / "second.out");
+  EXPECT_EQ(second.Wait(5s), 0);
+  heardNext("a second start");
+  EXPECT_EQ(world_.RunTool(VKDDE_PATH, {"open", "bom.txt"}).first, 0);
+  heardNext("UTF-8 with a byte order mark");
+  EXPECT_EQ(world_.RunTool(VKDDE_PATH, {"open", "cp1250.txt"}).first, 0);
+  heardNext("Windows-1250");
+  EXPECT_TRUE(world_.Messages().empty());
   EXPECT_EQ(Stop(), 0);
 }
 
@@ -521,6 +629,67 @@ TEST_F(ServerProcess, VkddeSpeaksPausesAndReportsStatus) {
   EXPECT_EQ(run({"exec"}).first, 2);
   EXPECT_TRUE(world_.Messages().empty());
   EXPECT_EQ(Stop(), 0);
+}
+
+// A user and PID namespace of the test's own, as a container or a sandbox of
+// the same user has: the programs in it see no process outside, and
+// nothing outside knows them by the ids they see. Nothing when this machine
+// lets the test make one; else why not.
+std::optional<std::string> NamespacesUnavailable(ServerWorld& world) {
+  if (::access("/usr/bin/unshare", X_OK) != 0) return "unshare (util-linux) is not installed";
+  const auto [code, output] = world.RunTool("/usr/bin/unshare", {"--user", "--map-root-user", "--pid", "--fork", "/bin/true"});
+  if (code != 0) return "this machine does not let a user make user and PID namespaces: " + output;
+  return std::nullopt;
+}
+
+// Everything started in the namespace ends with it, however the test ends.
+const std::vector<std::string> kInNamespace = {"--user", "--map-root-user", "--pid", "--fork", "--kill-child"};
+
+TEST_F(ServerProcess, AClientInAnotherPidNamespaceSpeaks) {
+  if (const auto reason = NamespacesUnavailable(world_)) GTEST_SKIP() << *reason;
+  Start();
+  auto inside = [&](std::vector<std::string> arguments) {
+    std::vector<std::string> all = kInNamespace;
+    all.push_back(VKDDE_PATH);
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return world_.RunTool("/usr/bin/unshare", all);
+  };
+  EXPECT_EQ(inside({"version"}), std::make_pair(0, std::string("1.1.95.3\n")));
+  EXPECT_EQ(inside({"exec", "status"}), std::make_pair(0, std::string("2\n")));
+  const auto [code, output] = inside({"speak", kLongText});
+  EXPECT_EQ(code, 0) << output;
+  EXPECT_TRUE(client_.WaitForStatus(1, 3s)) << "the client's text is not read";
+  EXPECT_EQ(inside({"exec", "status"}), std::make_pair(0, std::string("1\n")));
+  EXPECT_EQ(inside({"exec", "break"}).first, 0);
+  EXPECT_TRUE(client_.WaitForStatus(2, 3s));
+  EXPECT_GT(world_.WavBytes(), 0u);
+  EXPECT_TRUE(world_.Messages().empty());
+  EXPECT_EQ(Stop(), 0);
+}
+
+TEST_F(ServerProcess, AServerInAnotherPidNamespaceIsSpokenTo) {
+  if (const auto reason = NamespacesUnavailable(world_)) GTEST_SKIP() << *reason;
+  // The server is not the first process of its namespace (which takes no
+  // signal from outside that it has no handler for): a shell is.
+  std::vector<std::string> arguments = kInNamespace;
+  arguments.insert(arguments.end(), {"/bin/sh", "-c", "\"$0\" /L- & wait $!", VOKAR_PATH});
+  server_ = std::make_unique<Process>("/usr/bin/unshare", arguments, world_.Work(), world_.Log());
+  ASSERT_TRUE(WaitUntil([] { return static_cast<bool>(desktop::FindWindow("Vokar")); }, 10s)) << world_.ServerOutput();
+  const auto owner = desktop::WindowOwner(desktop::FindWindow("Vokar"));
+  ASSERT_TRUE(owner.has_value());
+  // Seen from here, under the id it has here.
+  ASSERT_GT(owner->process, 0u);
+  ASSERT_TRUE(client_.Connect()) << world_.ServerOutput();
+  EXPECT_EQ(client_.Status(), 2);
+  ASSERT_TRUE(client_.Poke(kLongText));
+  ASSERT_TRUE(client_.Execute("read"));
+  EXPECT_TRUE(client_.WaitForStatus(1, 3s));
+  ASSERT_TRUE(client_.Execute("break"));
+  EXPECT_TRUE(client_.WaitForStatus(2, 3s));
+  EXPECT_GT(world_.WavBytes(), 0u);
+  ::kill(static_cast<pid_t>(owner->process), SIGTERM);
+  EXPECT_EQ(server_->Wait(10s), 0) << world_.ServerOutput();
+  EXPECT_TRUE(world_.Messages().empty());
 }
 
 TEST_F(ServerProcess, ASecondStartWaitsForTheWindowOfAStartingServer) {

@@ -24,6 +24,7 @@
 #include <QUrl>
 
 #include "Application.h"
+#include "Cp1250.h"
 #include "Dib.h"
 #include "ServerApp.h"
 #include "ServerIds.h"
@@ -322,6 +323,48 @@ TEST_F(ServerWindow, DroppedFilesAreReadOneAtATime) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, "Błąd otwarcia pliku: " + (world_.folder() / "brak.txt").string() +
                                   "\nPlik nie został znaleziony");
+}
+
+TEST_F(ServerWindow, ADroppedUTF8FileIsReadAsUTF8) {
+  Start();
+  const std::string text = "Zażółć gęślą jaźń.";
+  const auto cp1250File = world_.folder().Write("cp1250.txt", cp1250::FromUtf8(text));
+  const auto utf8File = world_.folder().Write("utf8.txt", text);
+  auto drop = [&](const std::filesystem::path& file) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+    QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(dialog_, &enter);
+    QDropEvent event(QPointF(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(dialog_, &event);
+  };
+  drop(cp1250File);
+  const std::size_t fromCp1250 = RunJob();
+  ASSERT_GT(fromCp1250, 0u);
+  EXPECT_EQ(app_->text.Text(), cp1250::FromUtf8(text));
+  drop(utf8File);
+  EXPECT_EQ(RunJob(), fromCp1250);
+  EXPECT_EQ(app_->text.Text(), cp1250::FromUtf8(text)) << "the UTF-8 bytes were taken for code page 1250";
+  EXPECT_TRUE(world_.Messages().empty());
+}
+
+TEST_F(ServerWindow, AFileOfMoreThanTheBufferTakesIsCutAtTheBuffer) {
+  Start();
+  // UTF-8 and code page 1250 alike: the buffer gets its 65279 bytes, and a
+  // Polish letter cut off at the end of what was read does not make the
+  // UTF-8 file code page 1250.
+  std::string utf8;
+  while (utf8.size() < 4 * kMaxFileBytes + 10) utf8 += "żółw ";
+  const auto utf8File = world_.folder().Write("dlugi.txt", utf8);
+  bool queued = false;
+  ASSERT_EQ(dialog_->LoadFileIntoBuffer(utf8File.string(), queued), files::FileError::None);
+  EXPECT_TRUE(queued);
+  EXPECT_EQ(app_->text.Text(), cp1250::FromUtf8(utf8).substr(0, kMaxFileBytes));
+  const std::string bytes(kMaxFileBytes + 100, '\xB9');
+  const auto cp1250File = world_.folder().Write("dlugi1250.txt", bytes);
+  ASSERT_EQ(dialog_->LoadFileIntoBuffer(cp1250File.string(), queued), files::FileError::None);
+  EXPECT_EQ(app_->text.Text(), bytes.substr(0, kMaxFileBytes));
+  // The jobs queued are never run: the window goes first.
 }
 
 TEST_F(ServerWindow, RightButtonReadsTheClipboardUnlessCtrlIsHeld) {

@@ -8,6 +8,7 @@
 #include <regex>
 #include <sstream>
 
+#include "OpenboxConfig.h"
 #include "Registry.h"
 #include "support/ServerFixture.h"
 
@@ -60,8 +61,10 @@ class XSession {
     // On a busy machine the window manager now and then fails to open a
     // display that has only just come up; it is started again then.
     for (int attempt = 0; attempt < 3 && !managed_; ++attempt) {
-      openbox_ = std::make_unique<Process>("/usr/bin/openbox", std::vector<std::string>{}, folder,
-                                           folder / "openbox.log");
+      openbox_ = std::make_unique<Process>(
+          "/usr/bin/openbox",
+          std::vector<std::string>{"--sm-disable", "--config-file", vokar::test::OpenboxConfigFile().string()}, folder,
+          folder / "openbox.log");
       managed_ = WaitUntil(
           [this] {
             return !openbox_->Running() ||

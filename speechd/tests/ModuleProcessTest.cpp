@@ -105,6 +105,53 @@ TEST_F(Module, SpeaksAMessageAndReportsItsMarksWhenTheSpeechReachesThem) {
   EXPECT_NEAR(SecondsBetween(begin, *TimeOf(lines, "700-__spd_0")), pauses[1], 0.15);
 }
 
+// Orca says one focus change as several messages: each ends with its last
+// sound, so that the next follows at once, and the pause after its last
+// sentence is never played (the pauses between its sentences are).
+TEST_F(Module, AMessageEndsWithItsLastSoundAndKeepsThePausesInside) {
+  Handshake();
+  const auto lines = Speak("<speak>Konwersje panel.</speak>");
+  auto wavs = world.Wavs();
+  ASSERT_EQ(wavs.size(), 1u);
+  const Wav& one = wavs[0];
+  EXPECT_GT(one.Peak(), 40);
+  // The sentence's pause is a second of exact silence: none of it is left
+  // at the end, and nothing like it.
+  EXPECT_TRUE(one.SilenceEnds(0.3).empty()) << "a pause of 0.3 s or more in " << one.Seconds() << " s";
+  std::size_t tail = 0;
+  while (tail < one.data.size() && std::abs(static_cast<int>(one.data[one.data.size() - 1 - tail]) - 128) <= 2) ++tail;
+  EXPECT_LT(static_cast<double>(tail) / one.rate, 0.15) << "silence at the end";
+  // END comes when the sound has played, not before.
+  EXPECT_NEAR(SecondsBetween(*TimeOf(lines, "701 BEGIN"), *TimeOf(lines, "702 END")), one.Seconds(), 0.15);
+
+  // The next message goes on in the same file.
+  const std::size_t first = one.data.size();
+  Speak("<speak>Raz. Dwa, trzy.</speak>");
+  wavs = world.Wavs();
+  ASSERT_EQ(wavs.size(), 1u);
+  Wav two = wavs[0];
+  ASSERT_GT(two.data.size(), first);
+  two.data.erase(two.data.begin(), two.data.begin() + static_cast<std::ptrdiff_t>(first));
+  // The sentence's second and the comma's half second inside; none at the end.
+  EXPECT_EQ(two.SilenceEnds(0.9).size(), 1u);
+  EXPECT_EQ(two.SilenceEnds(0.4).size(), 2u);
+}
+
+// A message of a mebibyte of "&" (each could open an entity) is read in one
+// pass: STOP after it is answered, and the module takes the next message.
+TEST_F(Module, AMebibyteOfAmpersandsEndsAtOnceWithAStop) {
+  Handshake();
+  module->Send("SPEAK\n" + std::string(1u << 20, '&') + "\n.\nSTOP\n");
+  const auto lines = module->ReadUntil("70", 20s);
+  ASSERT_FALSE(lines.empty());
+  // Either the message was stopped or it ended by itself (no "&" is spoken
+  // without punctuation named) before the STOP was read.
+  const auto last = module->ReadLine(20s);
+  ASSERT_TRUE(last);
+  EXPECT_TRUE(last->text == "703 STOP" || last->text == "702 END") << last->text;
+  EXPECT_EQ(Texts(Speak("<speak>Tak.</speak>")).back(), "702 END");
+}
+
 // How soon the sound stops is measured by bench_speechd_stop; here, that
 // STOP ends the message at once and where it was.
 TEST_F(Module, StopEndsTheMessageWhereItWas) {

@@ -49,11 +49,23 @@ TEST(Ssml, EntitiesAreDecodedAndNothingElseIs) {
       {"&#x110000; &foo; & amp; &amp", "&#x110000; &foo; & amp; &amp"},  // not entities: read as they stand
       {"&#12345678901234567890;", "&#12345678901234567890;"},
       {"&nbsp;", "\u00A0"},
+      // An entity of 13 bytes in all is the longest looked at; one byte more
+      // and it is text.
+      {"&#0000000065;", "A"},
+      {"&#00000000065;", "&#00000000065;"},
+      {"&&amp;&", "&&&"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.ssml);
     EXPECT_EQ(ReadSsml(c.ssml).text, c.text);
   }
+}
+
+TEST(Ssml, AMebibyteOfAmpersandsIsReadAsItStands) {
+  const std::string ampersands(1u << 20, '&');
+  EXPECT_EQ(ReadSsml(ampersands).text, ampersands);
+  // An entity at the very end is still found.
+  EXPECT_EQ(ReadSsml(ampersands + "&lt;").text, ampersands + "<");
 }
 
 TEST(Ssml, ElementsWeDoNotFollowAreDroppedAndTheirContentRead) {
@@ -95,6 +107,16 @@ TEST(Ssml, TextThatIsNoMarkupIsRead) {
   EXPECT_EQ(Read("<!-- never closed"), "");
   EXPECT_EQ(Read("<![CDATA[open"), "open");
   EXPECT_EQ(Read("<mark name=\"a>b\"/>c"), "[a>b]c");
+}
+
+TEST(Ssml, AttributeValuesWithoutQuotesHaveTheirEntitiesDecodedToo) {
+  // Not well-formed XML, but read as far as it goes: the value runs to the
+  // next blank and its entities count as in a quoted one.
+  EXPECT_EQ(Read("a<mark name=x&amp;y />b"), "a[x&y]b");
+  EXPECT_EQ(Read("<mark name=&#261;&lt;&#x142; />c"), "[ą<ł]c");
+  EXPECT_EQ(Read("<speak><sub alias=R&amp;D>rd</sub> tak</speak>"), "R&D tak");
+  // A line break written as an entity is still kept out of a mark's name.
+  EXPECT_EQ(ReadSsml("<mark name=p&#10;702&#32;END />").marks.at(0).name, "p702 END");
 }
 
 TEST(Ssml, AMarkNameNeverHoldsALineBreakOrAnotherControl) {

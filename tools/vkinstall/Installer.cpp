@@ -3,16 +3,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <system_error>
 
 #include "AppPaths.h"
 #include "DataDirs.h"
+#include "DesktopRegistration.h"
 #include "Places.h"
 #include "RegularFile.h"
 #include "Registration.h"
 #include "Registry.h"
 #include "Suite.h"
+#include "WrittenRecord.h"
 
 namespace vokar::install {
 namespace fs = std::filesystem;
@@ -72,13 +75,17 @@ DesktopEntry SystemMenuEntry(const MenuItem& item) {
 
 InstallPlaces DefaultPlaces() {
   InstallPlaces places;
-  places.programsDir = paths::ExecutableDir();
+  places.programsDir = suite::ResolvedPath(paths::ExecutableDir());
   if (!places.programsDir.empty())
     places.iconsDir =
         (places.programsDir / ".." / "share" / "icons" / "hicolor" / "scalable" / "apps").lexically_normal();
-  places.workingDir = suite::DefaultWorkingDir();
-  places.startupDir = suite::AutostartDir();
-  places.applicationsDir = suite::ApplicationsDir();
+  // Recorded as they really are, so that the uninstaller can tell later when
+  // a link has been put on the way.
+  // The working directory's own name is kept: a link there is refused.
+  const fs::path working = suite::DefaultWorkingDir();
+  places.workingDir = working.empty() ? working : suite::ResolvedPath(working.parent_path()) / working.filename();
+  places.startupDir = suite::ResolvedPath(suite::AutostartDir());
+  places.applicationsDir = suite::ResolvedPath(suite::ApplicationsDir());
   places.groupName = std::string(suite::kProductName);
   return places;
 }
@@ -88,7 +95,6 @@ DesktopEntry UserEntry(const MenuItem& item, const InstallPlaces& places) {
   const fs::path program = places.programsDir / item.executable;
   entry.command = {program.string()};
   entry.tryExec = program.string();
-  entry.workingDirectory = places.workingDir.string();
   const fs::path iconFile = places.iconsDir / (std::string(item.icon) + ".svg");
   std::error_code ignored;
   entry.icon = !places.iconsDir.empty() && fs::is_regular_file(iconFile, ignored) ? iconFile.string()
@@ -142,16 +148,43 @@ namespace {
 
 class Run {
  public:
-  explicit Run(const InstallPlaces& places) : places_(places) {}
+  Run(const InstallPlaces& places, InstallMode mode) : places_(places), mode_(mode) {}
 
   InstallReport Execute() {
-    const bool haveWorkingDir = PrepareWorkingDir();
-    WriteRecord(haveWorkingDir);
-    WriteShellFolders();
+    WatchWhatMayBeCreated();
+    watch_.Before();
+    if (mode_ == InstallMode::Full) {
+      const bool haveWorkingDir = PrepareWorkingDir();
+      WriteRecord(haveWorkingDir);
+      WriteShellFolders();
+    } else {
+      WriteRecord(false);
+    }
     WriteAppPaths();
     WriteUninstallEntry();
-    WriteShortcuts();
+    if (mode_ == InstallMode::Full) {
+      WriteShortcuts();
+      // Start-up entries are kept as the user chose: those there are rewritten.
+      WriteStartupEntries(/*onlyExisting=*/true);
+    }
     RegisterCommentType();
+    SaveRecord();
+    return std::move(report_);
+  }
+
+  InstallReport Autostart(bool on) {
+    if (places_.startupDir.empty()) {
+      Fail("no home folder: the start-up entries have no place");
+      return std::move(report_);
+    }
+    for (const auto title : suite::kStartupShortcuts) watch_.Watch(StartupEntry(title), suite::ConfigHome());
+    watch_.Before();
+    if (on) {
+      WriteStartupEntries();
+    } else {
+      RemoveStartupEntries();
+    }
+    SaveRecord();
     return std::move(report_);
   }
 
@@ -165,6 +198,42 @@ class Run {
 
   bool Installed(std::string_view executable) const {
     return IsExecutableFile(places_.programsDir / executable);
+  }
+
+  fs::path StartupEntry(std::string_view title) const {
+    return places_.startupDir / (std::string(title) + std::string(suite::kShortcutExtension));
+  }
+
+  // Everything this run may create, so that what it did create is recorded.
+  void WatchWhatMayBeCreated() {
+    const fs::path data = suite::ResolvedPath(suite::DataHome());
+    const fs::path config = suite::ResolvedPath(suite::ConfigHome());
+    const std::string extension(suite::kShortcutExtension);
+    if (mode_ == InstallMode::Full) {
+      watch_.Watch(places_.workingDir / suite::kMarkerFile, data);
+      for (const auto title : suite::kStartupShortcuts) watch_.Watch(StartupEntry(title), config);
+      watch_.Watch(places_.applicationsDir / (std::string(suite::kSendToShortcut) + extension), data);
+      for (const auto& item : MenuItems())
+        watch_.Watch(places_.applicationsDir / places_.groupName / (std::string(item.executable) + extension), data);
+    }
+    const auto desktop = comment::DesktopPlaces::FromEnvironment();
+    if (desktop.dataHome.empty() || desktop.configHome.empty()) return;
+    const fs::path desktopData = suite::ResolvedPath(desktop.dataHome);
+    const fs::path desktopConfig = suite::ResolvedPath(desktop.configHome);
+    const comment::DesktopPlaces resolved{desktopData, desktopConfig};
+    watch_.Watch(resolved.DesktopEntry(), desktopData);
+    watch_.Watch(resolved.MimeAppsList(), desktopConfig);
+    for (const auto& icon : resolved.Icons()) watch_.Watch(icon, desktopData);
+    // The package and the database the desktop's tool generates from it.
+    watch_.Watch(resolved.MimePackage(), desktopData);
+    watch_.WatchTree(desktopData / "mime", desktopData);
+    watch_.Watch(desktopData / "applications" / "mimeinfo.cache", desktopData);
+  }
+
+  void SaveRecord() {
+    const auto created = watch_.Created();
+    if (const std::string problem = suite::AddToWrittenRecord(created); !problem.empty())
+      Fail("the record of what was written: " + problem);
   }
 
   // The working directory is ours when we make it, or when it already holds
@@ -216,7 +285,8 @@ class Run {
     auto record = registry::Key::Create(registry::Root::CurrentUser, suite::kRecordKey);
     if (!record) return Fail(record.error().description);
     if (haveWorkingDir) Check(record->Set(suite::kDirectoryValue, registry::Value(places_.workingDir.string())));
-    Check(record->Set(suite::kGroupNameValue, registry::Value(places_.groupName)));
+    if (mode_ == InstallMode::Full) Check(record->Set(suite::kGroupNameValue, registry::Value(places_.groupName)));
+    Check(record->Set(suite::kProgramsValue, registry::Value(places_.programsDir.string())));
     Done("installation record " + record->FullName());
   }
 
@@ -260,26 +330,48 @@ class Run {
       Fail(error);
   }
 
+  void WriteStartupEntries(bool onlyExisting = false) {
+    for (const auto title : suite::kStartupShortcuts) {
+      if (onlyExisting && !suite::IsSuiteEntryFile(StartupEntry(title))) continue;
+      for (const auto& program : suite::kPrograms) {
+        if (program.title != title || !Installed(program.executable)) continue;
+        DesktopEntry entry = UserEntry(*FindMenuItem(program.executable), places_);
+        entry.fieldCode.clear();
+        WriteEntry(StartupEntry(title), entry);
+      }
+    }
+  }
+
+  void RemoveStartupEntries() {
+    for (const auto title : suite::kStartupShortcuts) {
+      const fs::path file = StartupEntry(title);
+      struct stat info {};
+      if (::lstat(file.c_str(), &info) != 0) continue;
+      if (!suite::IsSuiteEntryFile(file)) {
+        report_.skipped.push_back(file.string() + " is not the suite's own and stays");
+        continue;
+      }
+      if (::unlink(file.c_str()) == 0)
+        Done("removed " + file.string());
+      else
+        Fail(file.string() + ": " + std::generic_category().message(errno));
+    }
+  }
+
   void WriteShortcuts() {
     const std::string extension(suite::kShortcutExtension);
     if (places_.startupDir.empty() || places_.applicationsDir.empty()) {
       Fail("no home folder: the shortcuts have no place");
       return;
     }
-    for (const auto title : suite::kStartupShortcuts) {
-      for (const auto& program : suite::kPrograms) {
-        if (program.title != title || !Installed(program.executable)) continue;
-        DesktopEntry entry = UserEntry(*FindMenuItem(program.executable), places_);
-        entry.fieldCode.clear();
-        WriteEntry(places_.startupDir / (std::string(title) + extension), entry);
-      }
-    }
     if (Installed("vokar")) {
+      // The send-to entry reads a file handed to it; it names no MIME type,
+      // so that no desktop ever takes the server for the default application
+      // of text files.
       DesktopEntry sendTo = UserEntry(*FindMenuItem("vokar"), places_);
       sendTo.name = std::string(suite::kSendToShortcut);
       sendTo.genericName.clear();
       sendTo.comment = "Czyta plik tekstowy na głos";
-      sendTo.mimeTypes = {"text/plain"};
       sendTo.noDisplay = true;
       WriteEntry(places_.applicationsDir / (std::string(suite::kSendToShortcut) + extension), sendTo);
     }
@@ -300,11 +392,15 @@ class Run {
   }
 
   const InstallPlaces& places_;
+  const InstallMode mode_ = InstallMode::Full;
+  suite::CreationWatch watch_;
   InstallReport report_;
 };
 
 }  // namespace
 
-InstallReport InstallForUser(const InstallPlaces& places) { return Run(places).Execute(); }
+InstallReport InstallForUser(const InstallPlaces& places, InstallMode mode) { return Run(places, mode).Execute(); }
+
+InstallReport SetAutostart(const InstallPlaces& places, bool on) { return Run(places, InstallMode::Full).Autostart(on); }
 
 }  // namespace vokar::install

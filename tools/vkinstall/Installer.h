@@ -1,10 +1,14 @@
 // Registers the installed suite for one user, as the original installer did:
 // the application paths of the programs, the installation record with the
 // working directory and its marker, the shell folders, the desktop entries
-// that stand for the shortcuts (start-up, send-to, the programs group), the
-// uninstall entry and the comment type (through the comment editor's own
-// registration). Running it again rewrites the same
-// things, so it is also the repair.
+// that stand for the shortcuts (send-to, the programs group), the uninstall
+// entry and the comment type (through the comment editor's own
+// registration). Running it again rewrites the same things, so it is also the
+// repair. Starting at login is the user's choice: the start-up entries are
+// written only by SetAutostart (vkinstall --autostart, or the check box in
+// the server's window), and a later registration keeps them as they are.
+// Every run records what it created (WrittenRecord.h), so that the
+// uninstaller takes away that and nothing else.
 #pragma once
 
 #include <filesystem>
@@ -35,7 +39,7 @@ const MenuItem* FindMenuItem(std::string_view executable);
 DesktopEntry SystemMenuEntry(const MenuItem& item);
 
 struct InstallPlaces {
-  std::filesystem::path programsDir;  // where the executables are
+  std::filesystem::path programsDir;  // where the executables are, resolved
   std::filesystem::path iconsDir;     // the installation's hicolor/scalable/apps folder
   std::filesystem::path workingDir;
   std::filesystem::path startupDir;       // the autostart folder
@@ -47,8 +51,10 @@ struct InstallPlaces {
 // installation's share folder, the rest from the XDG base directories.
 InstallPlaces DefaultPlaces();
 
-// The per-user entry of a program: its full path, its icon file when the
-// installation has one, and the working directory.
+// The per-user entry of a program: its full path and its icon file when the
+// installation has one. It names no working directory: a program started
+// from the menu works in the folder the desktop gives it (the home folder),
+// never in the suite's own folder, so that nothing the user saves lands there.
 DesktopEntry UserEntry(const MenuItem& item, const InstallPlaces& places);
 
 struct InstallReport {
@@ -58,7 +64,16 @@ struct InstallReport {
   bool ok() const { return errors.empty(); }
 };
 
-InstallReport InstallForUser(const InstallPlaces& places);
+enum class InstallMode {
+  Full,        // vkinstall: everything above
+  FirstStart,  // a program's first start: application paths, the comment type, the record
+};
+
+InstallReport InstallForUser(const InstallPlaces& places, InstallMode mode = InstallMode::Full);
+
+// Writes (on) or removes (off) the start-up entries of Horalo, Vokar and
+// Radko; an entry of the same name that is not the suite's stays as it is.
+InstallReport SetAutostart(const InstallPlaces& places, bool on);
 
 // Writes a file through a temporary file and a rename, so that a reader never
 // sees half of it. An existing file that is not one of the suite's desktop

@@ -1,11 +1,15 @@
 // The real vkremove after the real vkinstall, in a user sandbox with its own
-// store, desktop and message-box log: what goes, what stays, the questions
-// while a program of the suite runs, the exit codes, and the records that
-// point at files that are not the suite's.
+// home, store, desktop and message-box log: what goes (what the suite wrote,
+// and nothing else), what stays and is said (the user's files, what lies
+// behind a link), the questions while a program of the suite runs (the
+// clients before the server, which no client starts again meanwhile), the
+// uninstaller's own file, the exit codes, and the records that point at
+// files that are not the suite's.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -57,6 +61,8 @@ class Vkremove : public ::testing::Test {
     bin_ = StageInstallation(user_);
     const RunResult install = user_.Run(bin_ / "vkinstall");
     ASSERT_EQ(install.exitCode, 0) << install.err;
+    const RunResult autostart = user_.Run(bin_ / "vkinstall", {"--autostart"});
+    ASSERT_EQ(autostart.exitCode, 0) << autostart.err;
     const fs::path reg = user_.folder().Write("use.reg", std::string("Windows Registry Editor Version 5.00\n\n") +
         "[HKEY_CURRENT_USER\\Software\\Quillmark\\Horalo\\Events]\n\"DocumentName\"=\"zdarzenia.evt\"\n\n"
         "[HKEY_CURRENT_USER\\Software\\Quillmark\\Klavo\\Global]\n\"WorkDir\"=\"x\"\n\n"
@@ -77,6 +83,20 @@ class Vkremove : public ::testing::Test {
 
   // Puts a fresh uninstaller where the installation has it (a run deletes it).
   void RestoreUninstaller() { CopyProgram(VOKAR_VKREMOVE, bin_ / "vkremove"); }
+
+  // As an installation made before the suite recorded what it wrote: only
+  // the installation record's values lead the uninstaller.
+  void ForgetWhatWasWritten() {
+    for (const char* list : {"Files", "Folders"}) {
+      const RunResult deleted = user_.Run(VOKAR_VKREG, {"delete", std::string(kRecord) + "\\" + list});
+      ASSERT_EQ(deleted.exitCode, 0) << deleted.err;
+    }
+  }
+
+  // The line of the last message that names the user's file left in the working directory.
+  std::string LeftInWorkingDir() const {
+    return "\\nPozostawiono pliki, których nie utworzył pakiet:\\n  " + (user_.workingDir() / "client.exp").string();
+  }
 
   void SetRecord(const std::string& name, const std::string& value) {
     const RunResult set = user_.Run(VOKAR_VKREG, {"set", kRecord, name, value});
@@ -149,11 +169,34 @@ class Vkremove : public ::testing::Test {
   int starts_ = 0;
 };
 
-TEST_F(Vkremove, TakesAwayEverythingTheInstallationWroteAndKeepsTheSettingsRoot) {
+// The user's own things where the suite works: a default application for
+// text files and a start-up entry of their own, documents; after the
+// installation a file in the suite's working directory.
+void PlaceUsersOwnThings(UserSandbox& user) {
+  user.folder().Write("home/.config/mimeapps.list",
+                      "[Default Applications]\ntext/plain=moj-edytor.desktop;\n\n[Added Associations]\n"
+                      "text/plain=moj-edytor.desktop;\n");
+  user.folder().Write("home/.config/autostart/moj-zegar.desktop",
+                      "[Desktop Entry]\nType=Application\nName=Mój zegar\nExec=/usr/local/bin/zegar\n");
+  user.folder().Write("home/Dokumenty/list.txt", "ważne\n");
+}
+
+TEST_F(Vkremove, TakesAwayWhatTheSuiteWroteAndNothingElse) {
+  PlaceUsersOwnThings(user_);
+  const std::vector<std::string> before = Tree(user_.home());
+  const std::string mimeapps = ReadAll(user_.configHome() / "mimeapps.list");
   Install();
+  ASSERT_TRUE(fs::exists(user_.autostart() / "Horalo.desktop"));
+  ASSERT_TRUE(fs::exists(user_.dataHome() / "mime/mime.cache"));
+  const std::string comment = std::string("\x08\0\0\0Notatka.", 12);
+  user_.folder().Write("home/.local/share/quillmark/vokar/notatka.ann", comment);
+
   const RunResult run = user_.Run(bin_ / "vkremove");
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_THAT(user_.Messages(), ElementsAre(Question("yes"), kDone));
+  EXPECT_THAT(user_.Messages(),
+              ElementsAre(Question("yes"), kDone + "\\nPozostawiono pliki, których nie utworzył pakiet:\\n  " +
+                                               (user_.workingDir() / "client.exp").string() + "\\n  " +
+                                               (user_.workingDir() / "notatka.ann").string()));
 
   const std::string store = ExportStore(user_);
   // The settings root stays, with what belongs to no program of the suite.
@@ -166,14 +209,17 @@ TEST_F(Vkremove, TakesAwayEverythingTheInstallationWroteAndKeepsTheSettingsRoot)
               IsEmpty());
   EXPECT_THAT(ExportLinesUnder(store, "HKEY_CLASSES_ROOT\\"), ElementsAre("[HKEY_CLASSES_ROOT\\CLSID]"));
 
-  EXPECT_FALSE(fs::exists(user_.workingDir()));
-  EXPECT_TRUE(fs::is_empty(user_.autostart()));
-  // Only the desktop's own cache of entries by MIME type is left there.
-  std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator(user_.applications())) left.push_back(entry.path().filename());
-  EXPECT_THAT(left, ElementsAre("mimeinfo.cache"));
-  EXPECT_FALSE(fs::exists(user_.dataHome() / "mime/packages/quillmark-remarka.xml"));
-  EXPECT_THAT(ReadAll(user_.configHome() / "mimeapps.list"), ::testing::Not(HasSubstr("quillmark-remarka")));
+  // The home is as it was, with the user's comment where the user put it:
+  // the generated MIME database, the desktop's cache and every folder the
+  // suite made are gone; the user's default and start-up entry are untouched.
+  std::vector<std::string> expected = before;
+  for (const char* added : {".local/", ".local/share/", ".local/share/quillmark/", ".local/share/quillmark/vokar/",
+                            ".local/share/quillmark/vokar/client.exp", ".local/share/quillmark/vokar/notatka.ann"})
+    expected.push_back(added);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Tree(user_.home()), expected);
+  EXPECT_EQ(ReadAll(user_.configHome() / "mimeapps.list"), mimeapps);
+  EXPECT_EQ(ReadAll(user_.workingDir() / "notatka.ann"), comment);
   // The uninstaller deleted its own file; the package manager's files are not its business.
   EXPECT_FALSE(fs::exists(bin_ / "vkremove"));
   EXPECT_TRUE(fs::exists(bin_ / "vokar"));
@@ -182,8 +228,11 @@ TEST_F(Vkremove, TakesAwayEverythingTheInstallationWroteAndKeepsTheSettingsRoot)
   RestoreUninstaller();
   const RunResult again = user_.Run(bin_ / "vkremove");
   EXPECT_EQ(again.exitCode, 0) << again.err;
-  EXPECT_THAT(user_.Messages(), ElementsAre(Question("yes"), kDone, Question("yes"), kDone));
+  EXPECT_EQ(user_.Messages().back(), kDone);
   EXPECT_EQ(ExportStore(user_), store);
+  EXPECT_EQ(Tree(user_.home()), expected);
+  // That uninstaller was not the recorded one (the record is gone): it stays.
+  EXPECT_TRUE(fs::exists(bin_ / "vkremove"));
 }
 
 TEST_F(Vkremove, NoToTheFirstQuestionChangesNothing) {
@@ -197,6 +246,8 @@ TEST_F(Vkremove, NoToTheFirstQuestionChangesNothing) {
   EXPECT_TRUE(fs::exists(user_.workingDir() / "client.exp"));
   EXPECT_TRUE(fs::exists(user_.autostart() / "Horalo.desktop"));
   EXPECT_TRUE(fs::exists(bin_ / "vkremove"));
+  // Nothing holds the server back once the uninstaller has ended.
+  EXPECT_FALSE(fs::exists(fs::path(user_.Environment()["VOKAR_DESKTOP_DIR"]) / "Vokar_Uninstalling"));
 }
 
 // The first question really up (the script shows it) and the session ends:
@@ -247,21 +298,69 @@ TEST_F(Vkremove, ARunningHoraloIsAskedAboutUntilItIsClosed) {
   const auto messages = user_.Messages();
   ASSERT_GE(messages.size(), 4u);
   EXPECT_EQ(messages.front(), Question("yes"));
-  EXPECT_EQ(messages.back(), kDone);
+  EXPECT_EQ(messages.back(), kDone + LeftInWorkingDir());
   for (std::size_t i = 1; i + 1 < messages.size(); ++i) EXPECT_EQ(messages[i], RunningQuestion("Horalo", "yes"));
-  EXPECT_FALSE(fs::exists(user_.workingDir()));
+  EXPECT_FALSE(fs::exists(user_.workingDir() / ".quillmark-vokar"));
+  EXPECT_FALSE(fs::exists(user_.group()));
+}
+
+// The real comment editor with the real server: the editor is asked about
+// first. The user closes the server first all the same, against the order;
+// the editor, whose server went away, does not start it again while the
+// uninstaller runs, so once the editor is closed the run ends.
+TEST_F(Vkremove, TheClientsComeFirstAndNoneStartsTheServerAgain) {
+  Install();
+  user_.Set("VOKAR_WAVEOUT", "null");
+  user_.Set("VOKAR_DATA_DIR", (fs::path(VOKAR_SHARE_DIR) / "vokar").string());
+  auto server = user_.Start(bin_ / "vokar", {"/L-"}, "vokar");
+  ASSERT_TRUE(WaitForTitle("Vokar", true)) << ReadAll(user_ / "vokar.err");
+  user_.Set("VOKAR_MSGBOX_LOG", (user_ / "remarka-messages.log").string());
+  auto remarka = user_.Start(bin_ / "remarka", {}, "remarka");
+  user_.Set("VOKAR_MSGBOX_LOG", user_.messageLog().string());
+  ASSERT_TRUE(WaitForTitle("Remarka", true)) << ReadAll(user_ / "remarka.err");
+
+  auto remove = user_.Start(bin_ / "vkremove", {}, "vkremove");
+  const auto asked = [&](const std::string& title) {
+    for (const auto& line : user_.Messages())
+      if (line == RunningQuestion(title, "yes")) return true;
+    return false;
+  };
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!asked("Remarka") && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(asked("Remarka")) << ReadAll(user_ / "vkremove.err");
+  server->Terminate();
+  ASSERT_TRUE(WaitForTitle("Vokar", false));
+  // For two seconds no server comes back.
+  deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  bool cameBack = false;
+  while (!cameBack && std::chrono::steady_clock::now() < deadline) {
+    for (const auto& entry : fs::directory_iterator(user_.Environment()["VOKAR_DESKTOP_DIR"]))
+      if (entry.path().extension() == ".title" && ReadAll(entry.path()) == "Vokar") cameBack = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_FALSE(cameBack);
+  EXPECT_THAT(ReadAll(user_ / "remarka.err"), HasSubstr("the uninstaller runs; the speech server is not started"));
+  remarka->Terminate();
+  EXPECT_EQ(remove->Wait(std::chrono::seconds(30)), 0) << ReadAll(user_ / "vkremove.err");
+  const auto messages = user_.Messages();
+  ASSERT_GE(messages.size(), 3u);
+  EXPECT_EQ(messages.front(), Question("yes"));
+  EXPECT_THAT(messages.back(), ::testing::StartsWith(kDone));
+  for (std::size_t i = 1; i + 1 < messages.size(); ++i) EXPECT_EQ(messages[i], RunningQuestion("Remarka", "yes"));
+  EXPECT_FALSE(fs::exists(user_.group()));
 }
 
 TEST_F(Vkremove, ProgramsAreFoundByTheirExactBusTitleInTheirOrder) {
   Install();
-  auto radko = StartWindow({"Radko"});
   auto vokar = StartWindow({"Vokar"});
+  auto radko = StartWindow({"Radko"});
   auto other = StartWindow({"Horalo - 12:00"});  // a caption, not the bus title
   user_.Set("VOKAR_MSGBOX_ANSWER", "yes,no");
   const RunResult run = user_.Run(bin_ / "vkremove");
   EXPECT_EQ(run.exitCode, 1);
-  // Vokar comes first in the check, Radko last: the "no" about Vokar ends it.
-  EXPECT_THAT(user_.Messages(), ElementsAre(Question("yes"), RunningQuestion("Vokar", "no"), kAborted));
+  // The clients come first in the check, the server last: the "no" about Radko ends it.
+  EXPECT_THAT(user_.Messages(), ElementsAre(Question("yes"), RunningQuestion("Radko", "no"), kAborted));
 }
 
 // The real server shows a caption of its own; the uninstaller finds it by its
@@ -315,19 +414,79 @@ TEST_F(Vkremove, AWorkingDirectoryThatIsNotTheSuitesIsNeverDeleted) {
   }
 }
 
-TEST_F(Vkremove, LinksInTheWorkingDirectoryAreRemovedNotFollowed) {
+TEST_F(Vkremove, LinksInTheWorkingDirectoryAreTheUsersAndStay) {
   Install();
   user_.folder().Write("home/Dokumenty/list.txt", "ważne\n");
   fs::create_directory_symlink(user_.home() / "Dokumenty", user_.workingDir() / "dokumenty");
   fs::create_directory_symlink(user_.home(), user_.workingDir() / "dom");
   const RunResult run = user_.Run(bin_ / "vkremove");
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_FALSE(fs::exists(user_.workingDir()));
+  EXPECT_FALSE(fs::exists(user_.workingDir() / ".quillmark-vokar"));
+  EXPECT_TRUE(fs::is_symlink(user_.workingDir() / "dom"));
   EXPECT_EQ(ReadAll(user_.home() / "Dokumenty/list.txt"), "ważne\n");
+  EXPECT_THAT(user_.Messages().back(),
+              HasSubstr("\\n  " + user_.workingDir().string() + "/client.exp\\n  " + user_.workingDir().string() +
+                        "/dokumenty\\n  " + user_.workingDir().string() + "/dom"));
+}
+
+// The working directory recorded as the suite's, with a folder above it
+// turned into a link afterwards: the folder behind the link is not the one
+// the suite made, and nothing in it is touched.
+TEST_F(Vkremove, ALinkAboveTheWorkingDirectoryIsNotFollowed) {
+  Install();
+  const fs::path quillmark = user_.dataHome() / "quillmark";
+  user_.folder().Write("home/Archiwum/vokar/.quillmark-vokar", ReadAll(user_.workingDir() / ".quillmark-vokar"));
+  user_.folder().Write("home/Archiwum/vokar/praca.txt", "praca\n");
+  fs::rename(quillmark, user_ / "moved-away");
+  fs::create_directory_symlink(user_.home() / "Archiwum", quillmark);
+  const std::vector<std::string> behind = Tree(user_.home() / "Archiwum");
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Tree(user_.home() / "Archiwum"), behind);
+  EXPECT_TRUE(fs::is_symlink(quillmark));
+  EXPECT_THAT(run.err, HasSubstr(user_.workingDir().string() + ": is reached through a symbolic link"));
+  EXPECT_THAT(user_.Messages().back(), HasSubstr("Pozostawiono, bo prowadzi do nich dowiązanie symboliczne:\\n  " +
+                                                 user_.workingDir().string()));
+}
+
+// /proc/self/exe names the file the program was loaded from: started through
+// the dynamic loader it names the loader, run from elsewhere another copy.
+// Only the recorded installation's own uninstaller deletes itself.
+TEST_F(Vkremove, OnlyTheRecordedUninstallerDeletesItsOwnFile) {
+  Install();
+  // The loader the program names (its PT_INTERP).
+  const RunResult headers = user_.Run("/usr/bin/readelf", {"-l", VOKAR_VKREMOVE});
+  const auto at = headers.out.find("interpreter: ");
+  ASSERT_NE(at, std::string::npos) << headers.out << headers.err;
+  const std::string loader = headers.out.substr(at + 13, headers.out.find(']', at) - at - 13);
+  ASSERT_TRUE(fs::exists(loader)) << loader;
+  // A copy of the loader, so that a fault here harms nothing of the machine's.
+  const fs::path loaderCopy = user_ / "ld.so";
+  CopyProgram(loader, loaderCopy);
+  const RunResult throughLoader = user_.Run(loaderCopy, {(bin_ / "vkremove").string()});
+  EXPECT_EQ(throughLoader.exitCode, 0) << throughLoader.err;
+  EXPECT_TRUE(fs::exists(loaderCopy));
+  EXPECT_TRUE(fs::exists(bin_ / "vkremove"));
+  ASSERT_FALSE(user_.Messages().empty());
+  EXPECT_THAT(user_.Messages().back(),
+              HasSubstr("\\nTen deinstalator nie jest plikiem zarejestrowanej instalacji, więc jej deinstalator "
+                        "pozostaje:\\n  " + (bin_ / "vkremove").string()));
+
+  // A copy in a build folder, registered from there: never deleted either.
+  fs::remove_all(user_.workingDir());
+  user_.folder().Write("build/CMakeCache.txt", "# build folder\n");
+  const fs::path built = user_ / "build/bin";
+  CopyProgram(VOKAR_VKINSTALL, built / "vkinstall");
+  CopyProgram(VOKAR_VKREMOVE, built / "vkremove");
+  ASSERT_EQ(user_.Run(built / "vkinstall").exitCode, 0);
+  EXPECT_EQ(user_.Run(built / "vkremove").exitCode, 0);
+  EXPECT_TRUE(fs::exists(built / "vkremove"));
+  EXPECT_TRUE(fs::exists(built / "vkinstall"));
 }
 
 TEST_F(Vkremove, AGroupNameThatLeadsOutOfTheMenuIsRefused) {
   Install();
+  ForgetWhatWasWritten();
   user_.folder().Write("home/Pulpit/vokar.desktop", ReadAll(user_.group() / "vokar.desktop"));
   SetRecord("GroupName", "../../../Pulpit");
   const RunResult run = user_.Run(bin_ / "vkremove");
@@ -340,6 +499,7 @@ TEST_F(Vkremove, AGroupNameThatLeadsOutOfTheMenuIsRefused) {
 
 TEST_F(Vkremove, AMissingGroupNameRemovesTheDefaultGroup) {
   Install();
+  ForgetWhatWasWritten();
   const RunResult unset = user_.Run(VOKAR_VKREG, {"delete", kRecord, "GroupName"});
   ASSERT_EQ(unset.exitCode, 0) << unset.err;
   const RunResult run = user_.Run(bin_ / "vkremove");
@@ -387,7 +547,8 @@ TEST_F(Vkremove, TheFileOfAnInstalledPackageIsLeftToThePackageManager) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(fs::exists(bin_ / "vkremove"));
   EXPECT_THAT(user_.Messages(),
-              ElementsAre(Question("yes"), kDone + "\\nPliki programów usuwa z systemu polecenie: apt remove vokar"));
+              ElementsAre(Question("yes"), kDone + LeftInWorkingDir() +
+                                               "\\nPliki programów usuwa z systemu polecenie: apt remove vokar"));
 }
 
 TEST_F(Vkremove, WithoutADisplayItSaysSoAndEnds) {

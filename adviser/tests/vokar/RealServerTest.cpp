@@ -19,6 +19,7 @@
 #include "ClientTestSupport.h"
 #include "Profile.h"
 #include "SpeechClient.h"
+#include "TestBytes.h"
 
 extern char** environ;
 
@@ -30,24 +31,9 @@ using vokar::testing::ClientWorld;
 using vokar::testing::KillAndWait;
 using vokar::testing::ProcessesOnDesktop;
 using vokar::testing::WaitFor;
+using vokar::test::WavData;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-// The sound of a WAV file: the bytes of its data chunk; empty when there is
-// no such file or chunk.
-std::string WavData(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0) return {};
-  std::size_t at = 12;
-  while (at + 8 <= bytes.size()) {
-    std::uint32_t size = 0;
-    std::memcpy(&size, bytes.data() + at + 4, 4);
-    if (bytes.compare(at, 4, "data") == 0) return bytes.substr(at + 8, std::min<std::size_t>(size, bytes.size() - at - 8));
-    at += 8 + size + (size & 1);
-  }
-  return {};
-}
 
 // A program run in a folder; its exit status, or -1.
 struct Program {

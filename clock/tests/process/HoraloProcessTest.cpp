@@ -22,6 +22,7 @@
 #include "Desktop.h"
 #include "EventsFile.h"
 #include "Profile.h"
+#include "TestBytes.h"
 #include "XSession.h"
 
 extern char** environ;
@@ -33,6 +34,8 @@ using namespace std::chrono_literals;
 using namespace vokar;
 using Clock = std::chrono::steady_clock;
 using vokar::testing::ClientWorld;
+using vokar::test::Hex;
+using vokar::test::ReadAll;
 
 // Debian's libfaketime, preloaded into horalo itself (not through the
 // faketime program, which would stand between the test and horalo and leave
@@ -50,29 +53,6 @@ constexpr int kReadAdvice = 33022;
 constexpr int kEnd = 33030;
 
 registry::Profile Store() { return registry::Profile("Quillmark", "Horalo"); }
-
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Hex(std::string_view digits) {
-  std::string bytes;
-  int high = -1;
-  for (const char c : digits) {
-    int value = -1;
-    if (c >= '0' && c <= '9') value = c - '0';
-    if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
-    if (value < 0) continue;
-    if (high < 0) {
-      high = value;
-    } else {
-      bytes.push_back(static_cast<char>(high * 16 + value));
-      high = -1;
-    }
-  }
-  return bytes;
-}
 
 // A line of the server's log and the moment the test first saw it.
 struct Seen {
@@ -101,6 +81,11 @@ class HoraloProcess : public ::testing::Test {
     if (pid_ > 0) {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
+      // libfaketime removes its shared memory when the program ends, but
+      // not when it is killed.
+      std::error_code ignored;
+      for (const char* name : {"/dev/shm/faketime_shm_", "/dev/shm/sem.faketime_sem_"})
+        fs::remove(name + std::to_string(pid_), ignored);
     }
   }
 
@@ -109,12 +94,17 @@ class HoraloProcess : public ::testing::Test {
   void Start(const std::string& start, int rate = 1) {
     std::string spec = "@" + start;
     if (rate != 1) spec += " x" + std::to_string(rate);
+    StartFaked({"FAKETIME=" + spec});
+  }
+  // Starts horalo with libfaketime and these of its settings.
+  void StartFaked(const std::vector<std::string>& faking) {
     const std::string library = FaketimeLibrary();
     ASSERT_FALSE(library.empty()) << "libfaketime is not installed";
-    std::vector<std::string> environment{"LD_PRELOAD=" + library, "FAKETIME=" + spec};
+    std::vector<std::string> environment{"LD_PRELOAD=" + library};
+    environment.insert(environment.end(), faking.begin(), faking.end());
     for (char** variable = environ; *variable != nullptr; ++variable) {
       const std::string_view text(*variable);
-      if (!text.starts_with("LD_PRELOAD=") && !text.starts_with("FAKETIME=")) environment.emplace_back(text);
+      if (!text.starts_with("LD_PRELOAD=") && !text.starts_with("FAKETIME")) environment.emplace_back(text);
     }
     std::vector<char*> envp;
     for (auto& variable : environment) envp.push_back(variable.data());
@@ -223,6 +213,101 @@ TEST_F(HoraloProcess, TheChimeOfTheFullHourComesInItsFirstSeconds) {
   EXPECT_TRUE(world_.MessageTexts().empty());
 }
 
+// Another program keeps the server reading while horalo wants to chime:
+// vkdde, which says "speak" and ends (a conversation of the test's own
+// would stay connected to horalo's window, which a clock ten times as fast
+// closes as idle long before the test's side gives it up).
+bool OtherProgramReads(const std::string& text) {
+  vokar::testing::SpawnedProgram vkdde({VOKAR_VKDDE, "speak", text});
+  return vkdde.Wait() == 0;
+}
+
+// The lines of the log that a poke of this text was taken: the poke and the
+// "read" right after it.
+std::vector<const Seen*> Taken(const std::vector<Seen>& lines, const std::string& poke) {
+  std::vector<const Seen*> taken;
+  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+    if (lines[i].line == poke && lines[i + 1].line == "execute read") taken.push_back(&lines[i]);
+  }
+  return taken;
+}
+
+TEST_F(HoraloProcess, AChimeRefusedWhileTheServerReadsIsSaidWhenItIsFreeWithinItsMinute) {
+  ASSERT_TRUE(Store().WriteInt("Clock", "Frequency", 1).ok());
+  // Each reading lasts twelve seconds.
+  world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 12000");
+  vokar::testing::SpawnedProgram server({VOKAR_DDE_TESTSERVER});
+  ASSERT_TRUE(WaitLog([](const std::vector<Seen>& lines) { return !lines.empty(); }, 15s));
+  Start("2026-12-08 10:59:50");
+  // From 10:59:57 to 11:00:09 the server reads another program's text.
+  while (Elapsed() < 7.0) std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(OtherProgramReads("Tekst innego programu."));
+  const double busyFrom = Elapsed();
+  const std::string chime = "poke jedenasta " + kReset;
+  ASSERT_TRUE(WaitLog([&](const std::vector<Seen>& lines) { return !Taken(lines, chime).empty(); }, 30s))
+      << ReadAll(serverLog_);
+  // Refused while the server read (in the first seconds of the minute), then
+  // said once the reading was over, still in 11:00.
+  EXPECT_GE(Count(seen_, chime), 2) << ReadAll(serverLog_);
+  const Seen* said = Taken(seen_, chime).front();
+  EXPECT_GE(said->seconds, busyFrom + 11.5);
+  EXPECT_LE(said->seconds, 10.0 + 60.0);
+  ASSERT_NE(Find(chime), nullptr);
+  EXPECT_LE(Find(chime)->seconds, busyFrom + 11.0) << "the first try came after the reading";
+  WaitLog([](const std::vector<Seen>&) { return false; }, 3s);
+  EXPECT_EQ(Taken(seen_, chime).size(), 1u) << "said once";
+  EXPECT_EQ(End(), 0);
+  EXPECT_TRUE(world_.MessageTexts().empty());
+}
+
+TEST_F(HoraloProcess, AChimeThatCouldNotBeSaidInItsMinuteIsDropped) {
+  ASSERT_TRUE(Store().WriteInt("Clock", "Frequency", 1).ok());
+  // Ten times as fast: a minute of the clock is six real seconds, and the
+  // other program's reading of ten seconds outlasts the minute of 11:00.
+  world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 10000");
+  vokar::testing::SpawnedProgram server({VOKAR_DDE_TESTSERVER});
+  ASSERT_TRUE(WaitLog([](const std::vector<Seen>& lines) { return !lines.empty(); }, 15s));
+  Start("2026-12-08 10:59:00", 10);
+  // 10:59:40 of the fast clock.
+  while (Elapsed() < 4.0) std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(OtherProgramReads("Długi tekst innego programu."));
+  // 11:01:00 comes at 12 real seconds; the reading ends at about 14.
+  const double busyUntil = Elapsed() + 10.0;
+  while (Elapsed() < busyUntil + 4.0) WaitLog([](const std::vector<Seen>&) { return false; }, 200ms);
+  const std::string chime = "poke jedenasta " + kReset;
+  EXPECT_GE(Count(seen_, chime), 1) << "the chime was never tried: " << ReadAll(serverLog_);
+  EXPECT_TRUE(Taken(seen_, chime).empty()) << "a chime of 11:00 said after its minute";
+  for (const auto& seen : seen_) {
+    if (seen.line == chime) EXPECT_LE(seen.seconds, 12.5) << "tried after its minute";
+  }
+  EXPECT_EQ(End(), 0);
+}
+
+TEST_F(HoraloProcess, ARemindersMinuteIsNotLostWhenTheClockIsHeldUpBeforeItsFirstCheck) {
+  clock::EventArrays arrays;
+  clock::EVENT_DSCR event;
+  event.kind = clock::RepeatKind::Daily;
+  event.time.year = 2026, event.time.month = 11, event.time.day = 8, event.time.hour = 11, event.time.minute = 0;
+  event.text = "herbata";
+  arrays[1].push_back(event);
+  const fs::path file = Write("terminarz.evt", clock::SerializeEventsStream(arrays));
+  ASSERT_TRUE(Store().WriteString("Events", "DocumentName", file.string()).ok());
+  // Ten times as fast, from 10:59:31: no check in the minute of the start,
+  // the first one at 11:00:16, 4.5 real seconds after the start.
+  Start("2026-12-08 10:59:31", 10);
+  // It connects to the server (which it starts) once its window is made and
+  // its clock runs; then it is held up (stopped) until 11:01:05.
+  ASSERT_TRUE(WaitLog([](const std::vector<Seen>& lines) { return !lines.empty(); }, 15s));
+  ::kill(pid_, SIGSTOP);
+  const double stoppedAt = Elapsed();
+  while (Elapsed() < 9.4) std::this_thread::sleep_for(20ms);
+  ::kill(pid_, SIGCONT);
+  if (stoppedAt > 4.4) GTEST_SKIP() << "horalo took " << stoppedAt << " s to start: its first check had come";
+  const std::string reminder = "poke herbata" + kReset;
+  EXPECT_TRUE(WaitFor(reminder, 10s)) << "the reminder of 11:00 was lost: " << ReadAll(serverLog_);
+  EXPECT_EQ(End(), 0);
+}
+
 TEST_F(HoraloProcess, AReminderIsSpokenOnceAndNeverWhileTheServerReads) {
   world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 4000");
   // Two daily events at 11:00: the second waits for the first reading.
@@ -290,11 +375,43 @@ TEST_F(HoraloProcess, AdviceWaitsForItsPeriodAndComesInTurn) {
   EXPECT_GE(Find(first)->seconds * 20, 130.0);
   // 11:05 began the second period: its reading is at 11:06 at the soonest.
   EXPECT_GE(Find(second)->seconds * 20, 370.0);
-  // On demand, the next in turn.
+  // The clock's own readings never break one that runs.
+  EXPECT_EQ(Count(seen_, "execute break"), 0);
+  // The clock is done with the second text once the server is asked to read
+  // it; a request on demand while it still speaks would be turned away (the
+  // client sends one text at a time).
+  ASSERT_TRUE(WaitLog(
+      [&](const std::vector<Seen>& lines) {
+        bool afterSecond = false;
+        for (const auto& seen : lines) {
+          if (seen.line == second) afterSecond = true;
+          if (afterSecond && seen.line == "execute read") return true;
+        }
+        return false;
+      },
+      10s))
+      << ReadAll(serverLog_);
+
+  // On demand, the next in turn. The fast clock goes on meanwhile and may
+  // read the next period's advice first (from 11:11, a few real seconds
+  // after the second one at the latest), so the reading on demand is told by
+  // what it does alone: it breaks the reading first.
   ASSERT_TRUE(Post(kReadAdvice));
-  ASSERT_TRUE(WaitFor("poke jeden\\n" + kReset, 10s)) << ReadAll(serverLog_);
-  EXPECT_EQ(Pokes(), (std::vector<std::string>{"dwa\\n" + kReset, "trzy\\n" + kReset, "jeden\\n" + kReset}));
+  const auto onDemand = [](const std::vector<Seen>& lines) -> const Seen* {
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+      if (lines[i].line == "execute break" && lines[i + 1].line.starts_with("poke ")) return &lines[i + 1];
+    }
+    return nullptr;
+  };
+  ASSERT_TRUE(WaitLog([&](const std::vector<Seen>& lines) { return onDemand(lines) != nullptr; }, 10s))
+      << ReadAll(serverLog_);
   EXPECT_EQ(End(), 0);
+  // Whoever asked, the lines came in turn from the second one on, each once.
+  const std::vector<std::string> turn{"dwa\\n" + kReset, "trzy\\n" + kReset, "jeden\\n" + kReset};
+  const auto pokes = Pokes();
+  ASSERT_GE(pokes.size(), 3u);
+  for (std::size_t i = 0; i < pokes.size(); ++i) EXPECT_EQ(pokes[i], turn[i % turn.size()]) << i;
+  EXPECT_EQ(Count(seen_, "execute break"), 1);
 }
 
 TEST_F(HoraloProcess, TheHourOnTheRealServerIsWrittenToTheWaveDevice) {

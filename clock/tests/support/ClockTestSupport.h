@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdlib>
 #include <ctime>
@@ -21,8 +22,11 @@
 
 #include "ClockHost.h"
 #include "Cp1250.h"
+#include "Events.h"
+#include "EventsFile.h"
 #include "MessageBox.h"
 #include "Settings.h"
+#include "ScopedEnvironment.h"
 #include "TestFolder.h"
 
 namespace vokar::clock::test {
@@ -45,6 +49,15 @@ class QtEnvironment : public ::testing::Environment {
   QApplication* application_ = nullptr;
 };
 
+// A test that ends the clock's window asks the application to quit, and Qt
+// then ends at once every event loop started afterwards (a modal dialog's
+// among them) until the application's own loop has run. A test run after it
+// in the same process starts with the request cleared.
+inline void ClearQuitRequest() {
+  QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+  QCoreApplication::exec();
+}
+
 // The test's own folder with its settings store, config folder and message
 // log, in UTC; the environment is given back at the end.
 class ClockWorld {
@@ -56,26 +69,11 @@ class ClockWorld {
     Set("VOKAR_CONFIG_DIR", (folder_ / "config").string());
     Set("VOKAR_MSGBOX_LOG", (folder_ / "messages.log").string());
     Set("TZ", "UTC");
-    ::tzset();
-  }
-  ~ClockWorld() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second) {
-        ::setenv(it->first.c_str(), it->second->c_str(), 1);
-      } else {
-        ::unsetenv(it->first.c_str());
-      }
-    }
-    ::tzset();
   }
   ClockWorld(const ClockWorld&) = delete;
   ClockWorld& operator=(const ClockWorld&) = delete;
 
-  void Set(const std::string& name, const std::string& value) {
-    const char* old = std::getenv(name.c_str());
-    saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-    ::setenv(name.c_str(), value.c_str(), 1);
-  }
+  void Set(const std::string& name, const std::string& value) { environment_.Set(name, value); }
 
   const vokar::test::TestFolder& folder() const { return folder_; }
   std::vector<std::string> Messages() const {
@@ -89,7 +87,7 @@ class ClockWorld {
 
  private:
   vokar::test::TestFolder folder_{"clock"};
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  vokar::test::ScopedEnvironment environment_;
 };
 
 struct Spoken {
@@ -134,6 +132,30 @@ class TestHost final : public IClockHost {
  private:
   app::CSettings settings_{"Horalo"};
 };
+
+// A daily event (its date fields as the dialog leaves them).
+inline EVENT_DSCR Daily(int hour, int minute, std::string text, bool important = false,
+                        std::uint32_t confirmed = 0) {
+  EVENT_DSCR e;
+  e.kind = RepeatKind::Daily;
+  e.time.year = 2026;
+  e.time.month = 11;
+  e.time.day = 1;
+  e.time.hour = hour;
+  e.time.minute = minute;
+  e.text = std::move(text);
+  e.important = important;
+  e.confirmed = confirmed;
+  return e;
+}
+
+// An events file of the world's folder holding the events.
+inline std::filesystem::path WriteEvents(const ClockWorld& world, const std::string& name,
+                                         const std::vector<EVENT_DSCR>& events) {
+  EventArrays arrays;
+  for (const auto& e : events) arrays[static_cast<std::size_t>(e.kind)].push_back(e);
+  return world.folder().Write(name, SerializeEventsStream(arrays));
+}
 
 // A time value of a UTC date and time.
 inline std::int64_t Utc(int year, int month, int day, int hour, int minute, int second = 0) {

@@ -9,18 +9,21 @@
 #include <QImage>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "ClockIds.h"
+#include "Cp1250.h"
 #include "ClockTestSupport.h"
 #include "EventsFile.h"
 #include "EventsListBox.h"
 #include "EventsPage.h"
 #include "ImportantEventsDlg.h"
 #include "Profile.h"
+#include "TestBytes.h"
 
 namespace {
 
@@ -28,53 +31,12 @@ namespace fs = std::filesystem;
 using namespace vokar;
 using namespace vokar::clock;
 using namespace vokar::clock::test;
+using vokar::test::Hex;
+using vokar::test::ReadAll;
 
 const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 registry::Profile Store() { return registry::Profile("Quillmark", "Horalo"); }
-
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Hex(std::string_view digits) {
-  std::string bytes;
-  int high = -1;
-  for (const char c : digits) {
-    int value = -1;
-    if (c >= '0' && c <= '9') value = c - '0';
-    if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
-    if (value < 0) continue;
-    if (high < 0) {
-      high = value;
-    } else {
-      bytes.push_back(static_cast<char>(high * 16 + value));
-      high = -1;
-    }
-  }
-  return bytes;
-}
-
-EVENT_DSCR Daily(int hour, int minute, std::string text, bool important = false, std::uint32_t confirmed = 0) {
-  EVENT_DSCR e;
-  e.kind = RepeatKind::Daily;
-  e.time.year = 2026;
-  e.time.month = 11;
-  e.time.day = 1;
-  e.time.hour = hour;
-  e.time.minute = minute;
-  e.text = std::move(text);
-  e.important = important;
-  e.confirmed = confirmed;
-  return e;
-}
-
-fs::path WriteEvents(const ClockWorld& world, const std::string& name, const std::vector<EVENT_DSCR>& events) {
-  EventArrays arrays;
-  for (const auto& e : events) arrays[static_cast<std::size_t>(e.kind)].push_back(e);
-  return world.folder().Write(name, SerializeEventsStream(arrays));
-}
 
 TEST(EventsPage, EveryDamagedFileIsRefusedAndChangesNothing) {
   const std::string kClass = "FFFF 0100 0A00 4556454E545F44534352";
@@ -328,6 +290,38 @@ TEST(EventsPage, DeletingKeepsTheRowOrTakesTheLastAndRowsAreDrawn) {
   EXPECT_EQ(list.currentRow(), -1);
   EXPECT_TRUE(page.lists().modified());
   EXPECT_FALSE(page.Control(IDC_EVENT_DELETE)->isEnabled());
+}
+
+TEST(EventsPage, TheListHasThePagesWidthAndShowsEveryRowWhole) {
+  ClockWorld world;
+  TestHost host;
+  CEventsPage page(host);
+  ASSERT_TRUE(page.LoadFile((world.folder() / "terminarz.evt").string()));
+  // 32 characters of each text are shown, then "...".
+  const std::string longText = cp1250::FromUtf8("Zadzwonić do Marii w sprawie jutrzejszego spotkania u lekarza");
+  page.lists().Insert(Daily(18, 45, longText));
+  EVENT_DSCR onDate = Daily(18, 0, cp1250::FromUtf8("Wigilia u rodziców: zabrać prezenty, opłatek i sernik"));
+  onDate.kind = RepeatKind::OnDate;
+  onDate.time.year = 2027;
+  onDate.time.day = 24;
+  page.lists().Insert(onDate);
+  // The page as small as it may be.
+  page.resize(page.minimumSizeHint());
+  page.show();
+  QApplication::processEvents();
+  auto& list = page.listBox();
+  // The list goes as far right as the row of its buttons, as far left as
+  // the label above it.
+  const QWidget* modify = page.Control(IDC_EVENT_MODIFY);
+  EXPECT_GE(list.geometry().right(), modify->geometry().right() - 1);
+  EXPECT_GT(list.width(), 2 * modify->width());
+  for (const int kind : {1, 5}) {
+    page.SelectKind(kind);
+    QApplication::processEvents();
+    ASSERT_EQ(list.count(), 1) << kind;
+    EXPECT_LE(list.RowWidth(*list.EventAt(0)), list.viewport()->width()) << kind;
+    EXPECT_FALSE(list.horizontalScrollBar()->isVisible()) << kind;
+  }
 }
 
 }  // namespace

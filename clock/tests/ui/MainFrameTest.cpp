@@ -4,17 +4,27 @@
 // advice, and every page's settings written when it ends.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
+
+#include <filesystem>
 
 #include "ClockIds.h"
+#include "ClockPage.h"
 #include "ClockTestSupport.h"
+#include "EventEditDlg.h"
+#include "EventsFile.h"
+#include "EventsListBox.h"
 #include "EventsPage.h"
 #include "HotKeyTable.h"
 #include "MainFrame.h"
 #include "Profile.h"
+#include "TestBytes.h"
 #include "TestSupport.h"
 
 namespace {
@@ -22,6 +32,8 @@ namespace {
 using namespace vokar;
 using namespace vokar::clock;
 using namespace vokar::clock::test;
+using vokar::test::ReadAll;
+namespace fs = std::filesystem;
 
 const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
@@ -30,6 +42,7 @@ registry::Profile Store() { return registry::Profile("Quillmark", "Horalo"); }
 class MainFrame : public ::testing::Test {
  protected:
   void SetUp() override {
+    ClearQuitRequest();
     ASSERT_TRUE(Store().WriteString("Clock", "AddSeconds", "No").ok());
     host_.now = Utc(2026, 12, 8, 10, 20, 5);
     frame_ = std::make_unique<CMainFrame>(host_);
@@ -103,6 +116,52 @@ TEST_F(MainFrame, TheTickChimesChecksRemindersAndSpeaksThemInTheirSeconds) {
   EXPECT_TRUE(frame_->eventsPage().lists().pending().empty());
 }
 
+TEST_F(MainFrame, AChimeRefusedWhileTheServerReadsComesWhenItIsFreeWithinItsMinute) {
+  // Hourly chimes (the default); the server refuses the first try.
+  host_.results = {1};
+  host_.status = 1;
+  auto tick = [&](int minute, int second) {
+    host_.now = Utc(2026, 12, 8, minute < 60 ? 10 : 11, minute % 60, second);
+    frame_->OnTick();
+  };
+  tick(60, 1);
+  ASSERT_EQ(host_.spoken.size(), 1u) << "tried at its tick";
+  EXPECT_TRUE(frame_->clockPage().chimeWaiting());
+  // While the server reads, it waits; it is not poked every second.
+  for (int second = 2; second <= 40; ++second) tick(60, second);
+  EXPECT_EQ(host_.spoken.size(), 1u);
+  host_.status = 2;
+  tick(60, 41);
+  ASSERT_EQ(host_.spoken.size(), 2u);
+  EXPECT_EQ(host_.spoken[1], (Spoken{"jedenasta ", false}));
+  EXPECT_FALSE(frame_->clockPage().chimeWaiting());
+  for (int second = 42; second <= 59; ++second) tick(60, second);
+  EXPECT_EQ(host_.spoken.size(), 2u) << "said once";
+}
+
+TEST_F(MainFrame, AChimeThatCannotBeSaidInItsMinuteIsDroppedUnsaid) {
+  host_.results = {1};
+  host_.status = 1;
+  for (int second = 1; second <= 59; ++second) {
+    host_.now = Utc(2026, 12, 8, 11, 0, second);
+    frame_->OnTick();
+  }
+  EXPECT_TRUE(frame_->clockPage().chimeWaiting());
+  // 11:01: the server is free, but the chime of 11:00 would be wrong now.
+  host_.status = 2;
+  for (int second = 0; second <= 20; ++second) {
+    host_.now = Utc(2026, 12, 8, 11, 1, second);
+    frame_->OnTick();
+  }
+  EXPECT_EQ(host_.spoken.size(), 1u) << "only the refused try";
+  EXPECT_FALSE(frame_->clockPage().chimeWaiting());
+  // An error is told by the client and not tried again.
+  host_.results = {-1};
+  host_.now = Utc(2026, 12, 8, 12, 0, 1);
+  frame_->OnTick();
+  EXPECT_FALSE(frame_->clockPage().chimeWaiting());
+}
+
 TEST_F(MainFrame, EndingWritesEverySettingAndTheHotKeys) {
   frame_->Exit();
   EXPECT_TRUE(frame_->ending());
@@ -120,6 +179,45 @@ TEST_F(MainFrame, EndingWritesEverySettingAndTheHotKeys) {
   host_.now = Utc(2026, 12, 8, 11, 0, 1);
   frame_->OnTick();
   EXPECT_TRUE(host_.spoken.empty());
+}
+
+// A user's changes to the reminders are in the events file once the clock
+// has ended, though the user never saved them: one reminder added through
+// the dialog, another deleted.
+TEST_F(MainFrame, RemindersChangedInTheWindowAreInTheEventsFileAfterTheEnd) {
+  const fs::path file = WriteEvents(world_, "terminarz.evt", {Daily(8, 30, "Kawa"), Daily(9, 0, "Leki")});
+  CEventsPage& page = frame_->eventsPage();
+  ASSERT_TRUE(page.LoadFile(file.string()));
+  page.SelectKind(static_cast<int>(RepeatKind::Daily));
+  page.listBox().setCurrentRow(0);
+  page.Delete();
+
+  // "Dod&aj": the dialog is filled in as the user does and accepted.
+  bool filled = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = dynamic_cast<CEventEditDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    static_cast<QLineEdit*>(dialog->Control(IDC_EDIT_TEXT))->setText(QStringLiteral("Herbata"));
+    static_cast<QLineEdit*>(dialog->Control(IDC_EDIT_HOUR))->setText(QStringLiteral("17"));
+    static_cast<QLineEdit*>(dialog->Control(IDC_EDIT_MINUTE))->setText(QStringLiteral("30"));
+    filled = true;
+    dialog->accept();
+  });
+  page.Add();
+  ASSERT_TRUE(filled);
+  EXPECT_EQ(ReadAll(file), SerializeEventsStream(EventArrays{{{}, {Daily(8, 30, "Kawa"), Daily(9, 0, "Leki")}}}))
+      << "nothing is written before the end";
+
+  frame_->Exit();
+  EventArrays back;
+  ASSERT_EQ(LoadEventsFile(file, back), EventsLoad::Loaded);
+  ASSERT_EQ(back[1].size(), 2u);
+  EXPECT_EQ(back[1][0].text, "Leki");
+  EXPECT_EQ(back[1][1].text, "Herbata");
+  EXPECT_EQ(back[1][1].time.hour, 17);
+  EXPECT_EQ(back[1][1].time.minute, 30);
+  for (const int kind : {0, 2, 3, 4, 5}) EXPECT_TRUE(back[static_cast<std::size_t>(kind)].empty()) << kind;
+  EXPECT_TRUE(world_.Messages().empty());
 }
 
 // "Pomo&c..." with the page in the work folder but nothing to show it (no

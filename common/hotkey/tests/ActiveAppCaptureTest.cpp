@@ -2,7 +2,9 @@
 // a real X server with a window manager: the text arrives in the clipboard
 // whole, even while the user still holds the hot key, and the owner hears
 // only of a copy that really happened.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QClipboard>
@@ -10,6 +12,10 @@
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "ActiveAppCapture.h"
 #include "HotKeyTable.h"
@@ -149,6 +155,67 @@ TEST_F(ActiveAppCaptureTest, ASecondStartDropsTheFirst) {
   EXPECT_EQ(window_.results, std::vector<bool>{true}) << "one answer, for the second start";
   EXPECT_EQ(QGuiApplication::clipboard()->text(), kText);
   window_.capture.Cancel();
+}
+
+// Another application that keeps the clipboard it owns when it copies again,
+// as Tk does: its copy brings no new owner of its own accord, and is seen all
+// the same, each time; where it copies nothing, its old clipboard is kept.
+class KeepingEditor {
+ public:
+  KeepingEditor(const std::string& text, bool copies) {
+    std::ofstream(textFile_, std::ios::binary) << text;
+    const int fd = ::open(output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::vector<std::string> argv{HOTKEY_KEEPOWNER_PATH, textFile_.string(), "schowek edytora"};
+    if (!copies) argv.push_back("--no-copy");
+    program_.Start(argv, fd);
+    ::close(fd);
+  }
+  ~KeepingEditor() {
+    program_.Stop();
+    std::filesystem::remove(textFile_);
+    std::filesystem::remove(output_);
+  }
+  bool WaitReady() {
+    return QTest::qWaitFor([&] { return Output().rfind("ready ", 0) == 0; }, 10000);
+  }
+  void SetText(const std::string& text) { std::ofstream(textFile_, std::ios::binary | std::ios::trunc) << text; }
+  std::string Output() const {
+    std::ifstream in(output_);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+
+ private:
+  std::filesystem::path textFile_ =
+      std::filesystem::temp_directory_path() / ("keepowner-" + std::to_string(::getpid()) + ".txt");
+  std::filesystem::path output_ =
+      std::filesystem::temp_directory_path() / ("keepowner-" + std::to_string(::getpid()) + ".out");
+  vokar::testing::SpawnedProgram program_;
+};
+
+TEST_F(ActiveAppCaptureTest, AnEditorThatKeepsTheClipboardIsSeenToCopyEachTime) {
+  KeepingEditor editor("Pierwszy tekst.", true);
+  ASSERT_TRUE(editor.WaitReady()) << editor.Output();
+  EXPECT_EQ(window_.capture.Start(), 1);
+  ASSERT_TRUE(WaitForResult());
+  EXPECT_EQ(window_.results, std::vector<bool>{true});
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Pierwszy tekst."));
+  // The editor owns the clipboard again now; its next copy would set no
+  // owner by itself.
+  editor.SetText("Drugi tekst, zmieniony.");
+  window_.results.clear();
+  EXPECT_EQ(window_.capture.Start(), 1);
+  ASSERT_TRUE(WaitForResult());
+  EXPECT_EQ(window_.results, std::vector<bool>{true});
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Drugi tekst, zmieniony."));
+}
+
+TEST_F(ActiveAppCaptureTest, WhereTheEditorCopiesNothingItsClipboardIsKeptAndNoCopySaid) {
+  KeepingEditor editor("Tekst.", false);
+  ASSERT_TRUE(editor.WaitReady()) << editor.Output();
+  EXPECT_EQ(window_.capture.Start(), 1);
+  ASSERT_TRUE(WaitForResult());
+  EXPECT_EQ(window_.results, std::vector<bool>{false});
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("schowek edytora"));
 }
 
 }  // namespace

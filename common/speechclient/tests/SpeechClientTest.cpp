@@ -348,6 +348,33 @@ TEST_F(SpeechClientTest, AServerKilledBetweenTwoSpeaksIsStartedAgain) {
   EXPECT_TRUE(world_.Messages().empty());
 }
 
+// What a program does when its main window hears that the server is gone
+// (klavo, horalo and remarka alike): the server is started again at once, and
+// the next text reaches the new server, once, with nothing shown.
+TEST_F(SpeechClientTest, AfterTheNoticeTheServerIsStartedAgainAndTheNextTextReachesIt) {
+  InstallServer();
+  CSpeechClient& client = NewClient();
+  ASSERT_TRUE(client.Connect(MainWindow()));
+  ASSERT_EQ(client.Speak("pierwszy", BreakFirst::Yes), kSpeakSent);
+  const pid_t first = ServerPid();
+  KillAndWait(first);
+  ASSERT_TRUE(WaitForNotice());
+  ASSERT_TRUE(WaitFor([] { return !desktop::FindWindow("Vokar"); }));
+
+  client.OnServerDisconnected();
+  EXPECT_TRUE(client.IsConnected());
+  ASSERT_TRUE(desktop::FindWindow("Vokar"));
+  EXPECT_NE(ServerPid(), first);
+  EXPECT_EQ(client.Speak("drugi", BreakFirst::Yes), kSpeakSent);
+  EXPECT_EQ(Starts().size(), 2u) << "started once again, not once more for the text";
+  const auto requests = Requests();
+  EXPECT_EQ(std::count(requests.begin(), requests.end(), "poke pierwszy"), 1);
+  EXPECT_EQ(std::count(requests.begin(), requests.end(), "poke drugi"), 1);
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests.back(), "execute read");
+  EXPECT_TRUE(world_.Messages().empty());
+}
+
 TEST_F(SpeechClientTest, AServerThatDiedAndCannotBeStartedAgainIsToldAndAbortQuits) {
   RunServer();  // no App Paths and nothing on PATH: it cannot come back
   CSpeechClient& client = NewClient();

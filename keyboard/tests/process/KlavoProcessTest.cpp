@@ -115,6 +115,27 @@ TEST(KlavoProcess, EightKeysWhileTheServerSpeaksGiveOneUtteranceOfTheLastSix) {
   EXPECT_GT(k.Pokes().size(), accepted.size()) << "the refused pokes were tried";
 }
 
+TEST(KlavoProcess, AnUnfinishedWordDueWhileTheServerReadsIsReadWhenItIsFree) {
+  KlavoWorld k;
+  k.UseTestServer(4000);
+  ASSERT_TRUE(k.StartKlavo());
+  k.FocusOtherProgram();
+  // The start-up sound's reading is over.
+  std::this_thread::sleep_for(4200ms);
+  // "ala " starts a reading of four seconds; "kot" is due two seconds after
+  // its last key, while that reading lasts.
+  k.Type("ala kot", 20);
+  ASSERT_TRUE(k.WaitForAccepted("ala" + kSpace));
+  ASSERT_TRUE(k.WaitForAccepted("kot", 10000ms)) << "the word due while the server read was never read";
+  const auto pokes = k.Pokes();
+  EXPECT_GE(std::count(pokes.begin(), pokes.end(), std::string("kot")), 2) << "refused first, then taken";
+  EXPECT_EQ(k.CountAccepted("kot"), 1);
+  // Once taken, it is not read again in the same pause.
+  std::this_thread::sleep_for(3000ms);
+  EXPECT_EQ(k.CountAccepted("kot"), 1);
+  EXPECT_EQ(k.StopKlavo(), 0);
+}
+
 TEST(KlavoProcess, StartStopHotKeySilencesTheKeyboardAndTheWatcher) {
   KlavoWorld k;
   k.UseTestServer(50);

@@ -5,14 +5,15 @@
 // a legitimate peer throughout.
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+
 #include <atomic>
 #include <latch>
 #include <mutex>
 #include <iostream>
 #include <thread>
 
-#include "ClientTestSupport.h"
-#include "NetTestSupport.h"
+#include "AgentFixture.h"
 #include "TestServerProtocol.h"
 
 namespace {
@@ -22,59 +23,25 @@ using namespace vokar::nettest;
 using vokar::testing::ChildProcess;
 using vokar::testing::ClientWorld;
 
-class Agent : public ::testing::Test {
- protected:
-  void SetUp() override {
-    world_.Set("QT_QPA_PLATFORM", "offscreen");
-    world_.Set("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (world_.folder() / "no-bus").string());
-  }
+class Agent : public AgentTest {};
 
-  // Stores the share's settings as the user does.
-  void Enable(std::vector<std::string> options = {}) {
-    options.insert(options.begin(), {"--enable", "--port", "0", "--no-announce"});
-    const Finished run = RunProgram(VKNETDDE, options, world_.folder());
-    ASSERT_EQ(run.status, 0) << run.err;
-  }
-
-  void StartServer(std::vector<std::string> options = {}) {
-    options.insert(options.end(), {"--log", Log().string()});
-    server_ = std::make_unique<ChildProcess>(VOKAR_DDE_TESTSERVER, options);
-    ASSERT_TRUE(vokar::testing::WaitForWindow("Vokar"));
-  }
-
-  AgentProcess& StartAgent() {
-    agent_ = std::make_unique<AgentProcess>(VKNETDDE, world_.folder());
-    EXPECT_TRUE(agent_->listening()) << agent_->Errors();
-    return *agent_;
-  }
-
-  fs::path Log() const { return world_.folder() / "server.log"; }
-  std::vector<std::string> ServerLog() const {
-    std::vector<std::string> lines;
-    for (auto& line : ClientWorld::Lines(Log())) {
-      if (!line.starts_with("start ")) lines.push_back(line);
-    }
-    return lines;
-  }
-
-  Finished Sievo(std::vector<std::string> arguments) {
-    return RunProgram(SIEVO, std::move(arguments), world_.folder());
-  }
-
-  ClientWorld world_;
-  std::unique_ptr<ChildProcess> server_;
-  std::unique_ptr<AgentProcess> agent_;
-};
+std::string UserName() {
+  const passwd* entry = ::getpwuid(::geteuid());
+  return entry != nullptr ? entry->pw_name : std::to_string(::geteuid());
+}
 
 TEST_F(Agent, IsOffUntilTurnedOnAndASenderThenFindsNobody) {
   const Finished off = RunProgram(VKNETDDE, {}, world_.folder());
   EXPECT_EQ(off.status, 3);
   EXPECT_EQ(off.err, "vknetdde: the share VOKAR$ is off; 'vknetdde --enable' turns it on\n");
 
-  const Finished sent = Sievo({"--send", "127.0.0.1:" + std::to_string(FreePort()), "Halo."});
+  const std::string computer = "127.0.0.1:" + std::to_string(FreePort());
+  const Finished sent = Sievo({"--send", computer, "Halo."});
   EXPECT_EQ(sent.status, 1);
   EXPECT_EQ(world_.MessageTexts(),
-            std::vector<std::string>{"Połączenie z serwerem Vokar przez NetworkDDE nie zostało nawiązane."});
+            std::vector<std::string>{std::string(kNoConnection) + "\n\nKomputer „" + computer +
+                                     "” nie przyjmuje komunikatów: udział VOKAR$ jest na nim wyłączony albo nie "
+                                     "działa program vknetdde."});
   EXPECT_NE(sent.err.find("Sievo: cannot connect to 127.0.0.1 port "), std::string::npos) << sent.err;
 }
 
@@ -85,7 +52,12 @@ TEST_F(Agent, SettingsSayWhatTheyExposeAndBadValuesAreRefused) {
   EXPECT_NE(wide.out.find("share VOKAR$: on\naddress: 0.0.0.0\nport: 7047\nallowed: 192.168.1.0/24\nkey: none\n"),
             std::string::npos)
       << wide.out;
-  EXPECT_EQ(wide.err, "vknetdde: no key is set: every allowed host can make this computer speak\n");
+  EXPECT_EQ(wide.err,
+            "vknetdde: no key is set: every allowed host can make this computer speak\n"
+            "vknetdde: no key is set: of the programs on this computer only those of user " +
+                UserName() + " are let in ('vknetdde --new-key' lets in senders that know the key)\n");
+  // No agent runs: the command says so.
+  EXPECT_NE(wide.out.find("agent: not running\n"), std::string::npos) << wide.out;
 
   const Finished keyed = RunProgram(VKNETDDE, {"--new-key"}, world_.folder());
   EXPECT_EQ(keyed.out.size(), 65u);  // 64 hex digits and a newline; nothing stored
@@ -122,7 +94,7 @@ TEST_F(Agent, SievoSendsThroughTheShareAndTheServerGetsBreakTextAndRead) {
   AgentProcess& agent = StartAgent();
   const Finished sent = Sievo({"--send", agent.Computer(), "Dzień", "dobry."});
   EXPECT_EQ(sent.status, 0) << sent.err;
-  EXPECT_EQ(ServerLog(), (std::vector<std::string>{"execute break", "poke Dzie\xF1 dobry.", "execute read"}));
+  EXPECT_EQ(ServerLog(), (std::vector<std::string>{"execute break", "sharepoke Dzie\xF1 dobry.", "execute read"}));
   const auto messages = world_.Messages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, "Komunikat został pomyślnie wysłany do zadanego komputera");
@@ -132,6 +104,43 @@ TEST_F(Agent, SievoSendsThroughTheShareAndTheServerGetsBreakTextAndRead) {
   const Finished broken = Sievo({"--break", agent.Computer()});
   EXPECT_EQ(broken.status, 0);
   EXPECT_EQ(ServerLog().back(), "execute break");
+  EXPECT_EQ(agent.Stop(), 0);
+}
+
+// The command line sends what the dialog sends: at most 1023 bytes, counted
+// in the server's code page (a Polish letter is two bytes of UTF-8 but one
+// there), from the arguments and from standard input alike.
+TEST_F(Agent, SievoSendsAtMost1023BytesOfTheServersCodePage) {
+  StartServer();
+  Enable();
+  AgentProcess& agent = StartAgent();
+  std::string letters;
+  for (int i = 0; i < 1024; ++i) letters += "ą";  // 0xB9 in Windows-1250
+  const std::string allowed(1023, '\xB9');
+
+  const Finished whole = Sievo({"--send", agent.Computer(), letters.substr(0, 2 * 1023)});
+  EXPECT_EQ(whole.status, 0) << whole.err;
+  const Finished cut = Sievo({"--send", agent.Computer(), letters});
+  EXPECT_EQ(cut.status, 0) << cut.err;
+  // 1100 bytes from standard input: "0123456789" 110 times.
+  std::string digits;
+  for (int i = 0; i < 110; ++i) digits += "0123456789";
+  const Finished piped = RunProgram(SIEVO, {"--send", agent.Computer(), "-"}, world_.folder(),
+                                    milliseconds(30000), digits);
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  std::string firstDigits;
+  for (int i = 0; i < 102; ++i) firstDigits += "0123456789";
+  firstDigits += "012";  // 1023 bytes
+
+  std::vector<std::string> pokes;
+  for (const auto& line : ServerLog()) {
+    if (line.starts_with("sharepoke ")) pokes.push_back(line.substr(10));
+  }
+  ASSERT_EQ(pokes.size(), 3u);
+  EXPECT_EQ(pokes[0], allowed);
+  EXPECT_EQ(pokes[1].size(), 1023u);
+  EXPECT_EQ(pokes[1], allowed);
+  EXPECT_EQ(pokes[2], firstDigits);
   EXPECT_EQ(agent.Stop(), 0);
 }
 
@@ -168,7 +177,7 @@ TEST_F(Agent, OnlyTheSharesConversationReachesTheServer) {
   EXPECT_EQ(peer.Execute("status", 15), kPositive | 2);
   EXPECT_EQ(peer.Poke("Dzwonek \\Wav=\"/etc/hosts\"\\ i \\wav=\"x\"\\ koniec.", 16), kPositive);
   EXPECT_EQ(peer.Execute("pause", 17), kPositive);
-  EXPECT_EQ(ServerLog(), (std::vector<std::string>{"execute status", "poke Dzwonek   i   koniec.", "execute pause"}));
+  EXPECT_EQ(ServerLog(), (std::vector<std::string>{"execute status", "sharepoke Dzwonek   i   koniec.", "execute pause"}));
   ASSERT_TRUE(peer.Send(netdde::Terminate{}));
   const auto end = peer.Read();
   EXPECT_TRUE(end && std::holds_alternative<netdde::Terminate>(*end));
@@ -177,18 +186,29 @@ TEST_F(Agent, OnlyTheSharesConversationReachesTheServer) {
       << agent.Errors();
 }
 
-TEST_F(Agent, StrangersOutsideTheAllowListAreNeitherGreetedNorServed) {
+TEST_F(Agent, StrangersOutsideTheAllowListAreToldSoAndNeitherGreetedNorServed) {
   StartServer();
-  Enable({"--allow", "127.0.0.1"});
+  Enable({"--allow", "127.0.0.2"});
   AgentProcess& agent = StartAgent();
-  RawPeer stranger(agent.port(), "127.0.0.2");
+  RawPeer stranger(agent.port(), "127.0.0.3");
   ASSERT_TRUE(stranger.connected());
-  EXPECT_FALSE(stranger.Read(milliseconds(3000)).has_value());
-  EXPECT_TRUE(stranger.closed());
-  EXPECT_NE(agent.Errors().find("vknetdde: refused 127.0.0.2 port "), std::string::npos);
+  const auto refused = stranger.Read(milliseconds(3000));
+  ASSERT_TRUE(refused && std::holds_alternative<netdde::Refused>(*refused));
+  EXPECT_EQ(std::get<netdde::Refused>(*refused).reason, netdde::RefusedReason::NotAllowed);
+  EXPECT_TRUE(stranger.ClosedWithin(milliseconds(2000)));
+  EXPECT_NE(agent.Errors().find("vknetdde: refused 127.0.0.3 port "), std::string::npos);
   EXPECT_NE(agent.Errors().find(": not in the allow-list\n"), std::string::npos);
 
-  RawPeer friendly(agent.port(), "127.0.0.1");
+  // sievo (from 127.0.0.1) is not on the list either, and its box says so.
+  const Finished sent = Sievo({"--send", agent.Computer(), "Halo."});
+  EXPECT_EQ(sent.status, 1);
+  EXPECT_EQ(world_.MessageTexts(),
+            std::vector<std::string>{std::string(kNoConnection) +
+                                     "\n\nTen komputer nie jest na liście komputerów, od których „" +
+                                     agent.Computer() + "” przyjmuje komunikaty."});
+  EXPECT_NE(sent.err.find("this computer is not on its list"), std::string::npos) << sent.err;
+
+  RawPeer friendly(agent.port(), "127.0.0.2");
   ASSERT_TRUE(friendly.Open());
   EXPECT_EQ(friendly.Execute("status"), kPositive | 2);
   EXPECT_EQ(ServerLog(), std::vector<std::string>{"execute status"});
@@ -222,28 +242,55 @@ TEST_F(Agent, TheKeyIsCheckedBothWaysAndGuessingLocksOutTheGuesser) {
   }
   EXPECT_NE(agent.Errors().find(": wrong key\n"), std::string::npos);
 
-  // sievo with the key set is served; without it, not, and stderr says why.
+  // sievo with the key set is served; without it, not, and it says why.
   const Finished without = Sievo({"--send", agent.Computer(), "Bez klucza."});
   EXPECT_EQ(without.status, 1);
   EXPECT_NE(without.err.find("the agent wants a key and none is set"), std::string::npos) << without.err;
+  EXPECT_EQ(world_.MessageTexts().back(), std::string(kNoConnection) + "\n\nKomputer „" + agent.Computer() +
+                                              "” wymaga klucza, a w tym programie żaden klucz nie został podany.");
+  ASSERT_EQ(Sievo({"--set-key", "nie-ten-klucz"}).status, 0);
+  const Finished wrong = Sievo({"--send", agent.Computer(), "Zły klucz."});
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_NE(wrong.err.find("the key is wrong"), std::string::npos) << wrong.err;
+  EXPECT_EQ(world_.MessageTexts().back(),
+            std::string(kNoConnection) + "\n\nKlucz jest błędny: komputer „" + agent.Computer() + "” go nie przyjął.");
   // The key from standard input; nothing there changes nothing.
   ASSERT_EQ(RunProgram(SIEVO, {"--set-key", "-"}, world_.folder(), milliseconds(30000), key + "\n").status, 0);
   EXPECT_EQ(Sievo({"--set-key", "-"}).status, 2);
   EXPECT_EQ(Sievo({"--send", agent.Computer(), "Z kluczem."}).status, 0);
-  EXPECT_EQ(ServerLog(), (std::vector<std::string>{"execute break", "poke Z kluczem.", "execute read"}));
+  EXPECT_EQ(ServerLog(), (std::vector<std::string>{"execute break", "sharepoke Z kluczem.", "execute read"}));
 
-  // Five wrong keys from one address: that address is refused for a while,
-  // with the right key too; other addresses are not.
+  // Five wrong keys from one address: from then on, for a minute, every
+  // answer to that address comes a second late, the right key's too; but the
+  // right key still lets in, and other addresses are answered at once.
   for (int i = 0; i < 5; ++i) {
     RawPeer guesser(agent.port(), "127.0.0.2");
     guesser.Handshake("zgadywanie");
   }
-  RawPeer locked(agent.port(), "127.0.0.2");
-  EXPECT_FALSE(locked.Read(milliseconds(2000)).has_value());
-  EXPECT_TRUE(locked.closed());
-  EXPECT_NE(agent.Errors().find("127.0.0.2: 5 wrong keys, refused for 60 s"), std::string::npos) << agent.Errors();
-  RawPeer still(agent.port(), "127.0.0.1");
-  EXPECT_TRUE(still.Open(key));
+  EXPECT_NE(agent.Errors().find("127.0.0.2: 5 wrong keys; for 60 s every answer to it comes after 1 s"),
+            std::string::npos)
+      << agent.Errors();
+  const auto timed = [&](const char* from, const std::string& tried) {
+    RawPeer peer(agent.port(), from);
+    const auto start = Clock::now();
+    const auto answer = peer.Handshake(tried);
+    const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+    return std::make_pair(answer && std::holds_alternative<netdde::Welcome>(*answer), took);
+  };
+  const auto [lockedRight, lockedRightMs] = timed("127.0.0.2", key);
+  EXPECT_TRUE(lockedRight);
+  EXPECT_GE(lockedRightMs, 1000);
+  const auto [lockedWrong, lockedWrongMs] = timed("127.0.0.2", "zgadywanie");
+  EXPECT_FALSE(lockedWrong);
+  EXPECT_GE(lockedWrongMs, 1000);
+  const auto [other, otherMs] = timed("127.0.0.1", key);
+  EXPECT_TRUE(other);
+  EXPECT_LT(otherMs, 1000);
+  std::cout << "while 127.0.0.2 is locked out: the right key in " << lockedRightMs << " ms, a wrong one refused in "
+            << lockedWrongMs << " ms; 127.0.0.1 let in in " << otherMs << " ms" << std::endl;
+  // sievo from the locked-out address's neighbour, with the key, sends.
+  EXPECT_EQ(Sievo({"--set-key", key}).status, 0);
+  EXPECT_EQ(Sievo({"--send", agent.Computer(), "Mimo zgadywania."}).status, 0);
 }
 
 TEST_F(Agent, AFrameOfTheLimitIsTakenAndOneByteMoreIsRefused) {
@@ -410,6 +457,49 @@ TEST_F(Agent, TwoHundredPeersAtOnceAreEachServedOrRefusedAndALegitimatePeerIsAns
   EXPECT_EQ(next.Execute("status"), kPositive | 2);
 }
 
+// Peers that never answer the greeting have a limit and a deadline of their
+// own: however many there are, a sender that proves the key is let in, and
+// only peers let in count against MaxPeers.
+TEST_F(Agent, ACrowdThatNeverAnswersTheGreetingDoesNotKeepOutASenderWithTheKey) {
+  const std::string key = "klucz-dla-tlumu-0123456789";
+  StartServer();
+  ASSERT_EQ(Vknetdde({"--enable", "--port", "0", "--no-announce", "--max-peers", "2", "--key", "-"}, key + "\n").status,
+            0);
+  AgentProcess& agent = StartAgent();
+  ASSERT_EQ(Sievo({"--set-key", key}).status, 0);
+
+  std::vector<std::unique_ptr<RawPeer>> crowd;
+  for (int i = 0; i < 150; ++i) {
+    crowd.push_back(std::make_unique<RawPeer>(agent.port()));
+    ASSERT_TRUE(crowd.back()->connected());
+  }
+  for (int i = 0; i < 3; ++i) {
+    const Finished sent = Sievo({"--send", agent.Computer(), "Mimo tłumu " + std::to_string(i) + "."});
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    // The crowd comes back as fast as it is cut.
+    for (int j = 0; j < 50; ++j) crowd.push_back(std::make_unique<RawPeer>(agent.port()));
+  }
+  EXPECT_EQ(ServerLog().size(), 9u);
+  // The newest silent peer is cut at the greeting's short deadline (3 s), the
+  // first ones sooner, to make room.
+  const auto lastCame = Clock::now();
+  EXPECT_TRUE(crowd.back()->ClosedWithin(milliseconds(5000)));
+  const auto cut = std::chrono::duration_cast<milliseconds>(Clock::now() - lastCame).count();
+  EXPECT_GE(cut, 2800);
+  EXPECT_TRUE(crowd.front()->ClosedWithin(milliseconds(1)));
+  std::cout << "the newest of " << crowd.size() << " silent peers was cut " << cut << " ms after it came"
+            << std::endl;
+
+  // MaxPeers (2) counts only the peers let in: two conversations stand, the
+  // third peer with the key is refused as one too many.
+  RawPeer one(agent.port()), two(agent.port()), three(agent.port());
+  ASSERT_TRUE(one.Open(key));
+  ASSERT_TRUE(two.Open(key));
+  const auto refused = three.Handshake(key);
+  ASSERT_TRUE(refused && std::holds_alternative<netdde::Refused>(*refused));
+  EXPECT_EQ(std::get<netdde::Refused>(*refused).reason, netdde::RefusedReason::TooManyPeers);
+}
+
 TEST_F(Agent, AServerThatGoesAwayEndsTheConversationAndTheSenderIsToldSo) {
   StartServer();
   Enable();
@@ -425,7 +515,8 @@ TEST_F(Agent, AServerThatGoesAwayEndsTheConversationAndTheSenderIsToldSo) {
   const Finished sent = Sievo({"--send", agent.Computer(), "Halo."});
   EXPECT_EQ(sent.status, 1);
   EXPECT_EQ(world_.MessageTexts(),
-            std::vector<std::string>{"Połączenie z serwerem Vokar przez NetworkDDE nie zostało nawiązane."});
+            std::vector<std::string>{std::string(kNoConnection) + "\n\nNa komputerze „" + agent.Computer() +
+                                     "” nie odpowiada żaden serwer mowy Vokar."});
   EXPECT_NE(sent.err.find("no speech server answers for the share VOKAR$"), std::string::npos) << sent.err;
   EXPECT_TRUE(agent.Running());
 
@@ -435,7 +526,7 @@ TEST_F(Agent, AServerThatGoesAwayEndsTheConversationAndTheSenderIsToldSo) {
   RawPeer next(agent.port());
   ASSERT_TRUE(next.Open());
   EXPECT_EQ(next.Poke("Znowu.", 7), kPositive);
-  EXPECT_EQ(ServerLog().back(), "poke Znowu.");
+  EXPECT_EQ(ServerLog().back(), "sharepoke Znowu.");
 }
 
 // A window with the server's title that does not take the share's
@@ -463,7 +554,7 @@ TEST_F(Agent, AReadingWindingDownAfterTheSendersBreakDoesNotLoseTheText) {
     const Finished sent = Sievo({"--send", agent.Computer(), text});
     EXPECT_EQ(sent.status, 0) << sent.err;
     EXPECT_EQ(ServerLog().back(), "execute read");
-    EXPECT_EQ(ServerLog()[ServerLog().size() - 2], "poke " + text);
+    EXPECT_EQ(ServerLog()[ServerLog().size() - 2], "sharepoke " + text);
   }
   EXPECT_EQ(world_.Messages().size(), 6u);
 }

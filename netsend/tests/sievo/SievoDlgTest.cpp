@@ -18,6 +18,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "BrowseDlg.h"
 #include "ClientTestSupport.h"
@@ -305,6 +306,65 @@ TEST_F(SievoDialog, EveryErrorIsToldAsTheTableSays) {
     EXPECT_EQ(agent.received().back(), "TERMINATE") << c.what;
     dialog_.reset();
   }
+}
+
+// When no conversation comes about, the message says why, in Polish, below
+// the sentence that it did not.
+TEST_F(SievoDialog, AConnectionThatFailsIsToldWithItsReason) {
+  const std::string failed = "Połączenie z serwerem Vokar przez NetworkDDE nie zostało nawiązane.\n\n";
+  struct Case {
+    const char* what;
+    std::optional<netdde::RefusedReason> refusal;
+    bool keyRequired;
+    bool serverAnswers;
+    std::string reason;  // with @ for the computer's name
+  };
+  const Case cases[] = {
+      {"wrong key", netdde::RefusedReason::WrongKey, false, true, "Klucz jest błędny: komputer „@” go nie przyjął."},
+      {"not on the list", netdde::RefusedReason::NotAllowed, false, true,
+       "Ten komputer nie jest na liście komputerów, od których „@” przyjmuje komunikaty."},
+      {"another user", netdde::RefusedReason::OtherUser, false, true,
+       "Komputer „@” bez klucza przyjmuje komunikaty tylko od programów swojego użytkownika. Potrzebny jest wspólny "
+       "klucz."},
+      {"too many", netdde::RefusedReason::TooManyPeers, false, true,
+       "Komputer „@” obsługuje teraz zbyt wiele połączeń. Spróbuj ponownie za chwilę."},
+      {"no key here", std::nullopt, true, true,
+       "Komputer „@” wymaga klucza, a w tym programie żaden klucz nie został podany."},
+      {"no server", std::nullopt, false, false, "Na komputerze „@” nie odpowiada żaden serwer mowy Vokar."},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(world_.messageLog());
+    FakeAgent& agent = Agent();
+    agent.RefuseWith(c.refusal);
+    agent.RequireKey(c.keyRequired);
+    agent.AcceptInitiate(c.serverAnswers);
+    Open();
+    SetComputer(agent.Computer());
+    SetMessage("Test.");
+    Press(IDC_SEND);
+    Settle();
+    std::string reason = c.reason;
+    reason.replace(reason.find('@'), 1, agent.Computer());
+    const auto messages = world_.Messages();
+    ASSERT_EQ(messages.size(), 1u) << c.what;
+    EXPECT_EQ(messages[0].text, failed + reason) << c.what;
+    EXPECT_EQ(messages[0].icon, "warning") << c.what;
+    EXPECT_EQ(messages[0].caption, "Sievo") << c.what;
+    dialog_.reset();
+  }
+  // Nobody listens on the port.
+  std::filesystem::remove(world_.messageLog());
+  Open();
+  // Port 1 of loopback: nobody listens there.
+  const std::string nobody = "127.0.0.1:1";
+  SetComputer(nobody);
+  SetMessage("Test.");
+  Press(IDC_SEND);
+  Settle();
+  ASSERT_EQ(world_.Messages().size(), 1u);
+  EXPECT_EQ(world_.Messages()[0].text, failed + "Komputer „" + nobody +
+                                           "” nie przyjmuje komunikatów: udział VOKAR$ jest na nim wyłączony albo "
+                                           "nie działa program vknetdde.");
 }
 
 TEST_F(SievoDialog, AbortInTheAbortBoxEndsTheProgram) {

@@ -10,6 +10,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,10 @@ class FakeAgent {
   // up every transaction is answered positively.
   void Script(std::vector<Answer> answers) { script_.assign(answers.begin(), answers.end()); }
   void AcceptInitiate(bool accept) { acceptInitiate_ = accept; }
+  // Answers the key with this refusal instead of letting the peer in.
+  void RefuseWith(std::optional<netdde::RefusedReason> reason) { refuse_ = reason; }
+  // Asks for a key in its greeting.
+  void RequireKey(bool required) { keyRequired_ = required; }
 
   // "POKE text" or "EXECUTE command" per transaction, with the text as sent
   // (its NUL removed), and "INITIATE service|topic", "TERMINATE".
@@ -60,7 +65,9 @@ class FakeAgent {
         if (decoded) Handle(socket, *decoded.frame);
       }
     });
-    Send(socket, netdde::Hello{});
+    netdde::Hello hello;
+    hello.keyRequired = keyRequired_;
+    Send(socket, hello);
   }
 
   static void Send(QTcpSocket* socket, const netdde::Frame& frame) {
@@ -70,6 +77,11 @@ class FakeAgent {
 
   void Handle(QTcpSocket* socket, const netdde::Frame& frame) {
     if (std::holds_alternative<netdde::Auth>(frame)) {
+      if (refuse_) {
+        Send(socket, netdde::Refused{*refuse_, "as scripted"});
+        socket->disconnectFromHost();
+        return;
+      }
       Send(socket, netdde::Welcome{});
     } else if (const auto* initiate = std::get_if<netdde::Initiate>(&frame)) {
       received_.push_back("INITIATE " + initiate->application + "|" + initiate->topic);
@@ -108,6 +120,8 @@ class FakeAgent {
   QTcpServer server_;
   std::deque<Answer> script_;
   bool acceptInitiate_ = true;
+  std::optional<netdde::RefusedReason> refuse_;
+  bool keyRequired_ = false;
   std::vector<std::string> received_;
   int connections_ = 0;
 };

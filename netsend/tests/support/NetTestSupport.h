@@ -13,10 +13,12 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -156,6 +158,31 @@ class AgentProcess {
     return pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0;
   }
 
+  // Waits for the agent to end by itself: its exit status, or nothing when it
+  // still runs after the timeout.
+  std::optional<int> WaitForExit(milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (pid_ > 0 && Clock::now() < deadline) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      std::this_thread::sleep_for(milliseconds(5));
+    }
+    return std::nullopt;
+  }
+
+  // The port of the agent's next "sharing VOKAR$ on ... port N" line (after a
+  // change of its address or port), or 0.
+  int NextPort(milliseconds timeout = milliseconds(10000)) {
+    const std::string line = ReadLine(timeout);
+    const auto at = line.find(" port ");
+    if (at == std::string::npos) return 0;
+    port_ = std::atoi(line.c_str() + at + 6);
+    return port_;
+  }
+
  private:
   std::string ReadLine(milliseconds timeout) {
     std::string line;
@@ -181,6 +208,12 @@ class AgentProcess {
 // address, frames sent and read with timeouts.
 class RawPeer {
  public:
+  // A connection already made (by another process, as another user).
+  struct Adopt {
+    int fd;
+  };
+  explicit RawPeer(Adopt adopted) : fd_(adopted.fd), connected_(adopted.fd >= 0) {}
+
   explicit RawPeer(int port, const char* from = "127.0.0.1") {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in local{};
@@ -314,6 +347,57 @@ class RawPeer {
   netdde::Hello greeting_;
   netdde::Nonce ownNonce_{};
 };
+
+// A connection to the port on loopback made by a child process running as the
+// user, handed to this process: the kernel knows it as that user's. -1 when
+// it could not be made (only root can become another user).
+inline int ConnectAsUser(uid_t uid, int port) {
+  int pair[2] = {-1, -1};
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return -1;
+  const pid_t child = ::fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    if (::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0) ::_exit(2);
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(static_cast<std::uint16_t>(port));
+    remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) ::_exit(3);
+    char byte = 0;
+    iovec data{&byte, 1};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = SOL_SOCKET;
+    header->cmsg_type = SCM_RIGHTS;
+    header->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(header), &fd, sizeof(int));
+    ::_exit(::sendmsg(pair[1], &message, 0) == 1 ? 0 : 4);
+  }
+  ::close(pair[1]);
+  char byte = 0;
+  iovec data{&byte, 1};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  msghdr message{};
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  int fd = -1;
+  if (::recvmsg(pair[0], &message, 0) == 1) {
+    if (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr && header->cmsg_type == SCM_RIGHTS) {
+      std::memcpy(&fd, CMSG_DATA(header), sizeof(int));
+    }
+  }
+  ::close(pair[0]);
+  ::waitpid(child, nullptr, 0);
+  return fd;
+}
 
 // A port nobody listens on (one that was free a moment ago).
 inline int FreePort() {

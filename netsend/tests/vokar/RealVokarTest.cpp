@@ -14,12 +14,14 @@
 #include <cstring>
 
 #include "ClientTestSupport.h"
+#include "Cp1250.h"
 #include "Ddeml.h"
 #include "NetTestSupport.h"
 #include "QtDesktopLoop.h"
 #include "Settings.h"
 #include "SievoDlg.h"
 #include "SievoIds.h"
+#include "TestBytes.h"
 #include "XSession.h"
 
 namespace {
@@ -28,25 +30,12 @@ using namespace vokar;
 using namespace vokar::nettest;
 using vokar::testing::ChildProcess;
 using vokar::testing::ClientWorld;
+using vokar::test::WavData;
 
 constexpr const char* kSent = "Komunikat został pomyślnie wysłany do zadanego komputera";
 constexpr const char* kLong =
     "Raz, dwa, trzy, cztery, pięć, sześć, siedem, osiem, dziewięć, dziesięć. Jedenaście, dwanaście, trzynaście, "
     "czternaście, piętnaście, szesnaście, siedemnaście, osiemnaście, dziewiętnaście, dwadzieścia.";
-
-// The sound of a WAV file: the bytes of its data chunk.
-std::string WavData(const fs::path& file) {
-  const std::string bytes = ReadFile(file);
-  if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0) return {};
-  std::size_t at = 12;
-  while (at + 8 <= bytes.size()) {
-    std::uint32_t size = 0;
-    std::memcpy(&size, bytes.data() + at + 4, 4);
-    if (bytes.compare(at, 4, "data") == 0) return bytes.substr(at + 8, std::min<std::size_t>(size, bytes.size() - at - 8));
-    at += 8 + size + (size & 1);
-  }
-  return {};
-}
 
 class TwoComputers : public ::testing::Test {
  protected:
@@ -97,10 +86,58 @@ class TwoComputers : public ::testing::Test {
     return false;
   }
 
+  // A text of this computer, as a local client hands it over: poke "text",
+  // then "read".
+  bool SpeakLocally(const std::string& cp1250Text) {
+    dde::DdeInstance instance = 0;
+    if (dde::Initialize(instance, {}, dde::InitMode::ClientOnly) != dde::DMLERR_NO_ERROR) return false;
+    const auto conversation =
+        dde::Connect(instance, dde::CreateStringHandle(instance, "Vokar"), dde::CreateStringHandle(instance, "System"));
+    bool done = false;
+    if (conversation) {
+      const auto item = dde::CreateStringHandle(instance, "text");
+      done = dde::ClientTransaction(cp1250Text + std::string(1, '\0'), conversation, item, dde::CF_TEXT,
+                                    dde::TransactionType::Poke, std::chrono::milliseconds(5000), nullptr) &&
+             dde::ClientTransaction(std::string("read", 5), conversation, {}, 0, dde::TransactionType::Execute,
+                                    std::chrono::milliseconds(5000), nullptr);
+    }
+    dde::Uninitialize(instance);
+    return done;
+  }
+
+  // Ends the server as the desktop ends it, so that it writes its settings,
+  // and starts another on the device named.
+  void RestartServer(const std::string& waveOut) {
+    if (server_) {
+      EXPECT_EQ(server_->StopWithin(SIGTERM, std::chrono::milliseconds(20000)), 0);
+    }
+    world_.Set("VOKAR_WAVEOUT", waveOut);
+    server_ = std::make_unique<ChildProcess>(VOKAR_SERVER, std::vector<std::string>{"/L-"});
+    ASSERT_TRUE(vokar::testing::WaitForWindow("Vokar", std::chrono::milliseconds(20000)));
+  }
+
   ClientWorld world_;
   std::unique_ptr<ChildProcess> server_;
   std::unique_ptr<AgentProcess> agent_;
 };
+
+// The WAV files a device of "wav:PATH" wrote, in the order written: PATH,
+// then PATH-2, PATH-3 ... at each change of format.
+std::vector<fs::path> WavSeries(const fs::path& first) {
+  std::vector<fs::path> files;
+  if (fs::exists(first)) files.push_back(first);
+  for (int n = 2; fs::exists(first.parent_path() / (first.stem().string() + "-" + std::to_string(n) + ".wav")); ++n) {
+    files.push_back(first.parent_path() / (first.stem().string() + "-" + std::to_string(n) + ".wav"));
+  }
+  return files;
+}
+
+std::uint32_t WavRate(const fs::path& file) {
+  const std::string bytes = ReadFile(file);
+  std::uint32_t rate = 0;
+  if (bytes.size() >= 28) std::memcpy(&rate, bytes.data() + 24, 4);
+  return rate;
+}
 
 TEST_F(TwoComputers, SievoMakesTheOtherServerSpeakTheMessage) {
   const std::string text = "Dzień dobry, tu Sievo z drugiego komputera.";
@@ -199,6 +236,58 @@ TEST_F(TwoComputers, TheSenderStartedAsAUserStartsItSendsFromItsWindow) {
   EXPECT_EQ(sievo.Wait(std::chrono::milliseconds(10000)), 0);
   EXPECT_EQ(settings.ReadString("Global", "ComputerName", ""), agent_->Computer());
   EXPECT_EQ(settings.ReadString("Global", "FromClipboard", ""), "No");
+}
+
+// A text from another computer may shape its own reading, but nothing of it
+// is left: not the silence of its volume tag, not its speed, pronunciation
+// or device, neither for the next text nor in the settings written at exit.
+// A text of this computer keeps its lasting tags as ever.
+TEST_F(TwoComputers, ARemoteTextsTagsEndWithItsReadingWhileALocalTextsLast) {
+  const fs::path wav = world_.folder() / "tags.wav";
+  RestartServer("wav:" + wav.string() + ",devices=3");
+
+  ASSERT_EQ(RunProgram(SIEVO, {"--send", agent_->Computer(), "\\Vol=0\\Cisza na sali."}, world_.folder()).status, 0);
+  ASSERT_TRUE(WaitForStatus(2));
+  auto files = WavSeries(wav);
+  ASSERT_EQ(files.size(), 1u);
+  const std::string silent = WavData(files[0]);
+  ASSERT_FALSE(silent.empty());
+  EXPECT_EQ(silent, std::string(silent.size(), '\x80')) << "its own reading is silent";
+
+  const std::string fast = "\\Spd=99\\\\Drv=2\\\\Pro=0\\Szybko, prędko.";
+  ASSERT_EQ(RunProgram(SIEVO, {"--send", agent_->Computer(), fast}, world_.folder()).status, 0);
+  ASSERT_TRUE(WaitForStatus(2));
+  files = WavSeries(wav);
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(WavRate(files[1]), 33075u) << "its own reading is half as fast again";
+
+  // The next text of this computer: the normal speed, volume and
+  // pronunciation, exactly as vksay reads it.
+  const std::string text = "Robię to, co chcę.";
+  ASSERT_TRUE(SpeakLocally(cp1250::FromUtf8(text)));
+  ASSERT_TRUE(WaitForStatus(2));
+  files = WavSeries(wav);
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(WavRate(files[2]), 22050u);
+  const std::string expected = Expected(text);
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(WavData(files[2]), expected);
+
+  // Nothing of the remote texts in the settings written at exit.
+  RestartServer("wav:" + (world_.folder() / "local.wav").string() + ",devices=3");
+  app::CSettings vokar("Vokar");
+  EXPECT_EQ(vokar.ReadInt("Sound", "Tunning", -1), 0);
+  EXPECT_EQ(vokar.ReadInt("Sound", "WaveDevice", -1), 0);
+  EXPECT_EQ(vokar.ReadString("Conversions", "ColloquialSpeech", ""), "Yes");
+
+  // A text of this computer: its tags last, and are written at exit.
+  ASSERT_TRUE(SpeakLocally("\\Spd=80\\\\Drv=2\\\\Pro=0\\Raz."));
+  ASSERT_TRUE(WaitForStatus(2));
+  EXPECT_EQ(server_->StopWithin(SIGTERM, std::chrono::milliseconds(20000)), 0);
+  server_.reset();
+  EXPECT_EQ(vokar.ReadInt("Sound", "Tunning", -1), 30);
+  EXPECT_EQ(vokar.ReadInt("Sound", "WaveDevice", -1), 2);
+  EXPECT_EQ(vokar.ReadString("Conversions", "ColloquialSpeech", ""), "No");
 }
 
 }  // namespace

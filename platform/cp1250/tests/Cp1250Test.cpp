@@ -55,3 +55,31 @@ TEST(Cp1250Conversion, TellsUtf8FromWindows1250) {
   EXPECT_FALSE(LooksLikeUtf8(FromUtf8("chrząszcz")));
   EXPECT_FALSE(LooksLikeUtf8("plain ascii"));
 }
+
+TEST(Cp1250IncomingText, Utf8IsConvertedAndWindows1250KeptAsItIs) {
+  const std::string cp1250 = FromUtf8("Zażółć gęślą jaźń.");
+  EXPECT_EQ(IncomingText("Zażółć gęślą jaźń."), cp1250);
+  EXPECT_EQ(IncomingText(cp1250), cp1250);
+  EXPECT_EQ(IncomingText("plain ascii\r\n"), "plain ascii\r\n");
+  EXPECT_EQ(IncomingText(""), "");
+  // A byte order mark is no character of the text.
+  EXPECT_EQ(IncomingText("\xEF\xBB\xBFżółw"), FromUtf8("żółw"));
+  EXPECT_EQ(IncomingText("\xEF\xBB\xBF" "abc"), "abc");
+  // One invalid byte anywhere makes the whole text code page 1250.
+  EXPECT_EQ(IncomingText("żółw \xB9"), "żółw \xB9");
+}
+
+TEST(Cp1250IncomingText, ACharacterCutOffAtTheEndOfAStart) {
+  // "gęś" is 67 C4 99 C5 9B; the start of a longer text may end inside ś.
+  const std::string start = "g\xC4\x99\xC5";
+  EXPECT_EQ(IncomingText(start, TextEnd::Cut), FromUtf8("gę"));
+  // As a whole text the same bytes are not UTF-8.
+  EXPECT_EQ(IncomingText(start, TextEnd::Whole), start);
+  // Three bytes of a four-byte character, two of a three-byte one.
+  EXPECT_EQ(IncomingText("ż\xF0\x9F\x98", TextEnd::Cut), FromUtf8("ż"));
+  EXPECT_EQ(IncomingText("ż\xE2\x82", TextEnd::Cut), FromUtf8("ż"));
+  // A whole character at the end stays.
+  EXPECT_EQ(IncomingText("ż\xE2\x82\xAC", TextEnd::Cut), FromUtf8("ż€"));
+  // A code page 1250 start keeps every byte, the last one too.
+  EXPECT_EQ(IncomingText("ab\xB9", TextEnd::Cut), "ab\xB9");
+}

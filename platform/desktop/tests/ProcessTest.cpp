@@ -2,6 +2,7 @@
 // private desktop.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include "Desktop.h"
 #include "PeerProtocol.h"
@@ -45,6 +46,28 @@ TEST_F(PeerTest, WindowOfAnotherProgramIsFoundAndAnswersTheVersionQuery) {
   EXPECT_EQ(major.result, 0x00010001);
   EXPECT_EQ(minor.result, 0x005F0003);
   EXPECT_EQ(SendMessage(server, peer::kVersion, 2, 0).result, 0);
+}
+
+TEST_F(PeerTest, TheOwnerOfAnotherProgramsWindowIsThatProgram) {
+  auto peer = StartPeer({"Vokar"});
+  const WindowHandle server = WaitForWindow("Vokar");
+  ASSERT_TRUE(server);
+  const auto owner = WindowOwner(server);
+  ASSERT_TRUE(owner.has_value());
+  EXPECT_TRUE(owner->known);
+  EXPECT_EQ(owner->process, static_cast<std::uint32_t>(peer->pid()));
+  EXPECT_EQ(owner->user, static_cast<std::uint32_t>(::geteuid()));
+  EXPECT_FALSE(SameProcess(*owner, OwnCredentials()));
+  // Where the kernel gives identities, the two processes have two.
+  if (OwnCredentials().identity != 0) {
+    EXPECT_NE(owner->identity, 0u);
+    EXPECT_NE(owner->identity, OwnCredentials().identity);
+  }
+  // A window of this process is owned by this process.
+  auto own = MakeWindow("Własne", [](Message&) -> std::int64_t { return 0; });
+  ASSERT_TRUE(WindowOwner(own->handle()).has_value());
+  EXPECT_TRUE(SameProcess(*WindowOwner(own->handle()), OwnCredentials()));
+  EXPECT_FALSE(WindowOwner(WindowHandle{}).has_value());
 }
 
 TEST_F(PeerTest, PostsArriveInTheOrderTheyWereSent) {

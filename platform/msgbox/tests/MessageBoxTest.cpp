@@ -79,6 +79,36 @@ TEST(MessageLog, WithoutAScriptTheFirstButtonAnswers) {
   EXPECT_EQ(ReadMessageLog(log).size(), 2u);
 }
 
+// A test program runs its tests one after another in one process, each with
+// its own log and list: every test's list is taken from its first entry,
+// whatever an earlier test left unused. The same list written again to the
+// same log goes on in turn.
+TEST(MessageLog, ANewListOrANewLogStartsTheTurnAgain) {
+  const vokar::test::TestFolder folder("msgbox");
+  InChild([&] {
+    ::setenv("VOKAR_MSGBOX_LOG", (folder / "first.log").c_str(), 1);
+    ::setenv("VOKAR_MSGBOX_ANSWER", "no,cancel,no", 1);
+    EXPECT_EQ(ShowMessageBox("A", "1", Icon::Question, Buttons::YesNo), Answer::No);
+    ::setenv("VOKAR_MSGBOX_ANSWER", "no,cancel,no", 1);
+    EXPECT_EQ(ShowMessageBox("A", "2", Icon::Question, Buttons::YesNoCancel), Answer::Cancel);
+    // The next test: its own log, the same list, taken from the start.
+    ::setenv("VOKAR_MSGBOX_LOG", (folder / "second.log").c_str(), 1);
+    EXPECT_EQ(ShowMessageBox("B", "1", Icon::Question, Buttons::YesNoCancel), Answer::No);
+    EXPECT_EQ(ShowMessageBox("B", "2", Icon::Question, Buttons::YesNoCancel), Answer::Cancel);
+    // Another list on the same log: from its start too.
+    ::setenv("VOKAR_MSGBOX_ANSWER", "abort", 1);
+    EXPECT_EQ(ShowMessageBox("B", "3", Icon::Stop, Buttons::AbortRetryIgnore), Answer::Abort);
+    EXPECT_EQ(ShowMessageBox("B", "4", Icon::Stop, Buttons::AbortRetryIgnore), Answer::Ignore);
+    // No list: the defaults, and a list given afterwards starts at its first entry.
+    ::unsetenv("VOKAR_MSGBOX_ANSWER");
+    EXPECT_EQ(ShowMessageBox("B", "5", Icon::Question, Buttons::YesNo), Answer::Yes);
+    ::setenv("VOKAR_MSGBOX_ANSWER", "no", 1);
+    EXPECT_EQ(ShowMessageBox("B", "6", Icon::Question, Buttons::YesNo), Answer::No);
+  });
+  EXPECT_EQ(ReadMessageLog(folder / "first.log").size(), 2u);
+  EXPECT_EQ(ReadMessageLog(folder / "second.log").size(), 6u);
+}
+
 TEST(MessageLog, TextWithLineBreaksTabsAndBackslashesSurvives) {
   const LoggedMessage message{"Tytuł\tz tabem", "warning", "ok", "ok",
                               "Serwer: 'vokar.exe' ma nieodpowiednią wersję.\nWersja pożądana= 1.1 (minor= 95.3).\n"

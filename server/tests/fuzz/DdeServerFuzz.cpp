@@ -24,9 +24,9 @@ struct Host final : IDdeHost {
   bool JobRunning() const override { return running; }
   bool Stopped() const override { return stopped; }
   void SetStopped(bool value) override { stopped = value; }
-  void StoreText(std::string_view t) override {
+  void StoreText(std::string_view t, TextOrigin origin) override {
     if (t.size() > kMaxPokeBytes) __builtin_trap();
-    text.Store(t, kMaxPokeBytes);
+    text.Store(t, kMaxPokeBytes, origin);
   }
   void PostReadText() override {}
   void Break() override { stopped = false; }

@@ -30,6 +30,7 @@
 
 #include <gtest/gtest.h>
 
+#include "PrivateUser.h"
 #include "TestFolder.h"
 
 namespace vokar::speechd::test {
@@ -253,19 +254,19 @@ class ModuleWorld {
   // The environment every program of the test runs with: nothing of the
   // real home, the real settings or the real speech-dispatcher.
   std::vector<std::string> Environment(const std::string& dataDir) const {
-    const std::string home = (folder_ / "home").string();
-    return {"PATH=/usr/bin:/bin",
-            "HOME=" + home,
-            "XDG_CONFIG_HOME=" + home + "/.config",
-            "XDG_CACHE_HOME=" + home + "/.cache",
-            "XDG_DATA_HOME=" + home + "/.local/share",
-            "XDG_RUNTIME_DIR=" + runtime_.string(),
-            "VOKAR_WAVEOUT=wav:" + WavPath().string() + wavOptions,
-            "VOKAR_REGISTRY_DIR=" + Registry().string(),
-            "VOKAR_CONFIG_DIR=" + (folder_ / "config").string(),
-            "VOKAR_DATA_DIR=" + dataDir,
-            "SPEECHD_ADDRESS=unix_socket:" + Socket().string(),
-            "LC_ALL=C.UTF-8"};
+    std::vector<std::string> environment{"PATH=/usr/bin:/bin",
+                                         "VOKAR_WAVEOUT=wav:" + WavPath().string() + wavOptions,
+                                         "VOKAR_REGISTRY_DIR=" + Registry().string(),
+                                         "VOKAR_CONFIG_DIR=" + (folder_ / "config").string(),
+                                         "VOKAR_DATA_DIR=" + dataDir,
+                                         "SPEECHD_ADDRESS=unix_socket:" + Socket().string(),
+                                         "LC_ALL=C.UTF-8"};
+    // A user of the test's own, with the short runtime folder of the sockets.
+    vokar::test::MakePrivateUserFolders(folder_.path());
+    for (const auto& [name, value] : vokar::test::PrivateUserEnvironment(folder_.path())) {
+      environment.push_back(name + "=" + (name == "XDG_RUNTIME_DIR" ? runtime_.string() : value));
+    }
+    return environment;
   }
 
   std::filesystem::path Runtime() const { return runtime_; }

@@ -1,6 +1,8 @@
 // The real vkinstall in a user sandbox: what it writes into the store and on
-// the desktop, that a second run changes nothing, and that it never takes over
-// files or folders that are not the suite's.
+// the desktop (and the record of it), that a second run changes nothing, that
+// starting at login and the default application of text files stay the
+// user's choice, what a program's first start registers, and that it never
+// takes over files or folders that are not the suite's.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -20,6 +22,7 @@ namespace fs = std::filesystem;
 using namespace vokar::test;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 std::vector<std::string> FileNames(const fs::path& folder) {
   std::vector<std::string> names;
@@ -55,10 +58,10 @@ TEST_F(Vkinstall, WritesWhatTheInstallerWrote) {
                           "@=\"" + b + "/sievo\"",
                           "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vokar.exe]",
                           "@=\"" + b + "/vokar\""));
-  EXPECT_THAT(ExportLinesUnder(store, "HKEY_CURRENT_USER\\Software\\Quillmark\\Vokar\\Uninstall"),
+  EXPECT_THAT(ExportLinesOf(store, "HKEY_CURRENT_USER\\Software\\Quillmark\\Vokar\\Uninstall"),
               ElementsAre("[HKEY_CURRENT_USER\\Software\\Quillmark\\Vokar\\Uninstall]",
                           "\"Directory\"=\"" + user_.workingDir().string() + "\"",
-                          "\"GroupName\"=\"Quillmark Vokar 1.1\""));
+                          "\"GroupName\"=\"Quillmark Vokar 1.1\"", "\"Programs\"=\"" + b + "\""));
   EXPECT_THAT(ExportLinesUnder(store, "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"),
               ElementsAre("[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]",
                           "\"Programs\"=\"" + user_.applications().string() + "\"",
@@ -71,7 +74,8 @@ TEST_F(Vkinstall, WritesWhatTheInstallerWrote) {
                           "\"Publisher\"=\"Quillmark\"", "\"UninstallString\"=\"" + b + "/vkremove\""));
 
   EXPECT_EQ(ReadAll(user_.workingDir() / ".quillmark-vokar"), "Quillmark Vokar 1.1 working directory\n");
-  EXPECT_THAT(FileNames(user_.autostart()), ElementsAre("Horalo.desktop", "Radko.desktop", "Vokar.desktop"));
+  // Nothing starts at login until the user chooses it.
+  EXPECT_FALSE(fs::exists(user_.autostart()));
   // The desktop's cache of entries by MIME type comes with the comment type's entry.
   EXPECT_THAT(FileNames(user_.applications()),
               ElementsAre("Quillmark Vokar 1.1", "Syntezer mowy Vokar.desktop", "mimeinfo.cache",
@@ -80,15 +84,20 @@ TEST_F(Vkinstall, WritesWhatTheInstallerWrote) {
               ElementsAre("horalo.desktop", "klavo.desktop", "radko.desktop", "remarka.desktop", "sievo.desktop",
                           "vkremove.desktop", "vokar.desktop"));
 
-  // The shortcuts start the installed programs in the working directory.
-  const std::string horalo = ReadAll(user_.autostart() / "Horalo.desktop");
+  // The menu entries start the installed programs in the folder the desktop
+  // gives them, never in the suite's own folder.
+  const std::string horalo = ReadAll(user_.group() / "horalo.desktop");
   EXPECT_THAT(horalo, HasSubstr("\nExec=" + b + "/horalo\n"));
-  EXPECT_THAT(horalo, HasSubstr("\nPath=" + user_.workingDir().string() + "\n"));
   EXPECT_THAT(horalo, HasSubstr("\nIcon=" + (user_ / "usr/share/icons/hicolor/scalable/apps/quillmark-horalo.svg").string() + "\n"));
+  for (const auto& entry : fs::directory_iterator(user_.group()))
+    EXPECT_THAT(ReadAll(entry.path()), Not(HasSubstr("\nPath="))) << entry.path();
+  // The send-to entry reads a file handed to it, and offers itself as no
+  // type's application: it never becomes the default for text files.
   const std::string sendTo = ReadAll(user_.applications() / "Syntezer mowy Vokar.desktop");
   EXPECT_THAT(sendTo, HasSubstr("\nName=Syntezer mowy Vokar\n"));
   EXPECT_THAT(sendTo, HasSubstr("\nExec=" + b + "/vokar %f\n"));
-  EXPECT_THAT(sendTo, HasSubstr("\nMimeType=text/plain;\n"));
+  EXPECT_THAT(sendTo, Not(HasSubstr("MimeType")));
+  EXPECT_THAT(sendTo, Not(HasSubstr("\nPath=")));
   EXPECT_THAT(sendTo, HasSubstr("\nNoDisplay=true\n"));
 
   // The comment type, by the comment editor's registration: the class entries
@@ -101,14 +110,23 @@ TEST_F(Vkinstall, WritesWhatTheInstallerWrote) {
 
   // Every entry written is one desktop-file-validate accepts.
   std::vector<fs::path> entries;
-  for (const auto& folder : {user_.autostart(), user_.applications(), user_.group()})
+  for (const auto& folder : {user_.applications(), user_.group()})
     for (const auto& entry : fs::directory_iterator(folder))
       if (entry.path().extension() == ".desktop") entries.push_back(entry.path());
-  ASSERT_EQ(entries.size(), 12u);
+  ASSERT_EQ(entries.size(), 9u);
   for (const auto& entry : entries) {
     const std::string command = "desktop-file-validate '" + entry.string() + "' >/dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << entry;
   }
+
+  // The record names everything the run made in the home, which was empty:
+  // every file and every folder, and nothing more.
+  std::vector<std::string> recorded;
+  for (const auto& path : RecordedPaths(store, "Files")) recorded.push_back(fs::relative(path, user_.home()).string());
+  for (const auto& path : RecordedPaths(store, "Folders"))
+    recorded.push_back(fs::relative(path, user_.home()).string() + "/");
+  std::sort(recorded.begin(), recorded.end());
+  EXPECT_EQ(recorded, Tree(user_.home()));
 }
 
 TEST_F(Vkinstall, ASecondRunChangesNothing) {
@@ -123,6 +141,119 @@ TEST_F(Vkinstall, ASecondRunChangesNothing) {
   EXPECT_EQ(ReadAll(user_.group() / "vokar.desktop"), entry);
 }
 
+TEST_F(Vkinstall, StartingAtLoginIsTheUsersChoice) {
+  const fs::path bin = StageInstallation(user_);
+  // A start-up entry of the user's own in the place of one of ours, and another.
+  const std::string mine = "[Desktop Entry]\nType=Application\nName=Mój Radko\nExec=/usr/local/bin/radko --cicho\n";
+  user_.folder().Write("home/.config/autostart/Radko.desktop", mine);
+  user_.folder().Write("home/.config/autostart/poczta.desktop", "[Desktop Entry]\nType=Application\nName=Poczta\nExec=poczta\n");
+  ASSERT_EQ(user_.Run(bin / "vkinstall").exitCode, 0);
+  EXPECT_THAT(FileNames(user_.autostart()), ElementsAre("Radko.desktop", "poczta.desktop"));
+
+  const RunResult on = user_.Run(bin / "vkinstall", {"--autostart"});
+  EXPECT_EQ(on.exitCode, 1);
+  EXPECT_THAT(on.err, HasSubstr("Radko.desktop: a file of that name that is not the suite's own is left alone"));
+  EXPECT_THAT(FileNames(user_.autostart()), ElementsAre("Horalo.desktop", "Radko.desktop", "Vokar.desktop", "poczta.desktop"));
+  EXPECT_EQ(ReadAll(user_.autostart() / "Radko.desktop"), mine);
+  const std::string vokar = ReadAll(user_.autostart() / "Vokar.desktop");
+  EXPECT_THAT(vokar, HasSubstr("\nExec=" + bin.string() + "/vokar\n"));
+  EXPECT_THAT(vokar, Not(HasSubstr("\nPath=")));
+
+  // A later registration (the repair) keeps the choice.
+  ASSERT_EQ(user_.Run(bin / "vkinstall").exitCode, 0);
+  EXPECT_EQ(ReadAll(user_.autostart() / "Vokar.desktop"), vokar);
+
+  const RunResult off = user_.Run(bin / "vkinstall", {"--no-autostart"});
+  EXPECT_EQ(off.exitCode, 0) << off.err;
+  EXPECT_THAT(off.out, HasSubstr("Radko.desktop is not the suite's own and stays"));
+  EXPECT_THAT(FileNames(user_.autostart()), ElementsAre("Radko.desktop", "poczta.desktop"));
+  EXPECT_EQ(ReadAll(user_.autostart() / "Radko.desktop"), mine);
+  ASSERT_EQ(user_.Run(bin / "vkinstall").exitCode, 0);
+  EXPECT_THAT(FileNames(user_.autostart()), ElementsAre("Radko.desktop", "poczta.desktop"));
+}
+
+// gio decides the default application the way desktops do; its answer is
+// asked in the sandbox, with a text editor of the "system" (a data folder of
+// the test's own with the machine's MIME database).
+class DefaultForTextFiles : public Vkinstall {
+ protected:
+  void SetUp() override {
+    const fs::path system = user_ / "system";
+    fs::create_directories(system);
+    fs::create_directory_symlink("/usr/share/mime", system / "mime");
+    user_.folder().Write("system/applications/edytor.desktop",
+                         "[Desktop Entry]\nType=Application\nName=Edytor\nExec=/bin/true %f\nMimeType=text/plain;\n");
+    ASSERT_EQ(user_.Run("/usr/bin/update-desktop-database", {(system / "applications").string()}).exitCode, 0);
+    user_.Set("XDG_DATA_DIRS", system.string());
+    user_.Set("XDG_CONFIG_DIRS", (user_ / "system-config").string());
+    user_.Set("GIO_USE_VFS", "local");
+  }
+
+  std::string Gio() {
+    const RunResult run = user_.Run("/usr/bin/gio", {"mime", "text/plain"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run.out;
+  }
+
+  // The desktop entry gio names as the default ("" when it names none).
+  std::string DefaultApplication() {
+    const std::string out = Gio();
+    const std::string head = "Default application for ";
+    const auto at = out.find(head);
+    if (at == std::string::npos) return "";
+    const auto end = out.find('\n', at);
+    const std::string line = out.substr(at, end - at);
+    return line.substr(line.rfind(": ") + 2);
+  }
+};
+
+TEST_F(DefaultForTextFiles, TheServerNeverBecomesIt) {
+  const fs::path bin = StageInstallation(user_);
+  ASSERT_EQ(user_.Run(bin / "vkinstall").exitCode, 0);
+  ASSERT_TRUE(fs::exists(user_.applications() / "mimeinfo.cache"));
+  EXPECT_EQ(DefaultApplication(), "edytor.desktop");
+  const std::string gio = Gio();
+  EXPECT_THAT(gio, Not(HasSubstr("Syntezer")));
+  EXPECT_THAT(gio, Not(HasSubstr("vokar")));
+}
+
+TEST_F(DefaultForTextFiles, TheUsersOwnStays) {
+  const std::string list = "[Default Applications]\ntext/plain=moj-edytor.desktop;\n";
+  user_.folder().Write("home/.config/mimeapps.list", list);
+  user_.folder().Write("home/.local/share/applications/moj-edytor.desktop",
+                       "[Desktop Entry]\nType=Application\nName=Mój edytor\nExec=/bin/true %f\nMimeType=text/plain;\n");
+  const fs::path bin = StageInstallation(user_);
+  ASSERT_EQ(user_.Run(bin / "vkinstall").exitCode, 0);
+  EXPECT_EQ(DefaultApplication(), "moj-edytor.desktop");
+  // The list gained the comment type's default only, and kept the user's line.
+  EXPECT_EQ(ReadAll(user_.configHome() / "mimeapps.list"),
+            "[Default Applications]\napplication/x-remarka-komentarz=quillmark-remarka-komentarz.desktop;\n"
+            "text/plain=moj-edytor.desktop;\n");
+}
+
+// A program's first start registers the application paths and the comment
+// type (and records them), and changes nothing else on the user's desktop.
+TEST_F(Vkinstall, TheFirstStartRegistersOnlyApplicationPathsAndTheCommentType) {
+  const fs::path bin = StageInstallation(user_);
+  const RunResult run = user_.Run(bin / "vkinstall", {"--first-start"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::string store = ExportStore(user_);
+  EXPECT_EQ(ExportLinesUnder(store, "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\").size(), 12u);
+  EXPECT_THAT(ExportLinesUnder(store, "HKEY_CLASSES_ROOT\\.ann"), ::testing::Contains("@=\"Remarka.Komentarz\""));
+  EXPECT_THAT(ExportLinesOf(store, "HKEY_CURRENT_USER\\Software\\Quillmark\\Vokar\\Uninstall"),
+              ElementsAre("[HKEY_CURRENT_USER\\Software\\Quillmark\\Vokar\\Uninstall]",
+                          "\"Programs\"=\"" + bin.string() + "\""));
+  EXPECT_THAT(ExportLinesUnder(store, "HKEY_CURRENT_USER\\Software\\Microsoft"), ::testing::IsEmpty());
+  // On the desktop: the comment type's files and the databases built from them, nothing else.
+  std::vector<std::string> desktop;
+  for (const auto& entry : Tree(user_.home()))
+    if (!entry.starts_with(".local/share/mime/") && !entry.starts_with(".local/share/icons/")) desktop.push_back(entry);
+  EXPECT_THAT(desktop, ElementsAre(".config/", ".config/mimeapps.list", ".local/", ".local/share/",
+                                   ".local/share/applications/", ".local/share/applications/mimeinfo.cache",
+                                   ".local/share/applications/quillmark-remarka-komentarz.desktop"));
+  EXPECT_TRUE(fs::exists(user_.dataHome() / "mime/packages/quillmark-remarka.xml"));
+}
+
 TEST_F(Vkinstall, RegistersOnlyTheProgramsThatAreThere) {
   const fs::path bin = StageInstallation(user_, {"vokar", "klavo"});
   const RunResult run = user_.Run(bin / "vkinstall");
@@ -133,21 +264,21 @@ TEST_F(Vkinstall, RegistersOnlyTheProgramsThatAreThere) {
                           "@=\"" + bin.string() + "/klavo\"",
                           "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vokar.exe]",
                           "@=\"" + bin.string() + "/vokar\""));
-  EXPECT_THAT(FileNames(user_.autostart()), ElementsAre("Vokar.desktop"));
   EXPECT_THAT(FileNames(user_.group()), ElementsAre("klavo.desktop", "vkremove.desktop", "vokar.desktop"));
+  ASSERT_EQ(user_.Run(bin / "vkinstall", {"--autostart"}).exitCode, 0);
+  EXPECT_THAT(FileNames(user_.autostart()), ElementsAre("Vokar.desktop"));
 }
 
 TEST_F(Vkinstall, LeavesAUsersOwnFileOfTheSameNameAlone) {
   const fs::path bin = StageInstallation(user_);
   const std::string mine = "[Desktop Entry]\nType=Application\nName=Mój Horalo\nExec=/usr/local/bin/horalo --cichy\n";
-  user_.folder().Write("home/.config/autostart/Horalo.desktop", mine);
+  user_.folder().Write("home/.local/share/applications/Quillmark Vokar 1.1/horalo.desktop", mine);
   const RunResult run = user_.Run(bin / "vkinstall");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_THAT(run.err, HasSubstr("Horalo.desktop: a file of that name that is not the suite's own is left alone"));
-  EXPECT_EQ(ReadAll(user_.autostart() / "Horalo.desktop"), mine);
+  EXPECT_THAT(run.err, HasSubstr("horalo.desktop: a file of that name that is not the suite's own is left alone"));
+  EXPECT_EQ(ReadAll(user_.group() / "horalo.desktop"), mine);
   // The rest is written all the same.
-  EXPECT_TRUE(fs::exists(user_.autostart() / "Vokar.desktop"));
-  EXPECT_TRUE(fs::exists(user_.group() / "horalo.desktop"));
+  EXPECT_TRUE(fs::exists(user_.group() / "vokar.desktop"));
 }
 
 TEST_F(Vkinstall, DoesNotTakeAFolderWithSomeoneElsesFilesAsItsWorkingDirectory) {
@@ -157,9 +288,9 @@ TEST_F(Vkinstall, DoesNotTakeAFolderWithSomeoneElsesFilesAsItsWorkingDirectory) 
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_THAT(run.err, HasSubstr("holds files that are not the suite's"));
   EXPECT_FALSE(fs::exists(user_.workingDir() / ".quillmark-vokar"));
-  EXPECT_THAT(ExportLinesUnder(ExportStore(user_), "HKEY_CURRENT_USER\\Software\\Quillmark\\Vokar\\Uninstall"),
+  EXPECT_THAT(ExportLinesOf(ExportStore(user_), "HKEY_CURRENT_USER\\Software\\Quillmark\\Vokar\\Uninstall"),
               ElementsAre("[HKEY_CURRENT_USER\\Software\\Quillmark\\Vokar\\Uninstall]",
-                          "\"GroupName\"=\"Quillmark Vokar 1.1\""));
+                          "\"GroupName\"=\"Quillmark Vokar 1.1\"", "\"Programs\"=\"" + bin.string() + "\""));
 }
 
 TEST_F(Vkinstall, DoesNotTakeALinkAsItsWorkingDirectory) {
@@ -173,12 +304,16 @@ TEST_F(Vkinstall, DoesNotTakeALinkAsItsWorkingDirectory) {
   EXPECT_TRUE(fs::is_empty(user_ / "elsewhere"));
 }
 
-TEST_F(Vkinstall, RefusesAnUnknownOption) {
+TEST_F(Vkinstall, RefusesAnUnknownOptionAndTwoTasksAtOnce) {
   const fs::path bin = StageInstallation(user_, {});
   const RunResult run = user_.Run(bin / "vkinstall", {"--everything"});
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_THAT(run.err, HasSubstr("unknown option --everything"));
+  const RunResult both = user_.Run(bin / "vkinstall", {"--autostart", "--no-autostart"});
+  EXPECT_EQ(both.exitCode, 2);
+  EXPECT_THAT(both.err, HasSubstr("go alone"));
   EXPECT_FALSE(fs::exists(user_.home() / ".local"));
+  EXPECT_FALSE(fs::exists(user_.home() / ".config"));
 }
 
 }  // namespace

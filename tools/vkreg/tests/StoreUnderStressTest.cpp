@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "RunVkreg.h"
+#include "ScopedEnvironment.h"
+#include "TestFolder.h"
 
 namespace {
 
@@ -38,21 +40,7 @@ int Mode(const std::filesystem::path& path) {
 
 class Store : public ::testing::Test {
  protected:
-  void SetUp() override {
-    static std::atomic<int> counter{0};
-    const char* base = std::getenv("VOKAR_TEST_TMP");
-    dir_ = std::filesystem::path(base && *base ? base : "/tmp") /
-           ("vkreg-store-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    registry_ = dir_ / "registry";
-    ::setenv("VOKAR_REGISTRY_DIR", registry_.c_str(), 1);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::permissions(registry_, std::filesystem::perms::owner_all, ignored);
-    std::filesystem::remove_all(dir_, ignored);
-  }
+  void SetUp() override { environment_.Set("VOKAR_REGISTRY_DIR", registry_.string()); }
 
   VkregOutcome Do(const std::vector<std::string>& args, const VkregOptions& options = {}) {
     return RunVkreg(args, dir_, options);
@@ -72,8 +60,11 @@ class Store : public ::testing::Test {
     sqlite3_close(db);
   }
 
-  std::filesystem::path dir_;
-  std::filesystem::path registry_;
+  // The folder gives back the permissions a test takes away when it is removed.
+  vokar::test::TestFolder folder_{"vkreg-store"};
+  std::filesystem::path dir_ = folder_.path();
+  std::filesystem::path registry_ = dir_ / "registry";
+  vokar::test::ScopedEnvironment environment_;
 };
 
 const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";

@@ -12,6 +12,8 @@
 
 #include "Registry.h"
 #include "RunVkreg.h"
+#include "ScopedEnvironment.h"
+#include "TestFolder.h"
 #include "VersionReader.h"
 
 namespace {
@@ -27,21 +29,17 @@ Outcome Vkreg(const std::vector<std::string>& args, const std::filesystem::path&
 class VkregTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static std::atomic<int> counter{0};
-    const char* base = std::getenv("VOKAR_TEST_TMP");
-    dir_ = std::filesystem::path(base && *base ? base : "/tmp") /
-           ("vkreg-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "registry");
-    ::setenv("VOKAR_REGISTRY_DIR", (dir_ / "registry").c_str(), 1);
+    environment_.Set("VOKAR_REGISTRY_DIR", (dir_ / "registry").string());
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   Outcome Do(const std::vector<std::string>& args) { return Vkreg(args, dir_); }
   std::filesystem::path Write(const std::string& name, const std::string& text) {
     std::ofstream(dir_ / name, std::ios::binary) << text;
     return dir_ / name;
   }
-  std::filesystem::path dir_;
+  vokar::test::TestFolder folder_{"vkreg"};
+  std::filesystem::path dir_ = folder_.path();
+  vokar::test::ScopedEnvironment environment_;
 };
 
 const std::string kSound = "HKEY_CURRENT_USER\\Software\\Quillmark\\Vokar\\Sound";

@@ -76,7 +76,8 @@ class Job : public ::testing::Test {
     out = std::make_unique<VirtualWaveOut>(deviceOptions);
     playback = std::make_unique<WavePlayback>(*out);
     window = std::make_unique<TestWindow>(*out);
-    job = std::make_unique<CReadingJob>(ReadingJobContext{settings, db, nullptr, sink, *window, *playback, device});
+    job = std::make_unique<CReadingJob>(ReadingJobContext{settings, db, nullptr, sink, *window, *playback, device},
+                                        finalPause);
     window->job = job.get();
   }
   void StartWav(Pacing pacing = Pacing::Fast) {
@@ -86,6 +87,7 @@ class Job : public ::testing::Test {
     Start(options);
   }
   void Read(const std::string& utf8) { job->ReadText(cp1250::FromUtf8(utf8)); }
+  void ReadRemote(const std::string& utf8) { job->ReadText(cp1250::FromUtf8(utf8), TextOrigin::Remote); }
 
   // The sample rate in a WAV file's header.
   static std::uint32_t WavRate(const std::filesystem::path& path) {
@@ -111,6 +113,7 @@ class Job : public ::testing::Test {
   CAllophoneDb db;
   RecordingSink sink;
   int device = kWaveMapper;
+  FinalPause finalPause = FinalPause::Played;
   std::unique_ptr<VirtualWaveOut> out;
   std::unique_ptr<WavePlayback> playback;
   std::unique_ptr<TestWindow> window;
@@ -439,6 +442,164 @@ TEST_F(Job, DeviceTagChoosesADeviceForLaterJobs) {
   EXPECT_EQ(device, 1);  // beyond the count: the last device
   Read("\\Drv=0\\raz");
   EXPECT_EQ(device, kWaveMapper);
+}
+
+TEST_F(Job, TheFinalPauseIsLeftOutOnlyWhenTheHostAsksAndOnlyAtTheEnd) {
+  // The bytes a text makes on a fresh device of its own.
+  int run = 0;
+  auto bytesOf = [&](const std::string& text, FinalPause pause) {
+    finalPause = pause;
+    VirtualWaveOutOptions options;
+    options.wavPath = dir / ("run" + std::to_string(++run) + ".wav");
+    options.pacing = Pacing::Fast;
+    Start(options);
+    Read(text);
+    // The sizes the data chunks declare: a chunk of an odd size is padded
+    // to an even one in the file.
+    std::size_t total = 0;
+    for (const auto& file : out->WavFiles()) {
+      std::ifstream in(file, std::ios::binary);
+      char header[44] = {};
+      in.read(header, sizeof header);
+      std::uint32_t size;
+      std::memcpy(&size, header + 40, 4);
+      total += size;
+    }
+    return total;
+  };
+  // The test voice's pauses at 22050 bytes a second: a sentence's 1.00 s,
+  // a comma's 0.50 s.
+  struct Case {
+    const char* text;
+    std::size_t leftOut;
+  } cases[] = {
+      {"Raz dwa.", 22050},
+      {"Raz dwa?", 22050},
+      {"Raz dwa...  ", 22050},  // further marks and blanks belong to the last sentence
+      {"Raz. Dwa!", 22050},     // the pause between the sentences stays
+      {"Raz, dwa,", 11025},
+      {"Raz dwa.\n", 22050},
+      {"Raz dwa", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::size_t played = bytesOf(c.text, FinalPause::Played);
+    const std::size_t leftOut = bytesOf(c.text, FinalPause::LeftOut);
+    EXPECT_EQ(played - leftOut, c.leftOut);
+    EXPECT_GT(leftOut, 0u);
+  }
+  // A wave insert at the end is sound of its own: the pause before it stays.
+  testing::WriteFile(dir / "dzwonek.wav", testing::WaveBytes({WaveFormat::kPcm, 1, 22050, 22050, 1, 8},
+                                                             std::vector<std::uint8_t>(100, 200)));
+  EXPECT_EQ(bytesOf("Raz dwa, \\Wav=\"dzwonek\"\\", FinalPause::Played),
+            bytesOf("Raz dwa, \\Wav=\"dzwonek\"\\", FinalPause::LeftOut));
+}
+
+// A text from another computer: its tags shape its own reading, and nothing
+// of them is left for the next text or in the window's controls.
+TEST_F(Job, ARemoteTextsSpeedActsOnItsOwnReadingOnly) {
+  StartWav();
+  window->slider = 10;
+  ReadRemote("Raz \\Spd=80\\dwa.");
+  const auto files = out->WavFiles();
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(WavRate(files[0]), 19845u);  // the window's speed, -10 %
+  EXPECT_EQ(WavRate(files[1]), 28665u);  // its own, +30 %
+  EXPECT_EQ(window->slider, 10);
+  EXPECT_FALSE(window->leftAborted);
+  // The next text of this computer plays at the window's speed, and its own
+  // tag lasts as ever.
+  Read("Trzy \\Spd=60\\cztery.");
+  const auto later = out->WavFiles();
+  ASSERT_EQ(later.size(), 4u);
+  EXPECT_EQ(WavRate(later[2]), 19845u);
+  EXPECT_EQ(WavRate(later[3]), 24255u);  // +10 %
+  EXPECT_EQ(window->slider, -10);
+}
+
+TEST_F(Job, ARemoteTextsVolumeBalanceAndResetEndWithIt) {
+  StartWav();
+  const std::uint32_t saved = 40000u | (40000u << 16);
+  out->SetVolume(kWaveMapper, saved);
+  ReadRemote("\\Vol=0\\Raz dwa.");
+  ASSERT_EQ(out->WavFiles().size(), 1u);
+  const auto silent = WavData(out->WavFiles()[0]);
+  ASSERT_FALSE(silent.empty());
+  EXPECT_EQ(silent, std::vector<std::uint8_t>(silent.size(), 128));
+  EXPECT_EQ(out->GetVolume(kWaveMapper), saved);
+  // The next reading finds the level it had before.
+  Read("Raz dwa.");
+  EXPECT_EQ(out->GetVolume(kWaveMapper), saved);
+
+  // A balance of its own goes too; a reset inside it forgets its speed.
+  const int balance = job->state.balance;
+  window->slider = 0;
+  ReadRemote("\\Pnm=0\\\\Vol=99\\raz");
+  EXPECT_EQ(job->state.balance, balance);
+  EXPECT_EQ(out->GetVolume(kWaveMapper), saved);
+  ReadRemote("\\Vol=10\\\\Spd=99\\raz\\Rst\\ dwa");
+  EXPECT_EQ(out->GetVolume(kWaveMapper), saved);
+  EXPECT_EQ(window->slider, 0);
+  // A device whose volume was silence at the start is silent again after.
+  out->SetVolume(kWaveMapper, 0);
+  ReadRemote("\\Vol=50\\raz");
+  EXPECT_EQ(out->GetVolume(kWaveMapper), 0u);
+}
+
+TEST_F(Job, ARemoteTextChoosesNoDeviceAndPlaysNoFileOfThisComputer) {
+  VirtualWaveOutOptions options;
+  options.pacing = Pacing::Fast;
+  options.deviceCount = 2;
+  options.wavPath = dir / "out.wav";
+  Start(options);
+  ReadRemote("\\Drv=1\\raz");
+  EXPECT_EQ(device, kWaveMapper);
+
+  testing::WriteFile(dir / "dzwonek.wav",
+                     testing::WaveBytes(WaveFormat{WaveFormat::kPcm, 1, 16000, 16000, 1, 8},
+                                        std::vector<std::uint8_t>(800, 200)));
+  const std::size_t before = out->WavFiles().size();
+  ReadRemote("Raz dwa \\Wav=\"dzwonek\"\\trzy cztery.");
+  // Speech only, in the speech's one format: no file of its own for an insert.
+  EXPECT_EQ(out->WavFiles().size(), before);
+  EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(Job, ARemoteTextsPronunciationIsItsOwn) {
+  StartWav();
+  settings.colloquialSpeech = true;
+  Read("Robię, co chcę.");
+  const auto colloquial = WavData(out->WavFiles().back());
+  VirtualWaveOutOptions careful;
+  careful.wavPath = dir / "careful.wav";
+  careful.pacing = Pacing::Fast;
+  Start(careful);
+  Read("\\Pro=0\\Robię, co chcę.");
+  const auto spokenCarefully = WavData(out->WavFiles().back());
+  ASSERT_NE(spokenCarefully, colloquial);
+  settings.colloquialSpeech = true;
+
+  VirtualWaveOutOptions options;
+  options.wavPath = dir / "remote.wav";
+  options.pacing = Pacing::Fast;
+  Start(options);
+  ReadRemote("\\Pro=0\\Robię, co chcę.");
+  EXPECT_EQ(WavData(out->WavFiles().back()), spokenCarefully);
+  EXPECT_TRUE(settings.colloquialSpeech);
+}
+
+TEST_F(Job, ABrokenRemoteTextLeavesTheSpeedTheUserChoseMeanwhile) {
+  StartWav(Pacing::RealTime);
+  window->slider = 10;
+  settings.colloquialSpeech = true;
+  window->onPump = [&](int pump) {
+    if (pump == 2) window->slider = 20;  // the user moves the slider
+    if (pump == 6) job->RequestBreak();
+  };
+  ReadRemote("\\Spd=90\\\\Pro=0\\Pierwsze zdanie jest dość długie, żeby go nie skończyć. Drugie zdanie.");
+  EXPECT_TRUE(window->leftAborted);
+  EXPECT_EQ(window->slider, 20);
+  EXPECT_TRUE(settings.colloquialSpeech);
 }
 
 TEST_F(Job, QuitAfterReadingPostsTheExit) {

@@ -1,5 +1,6 @@
-// The files the uninstaller reads that others write: desktop entries (is it
-// one of ours?) and the package manager's list of a package's files.
+// The files the suite reads that others write: desktop entries (is it one of
+// ours?), the package manager's list of a package's files, and the user's
+// user-dirs.dirs (where the documents folder is).
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -11,5 +12,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   vokar::suite::IsSuiteEntry(bytes);
   vokar::uninstall::ListNamesFile(bytes, "/usr/bin/vkremove");
+  vokar::suite::DocumentsDirFromUserDirs(bytes, "/home/ala");
   return 0;
 }

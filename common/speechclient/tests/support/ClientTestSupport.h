@@ -22,6 +22,8 @@
 #include <vector>
 
 #include "MessageBox.h"
+#include "PrivateUser.h"
+#include "ScopedEnvironment.h"
 #include "TestSupport.h"
 
 namespace vokar::testing {
@@ -76,6 +78,10 @@ class ClientWorld {
     std::string pattern = (root / "client-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) folder_ = pattern;
     for (const char* sub : {"registry", "config", "bin", "work"}) std::filesystem::create_directory(folder_ / sub);
+    // A user of the world's own: its home, XDG folders, runtime folder and
+    // no session bus.
+    vokar::test::MakePrivateUserFolders(folder_);
+    for (const auto& [name, value] : vokar::test::PrivateUserEnvironment(folder_)) Set(name, value);
     Set("VOKAR_REGISTRY_DIR", (folder_ / "registry").string());
     Set("VOKAR_CONFIG_DIR", (folder_ / "config").string());
     Set("VOKAR_MSGBOX_LOG", messageLog().string());
@@ -97,24 +103,11 @@ class ClientWorld {
     }
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second) {
-        ::setenv(it->first.c_str(), it->second->c_str(), 1);
-      } else {
-        ::unsetenv(it->first.c_str());
-      }
-    }
-    saved_.clear();
+    environment_.Restore();
   }
 
-  void Set(const std::string& name, const std::string& value) {
-    Save(name);
-    ::setenv(name.c_str(), value.c_str(), 1);
-  }
-  void Unset(const std::string& name) {
-    Save(name);
-    ::unsetenv(name.c_str());
-  }
+  void Set(const std::string& name, const std::string& value) { environment_.Set(name, value); }
+  void Unset(const std::string& name) { environment_.Unset(name); }
 
   const std::filesystem::path& folder() const { return folder_; }
   const std::filesystem::path& desktop() const { return desktop_.folder(); }
@@ -137,17 +130,9 @@ class ClientWorld {
   }
 
  private:
-  void Save(const std::string& name) {
-    for (const auto& [saved, value] : saved_) {
-      if (saved == name) return;
-    }
-    const char* value = std::getenv(name.c_str());
-    saved_.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
-  }
-
   PrivateDesktop desktop_;
   std::filesystem::path folder_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  vokar::test::ScopedEnvironment environment_;
 };
 
 }  // namespace vokar::testing

@@ -5,6 +5,7 @@
 // VOKAR_SHARE_DIR, VOKAR_STANDIN, VOKAR_VKINSTALL, VOKAR_VKREMOVE and VOKAR_VKREG.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -60,6 +61,40 @@ inline std::vector<std::string> ExportLinesUnder(const std::string& exported, co
     if (current.compare(0, keyPrefix.size(), keyPrefix) == 0) lines.push_back(line);
   }
   return lines;
+}
+
+// The lines of a .reg export of exactly that key: its header and its values.
+inline std::vector<std::string> ExportLinesOf(const std::string& exported, const std::string& key) {
+  // Values of subkeys follow their own headers: only those after ours count.
+  std::vector<std::string> own;
+  bool inOwn = false;
+  for (const auto& line : ExportLinesUnder(exported, key)) {
+    if (line.front() == '[') inOwn = line == "[" + key + "]";
+    if (inOwn) own.push_back(line);
+  }
+  return own;
+}
+
+// The paths a list of the suite's record holds (Files or Folders), in order.
+inline std::vector<std::string> RecordedPaths(const std::string& exported, const std::string& list) {
+  std::vector<std::pair<int, std::string>> numbered;
+  for (const auto& line :
+       ExportLinesOf(exported, "HKEY_CURRENT_USER\\Software\\Quillmark\\Vokar\\Uninstall\\" + list)) {
+    if (line.front() == '[') continue;
+    const auto equals = line.find("\"=\"");
+    if (line.front() != '"' || equals == std::string::npos || line.back() != '"') continue;
+    std::string value = line.substr(equals + 3, line.size() - equals - 4);
+    std::string unescaped;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+      if (value[i] == '\\' && i + 1 < value.size()) ++i;
+      unescaped += value[i];
+    }
+    numbered.emplace_back(std::stoi(line.substr(1, equals - 1)), unescaped);
+  }
+  std::sort(numbered.begin(), numbered.end());
+  std::vector<std::string> paths;
+  for (const auto& [number, path] : numbered) paths.push_back(path);
+  return paths;
 }
 
 }  // namespace vokar::test

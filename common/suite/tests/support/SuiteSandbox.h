@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "PrivateUser.h"
+#include "TestBytes.h"
 #include "TestFolder.h"
 
 namespace vokar::test {
@@ -32,19 +35,12 @@ struct RunResult {
   std::string err;
 };
 
-inline std::string ReadAll(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // A started program, killed and reaped when the object goes.
 class Process {
  public:
   Process(const std::filesystem::path& program, const std::vector<std::string>& arguments,
           const std::map<std::string, std::string>& environment, const std::filesystem::path& outFile,
-          const std::filesystem::path& errFile) {
+          const std::filesystem::path& errFile, const std::filesystem::path& workingDir = {}) {
     std::vector<std::string> argStrings{program.string()};
     argStrings.insert(argStrings.end(), arguments.begin(), arguments.end());
     std::vector<std::string> envStrings;
@@ -62,6 +58,7 @@ class Process {
       ::dup2(in, 0);
       ::dup2(out, 1);
       ::dup2(err, 2);
+      if (!workingDir.empty() && ::chdir(workingDir.c_str()) != 0) ::_exit(126);
       ::execve(argv[0], argv.data(), envp.data());
       ::_exit(127);
     }
@@ -110,7 +107,7 @@ class Process {
 class UserSandbox {
  public:
   explicit UserSandbox(std::string_view label = "user") : folder_(label) {
-    for (const char* dir : {"home", "registry", "runtime"}) std::filesystem::create_directories(folder_ / dir);
+    for (const char* dir : {"home", "registry", "runtime", "cache"}) std::filesystem::create_directories(folder_ / dir);
     std::filesystem::permissions(folder_ / "runtime", std::filesystem::perms::owner_all);
     // The desktop's sockets need a short path: a folder of its own beside the test's.
     std::string pattern = (TestFolder::Root() / "desk-XXXXXX").string();
@@ -143,6 +140,9 @@ class UserSandbox {
         {"HOME", home().string()},
         {"PATH", "/usr/bin:/bin"},
         {"XDG_RUNTIME_DIR", (folder_ / "runtime").string()},
+        // Caches (fonts) outside the home, so that the home holds only what
+        // the suite and the test put there.
+        {"XDG_CACHE_HOME", (folder_ / "cache").string()},
         {"VOKAR_REGISTRY_DIR", (folder_ / "registry").string()},
         {"VOKAR_DESKTOP_DIR", desktop_.string()},
         {"VOKAR_CONFIG_DIR", (folder_ / "config").string()},
@@ -150,17 +150,19 @@ class UserSandbox {
         {"QT_QPA_PLATFORM", "offscreen"},
         {"LANG", "C.UTF-8"},
     };
+    AddPrivateUser(env, folder_.path());
     for (const auto& [name, value] : extra_) env[name] = value;
     return env;
   }
   void Set(const std::string& name, const std::string& value) { extra_[name] = value; }
 
   RunResult Run(const std::filesystem::path& program, const std::vector<std::string>& arguments = {},
-                std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
+                std::chrono::milliseconds timeout = std::chrono::seconds(60),
+                const std::filesystem::path& workingDir = {}) {
     const auto out = folder_ / ("run-" + std::to_string(runs_) + ".out");
     const auto err = folder_ / ("run-" + std::to_string(runs_) + ".err");
     ++runs_;
-    Process process(program, arguments, Environment(), out, err);
+    Process process(program, arguments, Environment(), out, err, workingDir);
     RunResult result;
     result.exitCode = process.Wait(timeout);
     result.out = ReadAll(out);
@@ -170,9 +172,9 @@ class UserSandbox {
 
   // Starts a program in the background; its output goes to NAME.out and NAME.err.
   std::unique_ptr<Process> Start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                                 const std::string& name) {
+                                 const std::string& name, const std::filesystem::path& workingDir = {}) {
     return std::make_unique<Process>(program, arguments, Environment(), folder_ / (name + ".out"),
-                                     folder_ / (name + ".err"));
+                                     folder_ / (name + ".err"), workingDir);
   }
 
   // Waits until the program started as NAME has written the text.
@@ -201,6 +203,25 @@ class UserSandbox {
   std::map<std::string, std::string> extra_;
   int runs_ = 0;
 };
+
+// Every file, folder and link below a folder, by its path relative to it
+// (folders with a final "/", links with " -> " and their target), sorted:
+// a picture of a home to compare before and after.
+inline std::vector<std::string> Tree(const std::filesystem::path& folder) {
+  std::vector<std::string> entries;
+  std::error_code error;
+  for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    std::string name = std::filesystem::relative(it->path(), folder).string();
+    if (it->is_symlink()) {
+      name += " -> " + std::filesystem::read_symlink(it->path()).string();
+    } else if (it->is_directory()) {
+      name += "/";
+    }
+    entries.push_back(name);
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
 
 // Copies a file keeping its permissions; the copy replaces an older one.
 inline void CopyProgram(const std::filesystem::path& from, const std::filesystem::path& to) {

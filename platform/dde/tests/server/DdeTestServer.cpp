@@ -8,7 +8,8 @@
 //                        [--refuse-pokes] [--open-files N]
 // --version gives other answers to the version query; --log appends one line
 // when it starts ("start PID minimized=VALUE ARGUMENTS", the value of
-// VOKAR_SHOW_MINIMIZED) and one per poke ("poke TEXT") and
+// VOKAR_SHOW_MINIMIZED) and one per poke ("poke TEXT", "sharepoke TEXT" for
+// the share agent's item "sharetext") and
 // execute ("execute COMMAND") to FILE, and "show " for each WM_SERVER_SHOW,
 // with backslashes and line ends escaped;
 // --delay-ms waits that long before the window is made; --refuse-pokes
@@ -129,16 +130,20 @@ struct Server {
     }
     if (!SentByOwnerOf(message, poke.value->client)) return;
     lastClient = poke.value->client;
+    // The network share's agent pokes another computer's text as
+    // "sharetext", which the speech server takes as it takes "text".
+    const std::string item = poke.value->item.substr(0, 31);
+    const bool shared = item == "sharetext";
     if (poke.value->block) {
       const std::string& data = poke.value->block->data;
-      Log("poke", std::string_view(data).substr(0, data.find('\0')));
+      Log(shared ? "sharepoke" : "poke", std::string_view(data).substr(0, data.find('\0')));
     }
     DdeAck ack;
     if (busyCount != 0) {
       ack.busy = true;
     } else if (refusePokes) {
       // A plain negative acknowledgement.
-    } else if (poke.value->block && poke.value->item.substr(0, 31) == "text" && poke.value->block->format == CF_TEXT) {
+    } else if (poke.value->block && (item == "text" || shared) && poke.value->block->format == CF_TEXT) {
       const std::string& data = poke.value->block->data;
       const std::size_t copied = std::min(data.size(), kMaxPokeText);
       std::memcpy(text.data(), data.data(), copied);

@@ -1,7 +1,9 @@
 // A private X session for tests: an Xvfb on a display number of its own
 // (-displayfd, so tests run in parallel), optionally with openbox for focus,
 // and helpers to run X clients (xdotool, xmodmap) on it. Everything started
-// here is ended and reaped when the session goes.
+// here is ended and reaped when the session goes. The programs run as the
+// test's user (its home and XDG folders: openbox's log stays there) with the
+// window manager's configuration of the tests (OpenboxConfig.h).
 #pragma once
 
 #include <X11/Xatom.h>
@@ -17,6 +19,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "OpenboxConfig.h"
 
 extern char** environ;
 
@@ -153,7 +157,7 @@ class XSession {
         XDeleteProperty(display, DefaultRootWindow(display), XInternAtom(display, name, False));
       }
       XSync(display, False);
-      openbox_.Start({"openbox", "--sm-disable"});
+      openbox_.Start({"openbox", "--sm-disable", "--config-file", vokar::test::OpenboxConfigFile().string()});
       ready = WaitForWindowManager(display);
       if (!ready) openbox_.Stop();
     }

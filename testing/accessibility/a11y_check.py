@@ -1,0 +1,881 @@
+#!/usr/bin/python3
+"""What a screen reader finds in the suite's windows.
+
+Starts a private X session (Xvfb, openbox), a private session bus with the
+accessibility bus of at-spi2-core, and one program of the suite with Qt's
+accessibility bridge on, on private folders (home, XDG folders, settings
+store, desktop bus) and the silent wave device. It opens each of the
+program's windows as a user would (through the controls' own actions or the
+keyboard), walks every control of each through AT-SPI, as Orca does, and
+checks:
+  - every focusable control has a name that says something (letters, not
+    only "..."; not one of Qt's English button texts);
+  - every list, progress bar and status-bar field has a name too;
+  - a control with a value that a label beside it shows as a number (the
+    speed slider) has that number as its value;
+  - every window has the role of a window or a dialog;
+  - where one letter serves two items, pressing it again reaches the other,
+    and a property sheet's pages change with Ctrl+Tab and Ctrl+PgDn from
+    every control.
+It prints a table (controls, named, unnamed) per window and per program.
+
+A window's known faults are listed in known-gaps.txt (window, role, count
+of unnamed controls of that role); a test fails on a fault that is not
+listed, and on a listed one that is gone, so that the list only ever
+shrinks.
+
+  a11y_check.py --bin BUILD/bin --data BUILD/share/vokar PROGRAM [--report FILE]
+  a11y_check.py --self-test   (the checks on made-up controls)
+
+Exit status: 0 all well, 1 faults found, 2 the session could not be set up.
+"""
+
+import argparse
+import collections
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+# Qt's own button texts when no Polish translation is loaded.
+ENGLISH_TEXTS = {
+    "Yes", "No", "Cancel", "Close", "Apply", "Open", "Save", "Help", "Abort", "Retry",
+    "Ignore", "Discard", "Reset", "Restore Defaults", "Yes to All", "No to All", "Save All",
+}
+
+# Roles that must carry a name even when the control takes no focus.
+NAMED_ROLES = {"list", "list box", "progress bar", "tree", "table", "slider", "status bar"}
+
+WINDOW_ROLES = {"frame", "dialog", "window", "alert", "file chooser"}
+
+
+def says_something(name):
+    """A name a user can act on: it holds letters or figures, not only dots."""
+    name = (name or "").strip()
+    return bool(name) and any(c.isalnum() for c in name)
+
+
+def name_fault(role, name):
+    """Why a control's name does not do, or None."""
+    if not says_something(name):
+        return "no name" if not (name or "").strip() else "a name that says nothing (%r)" % name
+    if name.replace("&", "").strip() in ENGLISH_TEXTS:
+        return "an English name (%r)" % name
+    return None
+
+
+NUMBER = re.compile(r"^\s*([+\-\u2212]?\s*\d+)\s*%?\s*$")
+
+
+def shown_number(text):
+    """The number a label shows ("+2", "-30", "2 %"), or None."""
+    match = NUMBER.match(text or "")
+    if not match:
+        return None
+    return int(match.group(1).replace("\u2212", "-").replace(" ", ""))
+
+
+def value_fault(value, shown):
+    """Why a control's value differs from what its label shows, or None."""
+    if shown is None or value is None:
+        return None
+    if int(round(value)) != shown:
+        return "its value is %s, the screen shows %+d" % (value, shown)
+    return None
+
+
+# -- the session ------------------------------------------------------------
+
+class Session:
+    """Xvfb, openbox and the accessibility bus, all ended with the session."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.processes = []
+        read, write = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
+                                 "-nolisten", "tcp"], pass_fds=(write,),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        self.processes.append(xvfb)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read, 1)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read)
+        if not number.strip():
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number.decode().strip()
+        os.environ["DISPLAY"] = self.display
+        self.processes.append(subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        self.wait_for_window_manager()
+        self.processes.append(subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        time.sleep(0.5)
+
+    def wait_for_window_manager(self):
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            out = subprocess.run(["xprop", "-root", "_NET_CLIENT_LIST"], capture_output=True, text=True).stdout
+            if "_NET_CLIENT_LIST" in out and "not found" not in out:
+                return
+            time.sleep(0.1)
+
+    def close(self):
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+
+
+def private_environment(folder, data):
+    """The program's environment: everything of the machine left out."""
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("XDG_", "VOKAR_", "QT_"))}
+    home = os.path.join(folder, "home")
+    paths = {
+        "HOME": home,
+        "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+        "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
+        "XDG_CACHE_HOME": os.path.join(home, ".cache"),
+        "XDG_STATE_HOME": os.path.join(home, ".local", "state"),
+        "XDG_RUNTIME_DIR": os.path.join(folder, "run"),
+        "XDG_DATA_DIRS": os.path.join(folder, "share"),
+        "XDG_CONFIG_DIRS": os.path.join(folder, "etc"),
+        "VOKAR_REGISTRY_DIR": os.path.join(folder, "registry"),
+        "VOKAR_CONFIG_DIR": os.path.join(folder, "config"),
+        "VOKAR_DESKTOP_DIR": os.path.join(folder, "desktop"),
+        "VOKAR_MSGBOX_LOG": os.path.join(folder, "messages.log"),
+    }
+    for path in paths.values():
+        os.makedirs(path, mode=0o700, exist_ok=True)
+    env.update(paths)
+    env["VOKAR_DATA_DIR"] = data
+    env["VOKAR_WAVEOUT"] = "null"
+    env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+    env["QT_ACCESSIBILITY"] = "1"
+    env["LANG"] = "C.UTF-8"
+    return env
+
+
+# -- the walk ---------------------------------------------------------------
+
+def role_of(accessible):
+    try:
+        return accessible.getRoleName()
+    except Exception:
+        return "?"
+
+
+def children_of(accessible):
+    try:
+        return [accessible.getChildAtIndex(i) for i in range(accessible.childCount)]
+    except Exception:
+        return []
+
+
+def state_has(accessible, state):
+    try:
+        return accessible.getState().contains(state)
+    except Exception:
+        return False
+
+
+def current_value(accessible):
+    try:
+        return accessible.queryValue().currentValue
+    except Exception:
+        return None
+
+
+def text_of(accessible):
+    try:
+        return accessible.queryText().getText(0, -1)
+    except Exception:
+        return None
+
+
+class Finding:
+    def __init__(self, window, role, name, fault):
+        self.window, self.role, self.name, self.fault = window, role, name, fault
+
+    def __str__(self):
+        return "%s: %s %r: %s" % (self.window, self.role, self.name, self.fault)
+
+
+class WindowReport:
+    """The controls of one window as one walk found them, by their place."""
+
+    def __init__(self, title, role):
+        self.title, self.role = title, role
+        self.controls = collections.OrderedDict()  # path -> [role, name, faults]
+
+    def add(self, path, role, name, fault=None):
+        entry = self.controls.setdefault(path, [role, name, []])
+        if fault:
+            entry[2].append(fault)
+
+    def merge(self, other):
+        for path, (role, name, faults) in other.controls.items():
+            entry = self.controls.setdefault(path, [role, name, []])
+            for fault in faults:
+                if fault not in entry[2]:
+                    entry[2].append(fault)
+
+    @property
+    def counted(self):
+        # The window itself and the key presses tried in it are no controls.
+        return [(path, e) for path, e in self.controls.items()
+                if path != "window" and e[0] not in ("mnemonic", "page key")]
+
+    @property
+    def named(self):
+        return sum(1 for _, (role, name, faults) in self.counted if name_fault(role, name) is None)
+
+    @property
+    def findings(self):
+        return [Finding(self.title, role, name, "; ".join(faults))
+                for _, (role, name, faults) in self.controls.items() if faults]
+
+
+SCREENS = {"folder": None, "count": 0}
+
+
+def screenshot(title):
+    """The screen as the walked window left it, when --screens asks."""
+    if not SCREENS["folder"]:
+        return
+    SCREENS["count"] += 1
+    name = re.sub(r"[^A-Za-z0-9]+", "-", title).strip("-") or "window"
+    path = os.path.join(SCREENS["folder"], "%02d-%s.png" % (SCREENS["count"], name))
+    subprocess.run(["import", "-window", "root", path], check=False, capture_output=True, timeout=30)
+
+
+def walk_window(pyatspi, window):
+    """Every control of a window that a screen reader reaches, checked."""
+    title = window.name or "(no title)"
+    screenshot(title)
+    report = WindowReport(title, role_of(window))
+    if report.role not in WINDOW_ROLES:
+        report.add("window", report.role, title, "the window's role is %r" % report.role)
+
+    def visit(accessible, path, labels):
+        role = role_of(accessible)
+        if not state_has(accessible, pyatspi.STATE_SHOWING):
+            return
+        kids = children_of(accessible)
+        focusable = state_has(accessible, pyatspi.STATE_FOCUSABLE)
+        in_status_bar = role == "label" and "status bar" in labels.get("ancestors", ())
+        # The fields of a list or a menu are items, not controls of their own.
+        counted = (focusable and role not in ("list item", "table cell", "menu item", "page tab")) \
+            or role in NAMED_ROLES or in_status_bar
+        if counted:
+            report.add(path, role, accessible.name, name_fault(role, accessible.name))
+            value = current_value(accessible)
+            if role == "slider" and value is not None:
+                shown = labels.get("numbers", [])
+                if len(shown) == 1:
+                    report.add(path, role, accessible.name, value_fault(value, shown[0]))
+        # Labels showing a number belong to the controls of their panel.
+        numbers = [shown_number(child.name) for child in kids if role_of(child) == "label"]
+        numbers = [n for n in numbers if n is not None]
+        inner = dict(labels)
+        if numbers:
+            inner["numbers"] = numbers
+        inner["ancestors"] = tuple(labels.get("ancestors", ())) + (role,)
+        for index, child in enumerate(kids):
+            visit(child, path + "/%d" % index, inner)
+
+    for index, child in enumerate(children_of(window)):
+        visit(child, "%d" % index, {})
+    return report
+
+
+# -- programs and their windows ---------------------------------------------
+
+class Program:
+    """A running program of the suite and its windows on the desktop."""
+
+    def __init__(self, pyatspi, command, env, folder, name, process=None):
+        self.pyatspi = pyatspi
+        self.name = name
+        self.log = open(os.path.join(folder, name + ".out"), "w")
+        self.process = process or subprocess.Popen(command, env=env, cwd=folder, stdout=self.log,
+                                                   stderr=subprocess.STDOUT, start_new_session=True)
+
+    def application(self, timeout=30):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            desktop = self.pyatspi.Registry.getDesktop(0)
+            for app in children_of(desktop):
+                try:
+                    if app is not None and app.get_process_id() == self.process.pid:
+                        return app
+                except Exception:
+                    continue
+            if self.process.poll() is not None:
+                raise RuntimeError("%s ended with %s" % (self.name, self.process.returncode))
+            time.sleep(0.2)
+        raise RuntimeError("%s never appeared on the accessibility bus" % self.name)
+
+    def windows(self):
+        app = self.application()
+        return [w for w in children_of(app) if w is not None and state_has(w, self.pyatspi.STATE_SHOWING)]
+
+    def window(self, title, timeout=20):
+        """The showing window whose title matches, waited for."""
+        deadline = time.time() + timeout
+        pattern = re.compile(title)
+        seen = []
+        while time.time() < deadline:
+            try:
+                seen = self.windows()
+            except RuntimeError:
+                raise
+            for window in seen:
+                if pattern.search(window.name or ""):
+                    return window
+            time.sleep(0.2)
+        raise RuntimeError("no window %r of %s; showing: %s" % (title, self.name, [w.name for w in seen]))
+
+    def end(self):
+        if self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGTERM)
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, signal.SIGKILL)
+                self.process.wait()
+        self.log.close()
+
+
+def showing(accessible):
+    try:
+        import pyatspi
+        return accessible.getState().contains(pyatspi.STATE_SHOWING)
+    except Exception:
+        return False
+
+
+def find(pyatspi, root, role=None, name=None, timeout=10):
+    """The first showing descendant of that role whose name matches."""
+    pattern = re.compile(name) if name else None
+    deadline = time.time() + timeout
+    while True:
+        stack = [root]
+        while stack:
+            accessible = stack.pop(0)
+            if accessible is None:
+                continue
+            # What is not on the screen (a page behind another) is not there for a user.
+            if accessible is not root and not showing(accessible):
+                continue
+            if (role is None or role_of(accessible) == role) and \
+                    (pattern is None or pattern.search((accessible.name or "").replace("&", ""))) and \
+                    accessible is not root:
+                return accessible
+            stack.extend(children_of(accessible))
+        if time.time() > deadline:
+            raise RuntimeError("no %s %r in %r" % (role, name, root.name))
+        time.sleep(0.2)
+
+
+def press(pyatspi, root, role, name):
+    """Presses a control as a screen reader's user does: its first action."""
+    control = find(pyatspi, root, role, name)
+    action = control.queryAction()
+    action.doAction(0)
+    return control
+
+
+def key(*keys):
+    subprocess.run(["xdotool", "key", "--clearmodifiers"] + list(keys), check=False)
+
+
+def activate(window_title):
+    """Brings the window of that title to the front, when the window manager
+    will; the keys then go to it."""
+    try:
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", window_title],
+                               capture_output=True, text=True, timeout=10).stdout.split()
+        if found:
+            subprocess.run(["xdotool", "windowactivate", found[-1]], capture_output=True, timeout=10)
+            time.sleep(0.3)
+    except subprocess.TimeoutExpired:
+        pass
+
+
+# Each program: how it is started and how each of its windows is reached.
+# A step is a function of (pyatspi, program) that returns the windows to
+# walk; every window it opens it closes again.
+
+def main_window(title):
+    def step(pyatspi, program):
+        return [program.window(title)]
+    return step
+
+
+def dialog_from_button(owner, button, title, close_keys=("Escape",)):
+    def step(pyatspi, program):
+        window = program.window(owner)
+        press(pyatspi, window, "push button", button)
+        dialog = program.window(title)
+        report = walk_window(pyatspi, dialog)
+        activate(title)
+        key(*close_keys)
+        time.sleep(0.5)
+        return [report]
+    return step
+
+
+def slider_moved(owner, keys):
+    """The window with its slider moved from the keyboard, so that the
+    value a screen reader reads is not the middle one."""
+    def step(pyatspi, program):
+        window = program.window(owner)
+        slider = find(pyatspi, window, "slider")
+        activate(owner)
+        slider.queryComponent().grabFocus()
+        time.sleep(0.3)
+        key(*keys)
+        time.sleep(0.5)
+        return [window]
+    return step
+
+
+def focused_names(pyatspi, program):
+    """The names of what has the focus in the program: a control, a menu and its item."""
+    names = set()
+    stack = [program.application()]
+    while stack:
+        accessible = stack.pop()
+        if accessible is None:
+            continue
+        # An item of a list that has no focus may still say it is focused.
+        if state_has(accessible, pyatspi.STATE_FOCUSED) and role_of(accessible) != "list item":
+            names.add((accessible.name or "").replace("&", ""))
+        stack.extend(children_of(accessible))
+    return names
+
+
+def keys_reach(owner, keys, items, tab=None):
+    """Where one letter serves two items, pressing it again moves on to the
+    next: the keys, pressed one by one, must bring the focus to every item."""
+    def step(pyatspi, program):
+        window = program.window(owner)
+        if tab:
+            press(pyatspi, window, "page tab", tab)
+        activate(owner)
+        reached = set()
+        for combination in keys:
+            before = focused_names(pyatspi, program)
+            key(combination)
+            # The focus moves when the toolkit has handled the key: wait for
+            # it (a loaded machine may take a while), then go on.
+            deadline = time.time() + (1 if combination == "Escape" else 5)
+            now = before
+            while now == before and time.time() < deadline:
+                time.sleep(0.2)
+                now = focused_names(pyatspi, program)
+            reached |= now
+        report = WindowReport(window.name, role_of(window))
+        for item in items:
+            report.add("keys %s: %s" % (" ".join(keys), item), "mnemonic", item,
+                       None if item in reached else "%s never reached %r" % (" ".join(keys), item))
+        return [report]
+    return step
+
+
+def selected_tab(pyatspi, window):
+    """The name of the page a property sheet shows."""
+    tabs = find(pyatspi, window, "page tab list")
+    try:
+        selection = tabs.querySelection()
+        if selection.nSelectedChildren > 0:
+            return selection.getSelectedChild(0).name
+    except Exception:
+        pass
+    for tab in children_of(tabs):
+        if state_has(tab, pyatspi.STATE_SELECTED):
+            return tab.name
+    return tabs.name
+
+
+def focus_by_click(pyatspi, control, role):
+    """Gives a control the focus as a user with a mouse would: a click on
+    its middle (a combo box's list that opens is closed again)."""
+    x, y, width, height = control.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    if role == "push button":
+        # A click would press it: the focus comes from the accessibility call.
+        control.queryComponent().grabFocus()
+    else:
+        subprocess.run(["xdotool", "mousemove", str(x + width // 2), str(y + height // 2), "click", "1"],
+                       check=False, capture_output=True, timeout=10)
+        time.sleep(0.4)
+        if role == "combo box":
+            key("Escape")
+    time.sleep(0.4)
+
+
+def page_keys(owner, cases):
+    """The keys that change a property sheet's page work from every control:
+    for each (page, control role, control name, key), with the focus on that
+    control of that page, the key must bring another page; a control that
+    shows a value must keep it."""
+    def step(pyatspi, program):
+        window = program.window(owner)
+        report = WindowReport(window.name, role_of(window))
+        for tab, role, name, combination in cases:
+            press(pyatspi, window, "page tab", tab)
+            time.sleep(0.3)
+            control = find(pyatspi, window, role, name)
+            focus_by_click(pyatspi, control, role)
+            before_page = selected_tab(pyatspi, window)
+            before_value = text_of(control) if role != "combo box" else control.name
+            key(combination)
+            deadline = time.time() + 3
+            while selected_tab(pyatspi, window) == before_page and time.time() < deadline:
+                time.sleep(0.2)
+            after_page = selected_tab(pyatspi, window)
+            after_value = text_of(control) if role != "combo box" else control.name
+            fault = None
+            if after_page == before_page:
+                fault = "%s from %r on %r left the page as it was" % (combination, name, before_page)
+            elif after_value != before_value:
+                fault = "%s from %r changed it from %r to %r" % (combination, name, before_value, after_value)
+            report.add("page keys %s %s" % (combination, name), "page key", name, fault)
+        return [report]
+    return step
+
+
+def page(owner, tab):
+    """A page of a property sheet: its tab pressed, the window walked."""
+    def step(pyatspi, program):
+        window = program.window(owner)
+        press(pyatspi, window, "page tab", tab)
+        time.sleep(0.3)
+        return [window]
+    return step
+
+
+def dialog_from_keys(owner, keys, title, close_keys=("Escape",)):
+    """A dialog that a key sequence opens (a menu item: a menu's action
+    would keep the accessibility call waiting while the dialog runs)."""
+    def step(pyatspi, program):
+        program.window(owner)
+        activate(owner)
+        for combination in keys:
+            key(combination)
+            time.sleep(0.3)
+        dialog = program.window(title)
+        report = walk_window(pyatspi, dialog)
+        activate(title)
+        key(*close_keys)
+        time.sleep(0.5)
+        return [report]
+    return step
+
+
+def message_box(text, button):
+    """A message box that shows `text`: walked, then answered."""
+    def step(pyatspi, program):
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            for window in program.windows():
+                try:
+                    label = find(pyatspi, window, None, text, timeout=0)
+                except RuntimeError:
+                    continue
+                report = walk_window(pyatspi, window)
+                # Boxes share their program's title: the message tells them apart.
+                report.title = "%s: %s" % (window.name, (label.name or "").split("\n")[0][:40].strip())
+                press(pyatspi, window, "push button", button)
+                time.sleep(0.5)
+                return [report]
+            time.sleep(0.3)
+        raise RuntimeError("no message %r" % text)
+    return step
+
+
+def removal_window():
+    """The uninstaller's own window, not one of its boxes of the same title."""
+    def step(pyatspi, program):
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            for window in program.windows():
+                if window.name == "Usuwanie pakietu Vokar 1.1" and role_of(window) not in ("alert", "dialog"):
+                    report = walk_window(pyatspi, window)
+                    # Its status line says what it is doing: a screen reader
+                    # must find it as text.
+                    try:
+                        find(pyatspi, window, "label", "^Sprawdzam uruchomione aplikacje", timeout=2)
+                    except RuntimeError:
+                        report.add("status line", "label", "",
+                                   "the status line \"Sprawdzam uruchomione aplikacje ...\" is no label")
+                    return [report]
+            time.sleep(0.3)
+        raise RuntimeError("the uninstaller's window did not show")
+    return step
+
+PROGRAMS = {
+    "vokar": {
+        "command": ["vokar", "/L-"],
+        "steps": [
+            slider_moved("^Vokar$", ["Up", "Up"]),
+            dialog_from_button("^Vokar$", "^Info", "^Informacja o Vokar"),
+        ],
+    },
+    "horalo": {
+        "command": ["horalo"],
+        "server": True,
+        "steps": [
+            page("^Horalo$", "^Czas$"),
+            # "&Co godzinę" and "Pomo&c...": Alt+C twice reaches both.
+            keys_reach("^Horalo$", ["alt+c", "alt+c"], ["Co godzinę", "Pomoc..."], tab="^Czas$"),
+            page("^Horalo$", "^Komunikaty$"),
+            page("^Horalo$", "^Porady$"),
+            page("^Horalo$", "^Klawisze skr"),
+            # Ctrl+Tab and Ctrl+PgDn change the page wherever the focus is.
+            page_keys("^Horalo$", [("^Porady$", "text", "^Prefiks", "ctrl+Tab"),
+                                   ("^Czas$", "push button", "^Godzina$", "ctrl+Tab"),
+                                   ("^Czas$", "push button", "^Koniec$", "ctrl+Next"),
+                                   ("^Komunikaty$", "combo box", "", "ctrl+Next")]),
+            dialog_from_button("^Horalo$", "^Komunikaty", "Ważne komunikaty"),
+            dialog_from_button("^Horalo$", "^Info", "^Informacja o Horalo"),
+        ],
+    },
+    "klavo": {
+        "command": ["klavo"],
+        "server": True,
+        "steps": [
+            main_window("^Klavo$"),
+            dialog_from_button("^Klavo$", "^Info", "^Informacja"),
+        ],
+    },
+    "remarka": {
+        "command": ["remarka"],
+        "steps": [
+            main_window("^Remarka"),
+            # "V&okar" and "&Okno" in the menu bar, "&Czytaj" and "&Czcionka..."
+            # in the Vokar menu: a second press moves on to the other.
+            keys_reach("^Remarka", ["alt+o", "alt+o", "Escape", "Escape"], ["Vokar", "Okno"]),
+            keys_reach("^Remarka", ["alt+o", "c", "c", "Escape", "Escape"], ["Czytaj", "Czcionka..."]),
+            dialog_from_keys("^Remarka", ["alt+c", "i"], "^Informacje o programie Remarka"),
+        ],
+    },
+    "sievo": {
+        "command": ["sievo"],
+        "steps": [
+            main_window("^Sievo$"),
+            dialog_from_button("^Sievo$", "^Przeglądaj", "^Przeglądanie komputerów"),
+            dialog_from_button("^Sievo$", "^Info", "^Informacja o Sievo"),
+        ],
+    },
+    # The uninstaller with a server running: it asks whether to go on, shows
+    # its window and asks again while the server runs; the second answer is
+    # "no", so nothing is removed.
+    "vkremove": {
+        "command": ["vkremove"],
+        "server": True,
+        "real_boxes": True,
+        "steps": [
+            message_box("^Czy na pewno", "^(Tak|Yes)$"),
+            removal_window(),
+            message_box("jest uruchomiony", "^(Nie|No)$"),
+            message_box("zostało przerwane", "^OK$"),
+        ],
+    },
+}
+
+
+def run_program(name, bin_dir, data_dir, folder):
+    import pyatspi  # the session bus of this run must be up first
+    spec = PROGRAMS[name]
+    env = private_environment(folder, data_dir)
+    env["PATH"] = bin_dir + os.pathsep + env.get("PATH", "/usr/bin:/bin")
+    if spec.get("real_boxes"):
+        del env["VOKAR_MSGBOX_LOG"]
+    server = None
+    if spec.get("server"):
+        # The speech server the clients talk to, started as a user would;
+        # the clients would start it themselves, a moment later.
+        server = subprocess.Popen([os.path.join(bin_dir, "vokar"), "/L-"], env=env, cwd=folder,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        Program(pyatspi, None, env, folder, "vokar", server).window("^Vokar$")
+    command = [os.path.join(bin_dir, spec["command"][0])] + spec["command"][1:]
+    program = Program(pyatspi, command, env, folder, name)
+    reports = []
+    try:
+        for step in spec["steps"]:
+            for window in step(pyatspi, program):
+                reports.append(window if isinstance(window, WindowReport) else walk_window(pyatspi, window))
+    finally:
+        program.end()
+        end_processes_of(env["VOKAR_DESKTOP_DIR"])
+    return reports
+
+
+def end_processes_of(desktop):
+    """Ends what the program started on its private desktop (a speech server
+    started detached): every process whose environment names that desktop."""
+    marker = ("VOKAR_DESKTOP_DIR=" + desktop).encode() + b"\0"
+    for round_ in range(10):
+        pids = []
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit() or int(entry) == os.getpid():
+                continue
+            try:
+                with open("/proc/%s/environ" % entry, "rb") as environ:
+                    if marker in environ.read():
+                        pids.append(int(entry))
+            except OSError:
+                continue
+        if not pids:
+            return
+        for pid in pids:
+            try:
+                os.kill(pid, signal.SIGTERM if round_ < 5 else signal.SIGKILL)
+            except OSError:
+                pass
+        time.sleep(0.5)
+
+
+# -- known gaps and the verdict ---------------------------------------------
+
+def load_known_gaps(path, program):
+    known = collections.Counter()
+    if not os.path.exists(path):
+        return known
+    with open(path, encoding="utf-8") as lines:
+        for line in lines:
+            line = line.split("#", 1)[0].strip()
+            if not line:
+                continue
+            fields = [f.strip() for f in line.split("|")]
+            if len(fields) != 4 or fields[0] != program:
+                continue
+            known[(fields[1], fields[2])] += int(fields[3])
+    return known
+
+
+def merged(reports):
+    """One report per window title: the pages of a sheet walked one by one
+    and a window walked twice count each control once."""
+    windows = collections.OrderedDict()
+    for report in reports:
+        if report.title in windows:
+            windows[report.title].merge(report)
+        else:
+            copy = WindowReport(report.title, report.role)
+            copy.merge(report)
+            windows[report.title] = copy
+    return list(windows.values())
+
+
+def verdict(program, reports, known):
+    """The faults not listed, and the listed ones that are gone."""
+    found = collections.Counter()
+    for report in reports:
+        for finding in report.findings:
+            found[(report.title, finding.role)] += 1
+    new, gone = [], []
+    for key_, count in found.items():
+        if count > known.get(key_, 0):
+            new.append("%s | %s: %d found, %d known" % (key_[0], key_[1], count, known.get(key_, 0)))
+    for key_, count in known.items():
+        if found.get(key_, 0) < count:
+            gone.append("%s | %s: %d found, %d known: take it off known-gaps.txt" %
+                        (key_[0], key_[1], found.get(key_, 0), count))
+    return new, gone
+
+
+def print_table(program, reports, out):
+    total = named = 0
+    for report in reports:
+        controls = len(report.counted)
+        out.write("%-10s %-36s %8d %6d %8d\n" % (program, report.title[:36], controls, report.named,
+                                                 controls - report.named))
+        total += controls
+        named += report.named
+        for finding in report.findings:
+            out.write("    %s\n" % finding)
+    out.write("%-10s %-36s %8d %6d %8d\n" % (program, "(all windows)", total, named, total - named))
+
+
+def self_test():
+    assert name_fault("push button", "...") is not None
+    assert name_fault("push button", "") == "no name"
+    assert name_fault("push button", "Yes") is not None
+    assert name_fault("push button", "&Tak") is None
+    assert name_fault("list", "Polecenie:") is None
+    assert shown_number("+2") == 2 and shown_number("-30") == -30 and shown_number("2 %") == 2
+    assert shown_number("\u221215") == -15 and shown_number("Prędkość") is None
+    assert value_fault(-2.0, 2) is not None and value_fault(2.0, 2) is None
+    assert value_fault(None, 2) is None
+    print("self-test passed")
+    return 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("program", nargs="?", choices=sorted(PROGRAMS))
+    parser.add_argument("--bin")
+    parser.add_argument("--data")
+    parser.add_argument("--known", default=os.path.join(HERE, "known-gaps.txt"))
+    parser.add_argument("--report")
+    parser.add_argument("--keep", action="store_true", help="keep the test's folder")
+    parser.add_argument("--screens", help="a folder for a screenshot of every window walked")
+    parser.add_argument("--self-test", action="store_true")
+    args = parser.parse_args()
+    if args.self_test:
+        return self_test()
+    if not args.program or not args.bin or not args.data:
+        parser.error("a program, --bin and --data are needed")
+    if args.screens:
+        os.makedirs(args.screens, exist_ok=True)
+        SCREENS["folder"] = os.path.abspath(args.screens)
+    base = os.environ.get("VOKAR_TEST_TMP") or None
+    if base:
+        os.makedirs(base, exist_ok=True)
+    folder = tempfile.mkdtemp(prefix="a11y-" + args.program + "-", dir=base)
+    session = None
+    try:
+        try:
+            session = Session(folder)
+        except Exception as error:  # noqa: BLE001 - anything that stops the set-up
+            print("the session could not be set up: %s" % error)
+            return 2
+        reports = merged(run_program(args.program, os.path.abspath(args.bin), os.path.abspath(args.data), folder))
+        print("%-10s %-36s %8s %6s %8s" % ("program", "window", "controls", "named", "unnamed"))
+        print_table(args.program, reports, sys.stdout)
+        if args.report:
+            with open(args.report, "a", encoding="utf-8") as out:
+                print_table(args.program, reports, out)
+        new, gone = verdict(args.program, reports, load_known_gaps(args.known, args.program))
+        for line in new:
+            print("FAULT: " + line)
+        for line in gone:
+            print("FIXED: " + line)
+        return 1 if new or gone else 0
+    finally:
+        if session:
+            session.close()
+        if args.keep:
+            print("kept " + folder)
+        else:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
