@@ -16,6 +16,7 @@
 #include "ClockStrings.h"
 #include "RegularFile.h"
 #include "Settings.h"
+#include "Widgets.h"
 
 namespace vokar::clock {
 namespace {
@@ -86,10 +87,7 @@ CAdvicePage::CAdvicePage(IClockHost& host, QWidget* parent) : SPropertyPage(host
   file_->setReadOnly(true);
   AddControl(IDC_ADVICE_FILE, file_);
   fileLabel->setBuddy(file_);
-  browse_ = new QPushButton(QStringLiteral("..."), file);
-  browse_->setFixedWidth(32);
-  browse_->setAutoDefault(false);
-  browse_->setToolTip(QStringLiteral("Wybierz plik z poradami"));
+  browse_ = app::BrowseButton(QStringLiteral("Wybierz plik z poradami"), file);
   AddControl(IDC_ADVICE_BROWSE, browse_);
   auto* fileLayout = new QHBoxLayout(file);
   fileLayout->addWidget(fileLabel);

@@ -48,7 +48,7 @@ EnabledFields FieldsOfKind(int kind) {
 
 CEventEditDlg::CEventEditDlg(EVENT_DSCR& event, std::function<std::int64_t()> now, QWidget* parent)
     : QDialog(parent), event_(event), now_(std::move(now)) {
-  setObjectName(QStringLiteral("dialog%1").arg(IDD_EVENT_EDIT));
+  setObjectName(app::DialogName(IDD_EVENT_EDIT));
   setWindowTitle(QStringLiteral("Edycja komunikatu"));
 
   auto label = [this](const char* text, QWidget* buddy) {
@@ -119,16 +119,6 @@ CEventEditDlg::CEventEditDlg(EVENT_DSCR& event, std::function<std::int64_t()> no
   connect(kind_, &QComboBox::currentIndexChanged, this, [this] { RefreshEnabling(); });
   Fill();
   text_->setFocus();
-}
-
-void CEventEditDlg::AddControl(int id, QWidget* widget) {
-  controls_[id] = widget;
-  widget->setObjectName(QStringLiteral("control%1").arg(id));
-}
-
-QWidget* CEventEditDlg::Control(int id) const {
-  const auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
 }
 
 void CEventEditDlg::Fill() {

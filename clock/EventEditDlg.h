@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 
+#include "Controls.h"
 #include "Events.h"
 
 class QCheckBox;
@@ -34,7 +35,7 @@ class CEventEditDlg final : public QDialog {
   // against the past (the clock's current time in the program).
   CEventEditDlg(EVENT_DSCR& event, std::function<std::int64_t()> now, QWidget* parent = nullptr);
 
-  QWidget* Control(int id) const;
+  QWidget* Control(int id) const { return controls_.Find(id); }
 
   void accept() override;
 
@@ -44,11 +45,11 @@ class CEventEditDlg final : public QDialog {
   // Reads a number field; shows the range message and gives the field the
   // focus when it is not a number within low..high.
   bool ReadNumber(QLineEdit* edit, int low, int high, int& value);
-  void AddControl(int id, QWidget* widget);
+  void AddControl(int id, QWidget* widget) { controls_.Add(id, widget); }
 
   EVENT_DSCR& event_;
   std::function<std::int64_t()> now_;
-  std::map<int, QWidget*> controls_;
+  app::CControls controls_;
   QComboBox* kind_ = nullptr;
   QLineEdit* year_ = nullptr;
   QComboBox* month_ = nullptr;

@@ -20,6 +20,7 @@
 #include "ImportantEventsDlg.h"
 #include "Intl.h"
 #include "Settings.h"
+#include "Widgets.h"
 
 namespace vokar::clock {
 namespace {
@@ -58,11 +59,9 @@ CEventsPage::CEventsPage(IClockHost& host, QWidget* parent) : SPropertyPage(host
   pathEdit_->setReadOnly(true);
   AddControl(IDC_EVENTS_PATH, pathEdit_);
   pathLabel->setBuddy(pathEdit_);
-  browse_ = new QPushButton(QStringLiteral("..."), events);
-  browse_->setFixedWidth(32);
-  browse_->setToolTip(QStringLiteral("Otwórz inny plik komunikatów"));
+  browse_ = app::BrowseButton(QStringLiteral("Otwórz inny plik komunikatów"), events);
   AddControl(IDC_EVENTS_BROWSE, browse_);
-  for (QPushButton* b : {add_, delete_, modify_, browse_}) b->setAutoDefault(false);
+  for (QPushButton* b : {add_, delete_, modify_}) b->setAutoDefault(false);
 
   // The list has the page's whole width, so that every row's text is seen
   // whole; its buttons stand in a row below it.

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 
 #include "ClockIds.h"
 #include "ClockStrings.h"
@@ -12,6 +11,7 @@
 #include "EventsPage.h"
 #include "MainFrame.h"
 #include "MessageBox.h"
+#include "ProgramStart.h"
 #include "Schedule.h"
 
 namespace vokar::clock {
@@ -28,14 +28,9 @@ CHoraloApp::~CHoraloApp() {
 }
 
 int CHoraloApp::Run() {
-  // The help file lies in the work folder: WorkDir of Global, by default
-  // the folder the program was started in.
-  std::error_code ignored;
-  const std::string current = std::filesystem::current_path(ignored).string();
-  std::string workDir = settings_.ReadString("Global", "WorkDir", current);
-
   frame_ = std::make_unique<CMainFrame>(*this);
-  frame_->SetHelpFolder(workDir);
+  // The help file lies in the work folder.
+  frame_->SetHelpFolder(app::ReadWorkDir(settings_));
   std::string error;
   if (!frame_->Create(error)) {
     msgbox::ShowMessageBox(kHoraloTitle, "Nie można utworzyć okna programu.\n" + error, msgbox::Icon::Stop,
@@ -52,6 +47,7 @@ int CHoraloApp::Run() {
   });
   // A request to end from outside (a signal, the end of the session) takes
   // the road of "&Koniec".
+  application_.SetMainWindow(frame_.get());
   application_.SetQuitRequestHandler([this] { frame_->bus().PostCommand(ID_APP_END); });
   frame_->show();
   QTimer::singleShot(1000, frame_.get(), [this] { ConnectToServer(); });

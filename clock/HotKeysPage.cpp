@@ -9,12 +9,13 @@
 
 #include "ClockIds.h"
 #include "ClockStrings.h"
+#include "Controls.h"
 
 namespace vokar::clock {
 
 CHotKeysPage::CHotKeysPage(QObject* window, registry::Profile profile, QWidget* parent)
     : QWidget(parent), settings_(std::move(profile), "HotKeys") {
-  setObjectName(QStringLiteral("dialog%1").arg(IDD_HOTKEYS_PAGE));
+  setObjectName(app::DialogName(IDD_HOTKEYS_PAGE));
   std::vector<hotkey::HotKeyAction> actions;
   const char* names[] = {"ReadHour", "ReadDate", "ReadAdvice"};
   const int commands[] = {ID_READ_HOUR, ID_READ_DATE, ID_READ_ADVICE};
@@ -28,15 +29,15 @@ CHotKeysPage::CHotKeysPage(QObject* window, registry::Profile profile, QWidget* 
   auto* group = new QGroupBox(QStringLiteral("Klawisze skrótu"), this);
   auto* commandLabel = new QLabel(QStringLiteral("Po&lecenie:"), group);
   commands_ = new QListWidget(group);
-  commands_->setObjectName(QStringLiteral("control%1").arg(IDC_HOTKEY_LIST));
+  commands_->setObjectName(app::ControlName(IDC_HOTKEY_LIST));
   commandLabel->setBuddy(commands_);
   auto* keyLabel = new QLabel(QStringLiteral("Ko&mbinacja:"), group);
   edit_ = new hotkey::CHotKeyEdit(group);
-  edit_->setObjectName(QStringLiteral("control%1").arg(IDC_HOTKEY_EDIT));
+  edit_->setObjectName(app::ControlName(IDC_HOTKEY_EDIT));
   keyLabel->setBuddy(edit_);
   apply_ = new QPushButton(QStringLiteral("Wp&rowadź zmianę"), group);
   apply_->setAutoDefault(false);
-  apply_->setObjectName(QStringLiteral("control%1").arg(IDC_HOTKEY_APPLY));
+  apply_->setObjectName(app::ControlName(IDC_HOTKEY_APPLY));
 
   auto* grid = new QGridLayout(group);
   grid->addWidget(commandLabel, 0, 0, 1, 2);

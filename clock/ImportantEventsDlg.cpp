@@ -17,7 +17,7 @@ CImportantEventsDlg::CImportantEventsDlg(Actions actions)
     // No parent: the main window's state must not carry over to it.
     : QDialog(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       actions_(std::move(actions)) {
-  setObjectName(QStringLiteral("dialog%1").arg(IDD_IMPORTANT_EVENTS));
+  setObjectName(app::DialogName(IDD_IMPORTANT_EVENTS));
   setWindowTitle(QStringLiteral("Horalo - Ważne komunikaty"));
   setWindowIcon(ClockIcon());
   setModal(false);
@@ -50,16 +50,6 @@ CImportantEventsDlg::CImportantEventsDlg(Actions actions)
   connect(cancel, &QPushButton::clicked, this, [this] { HideDialog(); });
   connect(read, &QPushButton::clicked, this, [this] { ReadSelected(); });
   connect(list_, &QListWidget::itemDoubleClicked, this, [this] { ReadSelected(); });
-}
-
-void CImportantEventsDlg::AddControl(int id, QWidget* widget) {
-  controls_[id] = widget;
-  widget->setObjectName(QStringLiteral("control%1").arg(id));
-}
-
-QWidget* CImportantEventsDlg::Control(int id) const {
-  const auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
 }
 
 void CImportantEventsDlg::Refill(const std::vector<EVENT_DSCR*>& events) {

@@ -11,6 +11,7 @@
 #include <map>
 #include <vector>
 
+#include "Controls.h"
 #include "Events.h"
 
 class QPushButton;
@@ -38,7 +39,7 @@ class CImportantEventsDlg final : public QDialog {
   void HideDialog();
   bool shown() const { return shown_; }
 
-  QWidget* Control(int id) const;
+  QWidget* Control(int id) const { return controls_.Find(id); }
   CEventsListBox* list() const { return list_; }
 
  protected:
@@ -48,12 +49,12 @@ class CImportantEventsDlg final : public QDialog {
 
  private:
   void ReadSelected();
-  void AddControl(int id, QWidget* widget);
+  void AddControl(int id, QWidget* widget) { controls_.Add(id, widget); }
 
   Actions actions_;
   bool shown_ = false;
   CEventsListBox* list_ = nullptr;
-  std::map<int, QWidget*> controls_;
+  app::CControls controls_;
 };
 
 }  // namespace vokar::clock

@@ -2,71 +2,56 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QUrl>
-#include <QVBoxLayout>
 
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 
+#include "AboutBox.h"
 #include "AdvicePage.h"
 #include "ButtonSpec.h"
 #include "ClockIds.h"
 #include "ClockPage.h"
 #include "ClockStrings.h"
-#include "DataDirs.h"
+#include "Controls.h"
 #include "EventsPage.h"
-#include "HotKeyTable.h"
+#include "HelpPage.h"
 #include "HotKeysPage.h"
+#include "HotKeyTable.h"
 #include "Icons.h"
 #include "Settings.h"
+#include "SystemMenu.h"
 
 namespace vokar::clock {
 namespace {
-
-constexpr const char* kHelpFile = "horalo.html";
 
 // Dialog units of the window's font: a quarter of the average character
 // width across, an eighth of the character height down.
 int HorizontalUnits(const QFontMetrics& metrics, int units) { return units * metrics.averageCharWidth() / 4; }
 int VerticalUnits(const QFontMetrics& metrics, int units) { return units * metrics.height() / 8; }
 
-class CAboutDlg final : public QDialog {
- public:
-  explicit CAboutDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("dialog%1").arg(IDD_ABOUT));
-    setWindowTitle(QStringLiteral("Informacja o Horalo"));
-    auto* icon = new QLabel(this);
-    icon->setPixmap(DrawClockIcon(64));
-    auto* version = new QLabel(QString::fromUtf8(ClockText(IDS_VERSION)), this);
-    QFont bold = version->font();
-    bold.setBold(true);
-    version->setFont(bold);
-    auto* description = new QLabel(QString::fromUtf8(ClockText(IDS_DESCRIPTION)), this);
-    auto* suite = new QLabel(QStringLiteral("Część pakietu syntezy mowy polskiej Vokar."), this);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    auto* texts = new QVBoxLayout;
-    for (QLabel* l : {version, description, suite}) texts->addWidget(l);
-    auto* row = new QHBoxLayout;
-    row->addWidget(icon, 0, Qt::AlignTop);
-    row->addSpacing(12);
-    row->addLayout(texts, 1);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(row);
-    layout->addWidget(buttons);
-  }
-};
+// The clock as the window kit shows it: caption, icon, about box, help page.
+const app::ProgramInfo& Program() {
+  static const app::ProgramInfo program = [] {
+    app::ProgramInfo info;
+    info.title = ClockText(IDS_TITLE);
+    info.icon = ClockIcon();
+    info.aboutMenuItem = QString::fromUtf8(ClockText(IDS_MENU_ABOUT));
+    info.about.caption = QStringLiteral("Informacja o Horalo");
+    info.about.lines = {QString::fromUtf8(ClockText(IDS_VERSION)), QString::fromUtf8(ClockText(IDS_DESCRIPTION)),
+                        QStringLiteral("Część pakietu syntezy mowy polskiej Vokar.")};
+    info.about.picture = DrawClockIcon(64);
+    info.helpPage = "horalo.html";
+    info.helpNotFound = "Nie znaleziono pliku pomocy:";
+    return info;
+  }();
+  return program;
+}
 
 }  // namespace
 
@@ -93,6 +78,7 @@ CMainFrame::CMainFrame(IClockHost& host, QWidget* parent)
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(pages_, 1);
   layout->addWidget(column);
+  new app::CSystemMenu(this, Program(), [this] { bus_->commands().Dispatch(ID_APP_ABOUT); });
 
   tick_.setTimerType(Qt::PreciseTimer);
   tick_.setInterval(1000);
@@ -113,7 +99,7 @@ void CMainFrame::BuildButtons(QWidget* column) {
   for (int id = IDC_HOUR; id <= IDC_EXIT; ++id) {
     const ButtonSpec spec = ParseButtonSpec(ClockText(id));
     auto* button = new QPushButton(QString::fromStdString(spec.caption), column);
-    button->setObjectName(QStringLiteral("control%1").arg(id));
+    button->setObjectName(app::ControlName(id));
     const int width = HorizontalUnits(metrics, spec.width) + 16;
     const int height = std::max(VerticalUnits(metrics, spec.height), button->sizeHint().height());
     // The buttons line up with the pages, below the row of tabs.
@@ -208,23 +194,10 @@ void CMainFrame::ReadAdvice() {
   if (!text.empty()) host_.SpeakText(text, true);
 }
 
-void CMainFrame::ShowAbout() {
-  CAboutDlg about(this);
-  about.exec();
-}
+void CMainFrame::ShowAbout() { app::ShowAboutBox(Program(), this); }
 
 void CMainFrame::ShowHelp() {
-  std::vector<std::filesystem::path> candidates;
-  if (!helpFolder_.empty()) candidates.push_back(std::filesystem::path(helpFolder_) / kHelpFile);
-  for (const auto& folder : paths::DataDirs()) candidates.push_back(folder / "help" / kHelpFile);
-  for (const auto& candidate : candidates) {
-    std::error_code ignored;
-    if (std::filesystem::is_regular_file(candidate, ignored)) {
-      QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(candidate.string())));
-      return;
-    }
-  }
-  TellUser(this, "Nie znaleziono pliku pomocy: " + (candidates.empty() ? std::string(kHelpFile) : candidates.front().string()));
+  app::OpenHelpPage(Program(), helpFolder_, this, [this](const std::string& text) { TellUser(this, text); });
 }
 
 void CMainFrame::OnTick() {

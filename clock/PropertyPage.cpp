@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStringList>
 
 #include <filesystem>
 
@@ -18,6 +17,7 @@
 #include "DataDirs.h"
 #include "MessageBox.h"
 #include "Settings.h"
+#include "Widgets.h"
 
 namespace vokar::clock {
 
@@ -26,25 +26,9 @@ void TellUser(QWidget* owner, std::string_view utf8Text, bool exclamation) {
                          msgbox::Buttons::Ok, msgbox::DefaultButton::First, owner);
 }
 
-QString FileDialogFilter(const QString& tableFilter) {
-  const QStringList parts = tableFilter.split(QLatin1Char('|'));
-  QStringList filters;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    QString description = parts[i].trimmed();
-    QString pattern = parts[i + 1].trimmed();
-    if (description.isEmpty() || pattern.isEmpty()) continue;
-    const int paren = description.indexOf(QLatin1Char('('));
-    if (paren > 0) description = description.left(paren).trimmed();
-    // Linux names need no dot: "*.*" is every file.
-    if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
-    filters << description + QStringLiteral(" (") + pattern + QStringLiteral(")");
-  }
-  return filters.join(QStringLiteral(";;"));
-}
-
 QString AskForFile(QWidget* owner, bool save, const QString& tableFilter, const QString& start, bool newAllowed) {
   QFileDialog dialog(owner, save ? QStringLiteral("Zapisz jako") : QStringLiteral("Otwórz"), start,
-                     FileDialogFilter(tableFilter));
+                     app::QtFileFilter(tableFilter));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save || newAllowed ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -65,17 +49,7 @@ QString WithDefaultExtension(const QString& name, const QString& extension) {
 
 SPropertyPage::SPropertyPage(IClockHost& host, std::string section, int dialogId, QWidget* parent)
     : QWidget(parent), host_(host), section_(std::move(section)) {
-  setObjectName(QStringLiteral("dialog%1").arg(dialogId));
-}
-
-void SPropertyPage::AddControl(int id, QWidget* widget) {
-  controls_[id] = widget;
-  widget->setObjectName(QStringLiteral("control%1").arg(id));
-}
-
-QWidget* SPropertyPage::Control(int id) const {
-  const auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
+  setObjectName(app::DialogName(dialogId));
 }
 
 QGroupBox* SPropertyPage::BuildSoundGroup() {
@@ -84,10 +58,7 @@ QGroupBox* SPropertyPage::BuildSoundGroup() {
   AddControl(IDC_INIT_SOUND, initSound_);
   initSoundName_ = new QLineEdit(group);
   AddControl(IDC_INIT_SOUND_NAME, initSoundName_);
-  browse_ = new QPushButton(QStringLiteral("..."), group);
-  browse_->setAutoDefault(false);
-  browse_->setFixedWidth(32);
-  browse_->setToolTip(QStringLiteral("Wybierz plik dźwiękowy"));
+  browse_ = app::BrowseButton(QStringLiteral("Wybierz plik dźwiękowy"), group);
   AddControl(IDC_INIT_SOUND_BROWSE, browse_);
   auto* prefixLabel = new QLabel(QStringLiteral("Pre&fiks:"), group);
   prefix_ = new QLineEdit(group);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "ClockHost.h"
+#include "Controls.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -37,7 +38,7 @@ class SPropertyPage : public QWidget {
   std::string Prefix() const;
 
   // A control by its number, or nothing.
-  QWidget* Control(int id) const;
+  QWidget* Control(int id) const { return controls_.Find(id); }
 
   // Refreshes the enabled state of the page's controls.
   virtual void RefreshEnabling();
@@ -45,7 +46,7 @@ class SPropertyPage : public QWidget {
  protected:
   // The group of the initial sound and the prefix, for the page's layout.
   QGroupBox* BuildSoundGroup();
-  void AddControl(int id, QWidget* widget);
+  void AddControl(int id, QWidget* widget) { controls_.Add(id, widget); }
   const app::CSettings& settings() const { return host_.settings(); }
 
   IClockHost& host_;
@@ -54,16 +55,13 @@ class SPropertyPage : public QWidget {
   void BrowseSound();
 
   std::string section_;
-  std::map<int, QWidget*> controls_;
+  app::CControls controls_;
   QCheckBox* initSound_ = nullptr;
   QLineEdit* initSoundName_ = nullptr;
   QPushButton* browse_ = nullptr;
   QLineEdit* prefix_ = nullptr;
 };
 
-// A filter of the string table ("Dźwięk (*.wav) |*.wav|Wszystkie pliki
-// (*.*) |*.*||") as a file dialog takes it.
-QString FileDialogFilter(const QString& tableFilter);
 // A file dialog of the clock, its texts in Polish: for opening (an existing
 // file, or any name when newAllowed) or for saving (with the overwrite
 // question). The chosen path, or an empty text when the user cancelled.

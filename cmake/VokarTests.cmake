@@ -10,16 +10,35 @@ target_include_directories(vokar_test_support INTERFACE ${PROJECT_SOURCE_DIR}/te
 add_library(vokar_test_main STATIC ${PROJECT_SOURCE_DIR}/testing/TestMain.cpp ${PROJECT_SOURCE_DIR}/testing/TestRun.cpp)
 target_link_libraries(vokar_test_main PUBLIC vokar_test_support GTest::gtest)
 
-# vokar_add_tests(PREFIX DIR LIBS...): one GoogleTest executable per DIR/*.cpp,
-# so that each test file builds and fails on its own.
+# vokar_add_tests(PREFIX DIR LIBS... [PROGRAMS NAME=target...]
+#                 [DEFINITIONS NAME=value...] [INCLUDES folder...]): one
+# GoogleTest executable per DIR/*.cpp, so that each test file builds and fails
+# on its own. A test that runs programs of the suite names them under
+# PROGRAMS: each is built before the test, and NAME is defined in the test as
+# the program's path ("VOKAR_SERVER=vokar" gives VOKAR_SERVER="/.../bin/vokar").
 function(vokar_add_tests prefix dir)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "PROGRAMS;DEFINITIONS;INCLUDES")
   file(GLOB test_sources CONFIGURE_DEPENDS ${dir}/*.cpp)
   foreach(source ${test_sources})
     get_filename_component(stem ${source} NAME_WE)
     set(target ${prefix}_${stem})
     add_executable(${target} ${source})
-    target_link_libraries(${target} PRIVATE ${ARGN} vokar_test_support vokar_test_main GTest::gtest GTest::gmock)
+    target_link_libraries(${target} PRIVATE ${arg_UNPARSED_ARGUMENTS} vokar_test_support vokar_test_main
+                                            GTest::gtest GTest::gmock)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    foreach(program ${arg_PROGRAMS})
+      string(REPLACE "=" ";" pair ${program})
+      list(GET pair 0 variable)
+      list(GET pair 1 program_target)
+      add_dependencies(${target} ${program_target})
+      target_compile_definitions(${target} PRIVATE ${variable}="$<TARGET_FILE:${program_target}>")
+    endforeach()
+    if(arg_DEFINITIONS)
+      target_compile_definitions(${target} PRIVATE ${arg_DEFINITIONS})
+    endif()
+    if(arg_INCLUDES)
+      target_include_directories(${target} PRIVATE ${arg_INCLUDES})
+    endif()
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
       PROPERTIES ENVIRONMENT "VOKAR_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp"
                  ENVIRONMENT_MODIFICATION "QT_QPA_PLATFORM=set:offscreen")

@@ -4,25 +4,21 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDesktopServices>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QDropEvent>
 #include <QFontMetrics>
-#include <QGridLayout>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
-#include <QUrl>
 #include <QWhatsThis>
 
+#include "AboutBox.h"
 #include "CommentPicture.h"
-#include "DataDirs.h"
+#include "HelpPage.h"
 #include "LockKeys.h"
 #include "NamedFile.h"
 #include "Places.h"
@@ -36,6 +32,24 @@ namespace vokar::comment {
 namespace {
 
 constexpr int kIndicatorIntervalMs = 250;
+
+// The editor as the window kit shows it: caption, icon, about box, help page.
+const app::ProgramInfo& Program() {
+  static const app::ProgramInfo program = [] {
+    app::ProgramInfo info;
+    info.title = Strings().Utf8(IDS_APP_TITLE);
+    info.icon = QIcon(QPixmap::fromImage(RenderPicture()));
+    info.icon.addPixmap(QPixmap::fromImage(RenderPresentation()));
+    info.about.caption = Strings().Text(IDS_ABOUT_CAPTION);
+    info.about.lines = {Strings().Text(IDS_ABOUT_NAME), Strings().Text(IDS_ABOUT_DESCRIPTION),
+                        QStringLiteral("Komentarze mówione pakietu Vokar\nQuillmark")};
+    info.about.picture = QPixmap::fromImage(RenderPresentation());
+    info.helpPage = "remarka.html";
+    info.helpNotFound = Strings().Utf8(IDS_HELP_NOT_FOUND);
+    return info;
+  }();
+  return program;
+}
 const char* const kIndicatorNames[3] = {"CAP", "NUM", "SCRL"};
 
 // A frame whose status bar shows "Gotowy" whenever no prompt is shown.
@@ -73,9 +87,7 @@ std::unique_ptr<CMainFrame> CMainFrame::Create(CRemarkaApp& app, std::string& er
 
 CMainFrame::CMainFrame(CRemarkaApp& app, std::unique_ptr<app::CBusWindow> bus) : app_(app), bus_(std::move(bus)) {
   setWindowTitle(Strings().Text(IDS_APP_TITLE));
-  QIcon icon(QPixmap::fromImage(RenderPicture()));
-  icon.addPixmap(QPixmap::fromImage(RenderPresentation()));
-  setWindowIcon(icon);
+  setWindowIcon(Program().icon);
   setAcceptDrops(true);
   area_ = new QMdiArea(this);
   area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -452,42 +464,11 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 }
 
 void CMainFrame::ShowHelp() {
-  std::vector<std::filesystem::path> candidates;
-  for (const auto& folder : paths::DataDirs()) candidates.push_back(folder / "help" / "remarka.html");
-  std::error_code error;
-  for (const auto& candidate : candidates) {
-    if (std::filesystem::is_regular_file(candidate, error)) {
-      QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(candidate.string())));
-      return;
-    }
-  }
-  std::string text = Strings().Utf8(IDS_HELP_NOT_FOUND);
-  for (const auto& candidate : candidates) text += "\n" + app::DisplayName(candidate.string());
-  app_.Message(text, msgbox::Icon::Information);
+  // Only the installed page: the editor has no work folder.
+  app::OpenHelpPage(Program(), {}, this,
+                    [this](const std::string& text) { app_.Message(text, msgbox::Icon::Information); });
 }
 
-void CMainFrame::ShowAbout() {
-  QDialog about(this);
-  about.setWindowTitle(Strings().Text(IDS_ABOUT_CAPTION));
-  auto* layout = new QGridLayout(&about);
-  // A box of fixed size, as dialogs are, wide enough for its caption in a
-  // window manager's bold title font.
-  layout->setSizeConstraint(QLayout::SetFixedSize);
-  layout->setColumnMinimumWidth(1, QFontMetrics(about.font()).horizontalAdvance(about.windowTitle()) * 3 / 2);
-  auto* picture = new QLabel(&about);
-  picture->setPixmap(QPixmap::fromImage(RenderPresentation()));
-  layout->addWidget(picture, 0, 0, 3, 1, Qt::AlignTop);
-  auto* name = new QLabel(Strings().Text(IDS_ABOUT_NAME), &about);
-  QFont bold = name->font();
-  bold.setBold(true);
-  name->setFont(bold);
-  layout->addWidget(name, 0, 1);
-  layout->addWidget(new QLabel(Strings().Text(IDS_ABOUT_DESCRIPTION), &about), 1, 1);
-  layout->addWidget(new QLabel(QStringLiteral("Komentarze mówione pakietu Vokar\nQuillmark"), &about), 2, 1);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
-  connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
-  layout->addWidget(buttons, 3, 0, 1, 2);
-  about.exec();
-}
+void CMainFrame::ShowAbout() { app::ShowAboutBox(Program(), this); }
 
 }  // namespace vokar::comment

@@ -80,13 +80,6 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 
 }  // namespace
 
-bool TakeShowMinimised() {
-  const char* value = std::getenv(kShowMinimisedVariable);
-  const bool minimised = value != nullptr && *value != '\0' && std::string_view(value) != "0";
-  ::unsetenv(kShowMinimisedVariable);
-  return minimised;
-}
-
 fs::path FullPath(const std::string& file) {
   std::error_code error;
   const auto full = fs::absolute(file, error);
@@ -186,6 +179,7 @@ bool CRemarkaApp::Start(const CommandLine& line) {
     return false;
   }
   // A request to end from outside takes the road of the exit command.
+  application_.SetMainWindow(frame_.get());
   application_.SetQuitRequestHandler([this] {
     if (frame_ && !ending_) frame_->Dispatch(ID_APP_EXIT);
   });

@@ -18,6 +18,7 @@
 #include "FontSettings.h"
 #include "MessageBox.h"
 #include "NamedObjects.h"
+#include "ProgramStart.h"
 #include "RecentFiles.h"
 #include "RemarkaIds.h"
 #include "Settings.h"
@@ -41,8 +42,7 @@ int RunWriteIcons(const std::string& folder);
 
 // Set to 1 in the environment of a program started minimised (as a client
 // starts the server); read once and removed.
-inline constexpr const char* kShowMinimisedVariable = "VOKAR_SHOW_MINIMIZED";
-bool TakeShowMinimised();
+using app::TakeShowMinimised;
 
 // The full path of a file named on the command line.
 std::filesystem::path FullPath(const std::string& file);

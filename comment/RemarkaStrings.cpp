@@ -1,6 +1,5 @@
 #include "RemarkaStrings.h"
 
-#include <array>
 #include <QStringList>
 
 #include <map>
@@ -10,39 +9,6 @@
 namespace vokar::comment {
 namespace {
 
-constexpr std::array kResources = {
-    app::StringResource{IDR_COMMENT_TYPE,
-                        "\nKoment\nRemarka komentarz\nKomentarz (*.ann)\n.ann\nRemarka.Komentarz\n"
-                        "Quillmark Remarka Komentarz"},
-    app::StringResource{IDP_OLE_INIT_FAILED,
-                        "Błąd w inicjalizacji OLE 2.0.  Upewnij się, czy biblioteki używane prprzez OLE 2.0 są w "
-                        "odpowiednich wersjach"},
-    app::StringResource{IDS_SERVER_TITLE, "Vokar"},
-    app::StringResource{IDS_ABOUT_NAME, "Remarka, wersja 1.1"},
-    app::StringResource{IDS_ABOUT_DESCRIPTION, "Serwer mowy OLE 2.0"},
-    app::StringResource{IDS_TEST_TEXT, "\\Alf=(desync)\\ Zgłasza się  Remarka, wszystko w porządku."},
-    app::StringResource{IDS_APP_TITLE, "Remarka"},
-    app::StringResource{IDS_IDLE_MESSAGE, "Gotowy"},
-    app::StringResource{IDP_FAILED_TO_OPEN_DOC, "Nie można otworzyć dokumentu:\n%1\n%2"},
-    app::StringResource{IDP_FAILED_TO_SAVE_DOC, "Nie można zapisać dokumentu:\n%1\n%2"},
-    app::StringResource{IDP_ASK_TO_SAVE, "Zapisać zmiany w %1?"},
-    app::StringResource{IDS_TEXT_TOO_LONG,
-                        "Komentarz %1 ma %2 bajtów tekstu, a komentarz mieści najwyżej 1048575 bajtów.\n"
-                        "Nie został zapisany: skróć tekst i zapisz go ponownie."},
-    app::StringResource{IDS_CHARACTERS_LOST,
-                        "Tych znaków nie da się zapisać w komentarzu (kodowanie Windows-1250):\n%1\n"
-                        "W pliku zostaną zastąpione znakiem „?”. Zapisać mimo to?"},
-    app::StringResource{IDS_DAMAGED_COMMENT, "Plik jest uszkodzony albo nie jest komentarzem: %1."},
-    app::StringResource{IDS_HELP_NOT_FOUND, "Nie znaleziono pliku pomocy:"},
-    app::StringResource{IDS_NO_DESKTOP, "Remarka nie może pracować na tym pulpicie:"},
-    app::StringResource{IDS_ABOUT_CAPTION, "Informacje o programie Remarka"},
-    app::StringResource{IDS_OPEN_CAPTION, "Otwórz"},
-    app::StringResource{IDS_SAVE_CAPTION, "Zapisz jako"},
-    app::StringResource{IDS_ALL_FILES, "Wszystkie pliki (*)"},
-    app::StringResource{IDS_NOT_ANSWERING,
-                        "Remarka już działa, ale nie przyjęła komentarza:\n%1\nSpróbuj ponownie za chwilę."},
-    app::StringResource{IDS_FONT_CAPTION, "Czcionka"},
-};
 
 // The prompt of each command and, after '\n', its tooltip.
 const std::map<int, const char*>& Prompts() {
@@ -90,7 +56,7 @@ QString PromptPart(int command, int part) {
 }  // namespace
 
 const app::CStringTable& Strings() {
-  static const app::CStringTable table(kResources);
+  static const app::CStringTable table(StringResources());
   return table;
 }
 

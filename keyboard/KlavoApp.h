@@ -10,7 +10,7 @@
 #include <string>
 
 #include "Application.h"
-#include "NamedObjects.h"
+#include "ProgramStart.h"
 #include "Settings.h"
 #include "TypingBuffer.h"
 
@@ -40,8 +40,7 @@ class CKlavoApp {
   app::CSettings settings{"Klavo"};
   std::string workDir;  // ending in '/'
   NumberSeparators separators;
-  bool taskBarIcon = true;
-  bool highPriority = false;
+  app::DesktopSwitches switches;
   std::unique_ptr<clipboard::CClipboard> clipboard;
   std::unique_ptr<CKlavoDlg> dialog;
 
@@ -50,7 +49,7 @@ class CKlavoApp {
   // the running one has been asked to come forward.
   bool TakeSingleInstance();
 
-  std::optional<named::NamedSemaphore> instance_;
+  app::CInstanceLock instance_;
   bool exited_ = false;
 };
 

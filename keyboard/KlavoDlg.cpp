@@ -4,10 +4,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QContextMenuEvent>
-#include <QCursor>
-#include <QDesktopServices>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,33 +13,32 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QSystemTrayIcon>
-#include <QUrl>
 #include <QVBoxLayout>
 
-#include <filesystem>
 #include <vector>
 
+#include "AboutBox.h"
 #include "Clipboard.h"
+#include "Controls.h"
 #include "Cp1250.h"
-#include "DataDirs.h"
 #include "DisplayFit.h"
+#include "HelpPage.h"
 #include "HotKeyTable.h"
 #include "KeyTrap.h"
 #include "KlavoApp.h"
 #include "KlavoIds.h"
 #include "KlavoStrings.h"
 #include "MessageBox.h"
+#include "Widgets.h"
 
 namespace vokar::keyboard {
 namespace {
 
 constexpr const char* kGlobal = "Global";
 constexpr const char* kSound = "Sound";
-constexpr const char* kHelpFile = "klavo.html";
 
 struct SoundBox {
   Sound sound;
@@ -72,33 +67,6 @@ std::vector<hotkey::HotKeyAction> HotKeyActions() {
   };
 }
 
-class CAboutDlg final : public QDialog {
- public:
-  explicit CAboutDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("dialog%1").arg(IDD_ABOUT));
-    setWindowTitle(Strings().Text(IDS_ABOUT_MENU).remove(QLatin1Char('&')).remove(QStringLiteral("...")));
-    auto* icon = new QLabel(this);
-    icon->setPixmap(DrawStateIcon(StateIcon::EchoOn, 48));
-    auto* version = new QLabel(Strings().Text(IDS_VERSION), this);
-    QFont bold = version->font();
-    bold.setBold(true);
-    version->setFont(bold);
-    auto* description = new QLabel(Strings().Text(IDS_DESCRIPTION), this);
-    auto* suite = new QLabel(QStringLiteral("Część pakietu syntezy mowy polskiej Vokar."), this);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    auto* texts = new QVBoxLayout;
-    for (QLabel* label : {version, description, suite}) texts->addWidget(label);
-    auto* row = new QHBoxLayout;
-    row->addWidget(icon, 0, Qt::AlignTop);
-    row->addSpacing(12);
-    row->addLayout(texts, 1);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(row);
-    layout->addWidget(buttons);
-  }
-};
-
 }  // namespace
 
 CKlavoDlg::CKlavoDlg(CKlavoApp& app)
@@ -109,7 +77,7 @@ CKlavoDlg::CKlavoDlg(CKlavoApp& app)
       engine_(*this),
       client_(SpeechClientProgram{kKlavoTitle, static_cast<std::uint32_t>(ID_APP_END)}),
       hotKeySettings_(app.settings.profile(), "HotKeys") {
-  setObjectName(QStringLiteral("dialog%1").arg(IDD_KLAVO));
+  setObjectName(app::DialogName(IDD_KLAVO));
   setWindowTitle(QString::fromUtf8(kKlavoTitle));
   for (const StateIcon which :
        {StateIcon::WholeWordsOn, StateIcon::WholeWordsOff, StateIcon::EchoOn, StateIcon::EchoOff}) {
@@ -117,23 +85,17 @@ CKlavoDlg::CKlavoDlg(CKlavoApp& app)
   }
   setWindowIcon(icons_[StateIcon::WholeWordsOn]);
   BuildControls();
+  new app::CSystemMenu(this, Program(), [this] { ShowAbout(); });
 }
 
 CKlavoDlg::~CKlavoDlg() { Destroy(); }
 
-QWidget* CKlavoDlg::Control(int id) const {
-  const auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
-}
+QWidget* CKlavoDlg::Control(int id) const { return controls_.Find(id); }
 
 void CKlavoDlg::BuildControls() {
-  auto name = [this](QWidget* widget, int id) {
-    widget->setObjectName(QStringLiteral("control%1").arg(id));
-    controls_[id] = widget;
-  };
+  auto name = [this](QWidget* widget, int id) { controls_.Add(id, widget); };
   auto button = [&](int id, const QString& text) {
-    auto* b = new QPushButton(text, this);
-    name(b, id);
+    auto* b = controls_.Add(id, new QPushButton(text, this));
     b->setAutoDefault(false);
     b->setMinimumWidth(104);
     return b;
@@ -146,7 +108,7 @@ void CKlavoDlg::BuildControls() {
   auto* info = button(IDC_INFO, QStringLiteral("&Info..."));
   auto* help = button(IDC_HELP, QStringLiteral("Pomo&c..."));
   auto* exit = button(IDC_EXIT, QStringLiteral("&Koniec"));
-  for (const auto& [id, widget] : controls_) {
+  for (const auto& [id, widget] : controls_.all()) {
     if (auto* b = qobject_cast<QPushButton*>(widget)) {
       connect(b, &QPushButton::clicked, this, [this, id = id] {
         if (bus_) bus_->commands().Dispatch(id);
@@ -248,9 +210,7 @@ bool CKlavoDlg::Initialise(std::string& error) {
   RegisterCommands();
   RegisterMessages();
   adjustSize();
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
-  }
+  app::CentreOnScreen(this);
 
   // The icons and the tray.
   SetUpTray();
@@ -318,7 +278,7 @@ void CKlavoDlg::RegisterCommands() {
   map.On(ID_LAST_WORD, [this] { LastWord(); });
   map.On(ID_LAST_SENTENCE, [this] { LastSentence(); });
   map.On(IDC_INFO, [this] { ShowAbout(); });
-  map.On(ID_ABOUT, [this] { ShowAbout(); });
+  map.On(app::ID_ABOUT, [this] { ShowAbout(); });
   map.On(IDC_HELP, [this] { ShowHelp(); });
   map.On(IDC_EXIT, [this] { PostQuit(); });
   map.On(ID_APP_END, [this] { done(1); });
@@ -367,35 +327,20 @@ void CKlavoDlg::SaveSettings() {
 }
 
 void CKlavoDlg::SetUpTray() {
-  if (!app_.taskBarIcon) return;
-  trayMenu_ = std::make_unique<QMenu>();
-  QAction* startStop = trayMenu_->addAction(Strings().Text(IDS_HOTKEY_START_STOP));
-  connect(startStop, &QAction::triggered, this, [this] { bus_->commands().Dispatch(ID_START_STOP); });
-  tray_ = new QSystemTrayIcon(icons_[CurrentIcon()], this);
-  tray_->setToolTip(QString::fromUtf8(kKlavoTitle).left(63));
-  connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::Trigger) OnTrayClick(true);
-    if (reason == QSystemTrayIcon::Context) OnTrayClick(false);
-  });
-  tray_->show();
+  if (!app_.switches.taskBarIcon) return;
+  tray_ = new app::CTrayIcon(this, QString::fromUtf8(kKlavoTitle), icons_[CurrentIcon()]);
+  tray_->AddItem(Strings().Text(IDS_HOTKEY_START_STOP), [this] { bus_->commands().Dispatch(ID_START_STOP); });
 }
+
+QSystemTrayIcon* CKlavoDlg::tray() const { return tray_ != nullptr ? tray_->icon() : nullptr; }
+
+QMenu* CKlavoDlg::trayMenu() const { return tray_ != nullptr ? tray_->menu() : nullptr; }
 
 void CKlavoDlg::OnTrayClick(bool leftButton) {
-  if (leftButton) {
-    if (!trayMenu_) return;
-    // The menu opens at the pointer, aligned to its right.
-    trayMenu_->popup(QCursor::pos() - QPoint(trayMenu_->sizeHint().width(), 0));
-  } else {
-    BringForward();
-  }
+  if (tray_ != nullptr) tray_->Click(leftButton);
 }
 
-void CKlavoDlg::BringForward() {
-  if (isMinimized()) showNormal();
-  show();
-  raise();
-  activateWindow();
-}
+void CKlavoDlg::BringForward() { app::BringForward(this); }
 
 bool CKlavoDlg::echo() const { return echo_ != nullptr && echo_->isChecked(); }
 
@@ -404,7 +349,7 @@ void CKlavoDlg::UpdateIcon() {
   // The window's icon stands for the minimised window's painting.
   setWindowIcon(icon);
   if (stateLabel_ != nullptr) stateLabel_->setPixmap(DrawStateIcon(CurrentIcon(), 48));
-  if (tray_ != nullptr) tray_->setIcon(icon);
+  if (tray_ != nullptr) tray_->SetIcon(icon);
 }
 
 void CKlavoDlg::StartStop() {
@@ -442,26 +387,10 @@ void CKlavoDlg::LastWord() { engine_.LastWord(); }
 
 void CKlavoDlg::LastSentence() { engine_.LastSentence(); }
 
-void CKlavoDlg::ShowAbout() {
-  QPointer<QWidget> focus = QApplication::focusWidget();
-  CAboutDlg about(this);
-  about.exec();
-  if (focus) focus->setFocus();
-}
+void CKlavoDlg::ShowAbout() { app::ShowAboutBox(Program(), this); }
 
 void CKlavoDlg::ShowHelp() {
-  std::vector<std::filesystem::path> candidates{std::filesystem::path(app_.workDir) / kHelpFile};
-  for (const auto& folder : paths::DataDirs()) candidates.push_back(folder / "help" / kHelpFile);
-  std::error_code error;
-  for (const auto& candidate : candidates) {
-    if (std::filesystem::is_regular_file(candidate, error)) {
-      QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(candidate.string())));
-      return;
-    }
-  }
-  std::string text = Strings().Utf8(IDS_HELP_NOT_FOUND);
-  for (const auto& candidate : candidates) text += "\n" + candidate.string();
-  ShowMessage(text);
+  app::OpenHelpPage(Program(), app_.workDir, this, [this](const std::string& text) { ShowMessage(text); });
 }
 
 void CKlavoDlg::PostQuit() {
@@ -545,28 +474,13 @@ void CKlavoDlg::closeEvent(QCloseEvent* event) {
   PostQuit();
 }
 
-void CKlavoDlg::contextMenuEvent(QContextMenuEvent* event) {
-  // What was the system menu's own item: the about box.
-  const QString about = Strings().Text(IDS_ABOUT_MENU);
-  if (about.isEmpty()) return;
-  systemMenu_ = std::make_unique<QMenu>();
-  connect(systemMenu_->addAction(about), &QAction::triggered, this, [this] { ShowAbout(); });
-  systemMenu_->popup(event->globalPos());
-  event->accept();
-}
-
 void CKlavoDlg::Destroy() {
   if (destroyed_) return;
   destroyed_ = true;
   timer_.stop();
   if (initialised_) SaveSettings();
-  if (tray_ != nullptr) {
-    tray_->hide();
-    delete tray_;
-    tray_ = nullptr;
-  }
-  trayMenu_.reset();
-  systemMenu_.reset();
+  delete tray_;
+  tray_ = nullptr;
   client_.Disconnect();
   if (hotKeyList_) hotKeyList_->End();
   hotKeyList_.reset();

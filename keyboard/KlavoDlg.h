@@ -16,11 +16,14 @@
 #include <string>
 
 #include "BusWindow.h"
+#include "Controls.h"
 #include "HotKeyList.h"
 #include "Icons.h"
 #include "KlavoEngine.h"
 #include "Settings.h"
 #include "SpeechClient.h"
+#include "SystemMenu.h"
+#include "TrayIcon.h"
 
 class QCheckBox;
 class QLabel;
@@ -83,8 +86,8 @@ class CKlavoDlg final : public QDialog, public IKlavoHost {
   bool on() const { return on_; }
   bool echo() const;
   QWidget* Control(int id) const;
-  QSystemTrayIcon* tray() const { return tray_; }
-  QMenu* trayMenu() const { return trayMenu_.get(); }
+  QSystemTrayIcon* tray() const;
+  QMenu* trayMenu() const;
   StateIcon CurrentIcon() const { return StateIconOf(echo(), on_); }
   CKlavoEngine& engine() { return engine_; }
   app::CBusWindow* bus() const { return bus_.get(); }
@@ -102,7 +105,6 @@ class CKlavoDlg final : public QDialog, public IKlavoHost {
   bool event(QEvent* event) override;
   void reject() override;
   void closeEvent(QCloseEvent* event) override;
-  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void BuildControls();
@@ -124,7 +126,7 @@ class CKlavoDlg final : public QDialog, public IKlavoHost {
   std::unique_ptr<hotkey::CHotKeyList> hotKeyList_;
   QTimer timer_;
 
-  std::map<int, QWidget*> controls_;
+  app::CControls controls_;
   QPushButton* startStop_ = nullptr;
   QRadioButton* wholeWords_ = nullptr;
   QRadioButton* echo_ = nullptr;
@@ -136,9 +138,7 @@ class CKlavoDlg final : public QDialog, public IKlavoHost {
   QLabel* stateLabel_ = nullptr;
 
   std::map<StateIcon, QIcon> icons_;
-  QSystemTrayIcon* tray_ = nullptr;
-  std::unique_ptr<QMenu> trayMenu_;
-  std::unique_ptr<QMenu> systemMenu_;
+  app::CTrayIcon* tray_ = nullptr;
 
   bool on_ = true;
   int delayedTalk_ = 1;

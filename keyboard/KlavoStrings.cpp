@@ -2,54 +2,46 @@
 
 #include <vector>
 
+#include "Icons.h"
 #include "KeyNames.h"
 #include "KlavoIds.h"
+#include "Widgets.h"
 
 namespace vokar::keyboard {
 namespace {
 
-constexpr app::StringResource kTexts[] = {
-    {IDS_ABOUT_MENU, "&Informacja o Klavou..."},
-    {IDS_HOTKEY_START_STOP, "Start/Stop"},
-    {IDS_HOTKEY_SWITCH_ECHO, "Echo/Czytanie słów"},
-    {IDS_HOTKEY_CLEAR_BUFFER, "Czyść bufor"},
-    {IDS_HOTKEY_LOAD_BUFFER, "Załaduj bufor"},
-    {IDS_HOTKEY_LAST_WORD, "Ostatnie słowo"},
-    {IDS_HOTKEY_LAST_SENTENCE, "Ostatnie zdanie"},
-    {IDS_SWITCH_OFF, "&Wyłącz"},
-    {IDS_SWITCH_ON, "&Włącz"},
-    {IDS_NO_HOTKEY, "[brak]"},
-    {IDS_HOTKEY_BUSY, "[zajęty]"},
-    {IDS_RECONNECT_FAILED,
-     "Przerwane zostało połączenie z serwerem VOKAR.EXE\nPróba wznowienia połączenia nie powiodła się\n"},
-    {IDS_VERSION, "Klavo, wersja 1.1.95"},
-    {IDS_DESCRIPTION, "Mówiąca klawiatura"},
-    {IDS_NO_KEY_WATCHING,
-     "Klavo nie słyszy klawiatury: ten pulpit nie pozwala programom śledzić klawiszy naciskanych w innych "
-     "programach (sesja Wayland albo brak serwera X).\nAby Klavo wymawiał klawisze i słowa, zaloguj się do sesji "
-     "X11 (Xorg)."},
-    {IDS_X_PROGRAMS_ONLY,
-     "Klavo słyszy tylko klawisze naciskane w programach X11 (XWayland): ten pulpit Wayland nie pozwala "
-     "programom śledzić klawiszy innych programów.\nAby Klavo wymawiał klawisze we wszystkich programach, "
-     "zaloguj się do sesji X11 (Xorg)."},
-    {IDS_HELP_NOT_FOUND, "Nie znaleziono pliku pomocy:"},
-    {IDS_NO_DESKTOP, "Klavo nie może utworzyć swojego okna na pulpicie."},
-};
-
-std::vector<app::StringResource> AllResources() {
-  std::vector<app::StringResource> all(std::begin(kTexts), std::end(kTexts));
+// The key names the echo engine speaks, 6144-6268.
+std::vector<app::StringResource> KeyNames() {
+  std::vector<app::StringResource> names;
   for (int id = kFirstKeyNameString; id < kFirstKeyNameString + kKeyNameStrings; ++id) {
-    all.push_back({id, KeyNameString(id)});
+    names.push_back({id, KeyNameString(id)});
   }
-  return all;
+  return names;
 }
 
 }  // namespace
 
 const app::CStringTable& Strings() {
-  static const std::vector<app::StringResource> resources = AllResources();
-  static const app::CStringTable table(resources);
+  static const std::vector<app::StringResource> keyNames = KeyNames();
+  static const app::CStringTable table{StringResources(), keyNames};
   return table;
+}
+
+const app::ProgramInfo& Program() {
+  static const app::ProgramInfo program = [] {
+    app::ProgramInfo info;
+    info.title = kKlavoTitle;
+    info.icon = MakeStateIcon(StateIcon::WholeWordsOn);
+    info.aboutMenuItem = Strings().Text(IDS_ABOUT_MENU);
+    info.about.caption = app::ScreenReaderName(info.aboutMenuItem);
+    info.about.lines = {Strings().Text(IDS_VERSION), Strings().Text(IDS_DESCRIPTION),
+                        QStringLiteral("Część pakietu syntezy mowy polskiej Vokar.")};
+    info.about.picture = DrawStateIcon(StateIcon::EchoOn, 48);
+    info.helpPage = "klavo.html";
+    info.helpNotFound = Strings().Utf8(IDS_HELP_NOT_FOUND);
+    return info;
+  }();
+  return program;
 }
 
 }  // namespace vokar::keyboard

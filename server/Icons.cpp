@@ -4,14 +4,12 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include "Widgets.h"
+
 namespace vokar::server {
 namespace {
 
-QPixmap Draw(StateIcon which, int size) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
+void Draw(QPainter& p, int size, StateIcon which) {
   p.scale(size / 32.0, size / 32.0);
 
   // A rounded tile in the suite's blue.
@@ -19,18 +17,9 @@ QPixmap Draw(StateIcon which, int size) {
   p.setBrush(QColor(40, 90, 190));
   p.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
 
-  // The speaker.
-  QPainterPath speaker;
-  speaker.moveTo(5, 12);
-  speaker.lineTo(10, 12);
-  speaker.lineTo(17, 6);
-  speaker.lineTo(17, 26);
-  speaker.lineTo(10, 20);
-  speaker.lineTo(5, 20);
-  speaker.closeSubpath();
   p.setPen(Qt::NoPen);
   p.setBrush(Qt::white);
-  p.drawPath(speaker);
+  p.drawPath(SpeakerPath(QRectF(5, 6, 12, 20)));
 
   switch (which) {
     case StateIcon::Idle:
@@ -48,16 +37,24 @@ QPixmap Draw(StateIcon which, int size) {
       p.drawRect(QRectF(25.5, 10, 3.5, 12));
       break;
   }
-  return pixmap;
 }
 
 }  // namespace
 
+QPainterPath SpeakerPath(const QRectF& box) {
+  // The box of the speaker's body (the rear 5/12 of its width, the middle
+  // 0.4 of its height) and the cone widening to the whole height.
+  const auto at = [&box](double x, double y) { return QPointF(box.x() + x * box.width(), box.y() + y * box.height()); };
+  QPainterPath speaker;
+  speaker.moveTo(at(0, 0.3));
+  for (const QPointF& corner : {at(5.0 / 12, 0.3), at(1, 0), at(1, 1), at(5.0 / 12, 0.7), at(0, 0.7)})
+    speaker.lineTo(corner);
+  speaker.closeSubpath();
+  return speaker;
+}
+
 QIcon MakeStateIcon(StateIcon which) {
-  QIcon icon;
-  icon.addPixmap(Draw(which, 32));
-  icon.addPixmap(Draw(which, 16));
-  return icon;
+  return app::DrawIcon({32, 16}, [which](QPainter& p, int size) { Draw(p, size, which); });
 }
 
 }  // namespace vokar::server

@@ -4,11 +4,17 @@
 #pragma once
 
 #include <QIcon>
+#include <QPainterPath>
+#include <QRectF>
 
 namespace vokar::server {
 
 enum class StateIcon { Idle = 3, Playing = 4, Paused = 5 };
 
 QIcon MakeStateIcon(StateIcon which);
+
+// The speaker of the server's pictures (its icons and logo), filling the box:
+// the body at the left, the cone opening to the right.
+QPainterPath SpeakerPath(const QRectF& box);
 
 }  // namespace vokar::server

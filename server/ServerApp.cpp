@@ -1,18 +1,13 @@
 #include "ServerApp.h"
 
-#include <limits.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QSocketNotifier>
-#include <cstdlib>
 
 #include "DataDirs.h"
-#include "DeviceChoice.h"
 #include "Desktop.h"
+#include "DeviceChoice.h"
 #include "HandOver.h"
 #include "Intl.h"
 #include "MessageBox.h"
@@ -33,23 +28,6 @@ msgbox::Icon BoxIcon(MessageIcon icon) {
     case MessageIcon::None: return msgbox::Icon::None;
   }
   return msgbox::Icon::None;
-}
-
-std::string CurrentDirectory() {
-  std::error_code error;
-  const auto current = std::filesystem::current_path(error);
-  if (error || current.native().size() >= PATH_MAX) return {};
-  return current.string();
-}
-
-// The show command a starting program inherits: a client that starts the
-// server minimised says so in the environment, which the server then drops so
-// that programs it starts do not inherit it.
-bool TakeShowMinimised() {
-  const char* value = std::getenv("VOKAR_SHOW_MINIMIZED");
-  const bool minimised = value != nullptr && *value != '\0' && *value != '0';
-  ::unsetenv("VOKAR_SHOW_MINIMIZED");
-  return minimised;
 }
 
 }  // namespace
@@ -103,20 +81,9 @@ void CServerApp::WatchLocale() {
   QObject::connect(localeWatcher_.get(), &QFileSystemWatcher::directoryChanged, localeWatcher_.get(), changed);
 }
 
-bool CServerApp::TakeSingleInstance() {
-  auto semaphore = named::NamedSemaphore::Create(kInstanceSemaphore);
-  if (semaphore && !semaphore->AlreadyExisted()) {
-    instance_.emplace(std::move(semaphore.value()));
-    return true;
-  }
-  // Without the semaphore this is the first instance only if no server's
-  // window can be seen.
-  return !semaphore && !desktop::FindWindow(kServerTitle);
-}
-
 CServerApp::StartResult CServerApp::Start(const std::vector<std::string>& arguments) {
-  startMinimised = TakeShowMinimised();
-  if (!TakeSingleInstance()) {
+  startMinimised = app::TakeShowMinimised();
+  if (instance_.Take(kInstanceSemaphore, kServerTitle) != app::CInstanceLock::Result::First) {
     commandLine = ParseCommandLine(arguments);
     const auto result = HandOverToRunningServer(commandLine, std::chrono::milliseconds(kHandOverWaitMs));
     if (result == HandOverResult::NoWindow) {
@@ -149,8 +116,7 @@ CServerApp::StartResult CServerApp::Start(const std::vector<std::string>& argume
   service = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
   if (service.empty()) service = "vokar";
 
-  workDir = settings.ReadString("Global", "WorkDir", CurrentDirectory());
-  if (!workDir.empty() && workDir.back() != '/') workDir += '/';
+  workDir = app::ReadWorkDir(settings);
 
   commandLine = ParseCommandLine(arguments);
   startMinimised = startMinimised || commandLine.startMinimised;
@@ -163,11 +129,7 @@ CServerApp::StartResult CServerApp::Start(const std::vector<std::string>& argume
     logo->Start();
   }
 
-  taskBarIcon = settings.ReadYesNo("Global", "TaskBarIcon", true);
-  highPriority = settings.ReadYesNo("Global", "HighPriority", false);
-  // The system may refuse a raised priority to an ordinary user; the server
-  // then runs at the normal one.
-  if (highPriority) ::setpriority(PRIO_PROCESS, 0, -10);
+  switches = app::ReadDesktopSwitches(settings);
 
   clipboard = std::make_unique<clipboard::CClipboard>();
   WatchLocale();
@@ -208,14 +170,11 @@ int CServerApp::Run(const std::vector<std::string>& arguments) {
   application.SetQuitRequestHandler([this] {
     if (dialog) dialog->ExitCommand();
   });
-  if (!CreateMainWindow()) {
+  const bool started = CreateMainWindow();
+  return application.RunMainDialog(dialog.get(), started, [this] {
+    if (dialog) dialog->Destroy();
     Exit();
-    return 1;
-  }
-  dialog->exec();
-  dialog->Destroy();
-  Exit();
-  return 0;
+  });
 }
 
 void CServerApp::Exit() {
@@ -223,17 +182,15 @@ void CServerApp::Exit() {
   exited_ = true;
   CloseLogo();
   SaveSettings();
-  instance_.reset();
+  instance_.Release();
 }
 
 void CServerApp::SaveSettings() {
   if (dialog) dialog->SaveWindowSettingsOnce();
   if (globalSaved_ || !waveOut) return;
   globalSaved_ = true;
-  settings.WriteString("Global", "WorkDir", workDir);
   settings.WriteIntIfAbsent("Global", "InitLogo", 1);
-  settings.WriteYesNo("Global", "TaskBarIcon", taskBarIcon);
-  settings.WriteYesNoIfAbsent("Global", "HighPriority", false);
+  app::WriteDesktopSwitches(settings, switches, workDir);
 }
 
 void CServerApp::CloseLogo() {

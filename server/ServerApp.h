@@ -18,7 +18,7 @@
 #include "ExceptionDict.h"
 #include "LogoWnd.h"
 #include "Messages.h"
-#include "NamedObjects.h"
+#include "ProgramStart.h"
 #include "ServerDlg.h"
 #include "Settings.h"
 #include "SpeechSettings.h"
@@ -82,8 +82,7 @@ class CServerApp {
   std::string workDir;  // empty, or ending in '/'
   CommandLine commandLine;
   bool startMinimised = false;
-  bool taskBarIcon = true;
-  bool highPriority = false;
+  app::DesktopSwitches switches;
   std::string service;  // the DDE service: the executable's base name
 
   std::unique_ptr<waveout::WaveOutBase> waveOut;
@@ -99,11 +98,10 @@ class CServerApp {
   std::unique_ptr<CServerDlg> dialog;
 
  private:
-  bool TakeSingleInstance();
   void WatchLocale();
   void OnDeviceNotice();
 
-  std::optional<named::NamedSemaphore> instance_;
+  app::CInstanceLock instance_;
   std::unique_ptr<QSocketNotifier> noticeNotifier_;
   std::unique_ptr<QFileSystemWatcher> localeWatcher_;
   bool exited_ = false;

@@ -3,9 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QContextMenuEvent>
-#include <QCursor>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -17,25 +14,25 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScreen>
 #include <QSystemTrayIcon>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <climits>
 #include <filesystem>
 
+#include "AboutBox.h"
 #include "AutostartBox.h"
 #include "Cp1250.h"
 #include "DataDirs.h"
 #include "DeviceChoice.h"
-#include "InfoDlg.h"
+#include "HelpPage.h"
 #include "NamedFile.h"
 #include "NamedObjects.h"
 #include "ServerApp.h"
 #include "ServerIds.h"
 #include "ServerStrings.h"
 #include "SpeedSlider.h"
+#include "Widgets.h"
 
 namespace vokar::server {
 namespace {
@@ -44,25 +41,6 @@ namespace {
 // the server with paths is not allowed to make it hold more than this.
 constexpr std::size_t kMaxQueuedFiles = 1024;
 
-QString HelpFileName() { return QStringLiteral("vokar.html"); }
-
-// "Słownik (*.exp) |*.exp| Wszystkie pliki (*.*) |*.*||" as Qt writes a filter.
-QString QtFilter(const QString& platformFilter) {
-  const QStringList parts = platformFilter.split(QLatin1Char('|'));
-  QStringList filters;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    QString description = parts[i].trimmed();
-    QString pattern = parts[i + 1].trimmed();
-    if (description.isEmpty() || pattern.isEmpty()) continue;
-    const int paren = description.indexOf(QLatin1Char('('));
-    if (paren > 0) description = description.left(paren).trimmed();
-    // Linux names need no dot: "*.*" is every file.
-    if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
-    filters << description + QStringLiteral(" (") + pattern + QStringLiteral(")");
-  }
-  return filters.join(QStringLiteral(";;"));
-}
-
 }  // namespace
 
 CServerDlg::CServerDlg(CServerApp& app)
@@ -70,48 +48,35 @@ CServerDlg::CServerDlg(CServerApp& app)
                            Qt::WindowCloseButtonHint),
       app_(app),
       job_({*this, app.db, &app.dictionary, app.messages, *this, *app.playback, app.device}) {
-  setObjectName(QStringLiteral("dialog%1").arg(IDD_SERVER));
+  setObjectName(app::DialogName(IDD_SERVER));
   setWindowTitle(Strings().Text(IDS_APP_TITLE));
   icons_[0] = MakeStateIcon(StateIcon::Idle);
   icons_[1] = MakeStateIcon(StateIcon::Playing);
   icons_[2] = MakeStateIcon(StateIcon::Paused);
   setWindowIcon(icons_[0]);
   BuildControls();
+  // Shift with the right button opens the menu; the button alone reads.
+  systemMenu_ = new app::CSystemMenu(this, Program(), [this] { ShowInfo(); }, app::RightButton::LeftToTheWindow);
+  systemMenu_->SetOwnItems([this](QMenu& menu) { AddSystemMenuItems(menu); });
 }
 
 CServerDlg::~CServerDlg() { Destroy(); }
 
-QWidget* CServerDlg::Control(int id) const {
-  const auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
-}
+QWidget* CServerDlg::Control(int id) const { return controls_.Find(id); }
 
 void CServerDlg::BuildControls() {
-  auto button = [this](int id, int text) {
-    auto* b = new QPushButton(Strings().Text(text), this);
-    controls_[id] = b;
-    b->setObjectName(QStringLiteral("control%1").arg(id));
-    return b;
-  };
   auto check = [this](int id, const char* text, QWidget* parent) {
-    auto* c = new QCheckBox(QString::fromUtf8(text), parent);
-    controls_[id] = c;
-    c->setObjectName(QStringLiteral("control%1").arg(id));
-    return c;
+    return controls_.Add(id, new QCheckBox(QString::fromUtf8(text), parent));
   };
 
-  read_ = button(IDC_READ, IDS_READ);
+  read_ = controls_.Add(IDC_READ, new QPushButton(Strings().Text(IDS_READ), this));
   read_->setDefault(true);
-  break_ = button(IDC_BREAK, IDS_BREAK);
+  break_ = controls_.Add(IDC_BREAK, new QPushButton(Strings().Text(IDS_BREAK), this));
   break_->setEnabled(false);
-  test_ = new QPushButton(QStringLiteral("&Testuj"), this);
-  info_ = new QPushButton(QStringLiteral("&Info..."), this);
-  help_ = new QPushButton(QStringLiteral("Pomo&c..."), this);
-  exit_ = new QPushButton(QStringLiteral("&Koniec"), this);
-  for (auto [id, b] : {std::pair{IDC_TEST, test_}, {IDC_INFO, info_}, {IDC_HELP, help_}, {IDC_EXIT, exit_}}) {
-    controls_[id] = b;
-    b->setObjectName(QStringLiteral("control%1").arg(id));
-  }
+  test_ = controls_.Add(IDC_TEST, new QPushButton(QStringLiteral("&Testuj"), this));
+  info_ = controls_.Add(IDC_INFO, new QPushButton(QStringLiteral("&Info..."), this));
+  help_ = controls_.Add(IDC_HELP, new QPushButton(QStringLiteral("Pomo&c..."), this));
+  exit_ = controls_.Add(IDC_EXIT, new QPushButton(QStringLiteral("&Koniec"), this));
   for (QPushButton* b : {read_, break_, test_, info_, help_, exit_}) {
     b->setAutoDefault(false);
     b->setMinimumWidth(96);
@@ -132,15 +97,9 @@ void CServerDlg::BuildControls() {
   // The exception dictionary.
   auto* dictionary = new QGroupBox(Strings().Text(IDS_DICT_GROUP), this);
   useDict_ = check(IDC_USE_DICT, "&Skoryguj wypowiedź wg słownika:", dictionary);
-  dictName_ = new QLineEdit(dictionary);
+  dictName_ = controls_.Add(IDC_DICT_NAME, new QLineEdit(dictionary));
   dictName_->setReadOnly(true);
-  controls_[IDC_DICT_NAME] = dictName_;
-  dictName_->setObjectName(QStringLiteral("control%1").arg(IDC_DICT_NAME));
-  dictBrowse_ = new QPushButton(QStringLiteral("..."), dictionary);
-  dictBrowse_->setAutoDefault(false);
-  dictBrowse_->setFixedWidth(32);
-  controls_[IDC_DICT_BROWSE] = dictBrowse_;
-  dictBrowse_->setObjectName(QStringLiteral("control%1").arg(IDC_DICT_BROWSE));
+  dictBrowse_ = controls_.Add(IDC_DICT_BROWSE, app::BrowseButton(QStringLiteral("Wybierz słownik"), dictionary));
   auto* dictRow = new QHBoxLayout;
   dictRow->addWidget(dictName_, 1);
   dictRow->addWidget(dictBrowse_);
@@ -154,13 +113,8 @@ void CServerDlg::BuildControls() {
 
   // Speed.
   auto* speedGroup = new QGroupBox(Strings().Text(IDS_SPEED_GROUP), this);
-  auto* slider = new CSpeedSlider(speedGroup);
-  speed_ = slider;
-  controls_[IDC_SPEED] = speed_;
-  speed_->setObjectName(QStringLiteral("control%1").arg(IDC_SPEED));
-  speedLabel_ = new QLabel(QStringLiteral("+30"), speedGroup);
-  controls_[IDC_SPEED_LABEL] = speedLabel_;
-  speedLabel_->setObjectName(QStringLiteral("control%1").arg(IDC_SPEED_LABEL));
+  speed_ = controls_.Add(IDC_SPEED, new CSpeedSlider(speedGroup));
+  speedLabel_ = controls_.Add(IDC_SPEED_LABEL, new QLabel(QStringLiteral("+30"), speedGroup));
   speedLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   speedLabel_->setMinimumWidth(speedLabel_->fontMetrics().horizontalAdvance(QStringLiteral("-50")) + 4);
   auto* plus = new QLabel(QStringLiteral(" +"), speedGroup);
@@ -225,8 +179,7 @@ bool CServerDlg::Initialise(std::string& error) {
   // 1. Centred on the screen.
   adjustSize();
   setFixedSize(sizeHint());
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+  app::CentreOnScreen(this);
 
   // 2. The window's settings.
   LoadWindowSettings();
@@ -324,12 +277,7 @@ void CServerDlg::QueueFile(std::string path) {
   fileQueue_.push_back(std::move(path));
 }
 
-void CServerDlg::OnShowMessage() {
-  if (isMinimized()) showNormal();
-  show();
-  raise();
-  activateWindow();
-}
+void CServerDlg::OnShowMessage() { app::BringForward(this); }
 
 void CServerDlg::LoadWindowSettings() {
   const app::CSettings& s = app_.settings;
@@ -389,13 +337,7 @@ void CServerDlg::LoadDictionaryAtStart() {
   } catch (...) {
     loaded = false;
   }
-  if (loaded) {
-    dictName_->setText(QString::fromStdString(app::DisplayName(std::filesystem::path(dictPath_).filename().string())));
-  } else {
-    dictPath_.clear();
-    dictName_->clear();
-  }
-  useDict_->setEnabled(!dictName_->text().isEmpty());
+  ShowDictionary(loaded);
 }
 
 void CServerDlg::LoadDictionaryFrom(const std::string& path) {
@@ -406,8 +348,12 @@ void CServerDlg::LoadDictionaryFrom(const std::string& path) {
   } catch (...) {
     loaded = false;
   }
+  ShowDictionary(loaded);
+}
+
+void CServerDlg::ShowDictionary(bool loaded) {
   if (loaded) {
-    dictName_->setText(QString::fromStdString(app::DisplayName(std::filesystem::path(path).filename().string())));
+    dictName_->setText(QString::fromStdString(app::DisplayName(std::filesystem::path(dictPath_).filename().string())));
   } else {
     dictPath_.clear();
     dictName_->clear();
@@ -422,7 +368,7 @@ void CServerDlg::ChooseDictionary() {
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setDefaultSuffix(QStringLiteral("exp"));
-  dialog.setNameFilter(QtFilter(Strings().Text(IDS_DICT_FILTER)));
+  dialog.setNameFilter(app::QtFileFilter(Strings().Text(IDS_DICT_FILTER)));
   if (!dictPath_.empty())
     dialog.setDirectory(QString::fromStdString(std::filesystem::path(dictPath_).parent_path().string()));
   if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
@@ -431,74 +377,34 @@ void CServerDlg::ChooseDictionary() {
 }
 
 void CServerDlg::SetUpTray() {
-  if (!app_.taskBarIcon) return;
-  trayMenu_ = std::make_unique<QMenu>();
-  QAction* read = trayMenu_->addAction(Strings().Text(IDS_READ));
-  connect(read, &QAction::triggered, this, [this] { commands().Dispatch(ID_READ_CLIPBOARD); });
-  QAction* stop = trayMenu_->addAction(Strings().Text(IDS_BREAK));
-  connect(stop, &QAction::triggered, this, [this] { commands().Dispatch(ID_BREAK); });
-  tray_ = new QSystemTrayIcon(icons_[0], this);
-  tray_->setToolTip(Strings().Text(IDS_APP_TITLE).left(63));
-  connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    // Every press of the left button opens the menu: Qt may report a press
-    // as the second half of a double click even a second after the first,
-    // when a popup took the first one's release.
-    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) OnTrayClick(true);
-    if (reason == QSystemTrayIcon::Context) OnTrayClick(false);
+  if (!app_.switches.taskBarIcon) return;
+  tray_ = new app::CTrayIcon(this, Strings().Text(IDS_APP_TITLE), icons_[0]);
+  QAction* read = tray_->AddItem(Strings().Text(IDS_READ), [this] { commands().Dispatch(ID_READ_CLIPBOARD); });
+  tray_->AddItem(Strings().Text(IDS_BREAK), [this] { commands().Dispatch(ID_BREAK); });
+  tray_->BeforeMenuOpens([this, read] {
+    const bool playing = job_.Busy() && !job_.state.stopped;
+    read->setText(Strings().Text(playing ? IDS_PAUSE : IDS_READ));
   });
-  tray_->show();
 }
+
+QSystemTrayIcon* CServerDlg::tray() const { return tray_ != nullptr ? tray_->icon() : nullptr; }
+
+QMenu* CServerDlg::trayMenu() const { return tray_ != nullptr ? tray_->menu() : nullptr; }
 
 void CServerDlg::OnTrayClick(bool leftButton) {
-  if (leftButton) {
-    if (!trayMenu_) return;
-    const bool playing = job_.Busy() && !job_.state.stopped;
-    trayMenu_->actions().front()->setText(Strings().Text(playing ? IDS_PAUSE : IDS_READ));
-    // The menu opens at the pointer, aligned to its right.
-    const QPoint at = QCursor::pos() - QPoint(trayMenu_->sizeHint().width(), 0);
-    trayMenu_->popup(at);
-  } else {
-    OnShowMessage();
-  }
+  if (tray_ != nullptr) tray_->Click(leftButton);
 }
 
-std::unique_ptr<QMenu> CServerDlg::BuildSystemMenu() {
-  auto menu = std::make_unique<QMenu>();
+std::unique_ptr<QMenu> CServerDlg::BuildSystemMenu() { return systemMenu_->Build(); }
+
+void CServerDlg::AddSystemMenuItems(QMenu& menu) {
   const bool playing = job_.Busy() && !job_.state.stopped;
-  QAction* read = menu->addAction(Strings().Text(playing ? IDS_PAUSE : IDS_READ));
-  read->setData(ID_READ_CLIPBOARD);
+  QAction* read = menu.addAction(Strings().Text(playing ? IDS_PAUSE : IDS_READ));
   read->setEnabled(job_.Busy() || (app_.clipboard && app_.clipboard->HasText()));
-  QAction* stop = menu->addAction(Strings().Text(IDS_BREAK));
-  stop->setData(ID_BREAK);
+  connect(read, &QAction::triggered, this, [this] { commands().Dispatch(ID_READ_CLIPBOARD); });
+  QAction* stop = menu.addAction(Strings().Text(IDS_BREAK));
   stop->setEnabled(job_.Busy());
-  const QString about = Strings().Text(IDS_ABOUT_MENU);
-  if (!about.isEmpty()) {
-    menu->addSeparator();
-    menu->addAction(about)->setData(ID_ABOUT);
-  }
-  menu->addSeparator();
-  QAction* minimise = menu->addAction(Strings().Text(IDS_MINIMIZE));
-  connect(minimise, &QAction::triggered, this, [this] { showMinimized(); });
-  QAction* close = menu->addAction(Strings().Text(IDS_CLOSE));
-  close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
-  connect(close, &QAction::triggered, this, [this] { this->close(); });
-  connect(menu.get(), &QMenu::triggered, this, [this](QAction* action) {
-    if (action->data().isValid()) OnSystemCommand(action->data().toInt());
-  });
-  return menu;
-}
-
-void CServerDlg::OnSystemCommand(int id) {
-  if (id == ID_ABOUT) {
-    ShowInfo();
-  } else if (id == ID_READ_CLIPBOARD || id == ID_BREAK) {
-    commands().Dispatch(id);
-  }
-}
-
-void CServerDlg::ShowSystemMenuAt(const QPoint& globalPos) {
-  openMenu_ = BuildSystemMenu();
-  openMenu_->popup(globalPos);
+  connect(stop, &QAction::triggered, this, [this] { commands().Dispatch(ID_BREAK); });
 }
 
 StateIcon CServerDlg::CurrentIcon() const {
@@ -511,7 +417,7 @@ void CServerDlg::RefreshReadState() {
   const QIcon& icon = icons_[static_cast<int>(CurrentIcon()) - static_cast<int>(StateIcon::Idle)];
   // The window's icon stands for the minimised window's painting.
   setWindowIcon(icon);
-  if (tray_) tray_->setIcon(icon);
+  if (tray_) tray_->SetIcon(icon);
 }
 
 void CServerDlg::UpdateReadButtonEnabling() {
@@ -654,27 +560,11 @@ void CServerDlg::TestSentence() {
   PostCommand(ID_READ_TEXT);
 }
 
-void CServerDlg::ShowInfo() {
-  QPointer<QWidget> focus = QApplication::focusWidget();
-  CInfoDlg info(this);
-  info.exec();
-  if (focus) focus->setFocus();
-}
+void CServerDlg::ShowInfo() { app::ShowAboutBox(Program(), this); }
 
 void CServerDlg::ShowHelp() {
   app_.CloseLogo();
-  std::vector<std::filesystem::path> candidates{std::filesystem::path(app_.workDir) / HelpFileName().toStdString()};
-  for (const auto& folder : paths::DataDirs()) candidates.push_back(folder / "help" / HelpFileName().toStdString());
-  std::error_code error;
-  for (const auto& candidate : candidates) {
-    if (std::filesystem::is_regular_file(candidate, error)) {
-      QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(candidate.string())));
-      return;
-    }
-  }
-  std::string text = Strings().Utf8(IDS_HELP_NOT_FOUND);
-  for (const auto& candidate : candidates) text += "\n" + app::DisplayName(candidate.string());
-  ShowMessage(text);
+  app::OpenHelpPage(Program(), app_.workDir, this, [this](const std::string& text) { ShowMessage(text); });
 }
 
 void CServerDlg::ShowMessage(const std::string& utf8Text) { app_.ShowMessage(utf8Text, MessageIcon::None); }
@@ -761,26 +651,11 @@ void CServerDlg::mousePressEvent(QMouseEvent* event) {
   const auto modifiers = event->modifiers();
   if (modifiers & Qt::ShiftModifier) {
     // Shift with the right button opens what was the system menu.
-    ShowSystemMenuAt(event->globalPosition().toPoint());
+    systemMenu_->ShowAt(event->globalPosition().toPoint());
   } else if (!(modifiers & Qt::ControlModifier)) {
     commands().Dispatch(ID_READ_CLIPBOARD);
   }
   event->accept();
-}
-
-void CServerDlg::contextMenuEvent(QContextMenuEvent* event) {
-  // The mouse's right button is handled when pressed; the keyboard's menu
-  // key opens the system menu.
-  if (event->reason() == QContextMenuEvent::Keyboard) ShowSystemMenuAt(event->globalPos());
-  event->accept();
-}
-
-void CServerDlg::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_F10 && (event->modifiers() & Qt::ShiftModifier)) {
-    ShowSystemMenuAt(mapToGlobal(QPoint(width() / 4, height() / 4)));
-    return;
-  }
-  QDialog::keyPressEvent(event);
 }
 
 void CServerDlg::dragEnterEvent(QDragEnterEvent* event) {
@@ -806,13 +681,8 @@ void CServerDlg::Destroy() {
   SaveWindowSettingsOnce();
   EndHotKeys();
   timer_.stop();
-  if (tray_) {
-    tray_->hide();
-    delete tray_;
-    tray_ = nullptr;
-  }
-  trayMenu_.reset();
-  openMenu_.reset();
+  delete tray_;
+  tray_ = nullptr;
   dde_.reset();
   bus_.reset();
 }

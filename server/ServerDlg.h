@@ -19,11 +19,14 @@
 #include <vector>
 
 #include "BusWindow.h"
+#include "Controls.h"
 #include "DdeServer.h"
 #include "Icons.h"
 #include "ReadingJob.h"
 #include "RegularFile.h"
 #include "SpeechSettings.h"
+#include "SystemMenu.h"
+#include "TrayIcon.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -68,8 +71,8 @@ class CServerDlg final : public QDialog,
   CReadingJob& job() { return job_; }
   const std::deque<std::string>& fileQueue() const { return fileQueue_; }
   bool fileJob() const { return fileJob_; }
-  QSystemTrayIcon* tray() const { return tray_; }
-  QMenu* trayMenu() const { return trayMenu_.get(); }
+  QSystemTrayIcon* tray() const;
+  QMenu* trayMenu() const;
   StateIcon CurrentIcon() const;
   const std::string& dictionaryPath() const { return dictPath_; }
   bool ExitPending() const { return exitPending_; }
@@ -103,7 +106,6 @@ class CServerDlg final : public QDialog,
   // The system menu of the original window, offered as the window's context
   // menu (the window manager owns the frame). Built afresh each time.
   std::unique_ptr<QMenu> BuildSystemMenu();
-  void OnSystemCommand(int id);
   // The tray icon's clicks: left shows its menu, right brings the window up.
   void OnTrayClick(bool leftButton);
   // The 500 ms timer's work.
@@ -146,8 +148,6 @@ class CServerDlg final : public QDialog,
   void reject() override;
   void closeEvent(QCloseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
-  void contextMenuEvent(QContextMenuEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -167,8 +167,10 @@ class CServerDlg final : public QDialog,
   void LoadWindowSettings();
   void SaveWindowSettings();
   void LoadDictionaryAtStart();
+  // Shows whether the dictionary loaded: its name, or an empty path.
+  void ShowDictionary(bool loaded);
   void SetUpTray();
-  void ShowSystemMenuAt(const QPoint& globalPos);
+  void AddSystemMenuItems(QMenu& menu);
   void ShowMessage(const std::string& utf8Text);
   // Tells the queued files that could not be read, one box at a time.
   void TellUnreadableFiles();
@@ -183,7 +185,7 @@ class CServerDlg final : public QDialog,
   CReadingJob job_;
   QTimer timer_;
 
-  std::map<int, QWidget*> controls_;
+  app::CControls controls_;
   QPushButton* read_ = nullptr;
   QPushButton* break_ = nullptr;
   QPushButton* test_ = nullptr;
@@ -205,9 +207,8 @@ class CServerDlg final : public QDialog,
   QCheckBox* colloquial_ = nullptr;
 
   QIcon icons_[3];
-  QSystemTrayIcon* tray_ = nullptr;
-  std::unique_ptr<QMenu> trayMenu_;
-  std::unique_ptr<QMenu> openMenu_;
+  app::CSystemMenu* systemMenu_ = nullptr;
+  app::CTrayIcon* tray_ = nullptr;
 
   std::string dictPath_;
   int convertCapsLimit_ = 5;

@@ -67,18 +67,15 @@ struct CServerDlg::HotKeys {
 
 void CServerDlg::BuildHotKeyGroup(QGroupBox* group) {
   hotKeyList_ = new QListWidget(group);
-  hotKeyList_->setObjectName(QStringLiteral("control%1").arg(IDC_HOTKEY_LIST));
-  controls_[IDC_HOTKEY_LIST] = hotKeyList_;
+  controls_.Add(IDC_HOTKEY_LIST, hotKeyList_);
   auto* label = new QLabel(Strings().Text(IDS_COMBINATION), group);
   auto* edit = new hotkey::CHotKeyEdit(group);
   hotKeyEdit_ = edit;
-  hotKeyEdit_->setObjectName(QStringLiteral("control%1").arg(IDC_HOTKEY_EDIT));
-  controls_[IDC_HOTKEY_EDIT] = hotKeyEdit_;
+  controls_.Add(IDC_HOTKEY_EDIT, hotKeyEdit_);
   label->setBuddy(hotKeyEdit_);
   hotKeyApply_ = new QPushButton(Strings().Text(IDS_APPLY_HOTKEY), group);
   hotKeyApply_->setAutoDefault(false);
-  hotKeyApply_->setObjectName(QStringLiteral("control%1").arg(IDC_HOTKEY_APPLY));
-  controls_[IDC_HOTKEY_APPLY] = hotKeyApply_;
+  controls_.Add(IDC_HOTKEY_APPLY, hotKeyApply_);
 
   auto* layout = new QGridLayout(group);
   layout->addWidget(hotKeyList_, 0, 0, 1, 2);

@@ -1,7 +1,7 @@
 // The identities of the speech server that other programs and the server's
-// own parts rely on: the window's messages, the command identifiers, the
-// dialog's control identifiers, the timer, the tray icon and the protocol's
-// names and version.
+// own parts rely on: the window's messages, the timer, the tray icon and the
+// protocol's names and version. The command and control identifiers are in
+// ServerResources.strings with the texts.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "DesktopTypes.h"
+#include "ServerResources.h"
 
 namespace vokar::server {
 
@@ -26,40 +27,7 @@ inline constexpr std::uint32_t WM_TRAY_NOTIFY = desktop::WM_USER + 12;
 inline constexpr std::int64_t kVersionHigh = 0x00010001;
 inline constexpr std::int64_t kVersionLow = 0x005F0003;
 
-// Commands.
-inline constexpr int ID_READ_CLIPBOARD = 33010;
-inline constexpr int ID_READ_ACTIVEAPP = 33011;
-inline constexpr int ID_BREAK = 33012;
-inline constexpr int ID_EXIT_SERVER = 33017;
-inline constexpr int ID_READ_TEXT = 33018;
-inline constexpr int ID_CLOSE_LOGO = 33019;
-inline constexpr int ID_READ_NEXT_FILE = 33020;
-// The system menu's "about" entry.
-inline constexpr int ID_ABOUT = 16;
-
-// Controls of the main window (dialog 101).
-inline constexpr int IDD_SERVER = 101;
-inline constexpr int IDD_ABOUT = 100;
-inline constexpr int IDC_READ = 200;
-inline constexpr int IDC_BREAK = 201;
-inline constexpr int IDC_TEST = 202;
-inline constexpr int IDC_INFO = 203;
-inline constexpr int IDC_HELP = 204;
-inline constexpr int IDC_EXIT = 205;
-inline constexpr int IDC_SPEED_LABEL = 214;
-inline constexpr int IDC_SPEED = 216;
-inline constexpr int IDC_HOTKEY_LIST = 220;
-inline constexpr int IDC_HOTKEY_APPLY = 221;
-inline constexpr int IDC_HOTKEY_EDIT = 222;
-inline constexpr int IDC_DICT_BROWSE = 230;
-inline constexpr int IDC_USE_DICT = 231;
-inline constexpr int IDC_DICT_NAME = 232;
-inline constexpr int IDC_CONVERT_NUMBER = 240;
-inline constexpr int IDC_CONVERT_DATE = 241;
-inline constexpr int IDC_CONVERT_CAPS = 242;
-inline constexpr int IDC_ACCENT_EVERY_WORD = 243;
-inline constexpr int IDC_COLLOQUIAL = 244;
-
+// The window's timer and the tray icon.
 inline constexpr int kTimerId = 888;
 inline constexpr int kTimerPeriodMs = 500;
 inline constexpr int kTrayIconId = 345;

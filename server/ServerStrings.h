@@ -1,56 +1,16 @@
 // The server's string table: every text it shows or speaks, by resource
-// number.
+// number (written in ServerResources.strings).
 #pragma once
 
+#include "Program.h"
+#include "ServerResources.h"
 #include "StringTable.h"
 
 namespace vokar::server {
 
-enum StringId : int {
-  IDS_APP_TITLE = 57344,
-  IDS_ABOUT_MENU = 4010,
-  IDS_DICT_FILTER = 4050,
-  IDS_VERSION_LINE = 4051,
-  IDS_DESCRIPTION_LINE = 4052,
-  IDS_POKE_ITEM = 4060,
-  IDS_CMD_READ = 4061,
-  IDS_CMD_PAUSE = 4062,
-  IDS_CMD_BREAK = 4063,
-  IDS_CMD_STATUS = 4064,
-  IDS_HOTKEY_CLIPBOARD = 4080,
-  IDS_HOTKEY_ACTIVEAPP = 4081,
-  IDS_HOTKEY_BREAK = 4082,
-  IDS_READ = 4100,
-  IDS_PAUSE = 4102,
-  IDS_BREAK = 4103,
-  IDS_NO_HOTKEY = 4104,
-  IDS_HOTKEY_TAKEN = 4105,
-  IDS_TEST_SENTENCE = 4600,
-  IDS_LOGO_BITMAP = 4603,
-  IDS_LOGO_SOUND = 4604,
-  IDS_NO_WAVE_DEVICE = 4910,
-  // 4911-4920: the causes of a failed file (NamedFile.h).
-  IDS_OPEN_FILE_ERROR = 4930,
-  IDS_READ_FILE_ERROR = 4931,
-  // Texts of this port.
-  IDS_NO_WINDOW_OF_RUNNING_SERVER = 4940,
-  IDS_FILE_NOT_HANDED_OVER = 4941,
-  IDS_NO_DESKTOP = 4942,
-  IDS_ABOUT_CAPTION = 4950,
-  IDS_SPEED_GROUP = 4951,
-  IDS_HOTKEY_GROUP = 4952,
-  IDS_DICT_GROUP = 4953,
-  IDS_CONVERSIONS_GROUP = 4954,
-  IDS_COMBINATION = 4955,
-  IDS_APPLY_HOTKEY = 4956,
-  IDS_MINIMIZE = 4957,
-  IDS_RESTORE = 4958,
-  IDS_CLOSE = 4959,
-  IDS_HELP_NOT_FOUND = 4960,
-  IDS_FILES_NOT_READ = 4970,
-  IDS_FILES_NOT_READ_MORE = 4971,
-};
-
 const app::CStringTable& Strings();
+
+// The server as the window kit shows it: caption, icon, about box, help page.
+const app::ProgramInfo& Program();
 
 }  // namespace vokar::server

@@ -1,29 +1,13 @@
-// The uninstaller's string table, by resource number, in UTF-8.
+// The uninstaller's string table, by resource number, in UTF-8 (written in
+// RemoveResources.strings), and the texts it shows when it cannot start.
 #pragma once
 
 #include <cstddef>
 #include <string_view>
 
-namespace vokar::uninstall {
+#include "RemoveResources.h"
 
-inline constexpr int IDS_UNKNOWN_ERROR = 200;
-inline constexpr int IDS_FATAL_INIT = 201;
-inline constexpr int IDS_RUNNING = 59166;
-inline constexpr int IDS_PRODUCT = 59168;
-inline constexpr int IDS_CHECKING = 59171;
-inline constexpr int IDS_STARTUP = 59172;
-inline constexpr int IDS_FILES = 59173;
-inline constexpr int IDS_GROUP = 59174;
-inline constexpr int IDS_SETTINGS = 59175;
-inline constexpr int IDS_APP_PATHS = 59176;
-inline constexpr int IDS_UNINSTALL_DATA = 59177;
-inline constexpr int IDS_COMMENTS = 59178;
-inline constexpr int IDS_SELF = 59179;
-inline constexpr int IDS_TITLE = 59180;
-inline constexpr int IDS_QUESTION = 59181;
-inline constexpr int IDS_ABORTED = 59182;
-inline constexpr int IDS_DONE = 59183;
-inline constexpr int IDS_FIRST_STATUS = 59184;
+namespace vokar::uninstall {
 
 // Code of the first question's "no": the program ends with exit code 2 and
 // no message.

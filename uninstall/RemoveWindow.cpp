@@ -5,12 +5,12 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
 #include <QStyle>
 #include <QWindow>
 
 #include "RemoveStrings.h"
+#include "Widgets.h"
 
 namespace vokar::uninstall {
 namespace {
@@ -94,35 +94,6 @@ void CRemoveWindow::closeEvent(QCloseEvent* event) {
   event->ignore();
 }
 
-QIcon CRemoveWindow::MakeIcon() {
-  QIcon icon;
-  for (const int size : {16, 32, 48}) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(size / 48.0, size / 48.0);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0xb3, 0x26, 0x1e));
-    painter.drawRoundedRect(QRectF(2, 2, 44, 44), 9, 9);
-    painter.setBrush(Qt::white);
-    painter.drawRoundedRect(QRectF(12, 12, 24, 4), 1.5, 1.5);
-    painter.drawRoundedRect(QRectF(20, 8.5, 8, 4), 1.5, 1.5);
-    QPainterPath can;
-    can.moveTo(14.5, 18);
-    can.lineTo(33.5, 18);
-    can.lineTo(31.5, 39);
-    can.lineTo(16.5, 39);
-    can.closeSubpath();
-    painter.drawPath(can);
-    painter.setPen(QPen(QColor(0xb3, 0x26, 0x1e), 2, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(20, 22), QPointF(21, 35));
-    painter.drawLine(QPointF(24, 22), QPointF(24, 35));
-    painter.drawLine(QPointF(28, 22), QPointF(27, 35));
-    painter.end();
-    icon.addPixmap(pixmap);
-  }
-  return icon;
-}
+QIcon CRemoveWindow::MakeIcon() { return app::SuiteIcon(QStringLiteral("quillmark-vkremove")); }
 
 }  // namespace vokar::uninstall

@@ -25,7 +25,7 @@ class CRemoveWindow final : public QWidget, public StatusView {
   QString status() const { return status_; }
   int position() const { return progress_->value(); }
 
-  // The window's icon, drawn here so that the uninstaller needs no file.
+  // The window's icon: the suite's, as the uninstaller's menu entry shows it.
   static QIcon MakeIcon();
 
  protected:

@@ -1,12 +1,11 @@
 // vkremove: removes the suite from the user's desktop (see Uninstaller.h).
 // Exit codes: 0 done, 1 aborted or failed (with a message), 2 "no" to the
 // first question.
-#include <QApplication>
-
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 
+#include "Application.h"
 #include "RemoveStrings.h"
 #include "RemoveWindow.h"
 #include "Uninstaller.h"
@@ -30,8 +29,9 @@ int main(int argc, char** argv) {
     std::cerr << "\a" << kFatalTitle << ": " << kFatalText << "\n";
     return kExitFailed;
   }
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("vkremove");
+  // The kit gives the uninstaller Qt's Polish buttons ("Tak", "Nie") and its
+  // end on a signal; an uninstaller never registers what it removes.
+  vokar::app::CApplication application(argc, argv, "vkremove", vokar::app::FirstStartRegistration::Never);
   QApplication::setWindowIcon(CRemoveWindow::MakeIcon());
 
   return RunUninstall(CurrentContext(), []() -> std::unique_ptr<StatusView> {

@@ -5,7 +5,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QDialog>
 #include <QLibraryInfo>
+#include <QMenu>
 #include <QMetaObject>
 #include <QSessionManager>
 #include <QTranslator>
@@ -14,6 +16,7 @@
 
 #include "Desktop.h"
 #include "FirstStart.h"
+#include "MessageBox.h"
 #include "QtDesktopLoop.h"
 
 namespace vokar::app {
@@ -29,25 +32,62 @@ void OnSignal(int number) {
   errno = saved;
 }
 
+// A window that keeps the program from ending while it is open: a modal
+// dialog or message box, or a popup menu (each runs a loop of its own).
+bool Blocks(const QWidget* widget) {
+  if (widget == nullptr || !widget->isWindow()) return false;
+  if (widget->windowType() == Qt::Popup) return true;
+  return qobject_cast<const QDialog*>(widget) != nullptr && widget->isModal();
+}
+
+void Close(QWidget* widget) {
+  if (auto* dialog = qobject_cast<QDialog*>(widget)) {
+    dialog->reject();
+  } else {
+    widget->close();
+  }
+  // A dialog whose rejection keeps it open still goes: hiding it ends its loop.
+  if (widget->isVisible()) widget->hide();
+}
+
 }  // namespace
+
+// Once the program is ending, a dialog or menu that opens (the code after a
+// closed box may open the next) is closed as soon as its loop runs.
+class CApplication::EndingFilter final : public QObject {
+ public:
+  explicit EndingFilter(CApplication& application) : application_(application) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Show || !watched->isWidgetType()) return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget == application_.mainWindow() || !Blocks(widget)) return false;
+    // Not here: the loop of a dialog shown now starts only after this event.
+    QMetaObject::invokeMethod(
+        widget,
+        [widget] {
+          if (widget->isVisible()) Close(widget);
+        },
+        Qt::QueuedConnection);
+    return false;
+  }
+
+ private:
+  CApplication& application_;
+};
 
 CApplication* CApplication::instance_ = nullptr;
 
-CApplication::CApplication(int& argc, char** argv, std::string name) : name_(std::move(name)) {
+CApplication::CApplication(int& argc, char** argv, std::string name, FirstStartRegistration registration)
+    : name_(std::move(name)) {
   instance_ = this;
   // The first start of an installed program registers the suite for the user.
-  suite::RegisterOnFirstStart();
+  if (registration == FirstStartRegistration::Register) suite::RegisterOnFirstStart();
   qt_ = std::make_unique<QApplication>(argc, argv);
   QCoreApplication::setApplicationName(QString::fromStdString(name_));
   QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
-  // Everything the suite shows is Polish: Qt's own dialogs and buttons too
-  // (from qt6-translations-l10n; without it they stay in English).
-  auto* translator = new QTranslator(qt_.get());
-  if (translator->load(QStringLiteral("qtbase_pl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QCoreApplication::installTranslator(translator);
-  } else {
-    delete translator;
-  }
+  LoadQtTranslation();
   // The program decides when it ends: closing its last window is not enough
   // (a server may run with its window hidden in the tray).
   QApplication::setQuitOnLastWindowClosed(false);
@@ -60,6 +100,8 @@ CApplication::CApplication(int& argc, char** argv, std::string name) : name_(std
 
 CApplication::~CApplication() {
   RunExitSteps();
+  if (endingFilter_) qt_->removeEventFilter(endingFilter_.get());
+  endingFilter_.reset();
   if (signalWatch_ != 0) desktop::CancelDescriptor(signalWatch_);
   signalWriteFd = -1;
   for (int& fd : signalFds_) {
@@ -69,6 +111,19 @@ CApplication::~CApplication() {
   loop_.reset();
   qt_.reset();
   instance_ = nullptr;
+}
+
+void CApplication::LoadQtTranslation() {
+  // Everything the suite shows is Polish: Qt's own dialogs and buttons too
+  // ("Tak"/"Nie", "Anuluj"; from qt6-translations-l10n, without which they
+  // stay in English).
+  auto* translator = new QTranslator(qt_.get());
+  if (translator->load(QStringLiteral("qtbase_pl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translator);
+    polishQtTexts_ = true;
+  } else {
+    delete translator;
+  }
 }
 
 void CApplication::WatchSignals() {
@@ -100,10 +155,37 @@ void CApplication::OnSignalReadable() {
 void CApplication::RequestQuit() {
   if (quitRequested_) return;
   quitRequested_ = true;
+  // No box may keep the program waiting for a user who is gone: the open ones
+  // close, and later ones are answered without being shown.
+  msgbox::SetEnding(true);
+  endingFilter_ = std::make_unique<EndingFilter>(*this);
+  qt_->installEventFilter(endingFilter_.get());
+  CloseOpenDialogs();
   if (onQuitRequest_) {
     onQuitRequest_();
   } else {
     QCoreApplication::quit();
+  }
+}
+
+int CApplication::RunMainDialog(QDialog* dialog, bool started, const std::function<void()>& end) {
+  const bool runs = started && dialog != nullptr;
+  if (runs) {
+    SetMainWindow(dialog);
+    dialog->exec();
+  }
+  end();
+  return runs ? 0 : 1;
+}
+
+void CApplication::CloseOpenDialogs() {
+  // A closed window is no longer active, so each round finds the next one;
+  // the bound stops a window that refuses to go from holding the loop.
+  for (int round = 0; round < 64; ++round) {
+    QWidget* open = QApplication::activePopupWidget();
+    if (open == nullptr) open = QApplication::activeModalWidget();
+    if (open == nullptr || open == mainWindow_) return;
+    Close(open);
   }
 }
 

@@ -1,12 +1,17 @@
 // The application object every program of the suite starts with: the Qt
-// application under the program's name, the desktop bus carried in Qt's event
-// loop, and one way out. A request to end from outside (SIGTERM, SIGINT,
-// SIGHUP, or the desktop session ending) takes the same road as the program's
-// own exit command, so settings are saved and bus endpoints and grabs released
-// exactly as at a normal exit.
+// application under the program's name with Qt's own texts in Polish, the
+// desktop bus carried in Qt's event loop, and one way out. A request to end
+// from outside (SIGTERM, SIGINT, SIGHUP, or the desktop session ending) first
+// closes whatever dialog, message box or menu is open (and every one opened
+// later), then takes the same road as the program's own exit command, so
+// settings are saved and bus endpoints and grabs released exactly as at a
+// normal exit.
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
+#include <QPointer>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -19,10 +24,17 @@ class QtDesktopLoop;
 
 namespace vokar::app {
 
+// What a program asks of its start.
+enum class FirstStartRegistration {
+  Register,  // the first start of an installed program registers the suite
+  Never,     // the uninstaller, which must not register what it removes
+};
+
 class CApplication {
  public:
   // One per process, made first thing in main.
-  CApplication(int& argc, char** argv, std::string name);
+  CApplication(int& argc, char** argv, std::string name,
+               FirstStartRegistration registration = FirstStartRegistration::Register);
   ~CApplication();
   CApplication(const CApplication&) = delete;
   CApplication& operator=(const CApplication&) = delete;
@@ -50,9 +62,29 @@ class CApplication {
   // the program that learn of the session's end in other ways.
   void RequestQuit();
 
+  // The program's own window, which the request to end leaves to the
+  // program's exit road; every other dialog and menu is closed.
+  void SetMainWindow(QWidget* window) { mainWindow_ = window; }
+  QWidget* mainWindow() const { return mainWindow_; }
+
+  // Runs the program's main dialog modally as its main window when the
+  // program could start it, then the program's end (its own exit steps);
+  // 0, or 1 when the dialog could not start.
+  int RunMainDialog(QDialog* dialog, bool started, const std::function<void()>& end);
+
+  // True when Qt's Polish texts were found and installed.
+  bool PolishQtTexts() const { return polishQtTexts_; }
+
+  // Closes every open popup menu and modal dialog but the main window,
+  // innermost first. Each one's own loop returns to the code that opened it
+  // (a message box with the answer that goes nowhere).
+  void CloseOpenDialogs();
+
  private:
+  class EndingFilter;
   void WatchSignals();
   void OnSignalReadable();
+  void LoadQtTranslation();
 
   static CApplication* instance_;
   std::string name_;
@@ -61,6 +93,9 @@ class CApplication {
   std::function<void()> onQuitRequest_;
   std::vector<std::function<void()>> exitSteps_;
   bool quitRequested_ = false;
+  bool polishQtTexts_ = false;
+  QPointer<QWidget> mainWindow_;
+  std::unique_ptr<EndingFilter> endingFilter_;
   int signalFds_[2] = {-1, -1};
   int signalWatch_ = 0;
 };

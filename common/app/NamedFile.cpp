@@ -1,5 +1,7 @@
 #include "NamedFile.h"
 
+#include <vector>
+
 #include "Cp1250.h"
 
 namespace vokar::app {
@@ -40,6 +42,18 @@ int FileCauseId(FileError error) {
     case FileError::Other: return 0;
   }
   return 0;
+}
+
+std::span<const StringResource> FileCauseResources() {
+  static const auto resources = [] {
+    std::vector<StringResource> all;
+    for (int cause = static_cast<int>(FileError::NotFound); cause <= static_cast<int>(FileError::EndOfFile); ++cause) {
+      const auto error = static_cast<FileError>(cause);
+      all.push_back({FileCauseId(error), FileCauseText(error)});
+    }
+    return all;
+  }();
+  return resources;
 }
 
 FileStage StageOf(FileError error) {

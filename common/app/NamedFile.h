@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "RegularFile.h"
+#include "StringTable.h"
 
 namespace vokar::app {
 
@@ -21,6 +22,8 @@ inline constexpr int kFileCauseFirstId = 4911;
 std::string_view FileCauseText(files::FileError error);
 // Its string resource number, or 0 when it has none.
 int FileCauseId(files::FileError error);
+// The cause texts as string resources 4911-4920, for a program's table.
+std::span<const StringResource> FileCauseResources();
 
 enum class FileStage { Open, Read };
 // Whether an error stops the opening of a file or the reading of an open one.

@@ -5,21 +5,22 @@
 
 #include <QString>
 
+#include <initializer_list>
 #include <map>
 #include <span>
 #include <string>
 #include <string_view>
 
-namespace vokar::app {
+#include "StringResource.h"
 
-struct StringResource {
-  int id;
-  std::string_view text;  // UTF-8
-};
+namespace vokar::app {
 
 class CStringTable {
  public:
   explicit CStringTable(std::span<const StringResource> resources);
+  // A table of several parts (the program's own texts and the kit's); a
+  // later part does not replace a number an earlier one has.
+  explicit CStringTable(std::initializer_list<std::span<const StringResource>> parts);
 
   // The text of a resource, or an empty string for a number the table lacks.
   std::string Utf8(int id) const;

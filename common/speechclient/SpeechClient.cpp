@@ -304,10 +304,15 @@ void CSpeechClient::ShowMessage(const std::string& utf8Text) {
 }
 
 void CSpeechClient::AskAbortRetryIgnore(const std::string& utf8Text) {
-  const auto answer = msgbox::ShowMessageBox(program_.title, utf8Text, msgbox::Icon::None,
-                                             msgbox::Buttons::AbortRetryIgnore, msgbox::DefaultButton::First, owner_);
-  if (answer == msgbox::Answer::Abort && mainWindow_) {
-    desktop::SendMessage(mainWindow_, desktop::WM_COMMAND, program_.quitCommand, 0);
+  AskToAbort(program_.title, utf8Text, owner_, mainWindow_, program_.quitCommand);
+}
+
+void AskToAbort(const std::string& caption, const std::string& utf8Text, QWidget* owner,
+                desktop::WindowHandle mainWindow, std::uint64_t quitCommand) {
+  const auto answer = msgbox::ShowMessageBox(caption, utf8Text, msgbox::Icon::None, msgbox::Buttons::AbortRetryIgnore,
+                                             msgbox::DefaultButton::First, owner);
+  if (answer == msgbox::Answer::Abort && mainWindow) {
+    desktop::SendMessage(mainWindow, desktop::WM_COMMAND, quitCommand, 0);
   }
 }
 

@@ -44,6 +44,12 @@ inline constexpr int kSpeakError = -1;   // a DDE error (most told to the user) 
 
 enum class BreakFirst : bool { No, Yes };
 
+// The abort box of a client's failed transaction: Abort, Retry and Ignore,
+// owned by the program's window; Abort sends mainWindow the program's quit
+// command, Retry and Ignore go on without retrying.
+void AskToAbort(const std::string& caption, const std::string& utf8Text, QWidget* owner,
+                desktop::WindowHandle mainWindow, std::uint64_t quitCommand);
+
 class CSpeechClient {
  public:
   explicit CSpeechClient(SpeechClientProgram program);

@@ -8,10 +8,10 @@
 
 #include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 
 #include "Auth.h"
+#include "DdeBook.h"
 #include "ServiceName.h"
 #include "Wire.h"
 
@@ -26,8 +26,7 @@ constexpr milliseconds kTerminateWait{1000};
 // How much is read from the socket at a time.
 constexpr qint64 kReadChunk = 16 * 1024;
 
-struct ConversationState {
-  DdeInstance instance = 0;
+struct ConversationState : dde::DdeConversationBase {
   QTcpSocket* socket = nullptr;  // deleted later: it may be inside its own signal
   FrameReader reader;
   std::deque<Frame> frames;
@@ -37,38 +36,22 @@ struct ConversationState {
   std::optional<QAbstractSocket::SocketError> socketError;  // while connecting
 };
 
-struct InstanceState {
+struct InstanceState : dde::DdeInstanceBase {
   ClientOptions options;
-  std::uint32_t lastError = dde::DMLERR_NO_ERROR;
   std::string detail;
   Failure failure = Failure::None;
-  std::map<std::uint32_t, std::string> strings;
-  bool inTransaction = false;
 };
 
-struct Registry {
-  std::map<DdeInstance, InstanceState> instances;
-  std::map<std::uint32_t, std::unique_ptr<ConversationState>> conversations;
-  std::uint32_t nextInstance = 1;
-  std::uint32_t nextString = 1;
-  std::uint32_t nextConversation = 1;
-  std::uint32_t nextHandle = 1;
-};
+using Book = dde::CDdeBook<InstanceState, ConversationState>;
 
-Registry& State() {
-  static Registry* registry = new Registry;
-  return *registry;
+Book& State() {
+  static Book* book = new Book;
+  return *book;
 }
 
-InstanceState* FindInstance(DdeInstance id) {
-  auto it = State().instances.find(id);
-  return it == State().instances.end() ? nullptr : &it->second;
-}
+InstanceState* FindInstance(DdeInstance id) { return State().FindInstance(id); }
 
-ConversationState* FindConversation(std::uint32_t id) {
-  auto it = State().conversations.find(id);
-  return it == State().conversations.end() ? nullptr : it->second.get();
-}
+ConversationState* FindConversation(std::uint32_t id) { return State().FindConversation(id); }
 
 bool Fail(DdeInstance id, std::uint32_t error, std::string detail) {
   if (InstanceState* instance = FindInstance(id)) {
@@ -155,16 +138,16 @@ std::optional<Frame> NextFrame(std::uint32_t id, Clock::time_point deadline, QEv
 }
 
 void Forget(std::uint32_t id) {
-  auto it = State().conversations.find(id);
-  if (it == State().conversations.end()) return;
-  if (QTcpSocket* socket = it->second->socket) {
+  ConversationState* conversation = FindConversation(id);
+  if (conversation == nullptr) return;
+  if (QTcpSocket* socket = conversation->socket) {
     QObject::disconnect(socket, nullptr, nullptr, nullptr);
     // What is written (the last TERMINATE) still goes out before the close.
     socket->flush();
     socket->disconnectFromHost();
     socket->deleteLater();
   }
-  State().conversations.erase(it);
+  State().RemoveConversation(id);
 }
 
 // Why a connection did not come about: for the user, and in words.
@@ -278,47 +261,21 @@ Why Establish(std::uint32_t id, const NetAddress& address, const std::string& se
 std::uint32_t Initialize(DdeInstance& instance, ClientOptions options) {
   instance = 0;
   if (!InitCrypto()) return dde::DMLERR_SYS_ERROR;
-  Registry& state = State();
-  const DdeInstance id = state.nextInstance++;
-  state.instances[id].options = std::move(options);
-  instance = id;
+  InstanceState state;
+  state.options = std::move(options);
+  instance = State().AddInstance(std::move(state));
   return dde::DMLERR_NO_ERROR;
 }
 
-bool Uninitialize(DdeInstance instance) {
-  if (FindInstance(instance) == nullptr) return false;
-  std::vector<std::uint32_t> owned;
-  for (const auto& [id, conversation] : State().conversations) {
-    if (conversation->instance == instance) owned.push_back(id);
-  }
-  for (const auto id : owned) netdde::Disconnect(Conversation{id});
-  State().instances.erase(instance);
-  return true;
-}
+bool Uninitialize(DdeInstance instance) { return State().RemoveInstance(instance, netdde::Disconnect); }
 
 StringHandle CreateStringHandle(DdeInstance instance, std::string_view text) {
-  InstanceState* state = FindInstance(instance);
-  if (state == nullptr) return {};
-  if (text.size() > kMaxName || text.find('\0') != std::string_view::npos) {
-    state->lastError = dde::DMLERR_INVALIDPARAMETER;
-    return {};
-  }
-  const std::uint32_t id = State().nextString++;
-  state->strings[id] = std::string(text);
-  return StringHandle{id};
+  return State().CreateStringHandle(instance, text, kMaxName);
 }
 
-bool FreeStringHandle(DdeInstance instance, StringHandle handle) {
-  InstanceState* state = FindInstance(instance);
-  return state != nullptr && state->strings.erase(handle.value) == 1;
-}
+bool FreeStringHandle(DdeInstance instance, StringHandle handle) { return State().FreeStringHandle(instance, handle); }
 
-std::string QueryString(DdeInstance instance, StringHandle handle) {
-  const InstanceState* state = FindInstance(instance);
-  if (state == nullptr) return {};
-  auto it = state->strings.find(handle.value);
-  return it == state->strings.end() ? std::string() : it->second;
-}
+std::string QueryString(DdeInstance instance, StringHandle handle) { return State().QueryString(instance, handle); }
 
 Conversation Connect(DdeInstance instance, StringHandle service, StringHandle topic) {
   InstanceState* state = FindInstance(instance);
@@ -337,7 +294,7 @@ Conversation Connect(DdeInstance instance, StringHandle service, StringHandle to
     return {};
   }
 
-  const std::uint32_t id = State().nextConversation++;
+  const std::uint32_t id = State().NewConversationId();
   auto conversation = std::make_unique<ConversationState>();
   conversation->instance = instance;
   conversation->socket = new QTcpSocket;
@@ -358,7 +315,7 @@ Conversation Connect(DdeInstance instance, StringHandle service, StringHandle to
       c->socketError = error;
     }
   });
-  State().conversations[id] = std::move(conversation);
+  State().AddConversation(id, std::move(conversation));
 
   const Why why = Establish(id, *address, serviceName, topicName, options);
   if (why) {
@@ -390,18 +347,14 @@ bool ClientTransaction(std::string_view data, Conversation handle, StringHandle 
                        TransactionType type, milliseconds timeout, std::uint32_t* result) {
   if (result != nullptr) *result = 0;
   if (!handle) {
-    for (auto& [id, instance] : State().instances) {
-      instance.lastError = dde::DMLERR_NO_CONV_ESTABLISHED;
-      instance.detail = "no conversation";
-    }
+    State().SetErrorEverywhere(dde::DMLERR_NO_CONV_ESTABLISHED);
+    for (auto& [id, instance] : State().instances()) instance.detail = "no conversation";
     return false;
   }
   ConversationState* conversation = FindConversation(handle.value);
   if (conversation == nullptr) {
-    for (auto& [id, instance] : State().instances) {
-      instance.lastError = dde::DMLERR_INVALIDPARAMETER;
-      instance.detail = "an unknown conversation";
-    }
+    State().SetErrorEverywhere(dde::DMLERR_INVALIDPARAMETER);
+    for (auto& [id, instance] : State().instances()) instance.detail = "an unknown conversation";
     return false;
   }
   const std::uint32_t id = handle.value;
@@ -410,7 +363,7 @@ bool ClientTransaction(std::string_view data, Conversation handle, StringHandle 
   if (instance == nullptr) return false;
   if (instance->inTransaction) return Fail(instanceId, dde::DMLERR_REENTRANCY, "another transaction waits");
 
-  const std::uint32_t transaction = State().nextHandle++;
+  const std::uint32_t transaction = State().NewDataHandle();
   Frame request;
   if (type == TransactionType::Poke) {
     auto it = instance->strings.find(item.value);
@@ -477,13 +430,7 @@ bool ClientTransaction(std::string_view data, Conversation handle, StringHandle 
               "no answer in time");
 }
 
-std::uint32_t GetLastError(DdeInstance instance) {
-  InstanceState* state = FindInstance(instance);
-  if (state == nullptr) return dde::DMLERR_DLL_NOT_INITIALIZED;
-  const std::uint32_t error = state->lastError;
-  state->lastError = dde::DMLERR_NO_ERROR;
-  return error;
-}
+std::uint32_t GetLastError(DdeInstance instance) { return State().TakeLastError(instance); }
 
 std::string LastDetail(DdeInstance instance) {
   const InstanceState* state = FindInstance(instance);

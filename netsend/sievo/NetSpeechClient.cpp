@@ -9,9 +9,11 @@
 #include "ServiceName.h"
 #include "SievoIds.h"
 #include "SievoStrings.h"
+#include "SpeechClientTexts.h"
 
 namespace vokar::netsend {
 using speechclient::Format;
+using speechclient::kNotRegisteredAsClient;
 using speechclient::WithNul;
 
 NetSpeechClient::NetSpeechClient(NetSpeechOptions options) : options_(std::move(options)) {}
@@ -92,22 +94,23 @@ int NetSpeechClient::Speak(const char* text, BreakFirst breakFirst) {
         break;
       case dde::DMLERR_EXECACKTIMEOUT:
       case dde::DMLERR_POKEACKTIMEOUT:
-        ShowPlain(Format("%s\n%s\n%s\n", kSendImpossible, kCheckComputer, kCheckVersion));
+        ShowPlain(Strings().Utf8(IDS_SEND_IMPOSSIBLE) + "\n" + Strings().Utf8(IDS_CHECK_COMPUTER) + "\n" +
+                  Strings().Utf8(IDS_CHECK_VERSION) + "\n");
         break;
       case dde::DMLERR_INVALIDPARAMETER:
-        AskAbortRetryIgnore(kInvalidParameter);
+        AskAbortRetryIgnore(Strings().Utf8(IDS_INVALID_PARAMETER));
         break;
       case dde::DMLERR_NO_CONV_ESTABLISHED:
-        AskAbortRetryIgnore(kNoConversation);
+        AskAbortRetryIgnore(Strings().Utf8(IDS_NO_CONVERSATION));
         break;
       case dde::DMLERR_REENTRANCY:
         break;
       case dde::DMLERR_SERVER_DIED:
-        ShowPlain(kServerDied);
-        AskAbortRetryIgnore(kServerDied);
+        ShowPlain(Strings().Utf8(IDS_SERVER_DIED));
+        AskAbortRetryIgnore(Strings().Utf8(IDS_SERVER_DIED));
         break;
       default:
-        AskAbortRetryIgnore(Format(kOtherError, error));
+        AskAbortRetryIgnore(Format(Strings().Utf8(IDS_OTHER_ERROR).c_str(), error));
         break;
     }
   }
@@ -144,11 +147,7 @@ void NetSpeechClient::ShowPlain(const std::string& utf8Text) {
 }
 
 void NetSpeechClient::AskAbortRetryIgnore(const std::string& utf8Text) {
-  const auto answer = msgbox::ShowMessageBox(options_.title, utf8Text, msgbox::Icon::None,
-                                             msgbox::Buttons::AbortRetryIgnore, msgbox::DefaultButton::First, owner_);
-  if (answer == msgbox::Answer::Abort && mainWindow_) {
-    desktop::SendMessage(mainWindow_, desktop::WM_COMMAND, static_cast<std::uint64_t>(options_.quitCommand), 0);
-  }
+  AskToAbort(options_.title, utf8Text, owner_, mainWindow_, static_cast<std::uint64_t>(options_.quitCommand));
 }
 
 }  // namespace vokar::netsend

@@ -13,17 +13,17 @@
 
 #include "DesktopTypes.h"
 #include "NetDdeClient.h"
+#include "SpeechClient.h"
 
 class QWidget;
 
 namespace vokar::netsend {
 
-// Speak's results.
-inline constexpr int kSpeakSent = 0;
-inline constexpr int kSpeakNotSent = 1;  // busy server, another Speak runs, or an empty text
-inline constexpr int kSpeakError = -1;
-
-enum class BreakFirst : bool { No, Yes };
+// Speak's results and its switch are those of the local client.
+using vokar::BreakFirst;
+using vokar::kSpeakError;
+using vokar::kSpeakNotSent;
+using vokar::kSpeakSent;
 
 struct NetSpeechOptions {
   std::string title = "Sievo";

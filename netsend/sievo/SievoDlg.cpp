@@ -2,34 +2,27 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <array>
-#include <filesystem>
 
+#include "AboutBox.h"
 #include "BrowseDlg.h"
 #include "Clipboard.h"
+#include "Controls.h"
 #include "Cp1250.h"
-#include "DataDirs.h"
+#include "HelpPage.h"
 #include "MessageBox.h"
-#include "NamedFile.h"
 #include "SievoIds.h"
 #include "SievoStrings.h"
+#include "SystemMenu.h"
 
 namespace vokar::netsend {
 
@@ -58,41 +51,6 @@ class CMessageEdit final : public QPlainTextEdit {
 namespace {
 
 constexpr const char* kSection = "Global";
-constexpr const char* kHelpFile = "sievo.html";
-
-// The program's icon (128): two computers joined through the network.
-QIcon ProgramIcon() {
-  QIcon icon;
-  for (const int size : {16, 32, 48}) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 48.0, size / 48.0);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x17, 0x80, 0x8a));
-    p.drawRoundedRect(QRectF(2, 2, 44, 44), 9, 9);
-    p.setBrush(Qt::white);
-    p.drawRoundedRect(QRectF(6, 12, 15, 11), 1.5, 1.5);
-    p.drawRoundedRect(QRectF(27, 25, 15, 11), 1.5, 1.5);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(Qt::white, 2.5));
-    QPainterPath link;
-    link.moveTo(13.5, 23);
-    link.lineTo(13.5, 31);
-    link.lineTo(26.5, 31);
-    link.moveTo(34.5, 25);
-    link.lineTo(34.5, 17);
-    link.lineTo(21.5, 17);
-    p.drawPath(link);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::white);
-    p.drawEllipse(QPointF(24, 24), 3, 3);
-    icon.addPixmap(pixmap);
-  }
-  return icon;
-}
-
 void ShowMessage(QWidget* owner, int id, msgbox::Icon icon = msgbox::Icon::Warning) {
   msgbox::ShowMessageBox(kTitle, Strings().Utf8(id), icon, msgbox::Buttons::Ok, msgbox::DefaultButton::First, owner);
 }
@@ -106,10 +64,11 @@ CSievoDlg::CSievoDlg(app::CSettings& settings, std::string workDir, NetSpeechOpt
       workDir_(std::move(workDir)),
       client_(std::move(clientOptions)),
       browse_(ServerBrowseDialog) {
-  setObjectName(QStringLiteral("dialog%1").arg(IDD_SIEVO_DIALOG));
+  setObjectName(app::DialogName(IDD_SIEVO_DIALOG));
   setWindowTitle(QString::fromUtf8(kTitle));
-  setWindowIcon(ProgramIcon());
+  setWindowIcon(Program().icon);
   BuildControls();
+  new app::CSystemMenu(this, Program(), [this] { commands().Dispatch(IDM_ABOUTBOX); });
 }
 
 CSievoDlg::~CSievoDlg() { Destroy(); }
@@ -117,14 +76,14 @@ CSievoDlg::~CSievoDlg() { Destroy(); }
 void CSievoDlg::BuildControls() {
   const auto button = [this](int id, const char* text) {
     auto* b = new QPushButton(QString::fromUtf8(text), this);
-    b->setObjectName(QStringLiteral("control%1").arg(id));
+    b->setObjectName(app::ControlName(id));
     b->setAutoDefault(false);
     return b;
   };
 
   auto* computerGroup = new QGroupBox(QString::fromUtf8(" Ko&mputer w sieci  "), this);
   computer_ = new QLineEdit(computerGroup);
-  computer_->setObjectName(QStringLiteral("control%1").arg(IDC_COMPUTER));
+  computer_->setObjectName(app::ControlName(IDC_COMPUTER));
   computer_->setMaxLength(kMaxComputerName);
   browseButton_ = button(IDC_BROWSE, "P&rzeglądaj...");
   auto* computerRow = new QHBoxLayout(computerGroup);
@@ -135,9 +94,9 @@ void CSievoDlg::BuildControls() {
 
   auto* sourceGroup = new QGroupBox(QString::fromUtf8(" Źródło tekstu "), this);
   fromClipboard_ = new QRadioButton(QString::fromUtf8("Tekst ze &schowka"), sourceGroup);
-  fromClipboard_->setObjectName(QStringLiteral("control%1").arg(IDC_FROM_CLIPBOARD));
+  fromClipboard_->setObjectName(app::ControlName(IDC_FROM_CLIPBOARD));
   fromMessage_ = new QRadioButton(QString::fromUtf8("Po&niższy komunikat"), sourceGroup);
-  fromMessage_->setObjectName(QStringLiteral("control%1").arg(IDC_FROM_MESSAGE));
+  fromMessage_->setObjectName(app::ControlName(IDC_FROM_MESSAGE));
   auto* sourceRow = new QHBoxLayout(sourceGroup);
   sourceRow->addWidget(fromClipboard_);
   sourceRow->addWidget(fromMessage_);
@@ -145,7 +104,7 @@ void CSievoDlg::BuildControls() {
 
   auto* messageLabel = new QLabel(QString::fromUtf8("Kom&unikat:"), this);
   message_ = new CMessageEdit(this);
-  message_->setObjectName(QStringLiteral("control%1").arg(IDC_MESSAGE));
+  message_->setObjectName(app::ControlName(IDC_MESSAGE));
   messageLabel->setBuddy(message_);
 
   send_ = button(IDC_SEND, "&Wyślij");
@@ -241,17 +200,23 @@ std::string CSievoDlg::TextToSend() const {
   return text.substr(0, text.find('\0'));
 }
 
-void CSievoDlg::OnSend() {
-  if (running_) return;
-  const std::string computer = ComputerName();
+std::optional<std::string> CSievoDlg::TargetComputer() {
+  if (running_) return std::nullopt;
+  std::string computer = ComputerName();
   if (computer.empty()) {
     ShowMessage(this, IDS_NO_COMPUTER);
-    return;
+    return std::nullopt;
   }
+  return computer;
+}
+
+void CSievoDlg::OnSend() {
+  const auto computer = TargetComputer();
+  if (!computer) return;
   const std::string text = TextToSend();
   if (text.empty()) return;
   running_ = true;
-  if (client_.ConnectTo(computer)) {
+  if (client_.ConnectTo(*computer)) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const int result = client_.Speak(text.c_str(), BreakFirst::Yes);
     QApplication::restoreOverrideCursor();
@@ -262,14 +227,10 @@ void CSievoDlg::OnSend() {
 }
 
 void CSievoDlg::OnBreak() {
-  if (running_) return;
-  const std::string computer = ComputerName();
-  if (computer.empty()) {
-    ShowMessage(this, IDS_NO_COMPUTER);
-    return;
-  }
+  const auto computer = TargetComputer();
+  if (!computer) return;
   running_ = true;
-  if (client_.ConnectTo(computer)) {
+  if (client_.ConnectTo(*computer)) {
     client_.BreakSpeech();
     client_.CloseConversation();
   }
@@ -289,28 +250,9 @@ void CSievoDlg::OnBrowse() {
   }
 }
 
-void CSievoDlg::ShowInfo() {
-  QPointer<QWidget> focus = QApplication::focusWidget();
-  CSievoInfoDlg info(this);
-  info.exec();
-  if (focus) focus->setFocus();
-}
+void CSievoDlg::ShowInfo() { app::ShowAboutBox(Program(), this); }
 
-void CSievoDlg::ShowHelp() {
-  std::vector<std::filesystem::path> candidates{std::filesystem::path(workDir_) / kHelpFile};
-  for (const auto& folder : paths::DataDirs()) candidates.push_back(folder / "help" / kHelpFile);
-  std::error_code error;
-  for (const auto& candidate : candidates) {
-    if (std::filesystem::is_regular_file(candidate, error)) {
-      QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(candidate.string())));
-      return;
-    }
-  }
-  std::string text = "Nie znaleziono pliku pomocy:";
-  for (const auto& candidate : candidates) text += "\n" + app::DisplayName(candidate.string());
-  msgbox::ShowMessageBox(kTitle, text, msgbox::Icon::Warning, msgbox::Buttons::Ok, msgbox::DefaultButton::First,
-                         this);
-}
+void CSievoDlg::ShowHelp() { app::OpenHelpPage(Program(), workDir_, this); }
 
 void CSievoDlg::reject() {
   // Esc ends the dialog, as dialogs do; not while a conversation waits.
@@ -324,65 +266,6 @@ void CSievoDlg::closeEvent(QCloseEvent* event) {
     return;
   }
   QDialog::closeEvent(event);
-}
-
-void CSievoDlg::ShowSystemMenuAt(const QPoint& where) {
-  QMenu menu(this);
-  menu.addSeparator();
-  QAction* about = menu.addAction(Strings().Text(IDS_ABOUTBOX));
-  menu.addSeparator();
-  QAction* close = menu.addAction(QStringLiteral("&Zamknij"));
-  QAction* chosen = menu.exec(where);
-  if (chosen == about) commands().Dispatch(IDM_ABOUTBOX);
-  if (chosen == close) commands().Dispatch(IDC_EXIT);
-}
-
-void CSievoDlg::contextMenuEvent(QContextMenuEvent* event) {
-  // The window manager owns the frame's menu on Linux: the right button on
-  // the window's background, the menu key or Shift+F10 open the items the
-  // system menu held.
-  ShowSystemMenuAt(event->globalPos());
-  event->accept();
-}
-
-void CSievoDlg::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_F10 && (event->modifiers() & Qt::ShiftModifier)) {
-    ShowSystemMenuAt(mapToGlobal(QPoint(width() / 4, height() / 4)));
-    return;
-  }
-  QDialog::keyPressEvent(event);
-}
-
-CSievoInfoDlg::CSievoInfoDlg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
-  setObjectName(QStringLiteral("aboutDialog"));
-  setWindowTitle(QStringLiteral("Informacja o Sievo"));
-  auto* icon = new QLabel(this);
-  icon->setPixmap(ProgramIcon().pixmap(32, 32));
-  icon->setAlignment(Qt::AlignTop);
-  auto* version = new QLabel(Strings().Text(IDS_VERSION_LINE), this);
-  auto* description = new QLabel(Strings().Text(IDS_DESCRIPTION_LINE), this);
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setDefault(true);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  auto* lines = new QVBoxLayout;
-  lines->addWidget(version);
-  lines->addWidget(description);
-  lines->addStretch();
-  auto* top = new QHBoxLayout;
-  top->addWidget(icon);
-  top->addSpacing(16);
-  top->addLayout(lines, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addStretch();
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(20, 20, 20, 14);
-  layout->addLayout(top);
-  layout->addSpacing(18);
-  layout->addLayout(buttons);
-  setFixedSize(QSize(340, 150).expandedTo(sizeHint()));
 }
 
 }  // namespace vokar::netsend

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "BusWindow.h"
@@ -68,12 +69,12 @@ class CSievoDlg final : public QDialog {
  protected:
   void reject() override;
   void closeEvent(QCloseEvent* event) override;
-  void contextMenuEvent(QContextMenuEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildControls();
-  void ShowSystemMenuAt(const QPoint& where);
+  // The computer a Send or Break goes to; nothing while an operation runs,
+  // or when no computer is named (the user is told).
+  std::optional<std::string> TargetComputer();
   // True when an operation runs (its conversation waits): a button pressed
   // meanwhile is not taken.
   bool Running() const { return running_; }
@@ -96,12 +97,6 @@ class CSievoDlg final : public QDialog {
   QPushButton* exit_ = nullptr;
   bool running_ = false;
   bool destroyed_ = false;
-};
-
-// The about box: "Sievo, wersja 1.1.95" and what the program is.
-class CSievoInfoDlg final : public QDialog {
- public:
-  explicit CSievoInfoDlg(QWidget* parent);
 };
 
 }  // namespace vokar::netsend

@@ -1,23 +1,33 @@
 #include "SievoStrings.h"
 
-#include <array>
-
 #include "SievoIds.h"
+#include "Widgets.h"
 
 namespace vokar::netsend {
 
 const app::CStringTable& Strings() {
-  static const std::array<app::StringResource, 7> resources{{
-      {IDS_ABOUTBOX, "&Informacja o Sievou..."},
-      {IDS_NO_COMPUTER, "Aby wysłać  komunikat musisz podać nazwę docelowego komputera w sieci.\n"},
-      {IDS_NO_CONNECTION, "Połączenie z serwerem Vokar przez NetworkDDE nie zostało nawiązane."},
-      {IDS_BROWSE_FAILED, "Wystąpił nieznany błąd w trakcie przeglądania listy serwerów."},
-      {IDS_SENT, "Komunikat został pomyślnie wysłany do zadanego komputera"},
-      {IDS_VERSION_LINE, "Sievo, wersja 1.1.95"},
-      {IDS_DESCRIPTION_LINE, "Sieciowy nadajnik komunikatów głosowych"},
-  }};
-  static const app::CStringTable table(resources);
+  static const app::CStringTable table(StringResources());
   return table;
+}
+
+const app::ProgramInfo& Program() {
+  static const app::ProgramInfo program = [] {
+    app::ProgramInfo info;
+    info.title = kTitle;
+    // The program's icon (128): two computers joined through the network.
+    info.icon = app::SuiteIcon(QStringLiteral("quillmark-sievo"));
+    info.aboutMenuItem = Strings().Text(IDS_ABOUTBOX);
+    info.about = {QStringLiteral("Informacja o Sievo"),
+                  {Strings().Text(IDS_VERSION_LINE), Strings().Text(IDS_DESCRIPTION_LINE)},
+                  app::NameLine::Plain,
+                  {},
+                  32,
+                  {340, 150}};
+    info.helpPage = "sievo.html";
+    info.helpNotFound = "Nie znaleziono pliku pomocy:";
+    return info;
+  }();
+  return program;
 }
 
 std::string FailureText(netdde::Failure failure, std::string_view computer) {

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <string>
@@ -18,6 +17,7 @@
 #include "Cp1250.h"
 #include "MessageBox.h"
 #include "NetSpeechClient.h"
+#include "ProgramStart.h"
 #include "Settings.h"
 #include "SievoDlg.h"
 #include "SievoIds.h"
@@ -119,9 +119,7 @@ int CommandLine(int argc, char** argv, const std::vector<std::string>& args) {
 int Dialog(int argc, char** argv) {
   app::CApplication application(argc, argv, kTitle);
   app::CSettings settings(kTitle);
-  std::error_code ignored;
-  std::string workDir = settings.ReadString("Global", "WorkDir", std::filesystem::current_path(ignored).string());
-  if (!workDir.empty() && workDir.back() != '/') workDir += '/';
+  const std::string workDir = app::ReadWorkDir(settings);
 
   int code = 0;
   {
@@ -136,6 +134,7 @@ int Dialog(int argc, char** argv) {
       return 2;
     }
     // A request to end from outside closes the dialog as "Koniec" does.
+    application.SetMainWindow(&dialog);
     application.SetQuitRequestHandler([&dialog] { dialog.commands().Dispatch(IDC_EXIT); });
     application.AddExitStep([&dialog] { dialog.Destroy(); });
     dialog.exec();

@@ -1,9 +1,10 @@
 #include "Ddeml.h"
 
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <optional>
+
+#include "DdeBook.h"
 
 namespace vokar::dde {
 namespace {
@@ -19,9 +20,8 @@ constexpr milliseconds kTerminateWait{1000};
 // reaches the program from its message loop and never from inside a call.
 constexpr std::uint32_t kNotifyDisconnect = desktop::WM_USER + 0x200;
 
-struct ConversationState {
+struct ConversationState : DdeConversationBase {
   Conversation handle;
-  DdeInstance instance = 0;
   std::string service;
   std::string topic;
   std::unique_ptr<desktop::Window> window;
@@ -39,44 +39,24 @@ struct ConversationState {
   std::optional<std::uint16_t> ackStatus;
 };
 
-struct InstanceState {
+struct InstanceState : DdeInstanceBase {
   DdeCallback callback;
-  std::uint32_t lastError = DMLERR_NO_ERROR;
-  std::map<std::uint32_t, std::string> strings;
-  bool inTransaction = false;
 };
 
-struct Registry {
-  std::map<DdeInstance, InstanceState> instances;
-  std::map<std::uint32_t, std::unique_ptr<ConversationState>> conversations;
-  std::uint32_t nextInstance = 1;
-  std::uint32_t nextString = 1;
-  std::uint32_t nextConversation = 1;
-  std::uint32_t nextDataHandle = 1;
-};
+using Book = CDdeBook<InstanceState, ConversationState>;
 
 // Never freed, like the bus: conversations still open at exit are closed by
 // the bus's own clean-up, whatever order static objects die in.
-Registry& State() {
-  static Registry* registry = new Registry;
-  return *registry;
+Book& State() {
+  static Book* book = new Book;
+  return *book;
 }
 
-InstanceState* FindInstance(DdeInstance id) {
-  auto it = State().instances.find(id);
-  return it == State().instances.end() ? nullptr : &it->second;
-}
+InstanceState* FindInstance(DdeInstance id) { return State().FindInstance(id); }
 
-ConversationState* FindConversation(std::uint32_t id) {
-  auto it = State().conversations.find(id);
-  return it == State().conversations.end() ? nullptr : it->second.get();
-}
+ConversationState* FindConversation(std::uint32_t id) { return State().FindConversation(id); }
 
 void Log(const std::string& text) { std::fprintf(stderr, "vokar dde: %s\n", text.c_str()); }
-
-void SetErrorEverywhere(std::uint32_t error) {
-  for (auto& [id, instance] : State().instances) instance.lastError = error;
-}
 
 // The conversation's server is gone (it ended the conversation or its window
 // disappeared): the program hears of it from its message loop.
@@ -195,47 +175,21 @@ std::uint32_t Initialize(DdeInstance& instance, DdeCallback callback, InitMode) 
     Log("cannot use the desktop: " + *error);
     return DMLERR_SYS_ERROR;
   }
-  Registry& state = State();
-  const DdeInstance id = state.nextInstance++;
-  state.instances[id].callback = std::move(callback);
-  instance = id;
+  InstanceState state;
+  state.callback = std::move(callback);
+  instance = State().AddInstance(std::move(state));
   return DMLERR_NO_ERROR;
 }
 
-bool Uninitialize(DdeInstance instance) {
-  if (FindInstance(instance) == nullptr) return false;
-  std::vector<std::uint32_t> owned;
-  for (const auto& [id, conversation] : State().conversations) {
-    if (conversation->instance == instance) owned.push_back(id);
-  }
-  for (const auto id : owned) Disconnect(Conversation{id});
-  State().instances.erase(instance);
-  return true;
-}
+bool Uninitialize(DdeInstance instance) { return State().RemoveInstance(instance, Disconnect); }
 
 StringHandle CreateStringHandle(DdeInstance instance, std::string_view text) {
-  InstanceState* state = FindInstance(instance);
-  if (state == nullptr) return {};
-  if (text.size() > kMaxAtomName || text.find('\0') != std::string_view::npos) {
-    state->lastError = DMLERR_INVALIDPARAMETER;
-    return {};
-  }
-  const std::uint32_t id = State().nextString++;
-  state->strings[id] = std::string(text);
-  return StringHandle{id};
+  return State().CreateStringHandle(instance, text, kMaxAtomName);
 }
 
-bool FreeStringHandle(DdeInstance instance, StringHandle handle) {
-  InstanceState* state = FindInstance(instance);
-  return state != nullptr && state->strings.erase(handle.value) == 1;
-}
+bool FreeStringHandle(DdeInstance instance, StringHandle handle) { return State().FreeStringHandle(instance, handle); }
 
-std::string QueryString(DdeInstance instance, StringHandle handle) {
-  const InstanceState* state = FindInstance(instance);
-  if (state == nullptr) return {};
-  auto it = state->strings.find(handle.value);
-  return it == state->strings.end() ? std::string() : it->second;
-}
+std::string QueryString(DdeInstance instance, StringHandle handle) { return State().QueryString(instance, handle); }
 
 Conversation Connect(DdeInstance instance, StringHandle service, StringHandle topic) {
   InstanceState* state = FindInstance(instance);
@@ -247,7 +201,7 @@ Conversation Connect(DdeInstance instance, StringHandle service, StringHandle to
     return {};
   }
   auto conversation = std::make_unique<ConversationState>();
-  const std::uint32_t id = State().nextConversation++;
+  const std::uint32_t id = State().NewConversationId();
   conversation->handle = Conversation{id};
   conversation->instance = instance;
   conversation->service = service ? state->strings[service.value] : std::string();
@@ -261,10 +215,10 @@ Conversation Connect(DdeInstance instance, StringHandle service, StringHandle to
     return {};
   }
   conversation->window = std::move(created.window);
-  State().conversations[id] = std::move(conversation);
+  State().AddConversation(id, std::move(conversation));
 
   if (!FindServer(id)) {
-    State().conversations.erase(id);
+    State().RemoveConversation(id);
     if (InstanceState* again = FindInstance(instance)) again->lastError = DMLERR_NO_CONV_ESTABLISHED;
     return {};
   }
@@ -312,7 +266,7 @@ bool Disconnect(Conversation handle) {
   conversation = FindConversation(id);
   if (conversation == nullptr) return true;
   if (conversation->watch != 0) desktop::CancelWatch(conversation->watch);
-  State().conversations.erase(id);
+  State().RemoveConversation(id);
   return true;
 }
 
@@ -320,12 +274,12 @@ bool ClientTransaction(std::string_view data, Conversation handle, StringHandle 
                        TransactionType type, milliseconds timeout, std::uint32_t* result) {
   if (result != nullptr) *result = 0;
   if (!handle) {
-    SetErrorEverywhere(DMLERR_NO_CONV_ESTABLISHED);
+    State().SetErrorEverywhere(DMLERR_NO_CONV_ESTABLISHED);
     return false;
   }
   ConversationState* conversation = FindConversation(handle.value);
   if (conversation == nullptr) {
-    SetErrorEverywhere(DMLERR_INVALIDPARAMETER);
+    State().SetErrorEverywhere(DMLERR_INVALIDPARAMETER);
     return false;
   }
   const std::uint32_t id = handle.value;
@@ -351,8 +305,7 @@ bool ClientTransaction(std::string_view data, Conversation handle, StringHandle 
   if (payloadSize > desktop::kMaxPayload) return fail(DMLERR_INVALIDPARAMETER);
   if (!conversation->connected) return fail(DMLERR_SERVER_DIED);
 
-  std::uint32_t dataHandle = State().nextDataHandle++;
-  if (dataHandle == 0) dataHandle = State().nextDataHandle++;
+  const std::uint32_t dataHandle = State().NewDataHandle();
   const WindowHandle own = conversation->window->handle();
   const desktop::Message message =
       type == TransactionType::Poke
@@ -388,12 +341,6 @@ bool ClientTransaction(std::string_view data, Conversation handle, StringHandle 
   return fail(type == TransactionType::Poke ? DMLERR_POKEACKTIMEOUT : DMLERR_EXECACKTIMEOUT);
 }
 
-std::uint32_t GetLastError(DdeInstance instance) {
-  InstanceState* state = FindInstance(instance);
-  if (state == nullptr) return DMLERR_DLL_NOT_INITIALIZED;
-  const std::uint32_t error = state->lastError;
-  state->lastError = DMLERR_NO_ERROR;
-  return error;
-}
+std::uint32_t GetLastError(DdeInstance instance) { return State().TakeLastError(instance); }
 
 }  // namespace vokar::dde

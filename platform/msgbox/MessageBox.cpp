@@ -20,6 +20,8 @@
 namespace vokar::msgbox {
 namespace {
 
+std::atomic<bool> ending{false};
+
 std::vector<Answer> ButtonAnswers(Buttons buttons) {
   switch (buttons) {
     case Buttons::Ok: return {Answer::Ok};
@@ -57,8 +59,9 @@ std::size_t NextEntry(const char* log, const char* script) {
   return next++;
 }
 
-// The scripted answer for the next message of the script in force.
-Answer ScriptedAnswer(const char* log, Buttons buttons) {
+// The scripted answer for the next message of the script in force; nothing
+// for the entry "show" (the box is shown and the user answers).
+std::optional<Answer> ScriptedAnswer(const char* log, Buttons buttons) {
   const char* script = std::getenv("VOKAR_MSGBOX_ANSWER");
   const std::size_t index = NextEntry(log, script);
   const Answer fallback = DefaultAnswer(buttons);
@@ -70,6 +73,7 @@ Answer ScriptedAnswer(const char* log, Buttons buttons) {
     rest.remove_prefix(comma + 1);
   }
   const std::string entry = Trim(rest.substr(0, rest.find(',')));
+  if (entry == "show" || entry == "SHOW" || entry == "Show") return std::nullopt;
   const auto answer = AnswerFromName(entry);
   const auto offered = ButtonAnswers(buttons);
   if (!answer || std::find(offered.begin(), offered.end(), *answer) == offered.end()) {
@@ -165,6 +169,9 @@ Answer ShowOnScreen(std::string_view caption, std::string_view utf8Text, Icon ic
   const auto defaultIndex = static_cast<std::size_t>(defaultButton);
   box.setDefaultButton(QtButton(answers[defaultIndex < answers.size() ? defaultIndex : 0]));
   box.exec();
+  // Closed because the program ends: whatever the box offered, the answer
+  // goes nowhere.
+  if (Ending()) return EndingAnswer(buttons);
   const QMessageBox::StandardButton clicked = box.standardButton(box.clickedButton());
   for (const Answer answer : answers) {
     if (QtButton(answer) == clicked) return answer;
@@ -181,14 +188,34 @@ Answer ShowOnScreen(std::string_view caption, std::string_view utf8Text, Icon ic
 
 Answer ShowMessageBox(std::string_view caption, std::string_view utf8Text, Icon icon, Buttons buttons,
                       DefaultButton defaultButton, QWidget* parent) {
-  if (const char* log = std::getenv("VOKAR_MSGBOX_LOG"); log && *log) {
-    const Answer answer = ScriptedAnswer(log, buttons);
-    AppendRecord(log, FormatLogRecord({std::string(caption), std::string(IconName(icon)),
-                                       std::string(ButtonsName(buttons)), std::string(AnswerName(answer)),
-                                       std::string(utf8Text)}));
-    return answer;
+  const char* log = std::getenv("VOKAR_MSGBOX_LOG");
+  const bool logged = log != nullptr && *log != '\0';
+  std::optional<Answer> answer;
+  if (Ending()) {
+    answer = EndingAnswer(buttons);
+  } else if (logged) {
+    answer = ScriptedAnswer(log, buttons);
   }
+  if (logged) {
+    AppendRecord(log, FormatLogRecord({std::string(caption), std::string(IconName(icon)),
+                                       std::string(ButtonsName(buttons)),
+                                       answer ? std::string(AnswerName(*answer)) : std::string("show"),
+                                       std::string(utf8Text)}));
+  }
+  if (answer) return *answer;
   return ShowOnScreen(caption, utf8Text, icon, buttons, defaultButton, parent);
+}
+
+void SetEnding(bool value) { ending = value; }
+
+bool Ending() { return ending; }
+
+Answer EndingAnswer(Buttons buttons) {
+  const auto offered = ButtonAnswers(buttons);
+  for (const Answer wanted : {Answer::Cancel, Answer::No, Answer::Ignore}) {
+    if (std::find(offered.begin(), offered.end(), wanted) != offered.end()) return wanted;
+  }
+  return offered.front();
 }
 
 }  // namespace vokar::msgbox

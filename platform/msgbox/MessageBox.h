@@ -33,7 +33,9 @@ enum class DefaultButton { First, Second, Third };
 // list or another log file (a test program runs each test with its own). When
 // the list is used up, missing, or names a button the box does not have, the
 // answer is OK, else Yes, else Ignore for Abort/Retry/Ignore and Retry for
-// Retry/Cancel.
+// Retry/Cancel. The entry "show" logs the message and then shows the box on
+// screen and waits for the user, as without the log: a test of a process can
+// hold a box open and know it is open.
 Answer ShowMessageBox(std::string_view caption, std::string_view utf8Text, Icon icon, Buttons buttons,
                       DefaultButton defaultButton = DefaultButton::First, QWidget* parent = nullptr);
 
@@ -45,6 +47,15 @@ std::optional<Answer> AnswerFromName(std::string_view name);
 
 // The answer that log mode gives when nothing else is scripted.
 Answer DefaultAnswer(Buttons buttons);
+
+// A program that is ending (a signal, the end of the desktop session) shows
+// no more boxes: from SetEnding(true) on, every box is answered at once with
+// the answer that leads nowhere (logged as usual in log mode), and a box that
+// is open when its loop is ended from outside gives that answer too.
+void SetEnding(bool ending);
+bool Ending();
+// Cancel where the box has it, else No, else Ignore, else OK.
+Answer EndingAnswer(Buttons buttons);
 
 // One record of the log. A record is one line of tab-separated fields
 //   caption=...<TAB>icon=...<TAB>buttons=...<TAB>answer=...<TAB>text=...

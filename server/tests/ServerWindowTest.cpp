@@ -522,6 +522,22 @@ TEST_F(ServerWindow, HelpThatIsNotInstalledIsSaid) {
   EXPECT_NE(messages[0].text.find((world_.folder() / "data" / "help" / "vokar.html").string()), std::string::npos);
 }
 
+// The page is there, but nothing can show it: no xdg-open on the PATH and the
+// offscreen desktop opens nothing. The user is told, with the page's path.
+TEST_F(ServerWindow, HelpWithoutABrowserIsSaidWithThePagesPath) {
+  const auto page = world_.folder().Write("data/help/vokar.html", "<html></html>");
+  ::setenv("PATH", (world_.folder() / "data").c_str(), 1);
+  Start({"/L"});
+  ASSERT_TRUE(app_->logo->IsOpen());
+  dialog_->ShowHelp();
+  EXPECT_FALSE(app_->logo->IsOpen()) << "the logo closes before every box";
+  const auto messages = world_.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].caption, "Vokar");
+  EXPECT_EQ(messages[0].text.rfind("Nie można otworzyć pomocy", 0), 0u) << messages[0].text;
+  EXPECT_TRUE(messages[0].text.ends_with("\n" + page.string())) << messages[0].text;
+}
+
 TEST_F(ServerWindow, QueuedPathsAreNeverCutToAnotherFile) {
   Start();
   const std::string file = (world_.folder() / "a.txt").string();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Dib.h"
+#include "Icons.h"
 
 namespace {
 
@@ -34,17 +35,9 @@ std::vector<std::uint8_t> DrawLogo() {
   p.fillRect(QRect(0, kHeight - 6, kWidth, 6), QColor(120, 200, 120));
 
   // A speaker with three waves on the left.
-  QPainterPath speaker;
-  speaker.moveTo(26, 48);
-  speaker.lineTo(42, 48);
-  speaker.lineTo(64, 28);
-  speaker.lineTo(64, 92);
-  speaker.lineTo(42, 72);
-  speaker.lineTo(26, 72);
-  speaker.closeSubpath();
   p.setPen(Qt::NoPen);
   p.setBrush(Qt::white);
-  p.drawPath(speaker);
+  p.drawPath(vokar::server::SpeakerPath(QRectF(26, 28, 38, 64)));
   p.setBrush(Qt::NoBrush);
   p.setPen(QPen(QColor(150, 235, 150), 5, Qt::SolidLine, Qt::RoundCap));
   for (int i = 0; i < 3; ++i) {

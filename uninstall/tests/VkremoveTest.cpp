@@ -7,6 +7,7 @@
 // files that are not the suite's.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
@@ -247,6 +248,24 @@ TEST_F(Vkremove, NoToTheFirstQuestionChangesNothing) {
   EXPECT_TRUE(fs::exists(bin_ / "vkremove"));
   // Nothing holds the server back once the uninstaller has ended.
   EXPECT_FALSE(fs::exists(fs::path(user_.Environment()["VOKAR_DESKTOP_DIR"]) / "Vokar_Uninstalling"));
+}
+
+// The first question really up (the script shows it) and the session ends:
+// the uninstaller ends as "no" would have it, having changed nothing.
+TEST_F(Vkremove, TheEndOfTheSessionDuringTheFirstQuestionIsItsNo) {
+  Install();
+  const std::string store = ExportStore(user_);
+  user_.Set("VOKAR_MSGBOX_ANSWER", "show");
+  auto remove = user_.Start(bin_ / "vkremove", {}, "vkremove");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (user_.Messages().empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_THAT(user_.Messages(), ElementsAre(Question("show")));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ::kill(remove->pid(), SIGTERM);
+  EXPECT_EQ(remove->Wait(std::chrono::seconds(10)), 2) << ReadAll(user_ / "vkremove.err");
+  EXPECT_EQ(ExportStore(user_), store);
+  EXPECT_TRUE(fs::exists(bin_ / "vkremove"));
 }
 
 TEST_F(Vkremove, ARunningHoraloIsAskedAboutUntilTheUserSaysNo) {

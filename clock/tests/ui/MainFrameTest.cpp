@@ -220,4 +220,25 @@ TEST_F(MainFrame, RemindersChangedInTheWindowAreInTheEventsFileAfterTheEnd) {
   EXPECT_TRUE(world_.Messages().empty());
 }
 
+// "Pomo&c..." with the page in the work folder but nothing to show it (no
+// xdg-open on the PATH, the offscreen desktop opens nothing): a box with the
+// page's path; with no page anywhere, a box with the places looked in.
+TEST_F(MainFrame, HelpThatCannotBeShownIsSaidWithThePath) {
+  world_.Set("PATH", world_.folder().path().string());
+  world_.Set("VOKAR_DATA_DIR", (world_.folder() / "data").string());
+  frame_->SetHelpFolder((world_.folder() / "work").string());
+  frame_->Button(IDC_HELP)->click();
+  QTest::qWait(50);
+  const auto page = world_.folder().Write("work/horalo.html", "<html></html>");
+  frame_->Button(IDC_HELP)->click();
+  QTest::qWait(50);
+  const auto messages = world_.LoggedMessages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].caption, "Horalo");
+  EXPECT_EQ(messages[0].text, "Nie znaleziono pliku pomocy:\n" + (world_.folder() / "work" / "horalo.html").string() +
+                                  "\n" + (world_.folder() / "data" / "help" / "horalo.html").string());
+  EXPECT_EQ(messages[1].text.rfind("Nie można otworzyć pomocy", 0), 0u) << messages[1].text;
+  EXPECT_TRUE(messages[1].text.ends_with("\n" + page.string())) << messages[1].text;
+}
+
 }  // namespace

@@ -158,6 +158,61 @@ TEST(ApplicationProcess, TermSignalEndsAProgramBlockedInASend) {
   EXPECT_EQ(child.ReadLine(), "saved");
 }
 
+// A real program of the kit with a message box, the about box or a file
+// dialog open (no log of messages: the box is really up). SIGTERM closes what
+// is open, with the answer that goes nowhere, closes what opens after it
+// (the code after a box goes on), and the program leaves by its own exit
+// road with its exit step run. Without the kit's closing the program would
+// wait for a user who is gone, its window already closed.
+class KitWindowProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("VOKAR_REGISTRY_DIR", (folder_ / "registry").c_str(), 1);
+    ::setenv("VOKAR_CONFIG_DIR", (folder_ / "config").c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::unsetenv("VOKAR_MSGBOX_LOG");
+    std::filesystem::create_directories(folder_ / "runtime");
+    std::filesystem::permissions(folder_ / "runtime", std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+    ::setenv("XDG_RUNTIME_DIR", (folder_ / "runtime").c_str(), 1);
+  }
+
+  // Starts the program, waits until the thing is up, ends it with SIGTERM;
+  // what it printed after "shown".
+  std::vector<std::string> EndWhileOpen(const std::string& what, const std::string& shown) {
+    vokar::testing::ChildProcess child(APP_KIT_WINDOW, {what}, true);
+    EXPECT_EQ(child.ReadLine(std::chrono::seconds(20)), "shown " + shown);
+    // Long enough for the loop of the box to be the one that runs.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int status = child.StopWithin(SIGTERM, std::chrono::seconds(15));
+    EXPECT_NE(status, -1) << "the program did not end while its " << shown << " was open";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::vector<std::string> lines;
+    for (std::string line = child.ReadLine(); !line.empty(); line = child.ReadLine()) lines.push_back(line);
+    return lines;
+  }
+
+  vokar::test::TestFolder folder_{"kit"};
+  vokar::testing::PrivateDesktop desktop_;
+};
+
+TEST_F(KitWindowProcess, AMessageBoxOpenAtTheSignalAndTheOnesAfterItDoNotHoldTheEnd) {
+  // Yes is the box's default; the answer that goes nowhere is No.
+  EXPECT_EQ(EndWhileOpen("box", "QMessageBox"),
+            (std::vector<std::string>{"exit road", "answer no", "second no", "file dialog closed", "window ended 1",
+                                      "saved"}));
+}
+
+TEST_F(KitWindowProcess, TheAboutBoxOpenAtTheSignalDoesNotHoldTheEnd) {
+  EXPECT_EQ(EndWhileOpen("about", "QDialog"),
+            (std::vector<std::string>{"exit road", "about closed", "window ended 1", "saved"}));
+}
+
+TEST_F(KitWindowProcess, AFileDialogOpenAtTheSignalDoesNotHoldTheEnd) {
+  EXPECT_EQ(EndWhileOpen("file", "QFileDialog"),
+            (std::vector<std::string>{"exit road", "file dialog closed", "window ended 1", "saved"}));
+}
+
 TEST(StringTable, TextsByNumberInBothForms) {
   static constexpr app::StringResource resources[] = {{4100, "C&zytaj"}, {4910, "Brak urządzenia"}};
   const app::CStringTable table(resources);

@@ -236,4 +236,23 @@ TEST(KlavoProcess, ServerThatGoesAwayIsStartedAgain) {
   EXPECT_EQ(k.StopKlavo(), 0);
 }
 
+// "Pomo&c..." where nothing can show the page (no xdg-open on the PATH, no
+// other launcher): a box with the page's path, over which the program still
+// ends on SIGTERM, its settings written.
+TEST(KlavoProcess, HelpWithoutABrowserIsSaidAndTheBoxDoesNotHoldTheEnd) {
+  KlavoWorld k;
+  k.UseTestServer(50);
+  k.world().Set("PATH", k.world().bin().string());
+  k.world().Set("VOKAR_MSGBOX_ANSWER", "show");
+  ASSERT_TRUE(k.StartKlavo());
+  ASSERT_TRUE(vokar::desktop::PostMessage(vokar::desktop::FindWindow("Klavo"), vokar::desktop::WM_COMMAND, 1003, 0));
+  ASSERT_TRUE(Eventually([&] { return !k.world().Messages().empty(); }, 10000ms));
+  const auto message = k.world().Messages().front();
+  EXPECT_EQ(message.caption, "Klavo");
+  EXPECT_EQ(message.answer, "show") << "the box is up";
+  EXPECT_EQ(message.text.rfind("Nie można otworzyć pomocy", 0), 0u) << message.text;
+  EXPECT_TRUE(message.text.ends_with("/help/klavo.html")) << message.text;
+  EXPECT_EQ(k.StopKlavo(), 0) << "klavo stayed while its box was open";
+  EXPECT_EQ(k.Stored("Global", "OnOff"), "Yes");
+}
 }  // namespace

@@ -264,4 +264,59 @@ TEST_F(OnScreen, ClosingWithoutAButtonMeansCancelWhereThereIsOne) {
             Answer::Ok);
 }
 
+// "show" in the script: the message is logged and the box is really shown,
+// so that a test of a process knows a box is up; the user's button answers.
+TEST_F(OnScreen, TheScriptsShowLogsTheBoxAndShowsIt) {
+  const vokar::test::TestFolder folder("msgbox");
+  ::setenv("VOKAR_MSGBOX_LOG", (folder / "log.txt").c_str(), 1);
+  ::setenv("VOKAR_MSGBOX_ANSWER", "show", 1);
+  const Answer answer = ShowAndPress(Icon::Question, Buttons::YesNo, DefaultButton::First, [](QMessageBox&) {},
+                                     QMessageBox::No);
+  ::unsetenv("VOKAR_MSGBOX_LOG");
+  ::unsetenv("VOKAR_MSGBOX_ANSWER");
+  EXPECT_EQ(answer, Answer::No);
+  const auto logged = ReadMessageLog(folder / "log.txt");
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_EQ(logged[0].answer, "show");
+  EXPECT_EQ(logged[0].buttons, "yes-no");
+}
+
+// A program that is ending shows no box: each is answered at once with the
+// answer that leads nowhere, and one that is open when its loop is ended
+// from outside answers the same, whatever its default.
+TEST_F(OnScreen, WhileTheProgramEndsBoxesAnswerWithTheAnswerThatGoesNowhere) {
+  EXPECT_EQ(EndingAnswer(Buttons::Ok), Answer::Ok);
+  EXPECT_EQ(EndingAnswer(Buttons::OkCancel), Answer::Cancel);
+  EXPECT_EQ(EndingAnswer(Buttons::YesNo), Answer::No);
+  EXPECT_EQ(EndingAnswer(Buttons::YesNoCancel), Answer::Cancel);
+  EXPECT_EQ(EndingAnswer(Buttons::AbortRetryIgnore), Answer::Ignore);
+  EXPECT_EQ(EndingAnswer(Buttons::RetryCancel), Answer::Cancel);
+
+  // Open when the end comes: closed from outside, the default Yes is not taken.
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    seen = true;
+    SetEnding(true);
+    box->reject();
+  });
+  EXPECT_EQ(ShowMessageBox("Vokar", "Czy na pewno?", Icon::Question, Buttons::YesNo, DefaultButton::First), Answer::No);
+  EXPECT_TRUE(seen);
+
+  // After it: nothing is shown, the log still records the message.
+  const vokar::test::TestFolder folder("msgbox");
+  ::setenv("VOKAR_MSGBOX_LOG", (folder / "log.txt").c_str(), 1);
+  ::setenv("VOKAR_MSGBOX_ANSWER", "yes", 1);
+  EXPECT_EQ(ShowMessageBox("Vokar", "Zapisać?", Icon::Question, Buttons::YesNoCancel), Answer::Cancel);
+  ::unsetenv("VOKAR_MSGBOX_LOG");
+  ::unsetenv("VOKAR_MSGBOX_ANSWER");
+  EXPECT_EQ(ShowMessageBox("Vokar", "Pytanie", Icon::None, Buttons::AbortRetryIgnore), Answer::Ignore);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  SetEnding(false);
+  const auto logged = ReadMessageLog(folder / "log.txt");
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_EQ(logged[0].answer, "cancel");
+}
+
 }  // namespace

@@ -1,0 +1,53 @@
+// Small pieces every window of the suite needs: bringing a window forward,
+// centring it, the file dialogs' filters written as the platform wrote them,
+// icons drawn in code at several sizes, and the names a screen reader says.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+#include <functional>
+#include <initializer_list>
+
+class QPainter;
+class QPushButton;
+class QWidget;
+
+namespace vokar::app {
+
+// Restores a minimised window, shows it, raises it and gives it the focus:
+// what the tray's right button and a second start of a program ask.
+void BringForward(QWidget* window);
+
+// The "..." button beside a file's field: narrow, never the default button,
+// its tip and screen-reader name saying what it chooses ("Wybierz plik
+// dźwiękowy").
+QPushButton* BrowseButton(const QString& what, QWidget* parent);
+
+// Places the window in the middle of the primary screen's free area.
+void CentreOnScreen(QWidget* window);
+
+// A filter of the platform's open-file dialogs ("Słownik (*.exp) |*.exp|
+// Wszystkie pliki (*.*) |*.*||") as Qt's file dialog takes it
+// ("Słownik (*.exp);;Wszystkie pliki (*)"): descriptions without their own
+// pattern, and "*.*" as every file, since Linux names need no dot.
+QString QtFileFilter(const QString& platformFilter);
+
+// One of the suite's icons (packaging/icons: "quillmark-sievo"), as the
+// program's menu entry shows it, at 16, 32 and 48 pixels; null for a name the
+// suite has no icon of.
+QIcon SuiteIcon(const QString& name);
+
+// An icon drawn by draw(painter, size) at each size; the painter is set for
+// antialiasing on a transparent square of that size.
+QIcon DrawIcon(std::initializer_list<int> sizes, const std::function<void(QPainter&, int)>& draw);
+QPixmap DrawPixmap(int size, const std::function<void(QPainter&, int)>& draw);
+
+// The name a screen reader says for a control: its caption without the
+// mnemonic's "&", without a trailing colon or ellipsis and blanks. Every
+// control the kit makes is named so; programs may call it for theirs.
+QString ScreenReaderName(const QString& caption);
+void SetScreenReaderName(QWidget* widget, const QString& caption);
+
+}  // namespace vokar::app

@@ -1,0 +1,110 @@
+// The real sievo with its dialog, on a private desktop and store, its buttons
+// pressed from this process as another program may press them: SIGTERM with
+// a message box or the about box open ends it as "&Koniec" does, its
+// settings written; "Pomo&c..." without a browser says so with the page's
+// path.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+
+#include "ClientTestSupport.h"
+#include "Desktop.h"
+#include "NetTestSupport.h"
+#include "Registry.h"
+
+namespace {
+
+using namespace vokar;
+using vokar::testing::ChildProcess;
+using vokar::testing::ClientWorld;
+using namespace std::chrono_literals;
+
+// The dialog's buttons.
+constexpr std::uint64_t kSend = 1000;
+constexpr std::uint64_t kInfo = 1003;
+constexpr std::uint64_t kHelp = 1004;
+
+class SievoWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    world_.Set("QT_QPA_PLATFORM", "offscreen");
+    sievo_ = std::make_unique<ChildProcess>(SIEVO, std::vector<std::string>{});
+    window_ = vokar::testing::WaitForWindow("Sievo", 20s);
+    ASSERT_TRUE(window_);
+  }
+
+  void Press(std::uint64_t button) {
+    ASSERT_TRUE(desktop::PostMessage(window_, desktop::WM_COMMAND, button, 0));
+  }
+
+  // Waits until the log holds a message whose box is really up.
+  bool WaitForShownBox() {
+    return vokar::testing::WaitFor(
+        [&] {
+          for (const auto& message : world_.Messages())
+            if (message.answer == "show") return true;
+          return false;
+        },
+        10s);
+  }
+
+  std::string Setting(std::string_view name) {
+    auto key = registry::Key::Open(registry::Root::CurrentUser, "Software\\Quillmark\\Sievo\\Global");
+    if (!key) return "<no key>";
+    const auto value = key->Query(name);
+    if (!value) return "<none>";
+    const auto* text = std::get_if<std::string>(&*value);
+    return text != nullptr ? *text : "<number>";
+  }
+
+  // Ends the program as the session does; its exit status, -1 when it did
+  // not end in time.
+  int Terminate() { return sievo_->StopWithin(SIGTERM, 10s); }
+
+  ClientWorld world_;
+  std::unique_ptr<ChildProcess> sievo_;
+  desktop::WindowHandle window_;
+};
+
+TEST_F(SievoWindow, TermSignalWithAMessageBoxOpenEndsTheProgramWithItsSettings) {
+  world_.Set("VOKAR_MSGBOX_ANSWER", "show");
+  // No computer named: the box that asks for one.
+  Press(kSend);
+  ASSERT_TRUE(WaitForShownBox());
+  EXPECT_EQ(world_.Messages().front().text.rfind("Aby wysłać  komunikat", 0), 0u);
+  const int status = Terminate();
+  ASSERT_NE(status, -1) << "sievo stayed while its box was open";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(Setting("FromClipboard"), "Yes");
+  EXPECT_EQ(Setting("ComputerName"), "");
+  EXPECT_FALSE(desktop::FindWindow("Sievo"));
+}
+
+TEST_F(SievoWindow, TermSignalWithTheAboutBoxOpenEndsTheProgramWithItsSettings) {
+  world_.Set("VOKAR_MSGBOX_ANSWER", "show");
+  Press(kInfo);
+  // A box over the about box: once it is up, the about box is open below it.
+  Press(kSend);
+  ASSERT_TRUE(WaitForShownBox());
+  const int status = Terminate();
+  ASSERT_NE(status, -1) << "sievo stayed while its about box was open";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(Setting("FromClipboard"), "Yes");
+}
+
+TEST_F(SievoWindow, HelpWithoutABrowserSaysSoWithThePagesPath) {
+  // The test's PATH holds no xdg-open, and the offscreen desktop opens nothing.
+  Press(kHelp);
+  ASSERT_TRUE(vokar::testing::WaitFor([&] { return !world_.Messages().empty(); }, 10s));
+  const auto message = world_.Messages().front();
+  EXPECT_EQ(message.caption, "Sievo");
+  EXPECT_EQ(message.text.rfind("Nie można otworzyć pomocy", 0), 0u) << message.text;
+  EXPECT_TRUE(message.text.ends_with("/help/sievo.html")) << message.text;
+  EXPECT_EQ(Terminate(), 0);
+}
+
+}  // namespace
