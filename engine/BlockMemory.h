@@ -5,7 +5,6 @@
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstring>
 #include <vector>
@@ -31,8 +30,8 @@ template <typename T>
 void GrowTo(std::vector<T>& v, std::size_t n) {
   if (v.size() >= n) return;
   if (v.capacity() < n) v.reserve(std::max(n, 2 * v.capacity()));
-  static const std::array<T, kPieceBytes / sizeof(T)> zeros{};
-  while (v.size() < n) v.insert(v.end(), zeros.begin(), zeros.begin() + static_cast<std::ptrdiff_t>(std::min(zeros.size(), n - v.size())));
+  constexpr std::size_t kPiece = kPieceBytes / sizeof(T);
+  while (v.size() < n) v.resize(v.size() + std::min(kPiece, n - v.size()));
 }
 
 }  // namespace vokar::blocks

@@ -81,8 +81,8 @@ std::vector<PitchMark> TrackPeriods(std::span<const std::int16_t> s, double peri
   marks.push_back({static_cast<std::uint32_t>(mark), true});
   double local = period;
   while (true) {
-    const auto lo = mark + static_cast<std::size_t>(0.8 * local);
-    const auto hi = mark + static_cast<std::size_t>(1.2 * local) + 1;
+    const auto lo = mark + static_cast<std::size_t>(0.85 * local);
+    const auto hi = mark + static_cast<std::size_t>(1.15 * local) + 1;
     if (hi > n) break;
     const std::size_t next = Highest(s, lo, hi);
     // The period follows the sound, within a fifth of the voice's own.
@@ -132,7 +132,14 @@ std::vector<PitchMark> FindVoicedPeriods(std::span<const std::int16_t> s, double
   return marks;
 }
 
-std::vector<std::int16_t> LowPassed(std::span<const std::int16_t> samples) {
+namespace {
+
+constexpr long kReach = 7;  // the kernel's reach either way
+
+// The low-pass of n samples held in x from x[kReach] on, with kReach places
+// free on either side for the ends, which it continues by odd reflection
+// about the end samples.
+std::vector<std::int16_t> FilterPadded(std::vector<std::int16_t>& x, long n) {
   // The half-band kernel: the centre and the odd taps 1, 3, 5, 7 (the even
   // ones are zero), in units of 1/32768.
   static const std::array<std::int16_t, 5> kTaps = [] {
@@ -149,21 +156,15 @@ std::vector<std::int16_t> LowPassed(std::span<const std::int16_t> samples) {
     for (std::size_t i = 0; i < q.size(); ++i) q[i] = static_cast<std::int16_t>(std::lround(32768.0 * k[i] / sum));
     return q;
   }();
-  constexpr long kReach = 7;
-  const auto n = static_cast<long>(samples.size());
   std::vector<std::int16_t> out;
-  blocks::GrowTo(out, samples.size());
+  blocks::GrowTo(out, static_cast<std::size_t>(n));
   if (n == 0) return out;
-  // The samples with kReach more on either side, continued by odd
-  // reflection about the end samples.
-  std::vector<std::int16_t> x;
-  blocks::GrowTo(x, static_cast<std::size_t>(n + 2 * kReach));
-  blocks::Copy(x.data() + kReach, samples.data(), samples.size() * sizeof(std::int16_t));
+  std::int16_t* c = x.data() + kReach;
   for (long k = 1; k <= kReach; ++k) {
-    const std::int32_t before = 2 * samples[0] - samples[static_cast<std::size_t>(std::min(k, n - 1))];
-    const std::int32_t after = 2 * samples[static_cast<std::size_t>(n - 1)] - samples[static_cast<std::size_t>(std::max(n - 1 - k, 0L))];
-    x[static_cast<std::size_t>(kReach - k)] = static_cast<std::int16_t>(std::clamp(before, -32768, 32767));
-    x[static_cast<std::size_t>(n - 1 + kReach + k)] = static_cast<std::int16_t>(std::clamp(after, -32768, 32767));
+    const std::int32_t before = 2 * c[0] - c[std::min(k, n - 1)];
+    const std::int32_t after = 2 * c[n - 1] - c[std::max(n - 1 - k, 0L)];
+    c[-k] = static_cast<std::int16_t>(std::clamp(before, -32768, 32767));
+    c[n - 1 + k] = static_cast<std::int16_t>(std::clamp(after, -32768, 32767));
   }
   // Each product's high half is half the product: the filter is summed at
   // half scale, where it cannot overflow, then doubled within 16 bits. All
@@ -171,7 +172,6 @@ std::vector<std::int16_t> LowPassed(std::span<const std::int16_t> samples) {
   const auto high = [](std::int16_t a, std::int16_t b) {
     return static_cast<std::int16_t>((static_cast<std::int32_t>(a) * b) >> 16);
   };
-  const std::int16_t* c = x.data() + kReach;
   std::int16_t* o = out.data();
   for (long i = 0; i < n; ++i) {
     const auto half = static_cast<std::int16_t>(
@@ -181,6 +181,26 @@ std::vector<std::int16_t> LowPassed(std::span<const std::int16_t> samples) {
     o[i] = static_cast<std::int16_t>(std::clamp<std::int16_t>(half, -16384, 16383) * 2);
   }
   return out;
+}
+
+// The low-pass straight from 8-bit samples, widened into the padded block.
+std::vector<std::int16_t> LowPassedBytes(std::span<const std::uint8_t> samples) {
+  const auto n = static_cast<long>(samples.size());
+  std::vector<std::int16_t> x;
+  blocks::GrowTo(x, static_cast<std::size_t>(n + 2 * kReach));
+  std::int16_t* c = x.data() + kReach;
+  for (long i = 0; i < n; ++i) c[i] = static_cast<std::int16_t>((samples[static_cast<std::size_t>(i)] - kZeroLevel) * 256);
+  return FilterPadded(x, n);
+}
+
+}  // namespace
+
+std::vector<std::int16_t> LowPassed(std::span<const std::int16_t> samples) {
+  const auto n = static_cast<long>(samples.size());
+  std::vector<std::int16_t> x;
+  blocks::GrowTo(x, static_cast<std::size_t>(n + 2 * kReach));
+  blocks::Copy(x.data() + kReach, samples.data(), samples.size() * sizeof(std::int16_t));
+  return FilterPadded(x, n);
 }
 
 std::vector<std::int16_t> Widened(std::span<const std::uint8_t> samples) {
@@ -194,17 +214,16 @@ EntrySource AnalyseEntry(int index, std::uint16_t classBits, std::span<const std
                          double voicePeriod) {
   EntrySource source;
   if (samples.empty() || (classBits & classbits::kPause)) return source;
-  source.samples = Widened(samples);
   const bool speech = (index >= 1 && index <= allo::kJ) || index == allo::kDefault;
+  const bool vowel = (classBits & classbits::kVowel) || (index >= 1 && index <= 48);
+  const bool voicedThroughout = speech && (vowel || IsSonorant(index));
+  const bool voicedObstruent = index >= allo::kFirstVoiced && index <= allo::kLastVoiced;
+  source.samples = voicedThroughout ? LowPassedBytes(samples) : Widened(samples);
   if (!speech) {
     source.kind = SourceKind::Signal;
     return source;
   }
   source.kind = SourceKind::Speech;
-  const bool vowel = (classBits & classbits::kVowel) || (index >= 1 && index <= 48);
-  const bool voicedThroughout = vowel || IsSonorant(index);
-  const bool voicedObstruent = index >= allo::kFirstVoiced && index <= allo::kLastVoiced;
-  if (voicedThroughout) source.samples = LowPassed(source.samples);
   if (!voicedThroughout && !voicedObstruent) return source;
 
   double period = voicePeriod;

@@ -60,7 +60,7 @@ std::optional<double> PeriodOf(std::span<const std::int16_t> samples);
 
 // The marks of a sound voiced from end to end (a vowel, a sonorant): the
 // highest sample of its first period, then from peak to peak, each the
-// highest sample 0.8 to 1.2 periods after the one before (the period
+// highest sample 0.85 to 1.15 periods after the one before (the period
 // following the sound as it goes, so a falling pitch is tracked).
 std::vector<PitchMark> TrackPeriods(std::span<const std::int16_t> samples, double period);
 

@@ -71,6 +71,24 @@ class Copies {
   long count_ = 0;
 };
 
+// One piece of a run's time map: where it starts in the input and at
+// normal speed, its lengths in both, and input samples per normal-speed one.
+struct MapPiece {
+  double input = 0.0;
+  double nominal = 0.0;
+  std::uint32_t samples = 0;
+  std::uint32_t nominalLength = 0;
+  double toInput = 1.0;
+};
+
+// A piece of a chunk: a sound of a token, as the stage lays it down.
+struct ChunkPiece {
+  enum class Kind { Speech, Pause, Signal } kind;
+  const CAllophone* entry;
+  std::uint32_t nominalStart;
+  std::uint32_t nominal;  // its length at normal speed: a pause's or a sound's as the plan has it
+};
+
 // What the stage keeps between chunks on its thread: the rising halves of
 // the windows it has used, by length (Hann for voiced grains, whose periods
 // add up in phase; a quarter sine for unvoiced ones, whose noise adds up in
@@ -82,6 +100,10 @@ struct StageScratch {
   std::vector<PitchMark> marks;
   std::vector<double> right, left;
   std::vector<std::uint32_t> stretchEnd;
+  std::vector<MapPiece> map;
+  std::vector<RunPiece> runPieces;
+  std::vector<std::size_t> tokenPiece, elementPiece, pieceOut;
+  std::vector<ChunkPiece> pieces;
 };
 
 StageScratch& Scratch() {
@@ -313,48 +335,46 @@ namespace {
 // move on.
 class TimeMap {
  public:
-  TimeMap(std::span<const RunPiece> pieces, std::size_t samples) {
-    if (pieces.empty()) {
-      pieces_.push_back({static_cast<std::uint32_t>(samples), static_cast<std::uint32_t>(samples)});
-    } else {
-      pieces_.assign(pieces.begin(), pieces.end());
-    }
+  // `store` keeps its room from run to run.
+  TimeMap(std::span<const RunPiece> pieces, std::size_t samples, std::vector<MapPiece>& store) : pieces_(store) {
+    pieces_.clear();
     double input = 0.0, nominal = 0.0;
-    for (const RunPiece& p : pieces_) {
-      input_.push_back(input);
-      nominal_.push_back(nominal);
-      toInputRatio_.push_back(p.nominal == 0 ? 0.0 : static_cast<double>(p.samples) / p.nominal);
-      input += p.samples;
-      nominal += p.nominal;
-    }
+    const auto add = [&](std::uint32_t length, std::uint32_t nominalLength) {
+      pieces_.push_back({input, nominal, length, nominalLength,
+                         nominalLength == 0 ? 0.0 : static_cast<double>(length) / nominalLength});
+      input += length;
+      nominal += nominalLength;
+    };
+    if (pieces.empty()) add(static_cast<std::uint32_t>(samples), static_cast<std::uint32_t>(samples));
+    for (const RunPiece& p : pieces) add(p.samples, p.nominal);
     totalNominal_ = nominal;
   }
   double TotalNominal() const { return totalNominal_; }
 
   double InputAt(double nominal) {
-    while (toInput_ > 0 && nominal < nominal_[toInput_]) --toInput_;
-    while (toInput_ + 1 < pieces_.size() && nominal >= nominal_[toInput_ + 1]) ++toInput_;
-    return input_[toInput_] + (nominal - nominal_[toInput_]) * toInputRatio_[toInput_];
+    while (toInput_ > 0 && nominal < pieces_[toInput_].nominal) --toInput_;
+    while (toInput_ + 1 < pieces_.size() && nominal >= pieces_[toInput_ + 1].nominal) ++toInput_;
+    const MapPiece& p = pieces_[toInput_];
+    return p.input + (nominal - p.nominal) * p.toInput;
   }
   // Where the piece holding a place at normal speed ends, when the piece
   // takes its own length (from there on the input is the nominal time,
   // shifted); the place itself otherwise.
   double PlainUntil(double nominal) {
     InputAt(nominal);
-    const RunPiece& p = pieces_[toInput_];
-    return p.samples == p.nominal ? nominal_[toInput_] + p.nominal : nominal;
+    const MapPiece& p = pieces_[toInput_];
+    return p.samples == p.nominalLength ? p.nominal + p.nominalLength : nominal;
   }
   double NominalAt(double input) {
-    while (toNominal_ > 0 && input < input_[toNominal_]) --toNominal_;
-    while (toNominal_ + 1 < pieces_.size() && input >= input_[toNominal_ + 1]) ++toNominal_;
-    const RunPiece& p = pieces_[toNominal_];
-    if (p.samples == 0) return nominal_[toNominal_];
-    return nominal_[toNominal_] + (input - input_[toNominal_]) * p.nominal / p.samples;
+    while (toNominal_ > 0 && input < pieces_[toNominal_].input) --toNominal_;
+    while (toNominal_ + 1 < pieces_.size() && input >= pieces_[toNominal_ + 1].input) ++toNominal_;
+    const MapPiece& p = pieces_[toNominal_];
+    if (p.samples == 0) return p.nominal;
+    return p.nominal + (input - p.input) * p.nominalLength / p.samples;
   }
 
  private:
-  std::vector<RunPiece> pieces_;
-  std::vector<double> input_, nominal_, toInputRatio_;
+  std::vector<MapPiece>& pieces_;
   double totalNominal_ = 0.0;
   std::size_t toInput_ = 0, toNominal_ = 0;
 };
@@ -367,7 +387,7 @@ void ShapeRun(std::span<const std::int16_t> padded, std::span<const PitchMark> m
   const auto n = static_cast<long>(padded.size() - 2 * kRunMargin);
   const std::int16_t* in = padded.data() + kRunMargin;
   const double tempo = shape.tempo > 0.0 ? shape.tempo : 1.0;
-  TimeMap map(shape.pieces, static_cast<std::size_t>(n));
+  TimeMap map(shape.pieces, static_cast<std::size_t>(n), Scratch().map);
   const auto length = static_cast<long>(ShapedLength(static_cast<std::size_t>(map.TotalNominal() + 0.5), tempo));
   if (length == 0) return;
   // The input sample at an output place, and the output place of an input
@@ -489,18 +509,17 @@ void ShapeChunk(CUtterance& utterance, const CAllophoneDb& db, std::size_t first
   const double plainPeriod = db.PlainPeriod();
   const bool melody = shaping.prosody.intonation && !plan.contour.empty() && plainPeriod > 0.0;
 
-  struct Piece {
-    enum class Kind { Speech, Pause, Signal } kind;
-    const CAllophone* entry;
-    std::uint32_t nominalStart;
-    std::uint32_t nominal;  // its length at normal speed: a pause's or a sound's as the plan has it
-  };
+  using Piece = ChunkPiece;
+  StageScratch& scratch = Scratch();
   // The pieces of the chunk, where each token's first piece is, and which
   // piece each element of the tokens is (none for an element without sound).
   constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
-  std::vector<Piece> pieces;
-  std::vector<std::size_t> tokenPiece(end - first, kNoPiece);
-  std::vector<std::size_t> elementPiece;
+  auto& pieces = scratch.pieces;
+  auto& tokenPiece = scratch.tokenPiece;
+  auto& elementPiece = scratch.elementPiece;
+  pieces.clear();
+  tokenPiece.assign(end - first, kNoPiece);
+  elementPiece.clear();
   for (std::size_t t = first; t < end; ++t) {
     const CWordToken& token = tokens[t];
     for (std::size_t e = 0; e < token.allophones.size(); ++e) elementPiece.push_back(kNoPiece);
@@ -514,16 +533,23 @@ void ShapeChunk(CUtterance& utterance, const CAllophoneDb& db, std::size_t first
       Piece::Kind kind = Piece::Kind::Signal;
       if ((entry->classBits & classbits::kPause) || source.kind == SourceKind::Silence) kind = Piece::Kind::Pause;
       else if (source.kind == SourceKind::Speech && source.samples.size() == entry->samples.size()) kind = Piece::Kind::Speech;
+      // Unvoiced speech at normal speed and its own length comes out as it
+      // was recorded: copied as it stands, it ends the run before it (the
+      // voice's pieces join without a break as they are).
+      if (kind == Piece::Kind::Speech && tempo == 1.0 && source.marks.empty() && sound.length == entry->samples.size())
+        kind = Piece::Kind::Signal;
       if (tokenPiece[t - first] == kNoPiece) tokenPiece[t - first] = pieces.size();
       elementPiece[elementPiece.size() - token.allophones.size() + e] = pieces.size();
-      // A signal plays as recorded; speech takes the time the plan gives it.
+      // A signal (and speech taken as it stands) plays as recorded; speech
+      // takes the time the plan gives it.
       pieces.push_back({kind, entry, sound.start, kind == Piece::Kind::Signal ? static_cast<std::uint32_t>(entry->samples.size()) : sound.length});
     }
   }
 
   // The output's length first, so that it is written straight into the
   // chunk: runs of speech and pauses by the tempo, signals as they are.
-  std::vector<std::size_t> pieceOut(pieces.size() + 1, 0);  // where each piece starts in the output
+  auto& pieceOut = scratch.pieceOut;  // where each piece starts in the output
+  pieceOut.assign(pieces.size() + 1, 0);
   std::size_t total = 0;
   for (std::size_t i = 0; i < pieces.size();) {
     if (pieces[i].kind != Piece::Kind::Speech) {
@@ -543,15 +569,16 @@ void ShapeChunk(CUtterance& utterance, const CAllophoneDb& db, std::size_t first
   }
   pieceOut[pieces.size()] = total;
 
-  // Every byte of the chunk is written below: it is not cleared first.
+  // Every byte of the chunk is written below; what it holds from the last
+  // chunk is written over, and only what it grows by is cleared.
   auto& bytes = utterance.chunk.samples;
-  bytes.resize(2 * total);
+  if (bytes.size() > 2 * total) bytes.resize(2 * total);
+  GrowTo(bytes, 2 * total);
   std::uint8_t* out = bytes.data();
 
-  StageScratch& scratch = Scratch();
   auto& run = scratch.run;
   auto& marks = scratch.marks;
-  std::vector<RunPiece> runPieces;
+  auto& runPieces = scratch.runPieces;
   for (std::size_t i = 0; i < pieces.size();) {
     const Piece& piece = pieces[i];
     if (piece.kind == Piece::Kind::Pause) {
@@ -560,6 +587,7 @@ void ShapeChunk(CUtterance& utterance, const CAllophoneDb& db, std::size_t first
       continue;
     }
     if (piece.kind == Piece::Kind::Signal) {
+      // A signal sound, or unvoiced speech taken as it stands.
       const EntrySource& source = piece.entry->source;
       if (source.samples.size() == piece.entry->samples.size()) {
         CopySamples(out + 2 * pieceOut[i], source.samples.data(), source.samples.size());

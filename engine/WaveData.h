@@ -6,38 +6,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <utility>
 #include <vector>
 
 #include "WaveFormat.h"
 #include "WaveOut.h"
 
 namespace vokar {
-
-// An allocator whose vectors leave new elements as they come rather than
-// clearing them: a resize of a block the caller fills at once costs nothing.
-template <typename T>
-struct UnclearedAllocator : std::allocator<T> {
-  template <typename U>
-  struct rebind {
-    using other = UnclearedAllocator<U>;
-  };
-  UnclearedAllocator() noexcept = default;
-  template <typename U>
-  UnclearedAllocator(const UnclearedAllocator<U>&) noexcept {}
-  template <typename U>
-  void construct(U* at) noexcept {
-    ::new (static_cast<void*>(at)) U;
-  }
-  template <typename U, typename... Args>
-  void construct(U* at, Args&&... args) {
-    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
-  }
-};
-
-// The bytes of a block of samples. A resize leaves the new bytes as they
-// come: whoever grows a block fills it.
-using SampleBytes = std::vector<std::uint8_t, UnclearedAllocator<std::uint8_t>>;
 
 // Shared by every CWaveData of a program, on its UI thread: the devices, the
 // done flag of the buffer playing now, and the guard against an insert
@@ -61,7 +35,7 @@ class CWaveData {
   virtual ~CWaveData();
 
   WaveFormat format{};
-  SampleBytes samples;
+  std::vector<std::uint8_t> samples;
 
   // Plays the samples asynchronously on a device (kWaveMapper or a device
   // number), at a speed in percent: the rate becomes (speed + 100) / 100 of

@@ -34,7 +34,7 @@ class Chunks : public ::testing::Test, public IControlHandler {
     ASSERT_NE(utterance, nullptr);
     while (RenderNextChunk(*utterance, db, *this)) {
       sizes.push_back(utterance->chunk.samples.size());
-      if (firstChunk.empty()) firstChunk.assign(utterance->chunk.samples.begin(), utterance->chunk.samples.end());
+      if (firstChunk.empty()) firstChunk = utterance->chunk.samples;
       EXPECT_EQ(utterance->chunk.format, db.Format());
     }
   }

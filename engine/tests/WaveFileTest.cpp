@@ -32,7 +32,7 @@ TEST_F(WaveLoad, ReadsFormatAndSamples) {
   ASSERT_TRUE(Load(testing::WaveBytes(kStereo16, {1, 2, 3, 4, 5, 6, 7, 8})));
   EXPECT_TRUE(insert.loaded);
   EXPECT_EQ(insert.format, kStereo16);
-  EXPECT_EQ(Bytes(insert.samples.begin(), insert.samples.end()), (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(insert.samples, (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
   EXPECT_TRUE(sink.shown.empty());
 }
 
@@ -44,7 +44,7 @@ TEST_F(WaveLoad, OtherChunksBeforeTheDataAreSkipped) {
                          .Chunk("data", {9, 8, 7})
                          .Build();
   ASSERT_TRUE(Load(file));
-  EXPECT_EQ(Bytes(insert.samples.begin(), insert.samples.end()), (Bytes{9, 8, 7}));
+  EXPECT_EQ(insert.samples, (Bytes{9, 8, 7}));
 }
 
 TEST_F(WaveLoad, AFileWithoutDataIsLoadedButSilent) {
