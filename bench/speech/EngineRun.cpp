@@ -1,5 +1,6 @@
 #include "EngineRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 
@@ -57,6 +58,7 @@ std::size_t EngineRun::RenderAll(std::string_view text, std::vector<std::uint8_t
     while (RenderNextChunk(*utterance, db_, controls)) {
       const auto& samples = utterance->chunk.samples;
       out.insert(out.end(), samples.begin(), samples.end());
+      bytesPerSample_ = std::max(1, utterance->chunkFormat.bitsPerSample / 8);
       ++chunks;
     }
   }
