@@ -16,11 +16,15 @@ trace_home="$build_dir/test-home"
 rm -rf "$trace_home"
 mkdir -p "$trace_home"
 echo "The tests' throwaway home: nothing may change here." > "$trace_home/README"
+# A folder may not be there yet (a fresh machine has no /tmp/.X11-unix until
+# the first X server) and an entry may go while it is listed: neither is a
+# failure of the listing.
 listing() {
-  find "$trace_home" -printf 'home: %P %s %T@\n' 2>/dev/null
+  find "$trace_home" -printf 'home: %P %s %T@\n' 2>/dev/null || true
   # Top-level entries, and the X servers' sockets in their shared folder.
   for folder in /tmp /tmp/.X11-unix /dev/shm "$build_dir/test-tmp"; do
-    find "$folder" -mindepth 1 -maxdepth 1 -printf "$folder/%P\n" 2>/dev/null
+    [[ -d "$folder" ]] || continue
+    find "$folder" -mindepth 1 -maxdepth 1 -printf "$folder/%P\n" 2>/dev/null || true
   done
 }
 before=$(listing | sort)
