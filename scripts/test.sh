@@ -6,7 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Without debug information: the run needs none, and it builds in two thirds
+# of the time.
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOKAR_DEBUG_INFO=OFF
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 
 # What the run may not change: a throwaway home (empty but for one file), the
