@@ -107,7 +107,7 @@ class Process {
 class UserSandbox {
  public:
   explicit UserSandbox(std::string_view label = "user") : folder_(label) {
-    for (const char* dir : {"home", "registry", "runtime", "cache"}) std::filesystem::create_directories(folder_ / dir);
+    for (const char* dir : {"home", "registry", "runtime", "cache", "tmp"}) std::filesystem::create_directories(folder_ / dir);
     std::filesystem::permissions(folder_ / "runtime", std::filesystem::perms::owner_all);
     // The desktop's sockets need a short path: a folder of its own beside the test's.
     std::string pattern = (TestFolder::Root() / "desk-XXXXXX").string();
@@ -143,6 +143,8 @@ class UserSandbox {
         // Caches (fonts) outside the home, so that the home holds only what
         // the suite and the test put there.
         {"XDG_CACHE_HOME", (folder_ / "cache").string()},
+        // Temporary files (lintian's, dpkg's) in the test's folder too.
+        {"TMPDIR", (folder_ / "tmp").string()},
         {"VOKAR_REGISTRY_DIR", (folder_ / "registry").string()},
         {"VOKAR_DESKTOP_DIR", desktop_.string()},
         {"VOKAR_CONFIG_DIR", (folder_ / "config").string()},
