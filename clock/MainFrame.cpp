@@ -137,16 +137,11 @@ bool CMainFrame::Create(std::string& error) {
 
 void CMainFrame::RegisterCommands() {
   app::CCommandMap& map = bus_->commands();
-  for (const auto& [ids, action] : std::initializer_list<std::pair<std::pair<int, int>, std::function<void()>>>{
-           {{IDC_HOUR, ID_READ_HOUR}, [this] { ReadHour(); }},
-           {{IDC_DATE, ID_READ_DATE}, [this] { ReadDate(); }},
-           {{IDC_ADVICE, ID_READ_ADVICE}, [this] { ReadAdvice(); }},
-           {{IDC_EXIT, ID_APP_END}, [this] { Exit(); }},
-           {{IDC_INFO, ID_APP_ABOUT}, [this] { ShowAbout(); }},
-       }) {
-    map.On(ids.first, action);
-    map.On(ids.second, action);
-  }
+  map.On({IDC_HOUR, ID_READ_HOUR}, [this] { ReadHour(); });
+  map.On({IDC_DATE, ID_READ_DATE}, [this] { ReadDate(); });
+  map.On({IDC_ADVICE, ID_READ_ADVICE}, [this] { ReadAdvice(); });
+  map.On({IDC_EXIT, ID_APP_END}, [this] { Exit(); });
+  map.On({IDC_INFO, ID_APP_ABOUT}, [this] { ShowAbout(); });
   map.On(IDC_IMPORTANT, [this] { events_->ShowImportant(); });
   map.On(IDC_HELP, [this] { ShowHelp(); });
 }

@@ -228,11 +228,9 @@ bool CServerDlg::Initialise(std::string& error) {
 
 void CServerDlg::RegisterCommands() {
   app::CCommandMap& map = commands();
-  map.On(IDC_READ, [this] { ReadOrPauseFromClipboard(); });
-  map.On(ID_READ_CLIPBOARD, [this] { ReadOrPauseFromClipboard(); });
+  map.On({IDC_READ, ID_READ_CLIPBOARD}, [this] { ReadOrPauseFromClipboard(); });
   map.On(ID_READ_ACTIVEAPP, [this] { ReadOrPauseFromActiveApp(); });
-  map.On(IDC_BREAK, [this] { BreakCommand(); });
-  map.On(ID_BREAK, [this] { BreakCommand(); });
+  map.On({IDC_BREAK, ID_BREAK}, [this] { BreakCommand(); });
   map.On(IDC_TEST, [this] { TestSentence(); });
   map.On(IDC_INFO, [this] { ShowInfo(); });
   map.On(IDC_HELP, [this] { ShowHelp(); });

@@ -1,6 +1,9 @@
 #include "Widgets.h"
 
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -23,6 +26,19 @@ QPushButton* BrowseButton(const QString& what, QWidget* parent) {
   button->setToolTip(what);
   SetScreenReaderName(button, what);
   return button;
+}
+
+FileField MakeFileField(const QString& caption, const QString& what, QWidget* parent) {
+  FileField field{};
+  field.label = new QLabel(caption, parent);
+  field.path = new QLineEdit(parent);
+  field.path->setReadOnly(true);
+  field.label->setBuddy(field.path);
+  field.browse = BrowseButton(what, parent);
+  field.row = new QHBoxLayout;
+  field.row->addWidget(field.path, 1);
+  field.row->addWidget(field.browse);
+  return field;
 }
 
 void CentreOnScreen(QWidget* window) {

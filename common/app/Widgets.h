@@ -10,6 +10,9 @@
 #include <functional>
 #include <initializer_list>
 
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
 class QPainter;
 class QPushButton;
 class QWidget;
@@ -24,6 +27,17 @@ void BringForward(QWidget* window);
 // its tip and screen-reader name saying what it chooses ("Wybierz plik
 // dźwiękowy").
 QPushButton* BrowseButton(const QString& what, QWidget* parent);
+
+// A file's field: its label (whose mnemonic leads to the path), the path,
+// read-only, and the "..." button that chooses the file, the path and the
+// button in a row of their own (the label apart, so that a grid aligns it).
+struct FileField {
+  QLabel* label;
+  QLineEdit* path;
+  QPushButton* browse;
+  QHBoxLayout* row;
+};
+FileField MakeFileField(const QString& caption, const QString& what, QWidget* parent);
 
 // Places the window in the middle of the primary screen's free area.
 void CentreOnScreen(QWidget* window);
