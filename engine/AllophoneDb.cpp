@@ -57,6 +57,7 @@ bool CAllophoneDb::LoadAllophoneFile(const AllophoneFileSearch& search, ISpeechS
                                      IMessageSink& messages) {
   if (loaded_) Free(settings);
   entries_.clear();
+  analysed_ = false;
   lastFailure_.reset();
 
   const std::filesystem::path name(search.fileName);
@@ -88,6 +89,7 @@ bool CAllophoneDb::LoadFromPath(const std::filesystem::path& path, ISpeechSettin
   if (!bytes) {
     if (loaded_) Free(settings);
     entries_.clear();
+    analysed_ = false;
     if (bytes.GetError().category == riff::ErrorCategory::Open) {
       lastFailure_ = AllophoneLoadFailure{kMsgFileOpen, bytes.GetError()};
       std::string text(MessageText(kMsgFileOpen));
@@ -106,6 +108,7 @@ bool CAllophoneDb::LoadFromBytes(std::span<const std::uint8_t> file, ISpeechSett
                                  IMessageSink& messages) {
   if (loaded_) Free(settings);
   entries_.clear();
+  analysed_ = false;
   lastFailure_.reset();
   if (auto failure = ReadEntries(file)) {
     Fail(std::move(*failure), messages);
@@ -119,6 +122,7 @@ bool CAllophoneDb::LoadFromBytes(std::span<const std::uint8_t> file, ISpeechSett
 void CAllophoneDb::Fail(AllophoneLoadFailure failure, IMessageSink& messages) {
   // A half-read inventory is of no use: the database stays empty.
   entries_.clear();
+  analysed_ = false;
   format_ = WaveFormat{};
   loaded_ = false;
   messages.ShowMessage(MessageText(failure.message), MessageIcon::Stop);
@@ -196,6 +200,7 @@ std::optional<AllophoneLoadFailure> CAllophoneDb::ReadEntries(std::span<const st
 
 void CAllophoneDb::Free(ISpeechSettings& settings) {
   entries_.clear();
+  analysed_ = false;
   entries_.shrink_to_fit();
   loaded_ = false;
   for (const auto& pause : kPauseEntries) {
@@ -231,9 +236,39 @@ std::size_t CAllophoneDb::Length(int index) const {
 void CAllophoneDb::SetEntry(CAllophone entry) {
   if (entry.index < 0 || entry.index > kMaxIndex) return;
   if (entry.name.size() > kNameBytes) entry.name.resize(kNameBytes);
+  if (analysed_) entry.source = AnalyseEntry(entry.index, entry.classBits, entry.samples, voicePeriod_);
   const auto slot = static_cast<std::size_t>(entry.index);
   if (slot >= entries_.size()) entries_.resize(slot + 1);
   entries_[slot] = std::move(entry);
+}
+
+void CAllophoneDb::AnalyseEntries() {
+  // The voice's period from its plain vowels: every piece is cut on it.
+  voicePeriod_ = 0.0;
+  for (int index = allo::kA; index <= allo::kY && voicePeriod_ == 0.0; ++index) {
+    if (const CAllophone* entry = Entry(index)) {
+      // Its middle: the longest period and some three of the voice's.
+      const auto wide = Widened(entry->samples);
+      const std::size_t length = std::min<std::size_t>(wide.size(), kMaxPeriod + 300);
+      const std::span<const std::int16_t> middle(wide.data() + (wide.size() - length) / 2, length);
+      if (const auto period = PeriodOf(middle)) voicePeriod_ = *period;
+    }
+  }
+  for (auto& slot : entries_) {
+    if (slot) slot->source = AnalyseEntry(slot->index, slot->classBits, slot->samples, voicePeriod_);
+  }
+  analysed_ = true;
+}
+
+double CAllophoneDb::PlainPeriod() const {
+  std::vector<double> periods;
+  for (int index = allo::kA; index <= allo::kY; ++index) {
+    const CAllophone* entry = Entry(index);
+    if (entry && entry->source.period > 0.0) periods.push_back(entry->source.period);
+  }
+  if (periods.empty()) return voicePeriod_;
+  std::sort(periods.begin(), periods.end());
+  return periods[periods.size() / 2];
 }
 
 void CAllophoneDb::FinishLoading(const ISpeechSettings& settings) {
@@ -272,6 +307,7 @@ void CAllophoneDb::FinishLoading(const ISpeechSettings& settings) {
   null.name = "null";
   null.classBits = 1;
   SetEntry(std::move(null));
+  AnalyseEntries();
 }
 
 }  // namespace vokar

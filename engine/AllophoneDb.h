@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Messages.h"
+#include "PitchMarks.h"
 #include "Riff.h"
 #include "SpeechSettings.h"
 #include "WaveFormat.h"
@@ -24,6 +25,9 @@ struct CAllophone {
   int index = -1;
   std::string name;  // at most 8 bytes
   std::vector<std::uint8_t> samples;
+  // What the prosody stage reads, made from the samples when the loading
+  // is finished, and by SetEntry after that.
+  EntrySource source{};
 };
 
 // A pause entry that the loader fills with silence: its slot, the "Sound"
@@ -112,25 +116,36 @@ class CAllophoneDb {
   std::size_t SlotCount() const { return entries_.size(); }
 
   // Puts an entry in place as the loader does (the array grows to its index;
-  // a later entry takes the slot). Indices outside 0..65535 are ignored.
+  // a later entry takes the slot); once the loading is finished it is also
+  // analysed for the prosody stage. Indices outside 0..65535 are ignored.
   // Tests and tools build inventories with it.
   void SetEntry(CAllophone entry);
+
+  // The pitch period of the plain vowels (a, e, i, o, u, y) in samples, the
+  // median of theirs: the pitch the melody moves around. 0 when none has one.
+  double PlainPeriod() const;
   void SetFormat(const WaveFormat& format) { format_ = format; }
   void MarkLoaded(bool loaded) { loaded_ = loaded; }
 
   // What the loader does after reading the entries: pause silences, ch and chi
   // copies and the null entry. A missing pause slot is created (class bits
   // kPause); a missing ch or chi source leaves its copy without samples.
+  // Then every entry is analysed for the prosody stage.
   void FinishLoading(const ISpeechSettings& settings);
 
  private:
   std::optional<AllophoneLoadFailure> ReadEntries(std::span<const std::uint8_t> file);
+  void AnalyseEntries();
   void Fail(AllophoneLoadFailure failure, IMessageSink& messages);
 
   std::optional<AllophoneLoadFailure> lastFailure_;
   std::vector<std::optional<CAllophone>> entries_;
   WaveFormat format_{};
   bool loaded_ = false;
+  // The period the plain vowels were cut on, and whether the entries have
+  // been analysed (from the end of FinishLoading until they are freed).
+  double voicePeriod_ = 0.0;
+  bool analysed_ = false;
 };
 
 }  // namespace vokar

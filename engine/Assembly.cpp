@@ -1,6 +1,7 @@
 #include "Assembly.h"
 
 #include "AllophoneIndex.h"
+#include "Intonation.h"
 
 namespace vokar {
 namespace {
@@ -18,12 +19,22 @@ bool IsPauseToken(const CWordToken& token, const CAllophoneDb& db) {
   return token.allophones.size() == 1 && (db.ClassBits(token.allophones[0].index) & classbits::kPause);
 }
 
-}  // namespace
+// Under intonation only a pause the plan gives time ends a chunk.
+bool EndsChunk(const CUtterance& utterance, std::size_t t, const CAllophoneDb& db) {
+  const CWordToken& token = utterance.Tokens()[t];
+  if (!IsPauseToken(token, db)) return false;
+  if (!utterance.plan) return true;
+  return utterance.plan->sounds[utterance.plan->firstSound[t]].length > 0;
+}
 
-bool RenderNextChunk(CUtterance& utterance, const CAllophoneDb& db, IControlHandler& controls) {
+enum class Rendered { Nothing, Chunk, Silent };
+
+Rendered RenderOneChunk(CUtterance& utterance, const CAllophoneDb& db, IControlHandler& controls) {
   utterance.chunk.Stop();
-  utterance.chunk.samples.clear();
   auto& tokens = utterance.Tokens();
+  // The plan is made for the whole sentence before its first shaped chunk.
+  if (const auto shaping = controls.Shaping(); shaping && CanShape(db) && !utterance.plan)
+    utterance.plan = PlanSentence(utterance, db, utterance.Settings(), shaping->prosody);
 
   std::size_t end = utterance.nextToken;  // one past the last token of the chunk
   std::size_t total = 0;
@@ -48,7 +59,7 @@ bool RenderNextChunk(CUtterance& utterance, const CAllophoneDb& db, IControlHand
       if (total > 0 && total + bytes > kMaxChunkBytes) break;
       total += bytes;
       ++end;
-      if (IsPauseToken(token, db)) break;
+      if (EndsChunk(utterance, end - 1, db)) break;
     }
   }
 
@@ -56,9 +67,18 @@ bool RenderNextChunk(CUtterance& utterance, const CAllophoneDb& db, IControlHand
   utterance.nextToken = end;
   utterance.chunkFirstToken = rendered;
   utterance.chunkTokenOffsets.clear();
-  if (total == 0) return false;
+  if (total == 0) {
+    utterance.chunk.samples.clear();
+    return Rendered::Nothing;
+  }
 
+  if (const auto shaping = controls.Shaping(); shaping && utterance.plan) {
+    ShapeChunk(utterance, db, rendered, end, *shaping);
+    return utterance.chunk.samples.empty() ? Rendered::Silent : Rendered::Chunk;
+  }
+  utterance.chunkSoundStarts.clear();
   auto& samples = utterance.chunk.samples;
+  samples.clear();
   samples.reserve(total);
   for (std::size_t t = rendered; t < end; ++t) {
     utterance.chunkTokenOffsets.push_back(samples.size());
@@ -69,7 +89,21 @@ bool RenderNextChunk(CUtterance& utterance, const CAllophoneDb& db, IControlHand
     }
   }
   utterance.chunk.format = db.Format();
-  return true;
+  utterance.chunkFormat = db.Format();
+  return Rendered::Chunk;
+}
+
+}  // namespace
+
+bool RenderNextChunk(CUtterance& utterance, const CAllophoneDb& db, IControlHandler& controls) {
+  // Tokens the stage gives no time (the pause after a figure) make no chunk.
+  while (true) {
+    switch (RenderOneChunk(utterance, db, controls)) {
+      case Rendered::Nothing: return false;
+      case Rendered::Chunk: return true;
+      case Rendered::Silent: break;
+    }
+  }
 }
 
 }  // namespace vokar

@@ -27,6 +27,7 @@ class COwnReadingSettings final : public ISpeechSettings {
   bool ConvertNumber() const override { return host_.ConvertNumber(); }
   bool ConvertDate() const override { return host_.ConvertDate(); }
   LocalePunctuation Locale() const override { return host_.Locale(); }
+  ProsodySettings Prosody() const override { return host_.Prosody(); }
   std::string WorkDir() const override { return host_.WorkDir(); }
   std::optional<int> SoundSetting(std::string_view name) const override { return host_.SoundSetting(name); }
   void WriteSoundSetting(std::string_view, int) override {}

@@ -47,7 +47,18 @@ void MakeFinalConsonant(AllophoneElement& e) {
   }
 }
 
-void PrepareGroup(CUtterance& utterance, std::size_t first, std::size_t last, const CAllophoneDb& db) {
+// How the phrase step places final forms and pauses between words.
+enum class Rhythm {
+  // As the rules were first made: every accent group ends in its final
+  // forms, a pause comes before every word that starts with a vowel.
+  Groups,
+  // Fluent speech for the prosody stage: final forms only where a phrase
+  // ends, no pause where the text has none.
+  Phrases,
+};
+
+void PrepareGroup(CUtterance& utterance, std::size_t first, std::size_t last, const CAllophoneDb& db,
+                  bool phraseEnd) {
   auto& tokens = utterance.Tokens();
   std::size_t q = last + 1;
   for (std::size_t t = last + 1; t-- > first;) {
@@ -70,13 +81,17 @@ void PrepareGroup(CUtterance& utterance, std::size_t first, std::size_t last, co
 
   for (std::size_t t = first; t <= last; ++t) WordRules(tokens[t], db);
 
-  if (endsInVowel) MakeFinalVowel(seq, seq.size() - 1);
-  else MakeFinalConsonant(seq.back());
+  if (phraseEnd) {
+    if (endsInVowel) MakeFinalVowel(seq, seq.size() - 1);
+    else MakeFinalConsonant(seq.back());
+  }
   tokens[p].accentBearing = true;
   tokens[q].accentBearing = true;
+  tokens[p].groupAccent = true;
 }
 
-void RulesBetweenWords(CWordToken& first, const CWordToken& second, const CAllophoneDb& db, bool fluent) {
+void RulesBetweenWords(CWordToken& first, const CWordToken& second, const CAllophoneDb& db, bool fluent,
+                       Rhythm rhythm) {
   const AllophoneElement q = second.allophones.empty() ? kOutside : second.allophones.front();
   const int pIndex = first.allophones.empty() ? kNull : first.allophones.back().index;
   const auto pBits = db.ClassBits(pIndex);
@@ -86,7 +101,7 @@ void RulesBetweenWords(CWordToken& first, const CWordToken& second, const CAllop
   constexpr std::uint16_t kNasalObstruent = cb::kNasal | cb::kObstruent;
   if (!fluent) {
     first.allophones.push_back({kPauseInterWord, false});
-  } else {
+  } else if (rhythm == Rhythm::Groups) {
     if (qBits & cb::kVowel) first.allophones.push_back({kPauseInterWord, false});
     if ((pBits & kNasalObstruent) == kNasalObstruent && (qBits & kNasalObstruent) == kNasalObstruent)
       first.allophones.push_back({kPauseInterWord, false});
@@ -115,6 +130,21 @@ bool IsLongPauseToken(const CWordToken& token) {
   return longPause;
 }
 
+// Whether a phrase ends after the token: the next token that sounds is a
+// comma's, a full stop's or a line's pause, or none comes. The boundary
+// after a spelled word or a figure is no end of a phrase: the text has no
+// punctuation there.
+bool EndsPhrase(const std::vector<CWordToken>& tokens, std::size_t last) {
+  for (std::size_t t = last + 1; t < tokens.size(); ++t) {
+    const CWordToken& token = tokens[t];
+    if (token.control || token.allophones.empty()) continue;
+    const auto first = static_cast<unsigned char>(token.text.empty() ? 0 : token.text[0]);
+    if (first == kBoundarySpelled || first == kBoundaryFigure || first == kBoundaryDigit) continue;
+    return IsLongPauseToken(token);
+  }
+  return true;
+}
+
 // Stress on the second vowel from the end (or the only one). Before a pause
 // the stressed vowel is doubled, which lengthens it; elsewhere it takes its
 // accented form.
@@ -128,7 +158,9 @@ void Stress(CWordToken& token, const CAllophoneDb& db, bool pauseAhead) {
     }
   }
   const std::size_t at = vowels[1] < seq.size() ? vowels[1] : vowels[0];
-  if (at >= seq.size() || seq[at].fixed) return;
+  if (at >= seq.size()) return;
+  token.stressedElement = static_cast<int>(at);
+  if (seq[at].fixed) return;
   int& index = seq[at].index;
   auto insertBefore = [&](int inserted) {
     seq.insert(seq.begin() + static_cast<std::ptrdiff_t>(at), AllophoneElement{inserted, false});
@@ -172,10 +204,13 @@ void Prepare(CUtterance& utterance, const CAllophoneDb& db, const ISpeechSetting
   }
   if (groupStart < tokens.size()) utterance.phrases.emplace_back(groupStart, tokens.size() - 1);
 
-  for (const auto& [first, last] : utterance.phrases) PrepareGroup(utterance, first, last, db);
+  const Rhythm rhythm = settings.Prosody().intonation ? Rhythm::Phrases : Rhythm::Groups;
+  for (const auto& [first, last] : utterance.phrases)
+    PrepareGroup(utterance, first, last, db, rhythm == Rhythm::Groups || EndsPhrase(tokens, last));
 
   const bool fluent = settings.FluentSpeech();
-  for (std::size_t t = 0; t + 1 < tokens.size(); ++t) RulesBetweenWords(tokens[t], tokens[t + 1], db, fluent);
+  for (std::size_t t = 0; t + 1 < tokens.size(); ++t)
+    RulesBetweenWords(tokens[t], tokens[t + 1], db, fluent, rhythm);
 
   bool pauseAhead = true;
   for (std::size_t t = tokens.size(); t-- > 0;) {

@@ -146,12 +146,33 @@ void CReadingJob::LeaveOutFinalPause(CUtterance& utterance) const {
   }
 }
 
+std::optional<ChunkShaping> CReadingJob::Shaping() const {
+  const ProsodySettings prosody = context_.settings.Prosody();
+  if (!prosody.intonation && !prosody.keepPitch) return std::nullopt;
+  return ChunkShaping{prosody, -Slider()};
+}
+
+// A device that refuses 16-bit samples gets the chunk in the voice's 8 bits.
+static void NarrowTo8Bits(CUtterance& utterance, const WaveFormat& voiceFormat) {
+  auto& samples = utterance.chunk.samples;
+  const std::size_t count = samples.size() / 2;
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto value = static_cast<std::int16_t>(samples[2 * i] | (samples[2 * i + 1] << 8));
+    samples[i] = static_cast<std::uint8_t>(std::clamp((value + 32768 + 128) >> 8, 0, 255));
+  }
+  samples.resize(count);
+  for (auto& offset : utterance.chunkTokenOffsets) offset /= 2;
+  utterance.chunkFormat = voiceFormat;
+}
+
 bool CReadingJob::PlayChunk(CUtterance& utterance) {
   IReadingWindow& window = context_.window;
   const int timeout = state.deviceTimeout * 1000 / 500;
+  // A shaped chunk that keeps the pitch has its speed in it already.
+  const bool speedInChunk = utterance.chunkFormat != context_.db.Format() && context_.settings.Prosody().keepPitch;
   auto play = [&] {
-    utterance.chunk.format = context_.db.Format();
-    return utterance.chunk.PlayBuffer(context_.playback, context_.device, -Slider());
+    utterance.chunk.format = utterance.chunkFormat;
+    return utterance.chunk.PlayBuffer(context_.playback, context_.device, speedInChunk ? 0 : -Slider());
   };
   // The device refused the rate: bring the speed one step at a time towards
   // normal, so that the text plays as near its speed as the device allows. A
@@ -159,6 +180,10 @@ bool CReadingJob::PlayChunk(CUtterance& utterance) {
   // steps on either side at most, whatever the window makes of a position.
   auto playAtARateTheDeviceTakes = [&] {
     int result = play();
+    if (result == kMsgBadWaveFormat && utterance.chunkFormat.bitsPerSample == 16) {
+      NarrowTo8Bits(utterance, context_.db.Format());
+      result = play();
+    }
     for (int step = 0; result == kMsgBadWaveFormat && Slider() != 0 && step < 100; ++step) {
       const int slider = Slider();
       MoveSlider(slider > 0 ? slider - 1 : slider + 1);

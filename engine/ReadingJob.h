@@ -125,6 +125,9 @@ class CReadingJob final : private IControlHandler {
 
  private:
   void ApplyControl(ControlCode code, int argument, CUtterance& utterance) override;
+  // The prosody stage shapes the speech unless both its switches are off;
+  // with the pitch kept it makes the speed of the slider and the tags.
+  std::optional<ChunkShaping> Shaping() const override;
   // Plays the utterance's chunk with the retries for a refused format and a
   // busy device; false when the job must end.
   bool PlayChunk(CUtterance& utterance);

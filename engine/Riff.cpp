@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "BlockMemory.h"
 #include "FileAccess.h"
 
 namespace vokar::riff {
@@ -100,7 +101,14 @@ Result<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& pat
     return Error{ErrorCategory::TooLarge,
                  "file larger than " + std::to_string(sizeLimit) + " bytes", sizeLimit};
   }
-  return std::vector<std::uint8_t>(content.bytes.begin(), content.bytes.end());
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(content.bytes.size());
+  const auto* data = reinterpret_cast<const std::uint8_t*>(content.bytes.data());
+  for (std::size_t done = 0; done < content.bytes.size(); done += blocks::kPieceBytes) {
+    const std::size_t piece = std::min(blocks::kPieceBytes, content.bytes.size() - done);
+    bytes.insert(bytes.end(), data + done, data + done + piece);
+  }
+  return bytes;
 }
 
 Result<CFormReader> CFormReader::Find(std::span<const std::uint8_t> file, FourCC formType) {

@@ -19,6 +19,24 @@ struct LocalePunctuation {
   std::string shortDate;
 };
 
+// How the voice is shaped at synthesis time (the prosody stage). With both
+// switches off the speech is the plain concatenation of the recorded pieces,
+// and the speed changes the playback rate, pitch and all.
+struct ProsodySettings {
+  // A sentence melody, accents as pitch peaks, and the rhythm of fluent
+  // speech: long final forms only at the end of a phrase, no pauses where
+  // the text has none, shorter default pauses at punctuation.
+  bool intonation = true;
+  // The speed changes the tempo and keeps the pitch and the timbre.
+  bool keepPitch = true;
+  // The voice's pitch moved by this many semitones, and the melody's
+  // movements scaled by rangeScale (0 a monotone, 1 as designed): the
+  // speech-dispatcher module's PITCH and PITCH_RANGE. Only with intonation.
+  double pitchSemitones = 0.0;
+  double rangeScale = 1.0;
+  bool operator==(const ProsodySettings&) const = default;
+};
+
 // Implemented by the server and by the tools; every call is cheap and may be
 // made for every token.
 class ISpeechSettings {
@@ -35,6 +53,8 @@ class ISpeechSettings {
   virtual bool ConvertNumber() const = 0;
   virtual bool ConvertDate() const = 0;
   virtual LocalePunctuation Locale() const = 0;
+  // The prosody stage's switches and the melody's pitch and range.
+  virtual ProsodySettings Prosody() const = 0;
 
   // The folder searched first for wave inserts; empty, or ending in '/'.
   virtual std::string WorkDir() const = 0;
@@ -58,6 +78,7 @@ class CSpeechSettingsValues : public ISpeechSettings {
   LocalePunctuation locale;
   std::string workDir;
   std::map<std::string, int, std::less<>> sound;
+  ProsodySettings prosody;
 
   bool FluentSpeech() const override { return fluentSpeech; }
   bool ColloquialSpeech() const override { return colloquialSpeech; }
@@ -68,6 +89,7 @@ class CSpeechSettingsValues : public ISpeechSettings {
   bool ConvertNumber() const override { return convertNumber; }
   bool ConvertDate() const override { return convertDate; }
   LocalePunctuation Locale() const override { return locale; }
+  ProsodySettings Prosody() const override { return prosody; }
   std::string WorkDir() const override { return workDir; }
   std::optional<int> SoundSetting(std::string_view name) const override {
     const auto it = sound.find(name);

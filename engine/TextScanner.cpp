@@ -79,13 +79,14 @@ void CTextScanner::ClearBuffer() {
 }
 
 CUtterance* CTextScanner::NextUtterance() {
-  // The chunk buffer (up to 256 KiB) serves the next sentence too, rather
-  // than being freed and allocated again for every sentence.
+  // The chunk buffer (up to 256 KiB, more when shaped) serves the next
+  // sentence too, rather than being freed and allocated again for every
+  // sentence; the prosody stage writes over what it holds and clears only
+  // what it grows by.
   std::vector<std::uint8_t> chunkBuffer;
   if (utterance_) {
     utterance_->chunk.Stop();
     chunkBuffer = std::move(utterance_->chunk.samples);
-    chunkBuffer.clear();
   }
   utterance_.reset();
   if (endOfText_) return nullptr;

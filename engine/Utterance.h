@@ -4,11 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "SentencePlan.h"
 #include "SpeechSettings.h"
 #include "WaveData.h"
 
@@ -54,6 +56,11 @@ class CWordToken {
   // byte offset): the word, figure, mark or tag. The tokens of a dictionary
   // replacement all carry the place of the word it replaced.
   std::size_t textPosition = 0;
+  // Set by the phrase step: the element that carries the word's stress (the
+  // first of a doubled vowel), and whether the word carries the pitch accent
+  // of its accent group (the group's penultimate syllable).
+  int stressedElement = -1;
+  bool groupAccent = false;
 };
 
 class CUtterance {
@@ -72,6 +79,7 @@ class CUtterance {
 
   std::vector<CWordToken>& Tokens() { return tokens_; }
   const std::vector<CWordToken>& Tokens() const { return tokens_; }
+  const ISpeechSettings& Settings() const { return *settings_; }
 
   // Accent groups as (first token, last token) pairs, filled by Prepare.
   std::vector<std::pair<std::size_t, std::size_t>> phrases;
@@ -83,6 +91,16 @@ class CUtterance {
   // can tell how far through the text the speech has come.
   std::size_t chunkFirstToken = 0;
   std::vector<std::size_t> chunkTokenOffsets;
+  // For a chunk the prosody stage shaped: the sample at which each allophone
+  // element of its tokens starts, the elements of all its tokens in order
+  // (an element without sound starts where the next one does), for tools
+  // that follow the speech sound by sound. Empty for a plain chunk.
+  std::vector<std::uint32_t> chunkSoundStarts;
+  // The format the chunk was made in, before any speed changes its rate:
+  // the voice's own, or 16-bit mono when the prosody stage shaped it.
+  WaveFormat chunkFormat{};
+  // The prosody stage's plan, made before the sentence's first shaped chunk.
+  std::optional<SentencePlan> plan;
   // The text position the scanner gives the tokens it adds next.
   std::size_t textPosition = 0;
   CWaveInsert waveInsert;

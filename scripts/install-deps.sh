@@ -20,7 +20,7 @@ $SUDO apt-get install -y -q --no-install-recommends \
     libsqlite3-dev \
     libasound2-dev alsa-utils \
     qt6-base-dev \
-    espeak-ng libespeak-ng-dev sox \
+    espeak-ng libespeak-ng-dev sox praat \
     xvfb xauth xdotool libx11-dev libxtst-dev libxi-dev libxcb-keysyms1-dev \
     libxcb-xinput-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev x11-xkb-utils \
     openbox x11-utils x11-xserver-utils xclip imagemagick trayer \

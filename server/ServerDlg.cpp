@@ -297,6 +297,8 @@ void CServerDlg::LoadWindowSettings() {
   if (const auto chosen = ChooseWaveDevice(s.ReadInt("Sound", "WaveDevice", 0), app_.waveOut->DeviceCount()))
     app_.device = *chosen;
   job_.state.deviceTimeout = s.ReadClampedInt("Sound", "DeviceTimeout", 5, 0, 60);
+  prosody_.intonation = s.ReadYesNo("Sound", "Intonation", true);
+  prosody_.keepPitch = s.ReadYesNo("Sound", "KeepPitch", true);
   const int tunning = s.ReadInt("Sound", "Tunning", 0);
   SetSpeedSlider(tunning <= -50 ? 50 : -tunning);
   speedLabel_->setText(SpeedText(speed_->value()));
@@ -316,6 +318,8 @@ void CServerDlg::SaveWindowSettings() {
   s.WriteInt("Sound", "WaveDevice", WaveDeviceSetting(app_.device));
   s.WriteInt("Sound", "DeviceTimeout", job_.state.deviceTimeout);
   s.WriteInt("Sound", "Tunning", -speed_->value());
+  s.WriteYesNo("Sound", "Intonation", prosody_.intonation);
+  s.WriteYesNo("Sound", "KeepPitch", prosody_.keepPitch);
 }
 
 void CServerDlg::SaveWindowSettingsOnce() {

@@ -135,6 +135,9 @@ class CServerDlg final : public QDialog,
   std::string WorkDir() const override;
   std::optional<int> SoundSetting(std::string_view name) const override;
   void WriteSoundSetting(std::string_view name, int value) override;
+  // The prosody stage's switches, Sound\Intonation and Sound\KeepPitch: the
+  // speed slider and the speed tags make the tempo while the pitch is kept.
+  ProsodySettings Prosody() const override { return prosody_; }
 
   // IDdeHost
   bool JobRunning() const override { return job_.Busy(); }
@@ -212,6 +215,7 @@ class CServerDlg final : public QDialog,
 
   std::string dictPath_;
   int convertCapsLimit_ = 5;
+  ProsodySettings prosody_;
   std::deque<std::string> fileQueue_;
   bool fileJob_ = false;
   // Queued files that could not be read, waiting to be told in one box, and

@@ -230,7 +230,10 @@ void OutputModule::Speak(const EngineText& text) {
   marks_ = text.marks;
   nextMark_ = 0;
   dueMarks_.clear();
-  slider_ = -SpeedOfRate(voice_.rate);
+  ProsodySettings& prosody = settings_.speech.prosody;
+  slider_ = -SpeedOfRate(voice_.rate, prosody.keepPitch ? SpeedBy::Tempo : SpeedBy::PlaybackRate);
+  prosody.pitchSemitones = SemitonesOfPitch(voice_.pitch);
+  prosody.rangeScale = ScaleOfPitchRange(voice_.pitchRange);
   device_ = Device();
   waveOut_->SetVolume(device_, VolumeWordOf(LevelOfVolume(voice_.volume), 50));
   nextTick_ = Clock::now() + kTick;

@@ -45,6 +45,8 @@ ServerSettings ReadServerSettings(bool readStore) {
     const std::string path = store.GetString("Dictionary", "ExpDict", "");
     if (!path.empty()) result.dictionary = path;
   }
+  speech.prosody.intonation = store.GetYesNo("Sound", "Intonation", true);
+  speech.prosody.keepPitch = store.GetYesNo("Sound", "KeepPitch", true);
   result.waveDevice = std::max(0, store.GetInt("Sound", "WaveDevice", 0));
   result.deviceTimeout = std::clamp(store.GetInt("Sound", "DeviceTimeout", 5), 0, 60);
   return result;

@@ -1,6 +1,7 @@
 // What the module takes over from the user's Vokar speech server, so that a
 // screen reader speaks as the server does: the conversions, the exception
-// dictionary, the pause lengths, the sound device and its busy timeout, from
+// dictionary, the pause lengths, the prosody stage's switches (Intonation,
+// KeepPitch), the sound device and its busy timeout, from
 // the server's settings store (HKEY_CURRENT_USER\Software\Quillmark\Vokar),
 // and the locale punctuation from intl.ini. The store is only read, and only
 // when it exists: the module never makes one.

@@ -69,10 +69,15 @@ bool VoiceSettings::Apply(std::string_view name, std::string_view value) {
   return false;
 }
 
-int SpeedOfRate(int rate) {
+int SpeedOfRate(int rate, SpeedBy by) {
   rate = std::clamp(rate, -100, 100);
+  if (rate > 0 && by == SpeedBy::Tempo) return (3 * rate + 1) / 2;
   return rate >= 0 ? (rate + 1) / 2 : -((-rate + 1) / 2);
 }
+
+double SemitonesOfPitch(int pitch) { return 6.0 * std::clamp(pitch, -100, 100) / 100.0; }
+
+double ScaleOfPitchRange(int pitchRange) { return 1.0 + std::clamp(pitchRange, -100, 100) / 100.0; }
 
 int LevelOfVolume(int volume) { return std::clamp(100 + std::min(volume, 0), 0, 100); }
 

@@ -1,8 +1,9 @@
 // The voice settings speech-dispatcher sends in SET blocks, and what our
-// engine makes of them: the rate becomes the engine's speed, the volume its
-// output level, punctuation, spelling and capital letters shape the text.
-// The engine has no pitch of its own apart from its speed, and one Polish
-// voice: pitch, pitch range, voice and language are kept but change nothing.
+// engine makes of them: the rate becomes the engine's speed, the pitch and
+// the pitch range move and widen the melody of the prosody stage, the volume
+// becomes the output level; punctuation, spelling and capital letters shape
+// the text. The engine has one Polish voice: voice and language are kept but
+// change nothing.
 #pragma once
 
 #include <string>
@@ -30,9 +31,22 @@ struct VoiceSettings {
   bool Apply(std::string_view name, std::string_view value);
 };
 
-// The engine's speed in percent (-50 .. +50) for a rate: half the rate,
-// rounded to the nearest, halves away from zero.
-int SpeedOfRate(int rate);
+// How the engine makes its speed: by the playback rate (the pitch moves
+// with it), or by the tempo of the prosody stage (the pitch is kept).
+enum class SpeedBy { PlaybackRate, Tempo };
+
+// The engine's speed in percent for a rate. Slower than normal: half the
+// rate (-50 at -100). Faster: half the rate by the playback rate (+50 at
+// 100), one and a half times the rate by the tempo (+150 at 100, two and a
+// half times normal speed, as fast as screen-reader users listen). Rounded
+// to the nearest, halves away from zero.
+int SpeedOfRate(int rate, SpeedBy by);
+
+// The melody's shift in semitones for a pitch: six at either end.
+double SemitonesOfPitch(int pitch);
+// The scale of the melody's movements for a pitch range: 0 (a monotone) at
+// -100, as designed at 0, twice as wide at +100.
+double ScaleOfPitchRange(int pitchRange);
 
 // The output level in percent (0 .. 100) for a volume: full at 0 and above,
 // since the engine cannot be louder than its recordings; below 0 it falls in

@@ -23,6 +23,7 @@
 #include "JoinMeasures.h"
 #include "Messages.h"
 #include "NoiseFloor.h"
+#include "ProsodyTable.h"
 #include "RenderText.h"
 
 namespace {
@@ -37,6 +38,9 @@ constexpr const char* kUsage =
     "  --out DIR     write the first two sentences of both voices as WAV files there\n"
     "  --dips        list our joins that dip, by entry names\n"
     "  --steps       the median level step at joins for each pair of classes, both voices\n"
+    "  --table [DIR] the melody, rhythm, speed and noise of our speech before and with the\n"
+    "                prosody stage beside espeak-ng on thirty sentences, pitch tracks by praat;\n"
+    "                keeps its WAV files and tracks in DIR when given; nothing else is measured\n"
     "  --noise [MANIFEST]  the 8-bit rounding noise per band in pauses, weak consonants and\n"
     "                sonorants: plain, shaped by the hearing threshold, following the sound,\n"
     "                dithered (the manifest the build made by default); nothing else is measured\n";
@@ -153,9 +157,14 @@ int main(int argc, char** argv) {
   bool listDips = false;
   bool listSteps = false;
   std::optional<fs::path> noise;
+  bool table = false;
+  std::optional<fs::path> tableDir;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--voice" && i + 1 < argc) {
+    if (arg == "--table") {
+      table = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-') tableDir = argv[++i];
+    } else if (arg == "--voice" && i + 1 < argc) {
       voice = argv[++i];
     } else if (arg == "--noise") {
       noise = VOKAR_BENCH_MANIFEST;
@@ -178,6 +187,7 @@ int main(int argc, char** argv) {
     std::cerr << "bench_voice: cannot load " << voice << "\n";
     return 1;
   }
+  if (table) return RunProsodyTable(db, tableDir);
   if (noise) {
     if (out) fs::create_directories(*out);
     return RunNoiseFloor(db, settings, kSentences, *noise, out);

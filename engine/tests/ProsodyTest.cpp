@@ -12,9 +12,15 @@ namespace {
 
 using namespace allo;
 
+// The phrase step as the rules were first made: every accent group ends in
+// its final forms. The rhythm the prosody stage asks for (intonation on)
+// has tests of its own below.
 class Phrases : public ::testing::Test {
  protected:
-  void SetUp() override { testing::FillTestInventory(db, settings); }
+  void SetUp() override {
+    settings.prosody.intonation = false;
+    testing::FillTestInventory(db, settings);
+  }
 
   // The prepared tokens of the first sentence of a text.
   std::vector<CWordToken> Prepared(const std::string& utf8) {
@@ -121,6 +127,53 @@ TEST_F(Phrases, FinalDevoicingAndVoicingAcrossWords) {
 TEST_F(Phrases, PauseBeforeAVowelInFluentSpeech) {
   const auto tokens = Prepared("dom ojca");
   EXPECT_EQ(Indices(tokens[0]).back(), kPauseInterWord);
+}
+
+// Under intonation the long final forms end a phrase only, and no pause
+// stands where the text has no punctuation; the stress is the same.
+TEST_F(Phrases, WithIntonationFinalFormsEndOnlyAPhrase) {
+  settings.prosody.intonation = true;
+  auto tokens = Prepared("mama woła, tata milczy");
+  ASSERT_EQ(tokens.size(), 5u);
+  // mama inside the phrase: a plain final a; woła before the comma keeps
+  // its doubled o and final a.
+  EXPECT_EQ(Indices(tokens[0]), (std::vector<int>{kM, kA + kAccentOffset, kM, kA}));
+  EXPECT_EQ(Indices(tokens[1]), (std::vector<int>{kW, kO, kO, kLDark, kA + kFinalOffset}));
+  EXPECT_EQ(Indices(tokens[3]), (std::vector<int>{kT, kA + kAccentOffset, kT, kA}));
+  EXPECT_EQ(Indices(tokens[4]), (std::vector<int>{kMSoft, kI, kI, kL, kCz, kY + kFinalOffset}));
+  // A consonant's final form too, and a figure's boundary ends no phrase.
+  tokens = Prepared("dom 5 dom");
+  EXPECT_EQ(Indices(tokens[0]), (std::vector<int>{kD, kO + kAccentOffset, kM}));
+  EXPECT_EQ(Indices(tokens.back()), (std::vector<int>{kD, kO, kO, kMFinal}));
+}
+
+TEST_F(Phrases, WithIntonationNoPauseWhereTheTextHasNone) {
+  settings.prosody.intonation = true;
+  auto tokens = Prepared("dom ojca");
+  EXPECT_EQ(Indices(tokens[0]), (std::vector<int>{kD, kO + kAccentOffset, kM}));
+  // Accent on every word is the user's choice of a pause after each.
+  settings.fluentSpeech = false;
+  tokens = Prepared("dom ojca");
+  EXPECT_EQ(Indices(tokens[0]).back(), kPauseInterWord);
+}
+
+// The phrase step tells the stage which vowel carries each word's stress
+// and which word carries its group's pitch accent: the word before a
+// one-syllable host, else the host.
+TEST_F(Phrases, StressedVowelAndGroupAccentAreKept) {
+  auto tokens = Prepared("na dom.");
+  EXPECT_TRUE(tokens[0].groupAccent);
+  EXPECT_FALSE(tokens[1].groupAccent);
+  EXPECT_EQ(tokens[0].stressedElement, 1);  // n a'
+  EXPECT_EQ(tokens[1].stressedElement, 1);  // d o o m_: the first of the doubled o
+  tokens = Prepared("mama woła.");
+  EXPECT_TRUE(tokens[0].groupAccent);
+  EXPECT_TRUE(tokens[1].groupAccent);
+  EXPECT_EQ(tokens[0].stressedElement, 1);
+  EXPECT_EQ(tokens[1].stressedElement, 1);
+  // A word without a vowel has no stress.
+  tokens = Prepared("w dom.");
+  EXPECT_EQ(tokens[0].stressedElement, -1);
 }
 
 TEST_F(Phrases, ControlTokensKeepTheirArguments) {

@@ -533,8 +533,9 @@ void CNetDdeAgent::OnInitiate(Peer& peer, const Initiate& initiate) {
     initiating_ = {};
     accepted = initiateAnswered_;
   }
-  // The peer may have gone while the server was asked.
-  if (FindPeer(id) == nullptr) return;
+  // The peer may have gone, or been cut (the settings changed), while the
+  // server was asked.
+  if (const Peer* again = FindPeer(id); again == nullptr || again->stage != Stage::Ready) return;
   if (accepted) {
     peer.stage = Stage::Conversing;
     peer.server = server;

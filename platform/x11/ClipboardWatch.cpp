@@ -83,8 +83,11 @@ bool TakeClipboardKeepingContent() {
     }
   }
   clipboard->setMimeData(copy.release(), QClipboard::Clipboard);
+  // An id the server would give this program's next resource carries its
+  // client's part.
+  const std::uint32_t ours = ClientBase(connection, xcb_generate_id(connection));
   const xcb_window_t owner = ClipboardOwner(connection, ClipboardAtom(connection));
-  return owner != XCB_WINDOW_NONE && ClientBase(connection, owner) == ClientBase(connection, xcb_generate_id(connection));
+  return owner != XCB_WINDOW_NONE && ClientBase(connection, owner) == ours;
 }
 
 std::uint32_t NextRequestNumber() {

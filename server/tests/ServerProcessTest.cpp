@@ -310,8 +310,46 @@ TEST_F(ServerProcess, SettingsAfterExitFollowTheirRules) {
   for (const char* name : {"ConvertNumber", "ConvertDate", "ConvertCaps", "FluentSpeech", "ColloquialSpeech"})
     EXPECT_EQ(Value("Conversions", name), "\"Yes\"") << name;
   EXPECT_EQ(Value("Conversions", "ConvertCapsLimit"), "5");
+  EXPECT_EQ(Value("Sound", "Intonation"), "\"Yes\"");
+  EXPECT_EQ(Value("Sound", "KeepPitch"), "\"Yes\"");
   // The voice's pause lengths are written when it is freed.
   EXPECT_EQ(Value("Sound", "PauseInterSentence"), "100");
+}
+
+// Sound\KeepPitch decides what the speed slider and the speed tags change:
+// the tempo, the sound reaching the device in 16 bits at the voice's rate,
+// or the playback rate of the voice's own 8 bits. Both switches off give
+// the plain pieces; the settings stay as the user stored them.
+TEST_F(ServerProcess, KeepPitchDecidesWhatTheSpeedChanges) {
+  struct Case {
+    const char* keepPitch;
+    const char* intonation;
+    std::uint32_t rate;
+    int bits;
+  };
+  const Case cases[] = {{"Yes", "Yes", 22050, 16}, {"No", "Yes", 28665, 16}, {"No", "No", 28665, 8},
+                        {"Yes", "No", 22050, 16}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("KeepPitch ") + c.keepPitch + ", Intonation " + c.intonation);
+    std::filesystem::remove(world_.Wav());
+    Store("Sound", "Tunning", std::uint32_t{30});
+    Store("Sound", "KeepPitch", std::string(c.keepPitch));
+    Store("Sound", "Intonation", std::string(c.intonation));
+    Start();
+    EXPECT_EQ(world_.RunTool(VKDDE_PATH, {"speak", "Raz dwa."}).first, 0);
+    EXPECT_TRUE(WaitUntil([&] { return world_.WavBytes() > 0; }, 5s));
+    EXPECT_TRUE(client_.WaitForStatus(2, 10s));
+    EXPECT_EQ(Stop(), 0);
+    std::ifstream in(world_.Wav(), std::ios::binary);
+    unsigned char header[44] = {};
+    ASSERT_TRUE(in.read(reinterpret_cast<char*>(header), sizeof header));
+    const std::uint32_t rate = header[24] | (header[25] << 8) | (header[26] << 16) | (header[27] << 24);
+    EXPECT_EQ(rate, c.rate);
+    EXPECT_EQ(header[34], c.bits);
+    EXPECT_EQ(Value("Sound", "KeepPitch"), std::string("\"") + c.keepPitch + "\"");
+    EXPECT_EQ(Value("Sound", "Intonation"), std::string("\"") + c.intonation + "\"");
+  }
+  EXPECT_TRUE(world_.Messages().empty());
 }
 
 // The niceness of a running process, from /proc (field 19 of its stat line).

@@ -11,6 +11,16 @@ namespace {
 
 using namespace test;
 
+// Writes a value into the settings store of the user's Vokar server, which
+// the module reads when it starts.
+void StoreServerSetting(const ModuleWorld& world, std::string_view section, std::string_view name,
+                        const std::string& value) {
+  ::setenv("VOKAR_REGISTRY_DIR", world.Registry().c_str(), 1);
+  const registry::Profile store("Quillmark", "Vokar");
+  EXPECT_TRUE(store.WriteString(section, name, value));
+  ::unsetenv("VOKAR_REGISTRY_DIR");
+}
+
 // A text of some length, about twenty seconds of speech.
 std::string LongText() {
   std::string text;
@@ -98,8 +108,9 @@ TEST_F(Module, SpeaksAMessageAndReportsItsMarksWhenTheSpeechReachesThem) {
   const auto begin = *TimeOf(lines, "701 BEGIN");
   EXPECT_NEAR(SecondsBetween(begin, *TimeOf(lines, "702 END")), wav.Seconds(), 0.15);
   // Each mark comes when the speech after it begins: after the comma's pause
-  // (half a second of silence) and after the sentence's (a second).
-  const auto pauses = wav.SilenceEnds(0.4);
+  // (0.22 s of silence, the prosody stage's at the defaults) and after the
+  // sentence's (0.45 s).
+  const auto pauses = wav.SilenceEnds(0.2);
   ASSERT_GE(pauses.size(), 2u);
   EXPECT_NEAR(SecondsBetween(begin, *TimeOf(lines, "700-po powitaniu")), pauses[0], 0.15);
   EXPECT_NEAR(SecondsBetween(begin, *TimeOf(lines, "700-__spd_0")), pauses[1], 0.15);
@@ -115,11 +126,11 @@ TEST_F(Module, AMessageEndsWithItsLastSoundAndKeepsThePausesInside) {
   ASSERT_EQ(wavs.size(), 1u);
   const Wav& one = wavs[0];
   EXPECT_GT(one.Peak(), 40);
-  // The sentence's pause is a second of exact silence: none of it is left
-  // at the end, and nothing like it.
-  EXPECT_TRUE(one.SilenceEnds(0.3).empty()) << "a pause of 0.3 s or more in " << one.Seconds() << " s";
+  // The sentence's pause is nearly half a second of exact silence: none of
+  // it is left at the end, and nothing like it.
+  EXPECT_TRUE(one.SilenceEnds(0.2).empty()) << "a pause of 0.2 s or more in " << one.Seconds() << " s";
   std::size_t tail = 0;
-  while (tail < one.data.size() && std::abs(static_cast<int>(one.data[one.data.size() - 1 - tail]) - 128) <= 2) ++tail;
+  while (tail < one.Samples() && one.Level(one.Samples() - 1 - tail) <= 2) ++tail;
   EXPECT_LT(static_cast<double>(tail) / one.rate, 0.15) << "silence at the end";
   // END comes when the sound has played, not before.
   EXPECT_NEAR(SecondsBetween(*TimeOf(lines, "701 BEGIN"), *TimeOf(lines, "702 END")), one.Seconds(), 0.15);
@@ -132,9 +143,9 @@ TEST_F(Module, AMessageEndsWithItsLastSoundAndKeepsThePausesInside) {
   Wav two = wavs[0];
   ASSERT_GT(two.data.size(), first);
   two.data.erase(two.data.begin(), two.data.begin() + static_cast<std::ptrdiff_t>(first));
-  // The sentence's second and the comma's half second inside; none at the end.
-  EXPECT_EQ(two.SilenceEnds(0.9).size(), 1u);
-  EXPECT_EQ(two.SilenceEnds(0.4).size(), 2u);
+  // The sentence's pause and the comma's inside; none at the end.
+  EXPECT_EQ(two.SilenceEnds(0.4).size(), 1u);
+  EXPECT_EQ(two.SilenceEnds(0.2).size(), 2u);
 }
 
 // A message of a mebibyte of "&" (each could open an entity) is read in one
@@ -191,7 +202,53 @@ TEST_F(Module, PauseStopsAtSpeechDispatchersNextMark) {
   EXPECT_FALSE(module->ReadLine(1500ms));
 }
 
-TEST_F(Module, TheRateChangesTheLengthAndTheVolumeTheLevel) {
+// With the pitch kept (the server's default) the rate is the tempo: every
+// message reaches the device at the voice's rate in 16 bits, one file for
+// all, rate 100 two and a half times as fast as normal, -100 half as fast.
+TEST_F(Module, TheRateChangesTheTempoAndTheVolumeTheLevel) {
+  Handshake();
+  const std::string text = "<speak>Jedziemy do Łodzi.</speak>";
+  std::vector<std::size_t> ends;  // the file's samples after each message
+  const auto say = [&] {
+    Speak(text);
+    const auto wavs = world.Wavs();
+    ends.push_back(wavs.empty() ? 0 : wavs[0].Samples());
+  };
+  say();
+  Set("rate=100\n");
+  say();
+  Set("rate=-100\n");
+  say();
+  Set("rate=0\nvolume=-50\n");
+  say();
+  Set("volume=-100\n");
+  say();
+  const auto wavs = world.Wavs();
+  ASSERT_EQ(wavs.size(), 1u);
+  EXPECT_EQ(wavs[0].rate, 22050u);
+  EXPECT_EQ(wavs[0].bits, 16);
+  const auto length = [&](std::size_t i) { return static_cast<double>(ends[i] - (i == 0 ? 0 : ends[i - 1])) / 22050.0; };
+  const double normal = length(0);
+  EXPECT_GT(normal, 1.0);
+  EXPECT_NEAR(length(1), normal / 2.5, 0.02);
+  EXPECT_NEAR(length(2), normal * 2.0, 0.03);
+  EXPECT_NEAR(length(3), normal, 0.001);
+  EXPECT_NEAR(length(4), normal, 0.001);
+  // The fourth message at half level, the fifth silent.
+  const auto peak = [&](std::size_t from, std::size_t to) {
+    int p = 0;
+    for (std::size_t i = from; i < to; ++i) p = std::max(p, wavs[0].Level(i));
+    return p;
+  };
+  EXPECT_NEAR(peak(ends[2], ends[3]), peak(0, ends[0]) / 2.0, 1.0);
+  EXPECT_EQ(peak(ends[3], ends[4]), 0);
+}
+
+// With Sound\KeepPitch "No" in the user's settings the rate is the playback
+// rate, as before the prosody stage: +50 % plays the same samples at 33075
+// per second, -50 % at 11025, each change of rate starting the next file.
+TEST_F(Module, WithoutThePitchKeptTheRateIsThePlaybackRate) {
+  StoreServerSetting(world, "Sound", "KeepPitch", "No");
   Handshake();
   const std::string text = "<speak>Jedziemy do Łodzi.</speak>";
   Speak(text);
@@ -199,31 +256,31 @@ TEST_F(Module, TheRateChangesTheLengthAndTheVolumeTheLevel) {
   Speak(text);
   Set("rate=-100\n");
   Speak(text);
-  Set("rate=0\nvolume=-50\n");
-  Speak(text);
-  Set("volume=-100\n");
-  Speak(text);
-  // Speed +50 % plays the same samples at 33075 per second, speed -50 % at
-  // 11025; each change of rate starts the next file.
   const auto wavs = world.Wavs();
-  ASSERT_EQ(wavs.size(), 4u);
+  ASSERT_EQ(wavs.size(), 3u);
   EXPECT_EQ(wavs[0].rate, 22050u);
   EXPECT_EQ(wavs[1].rate, 33075u);
   EXPECT_EQ(wavs[2].rate, 11025u);
-  EXPECT_EQ(wavs[3].rate, 22050u);
-  const double normal = wavs[0].Seconds();
-  EXPECT_GT(normal, 1.0);
-  EXPECT_NEAR(wavs[1].Seconds(), normal / 1.5, 0.02);
-  EXPECT_NEAR(wavs[2].Seconds(), normal * 2.0, 0.02);
-  // The fourth file holds the normal rate again, twice: at half level and
-  // silent.
-  ASSERT_EQ(wavs[3].data.size(), 2 * wavs[0].data.size());
-  const std::size_t half = wavs[0].data.size();
-  Wav halfLevel = wavs[3], silent = wavs[3];
-  halfLevel.data.resize(half);
-  silent.data.erase(silent.data.begin(), silent.data.begin() + static_cast<std::ptrdiff_t>(half));
-  EXPECT_NEAR(halfLevel.Peak(), wavs[0].Peak() / 2.0, 1.0);
-  EXPECT_EQ(silent.Peak(), 0);
+  EXPECT_NEAR(wavs[1].Seconds(), wavs[0].Seconds() / 1.5, 0.02);
+  EXPECT_NEAR(wavs[2].Seconds(), wavs[0].Seconds() * 2.0, 0.02);
+}
+
+// PITCH moves the melody and PITCH_RANGE widens it: the same words, read at
+// three pitches, are the same length and differ in sound.
+TEST_F(Module, PitchAndPitchRangeShapeTheMelody) {
+  Handshake();
+  const std::string text = "<speak>Czy jedziemy do Łodzi?</speak>";
+  std::vector<std::vector<std::uint8_t>> said;
+  for (const char* settings : {"pitch=0\npitch_range=0\n", "pitch=100\n", "pitch=0\npitch_range=-100\n"}) {
+    Set(settings);
+    const std::size_t before = world.Wavs().empty() ? 0 : world.Wavs()[0].data.size();
+    Speak(text);
+    const auto& data = world.Wavs()[0].data;
+    said.emplace_back(data.begin() + static_cast<std::ptrdiff_t>(before), data.end());
+  }
+  EXPECT_NE(said[0], said[1]);
+  EXPECT_NE(said[0], said[2]);
+  EXPECT_NEAR(static_cast<double>(said[1].size()), static_cast<double>(said[0].size()), said[0].size() * 0.01);
 }
 
 TEST_F(Module, BackslashesAndTagsInTheTextAreReadAsText) {
@@ -233,6 +290,9 @@ TEST_F(Module, BackslashesAndTagsInTheTextAreReadAsText) {
   std::string wav("RIFF\x34\x56\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x11\x2B\0\0\x11\x2B\0\0\x01\0\x08\0data\x10\x56\0\0", 44);
   wav += std::string(0x5610, '\xF0');
   world.folder().Write("work/dzwonek.wav", wav);
+  // The speed played as the rate, so that a speed tag that took effect
+  // would start a file of its own.
+  StoreServerSetting(world, "Sound", "KeepPitch", "No");
   Handshake();
   const auto lines = Speak("<speak>Plik C:\\Windows\\Wav=\"dzwonek\"\\ oraz \\Wav=\"/etc/passwd\"\\ i \\Spd=99\\ "
                            "\\Drv=5\\ \\Vol=0\\ koniec.</speak>");
@@ -340,6 +400,8 @@ TEST_F(Module, ReadsWithTheDictionaryOfTheUsersVokarServer) {
   const registry::Profile store("Quillmark", "Vokar");
   ASSERT_TRUE(store.WriteString("Dictionary", "ExpDict", dictionary.string()));
   ASSERT_TRUE(store.WriteYesNo("Dictionary", "UseExpDict", true));
+  // The speed played as the rate, so that the tag shows as a file.
+  ASSERT_TRUE(store.WriteString("Sound", "KeepPitch", "No"));
   ::unsetenv("VOKAR_REGISTRY_DIR");
   Handshake();
   Speak("<speak>Mam \\Spd=99\\ psa.</speak>");

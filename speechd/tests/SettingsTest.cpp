@@ -9,12 +9,34 @@
 namespace vokar::speechd {
 namespace {
 
-TEST(VoiceSettings, RateBecomesHalfAsMuchEngineSpeed) {
+TEST(VoiceSettings, RateBecomesHalfAsMuchEngineSpeedByThePlaybackRate) {
   struct Case {
     int rate, speed;
   } cases[] = {{-100, -50}, {-99, -50}, {-98, -49}, {-3, -2}, {-2, -1}, {-1, -1}, {0, 0},
                {1, 1},      {2, 1},     {3, 2},     {98, 49}, {99, 50}, {100, 50}, {101, 50}, {-101, -50}};
-  for (const auto& c : cases) EXPECT_EQ(SpeedOfRate(c.rate), c.speed) << "rate " << c.rate;
+  for (const auto& c : cases) EXPECT_EQ(SpeedOfRate(c.rate, SpeedBy::PlaybackRate), c.speed) << "rate " << c.rate;
+}
+
+// With the pitch kept, the fast half reaches two and a half times normal
+// speed (+150 %); the slow half is as before.
+TEST(VoiceSettings, RateReachesTwoAndAHalfTimesNormalByTheTempo) {
+  struct Case {
+    int rate, speed;
+  } cases[] = {{-101, -50}, {-100, -50}, {-99, -50}, {-1, -1}, {0, 0},    {1, 2},
+               {2, 3},      {3, 5},      {50, 75},   {99, 149}, {100, 150}, {101, 150}};
+  for (const auto& c : cases) EXPECT_EQ(SpeedOfRate(c.rate, SpeedBy::Tempo), c.speed) << "rate " << c.rate;
+}
+
+TEST(VoiceSettings, PitchMovesTheMelodyAndPitchRangeWidensIt) {
+  struct Case {
+    int value;
+    double semitones, scale;
+  } cases[] = {{-101, -6.0, 0.0}, {-100, -6.0, 0.0}, {-50, -3.0, 0.5}, {0, 0.0, 1.0},
+               {50, 3.0, 1.5},    {100, 6.0, 2.0},   {101, 6.0, 2.0}};
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(SemitonesOfPitch(c.value), c.semitones) << c.value;
+    EXPECT_DOUBLE_EQ(ScaleOfPitchRange(c.value), c.scale) << c.value;
+  }
 }
 
 TEST(VoiceSettings, VolumeIsFullFromZeroUpAndFallsToSilenceAtMinusHundred) {

@@ -31,7 +31,11 @@ constexpr const char* kUsage =
     "Reads the text aloud on the sound device (VOKAR_WAVEOUT chooses another).\n"
     "  -o FILE              write the speech into a WAV file instead\n"
     "  --dump               print the tokens and allophones of each sentence\n"
-    "  --speed N            speed in percent, -50 to 50 (default 0)\n"
+    "  --speed N            speed in percent, -50 to 150 (default 0; above 50 only with\n"
+    "                       the pitch kept)\n"
+    "  --no-intonation      no sentence melody and the rhythm of the plain pieces\n"
+    "  --no-keep-pitch      the speed changes the playback rate, pitch and all\n"
+    "                       (with --no-intonation: the plain concatenation of the voice)\n"
     "  --device N           0 the default device, k the k-th device\n"
     "  --device-timeout S   seconds to wait for a busy device (default 5)\n"
     "  -f FILE              read the text from FILE ('-' reads standard input)\n"
@@ -103,7 +107,7 @@ std::optional<Options> Parse(int argc, char** argv) {
         int* target;
       };
       const Range range = arg == "--caps-limit" ? Range{0, 64, &options.settings.convertCapsLimit}
-                          : arg == "--speed"    ? Range{-50, 50, &options.speed}
+                          : arg == "--speed"    ? Range{-50, kFastestShapedSpeed, &options.speed}
                           : arg == "--device"   ? Range{0, 99, &options.device}
                                                 : Range{0, 60, &options.deviceTimeout};
       char* end = nullptr;
@@ -113,6 +117,10 @@ std::optional<Options> Parse(int argc, char** argv) {
         return std::nullopt;
       }
       *range.target = static_cast<int>(number);
+    } else if (arg == "--no-intonation") {
+      options.settings.prosody.intonation = false;
+    } else if (arg == "--no-keep-pitch") {
+      options.settings.prosody.keepPitch = false;
     } else if (arg == "--accent-every-word") {
       options.settings.fluentSpeech = false;
     } else if (arg == "--no-colloquial") {
@@ -127,6 +135,10 @@ std::optional<Options> Parse(int argc, char** argv) {
       options.text += (haveText ? " " : "") + arg;
       haveText = true;
     }
+  }
+  if (options.speed > 50 && !options.settings.prosody.keepPitch) {
+    std::cerr << "vksay: --speed takes a number from -50 to 50 with --no-keep-pitch\n";
+    return std::nullopt;
   }
   if (haveText && options.file) {
     std::cerr << "vksay: give either a text or a file, not both\n";

@@ -24,6 +24,8 @@ struct Synthesis {
   int rate = 22050;
   std::vector<float> samples;
   std::vector<PhonemeMark> marks;
+  // Where each word starts, when the synthesiser reads text.
+  std::vector<std::size_t> words;
 };
 
 struct CutRequest {

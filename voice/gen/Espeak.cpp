@@ -15,6 +15,10 @@ int OnSynth(short* wav, int count, espeak_EVENT* events) {
   if (g_current == nullptr) return 0;
   for (int i = 0; wav != nullptr && i < count; ++i) g_current->samples.push_back(wav[i] / 32768.0f);
   for (; events != nullptr && events->type != espeakEVENT_LIST_TERMINATED; ++events) {
+    if (events->type == espeakEVENT_WORD) {
+      g_current->words.push_back(events->sample > 0 ? static_cast<std::size_t>(events->sample) : 0);
+      continue;
+    }
     if (events->type != espeakEVENT_PHONEME) continue;
     PhonemeMark mark;
     mark.name.assign(events->id.string, strnlen(events->id.string, sizeof events->id.string));

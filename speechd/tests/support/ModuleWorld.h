@@ -185,18 +185,28 @@ struct Wav {
   std::vector<std::uint8_t> data;
 
   double Seconds() const { return rate == 0 ? 0 : static_cast<double>(data.size()) / (rate * channels * (bits / 8)); }
-  // The largest distance of an 8-bit sample from silence (128).
+  std::size_t Samples() const { return bits == 16 ? data.size() / 2 : data.size(); }
+  // A sample's distance from silence in steps of 8 bits (a 16-bit sample
+  // divided by 256): the voice's own 8 bits, or the prosody stage's 16.
+  int Level(std::size_t i) const {
+    if (bits == 16) return std::abs(static_cast<std::int16_t>(data[2 * i] | (data[2 * i + 1] << 8))) / 256;
+    return std::abs(static_cast<int>(data[i]) - 128);
+  }
+  bool Silent(std::size_t i) const {
+    return bits == 16 ? data[2 * i] == 0 && data[2 * i + 1] == 0 : data[i] == 128;
+  }
+  // The largest distance of a sample from silence, in 8-bit steps.
   int Peak() const {
     int peak = 0;
-    for (std::uint8_t s : data) peak = std::max(peak, std::abs(static_cast<int>(s) - 128));
+    for (std::size_t i = 0; i < Samples(); ++i) peak = std::max(peak, Level(i));
     return peak;
   }
   // Where each stretch of exact silence of at least `minimum` seconds ends, in seconds.
   std::vector<double> SilenceEnds(double minimum) const {
     std::vector<double> ends;
     std::size_t run = 0;
-    for (std::size_t i = 0; i <= data.size(); ++i) {
-      if (i < data.size() && data[i] == 128) {
+    for (std::size_t i = 0; i <= Samples(); ++i) {
+      if (i < Samples() && Silent(i)) {
         ++run;
         continue;
       }

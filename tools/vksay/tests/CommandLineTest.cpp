@@ -119,7 +119,7 @@ TEST_F(VksayDump, ReadsWindows1250FilesAndStandardInput) {
 
 TEST_F(VksayDump, WritesTheSpeechIntoAWavFile) {
   const auto wav = folder / "vksay-out.wav";
-  const auto [status, out] = Run("-o '" + wav.string() + "' 'Raz, dwa.'");
+  const auto [status, out] = Run("--no-intonation --no-keep-pitch -o '" + wav.string() + "' 'Raz, dwa.'");
   EXPECT_EQ(status, 0) << out;
   ASSERT_TRUE(std::filesystem::exists(wav));
   // The voice's 8-bit mono at 22050 Hz: the comma and the full stop alone are 1.5 s.
@@ -164,14 +164,16 @@ TEST_F(VksayDump, AFifoNamedByTheTextOrAsTheDictionaryHoldsNothingUp) {
 }
 
 TEST_F(VksayDump, ARefusedRateIsLoweredUntilTheDeviceTakesIt) {
-  // +30 on a device that takes 22050 Hz at most: played at normal speed.
-  auto [status, out] = Run("--speed 30 'Raz dwa.'", "/nonexistent", "VOKAR_WAVEOUT=null,fast,maxrate=22050");
+  // The speed as the playback rate, the pitch not kept. +30 on a device that
+  // takes 22050 Hz at most: played at normal speed.
+  auto [status, out] =
+      Run("--no-keep-pitch --speed 30 'Raz dwa.'", "/nonexistent", "VOKAR_WAVEOUT=null,fast,maxrate=22050");
   EXPECT_EQ(status, 0) << out;
   EXPECT_EQ(out.find("Błędny format"), std::string::npos) << out;
   // +40 from a tag on a device that takes 30000 Hz: +36, 29988 Hz, fits.
   const auto wav = folder / "fast.wav";
-  std::tie(status, out) =
-      Run("'\\Spd=90\\Raz dwa.'", "/nonexistent", "VOKAR_WAVEOUT='wav:" + wav.string() + ",fast,maxrate=30000'");
+  std::tie(status, out) = Run("--no-keep-pitch '\\Spd=90\\Raz dwa.'", "/nonexistent",
+                              "VOKAR_WAVEOUT='wav:" + wav.string() + ",fast,maxrate=30000'");
   EXPECT_EQ(status, 0) << out;
   std::ifstream in(wav, std::ios::binary);
   char header[28] = {};

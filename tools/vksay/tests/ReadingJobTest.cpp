@@ -14,7 +14,10 @@
 #include "TestFolder.h"
 #include "VirtualWaveOut.h"
 #include "support/AlfWriter.h"
+#include "AllophoneIndex.h"
+#include "TextScanner.h"
 #include "support/TestInventory.h"
+#include "support/VoicedInventory.h"
 
 namespace vokar {
 namespace {
@@ -64,9 +67,13 @@ class RecordingSink final : public IMessageSink {
   std::vector<std::string> shown;
 };
 
+// The job as the Parts make it: the plain concatenation, played at the rate
+// the speed sets. The prosody stage's own tests turn its switches on.
 class Job : public ::testing::Test {
  protected:
   void SetUp() override {
+    settings.prosody.intonation = false;
+    settings.prosody.keepPitch = false;
     testing::FillTestInventory(db, settings);
     settings.workDir = dir.string() + "/";
   }
@@ -672,6 +679,149 @@ TEST(JobArithmetic, VolumeWordOfALevelAndABalance) {
     SCOPED_TRACE(std::to_string(c.volume) + "% balance " + std::to_string(c.balance));
     EXPECT_EQ(VolumeWordOf(c.volume, c.balance), c.left | (c.right << 16));
   }
+}
+
+}  // namespace
+}  // namespace vokar
+
+namespace vokar {
+namespace {
+
+// A device in front of the WAV device that refuses 16-bit samples, as an
+// old card might.
+class EightBitOnly final : public IWaveOut {
+ public:
+  explicit EightBitOnly(IWaveOut& inner) : inner_(inner) {}
+  int DeviceCount() override { return inner_.DeviceCount(); }
+  std::optional<WaveOutCaps> Caps(int device) override { return inner_.Caps(device); }
+  WaveOutResult Open(int device, const WaveFormat& format, std::function<void()> onDone,
+                     std::unique_ptr<IWaveOutDevice>& opened) override {
+    if (format.bitsPerSample != 8) return WaveOutResult::BadFormat;
+    return inner_.Open(device, format, std::move(onDone), opened);
+  }
+  void DeliverNotices() override { inner_.DeliverNotices(); }
+  void WaitForNotice(int timeoutMs) override { inner_.WaitForNotice(timeoutMs); }
+  std::optional<std::uint32_t> GetVolume(int device) override { return inner_.GetVolume(device); }
+  bool SetVolume(int device, std::uint32_t volume) override { return inner_.SetVolume(device, volume); }
+
+ private:
+  IWaveOut& inner_;
+};
+
+// The job with the prosody stage, on a voice whose pieces sound like speech.
+class ShapedJob : public ::testing::Test {
+ protected:
+  void SetUp() override { testing::FillVoicedInventory(db, settings); }
+
+  void Read(const std::string& utf8, bool eightBitOnly = false) {
+    VirtualWaveOutOptions options;
+    options.wavPath = dir / "out.wav";
+    options.pacing = Pacing::Fast;
+    out = std::make_unique<VirtualWaveOut>(options);
+    wrapped = std::make_unique<EightBitOnly>(*out);
+    IWaveOut& target = eightBitOnly ? static_cast<IWaveOut&>(*wrapped) : static_cast<IWaveOut&>(*out);
+    playback = std::make_unique<WavePlayback>(target);
+    window = std::make_unique<TestWindow>(target);
+    job = std::make_unique<CReadingJob>(ReadingJobContext{settings, db, nullptr, sink, *window, *playback, device_});
+    window->job = job.get();
+    window->slider = slider;
+    job->ReadText(cp1250::FromUtf8(utf8));
+  }
+
+  struct Header {
+    std::uint32_t rate = 0;
+    int bits = 0;
+    std::size_t bytes = 0;
+  };
+  static Header HeaderOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char h[44] = {};
+    in.read(reinterpret_cast<char*>(h), sizeof h);
+    return {static_cast<std::uint32_t>(h[24] | (h[25] << 8) | (h[26] << 16) | (h[27] << 24)), h[34],
+            static_cast<std::size_t>(h[40] | (h[41] << 8) | (h[42] << 16) | (h[43] << 24))};
+  }
+
+  vokar::test::TestFolder folder{"shaped-job"};
+  const std::filesystem::path dir = folder.path();
+  CSpeechSettingsValues settings;
+  CAllophoneDb db;
+  RecordingSink sink;
+  int device_ = kWaveMapper;
+  int slider = 0;
+  std::unique_ptr<VirtualWaveOut> out;
+  std::unique_ptr<EightBitOnly> wrapped;
+  std::unique_ptr<WavePlayback> playback;
+  std::unique_ptr<TestWindow> window;
+  std::unique_ptr<CReadingJob> job;
+};
+
+// With the pitch kept the slider and the speed tags change the tempo: the
+// device gets 16 bits at the voice's rate throughout, in one file, and the
+// speech is as much shorter as the speed asks.
+TEST_F(ShapedJob, TheSpeedChangesTheTempoNotTheRate) {
+  Read("Mama ma kota, a Ala psa.");
+  ASSERT_EQ(out->WavFiles().size(), 1u);
+  const Header normal = HeaderOf(out->WavFiles()[0]);
+  EXPECT_EQ(normal.rate, 22050u);
+  EXPECT_EQ(normal.bits, 16);
+  slider = -50;
+  Read("Mama ma kota, a Ala psa.");
+  const Header fast = HeaderOf(out->WavFiles()[0]);
+  EXPECT_EQ(fast.rate, 22050u);
+  EXPECT_NEAR(static_cast<double>(fast.bytes), normal.bytes / 1.5, normal.bytes * 0.01);
+  slider = 0;
+  Read("Mama ma \\Spd=99\\kota, a Ala psa.");
+  ASSERT_EQ(out->WavFiles().size(), 1u) << "a speed tag changed the rate";
+  EXPECT_EQ(HeaderOf(out->WavFiles()[0]).rate, 22050u);
+  EXPECT_EQ(window->slider, -50);
+  EXPECT_TRUE(sink.shown.empty());
+}
+
+// Without the pitch kept but with the melody, the speed is the rate again.
+TEST_F(ShapedJob, WithoutThePitchKeptTheSpeedIsTheRate) {
+  settings.prosody.keepPitch = false;
+  slider = -30;
+  Read("Mama ma kota.");
+  ASSERT_EQ(out->WavFiles().size(), 1u);
+  EXPECT_EQ(HeaderOf(out->WavFiles()[0]).rate, 28665u);
+  EXPECT_EQ(HeaderOf(out->WavFiles()[0]).bits, 16);
+}
+
+TEST_F(ShapedJob, ADeviceThatRefuses16BitsGetsTheVoicesOwn8Bits) {
+  Read("Mama ma kota.");
+  const Header wide = HeaderOf(out->WavFiles()[0]);
+  Read("Mama ma kota.", true);
+  ASSERT_EQ(out->WavFiles().size(), 1u);
+  const Header narrow = HeaderOf(out->WavFiles()[0]);
+  EXPECT_EQ(narrow.bits, 8);
+  EXPECT_EQ(narrow.rate, 22050u);
+  EXPECT_EQ(narrow.bytes, wide.bytes / 2);
+  EXPECT_TRUE(sink.shown.empty());
+}
+
+// Both switches off: the device gets exactly the pieces, one after another.
+TEST_F(ShapedJob, BothSwitchesOffGiveThePlainPieces) {
+  settings.prosody = {false, false};
+  const std::string text = "Mama myła ramę, a Ala ma kota i 12 psów.";
+  Read(text);
+  std::ifstream in(out->WavFiles()[0], std::ios::binary);
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  bytes.erase(bytes.begin(), bytes.begin() + 44);
+  bytes.resize(HeaderOf(out->WavFiles()[0]).bytes);  // without the pad byte of an odd data chunk
+  std::vector<std::uint8_t> expected;
+  const std::string cp = cp1250::FromUtf8(text);
+  CTextScanner scanner(cp, {settings, db, nullptr, sink});
+  while (CUtterance* utterance = scanner.NextUtterance()) {
+    for (const auto& token : utterance->Tokens()) {
+      if (token.control) continue;
+      for (const auto& e : token.allophones)
+        if (e.index < allo::kNothing && db.Entry(e.index))
+          expected.insert(expected.end(), db.Entry(e.index)->samples.begin(), db.Entry(e.index)->samples.end());
+    }
+  }
+  ASSERT_EQ(bytes.size(), expected.size());
+  const auto differ = std::mismatch(bytes.begin(), bytes.end(), expected.begin());
+  EXPECT_EQ(differ.first, bytes.end()) << "from byte " << (differ.first - bytes.begin());
 }
 
 }  // namespace
