@@ -14,12 +14,23 @@
 # vokar_install_record_end() is called after every other install rule (from
 # the last folder): it writes the lists and the script.
 
+# The suite's own libraries (the key watcher) lie in a folder of its own below
+# the multiarch library folder, as Debian keeps a package's private
+# libraries: the dynamic loader does not search it (the programs find them by
+# their run path), so the package needs no ldconfig.
+if(CMAKE_LIBRARY_ARCHITECTURE)
+  set(VOKAR_PRIVATE_LIBDIR "lib/${CMAKE_LIBRARY_ARCHITECTURE}/vokar")
+else()
+  set(VOKAR_PRIVATE_LIBDIR "${CMAKE_INSTALL_LIBDIR}/vokar")
+endif()
+
 # The folders the install rules put files in, below the prefix, with the
 # folders above them. A folder not named here counts as one that was there
 # before, so it is never removed.
 set(VOKAR_INSTALL_FOLDERS
   "${CMAKE_INSTALL_BINDIR}"
   "${CMAKE_INSTALL_LIBDIR}" "${CMAKE_INSTALL_LIBDIR}/vokar"
+  "lib/${CMAKE_LIBRARY_ARCHITECTURE}" "${VOKAR_PRIVATE_LIBDIR}"
   "lib" "lib/systemd" "lib/systemd/user"
   "libexec" "libexec/speech-dispatcher-modules"
   "${CMAKE_INSTALL_DATADIR}" "${CMAKE_INSTALL_DATADIR}/vokar" "${CMAKE_INSTALL_DATADIR}/vokar/help"

@@ -208,7 +208,8 @@ SentencePlan PlanSentence(const CUtterance& utterance, const CAllophoneDb& db, c
                                token.allophones[static_cast<std::size_t>(token.stressedElement)].index == index;
           if (phraseEnd && at == lastVowel) factor = rhythm::kPhraseFinalVowel;
           else if (doubled) factor = rhythm::kDoubledHalf;
-          else if (!stressed) factor = rhythm::kUnstressedVowel;
+          else if (stressed) factor = rhythm::kStressedVowel;
+          else factor = rhythm::kUnstressedVowel;
         } else if (word && !(bits & (cb::kPause | cb::kVoiceless))) {
           factor = rhythm::kConsonant;
         }

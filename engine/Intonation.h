@@ -33,13 +33,16 @@ inline constexpr double kShortestMovement = 0.2;  // a final fall or rise takes 
 }  // namespace melody
 
 // The rhythm of fluent speech: how much of its recorded length each sound
-// takes. Unstressed vowels are shorter, the vowel that ends a phrase longer;
+// takes. Unstressed vowels are shorter, stressed ones a little shorter too
+// (they are recorded longer, and a Polish stress is heard in the pitch far
+// more than in the length), the vowel that ends a phrase longer;
 // the second half of a doubled stressed vowel (the last stress before a
 // pause) lengthens it by a little under half; voiced consonants are a little
 // shorter (voiceless ones keep their length: their bursts and hiss are
 // copied as recorded).
 namespace rhythm {
 inline constexpr double kUnstressedVowel = 0.8;
+inline constexpr double kStressedVowel = 0.9;
 inline constexpr double kDoubledHalf = 0.45;
 inline constexpr double kPhraseFinalVowel = 1.1;
 inline constexpr double kConsonant = 0.9;

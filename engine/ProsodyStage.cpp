@@ -420,6 +420,15 @@ void ShapeRun(std::span<const std::int16_t> padded, std::span<const PitchMark> m
   Grain g;  // the first grain sits on the first input sample
   double tau = 0.0;
   std::size_t ahead = 0;  // the first mark past the current grain
+  // Unvoiced grains laid a fixed step apart repeat (slower) or skip (faster)
+  // their noise with that step's period, and a stretched s or cz buzzes at
+  // 200 Hz; steps of random lengths, from a sequence that starts anew with
+  // every run so that the same text always sounds the same, leave noise.
+  std::uint32_t random = 0x2545F491u;
+  const auto randomStep = [&random] {
+    random = random * 1664525u + 1013904223u;
+    return kUnvoicedStep * (0.5 + static_cast<double>(random >> 8) / static_cast<double>(1u << 24));
+  };
   while (true) {
     Grain next;
     double nextTau = 0.0;
@@ -449,7 +458,7 @@ void ShapeRun(std::span<const std::int16_t> padded, std::span<const PitchMark> m
     } else {
       // Unvoiced sound at normal speed and its own length is copied as it
       // stands, up to where that ends or a voiced stretch begins.
-      double step = kUnvoicedStep;
+      double step = randomStep();
       if (tempo == 1.0 && g.c == static_cast<long>(map.InputAt(tau) + 0.5)) step = std::max(step, map.PlainUntil(tau) - tau);
       nextTau = tau + step;
       while (ahead < count && marks[ahead].at <= g.c) ++ahead;

@@ -78,7 +78,8 @@ struct RunShape {
 // kShortestTargetPeriod..kLongestTargetPeriod (defined below).
 double LimitedPeriod(double wanted);
 
-// The step of the grains of unvoiced sound, in samples (5 ms).
+// The mean step of the grains of unvoiced sound, in samples (5 ms); each
+// step is drawn from half to one and a half times it.
 inline constexpr int kUnvoicedStep = 110;
 // The shortest and the longest period the stage lays down: an octave over
 // and under what the analysis finds.

@@ -23,8 +23,10 @@ class EngineRun {
   const std::string& Error() const { return error_; }
 
   // Every sample of the text (code page 1250), appended to out; returns the
-  // number of chunks rendered.
+  // number of chunks rendered. The chunks' bytes per sample (1 for the
+  // voice's own 8 bits, 2 from the prosody stage) are in BytesPerSample.
   std::size_t RenderAll(std::string_view text, std::vector<std::uint8_t>& out);
+  int BytesPerSample() const { return bytesPerSample_; }
 
   // The text side alone: every sentence scanned, transcribed and prepared,
   // nothing rendered. Returns the number of tokens.
@@ -54,6 +56,7 @@ class EngineRun {
   CExceptionDict dictionary_;
   CSilentSink sink_;
   std::string error_;
+  int bytesPerSample_ = 1;
 };
 
 }  // namespace vokar::bench

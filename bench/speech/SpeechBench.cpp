@@ -1,8 +1,9 @@
 // bench_speech: our engine beside espeak-ng on the same Polish text (time from
 // text to all audio in memory, and their ratio), the time from the start of a
 // full 65279-byte text buffer to its first chunk, and the peak memory of a
-// whole reading job of that text. Prints the figures and whether the targets
-// (at least 50 times faster than espeak-ng, first chunk under 1 ms) hold.
+// whole reading job of that text beside one of a sixteenth of it. Prints the
+// figures and whether the targets (at least 50 times faster than espeak-ng,
+// first chunk under 1 ms, memory flat with the text's length) hold.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -119,6 +120,7 @@ struct Results {
   std::optional<double> coldFirstChunkMicros;
   std::optional<double> jobPeakKb;
   std::optional<double> jobHeapKb;
+  std::optional<double> jobHeapGrowthKb;
 };
 
 // How the buffer that receives the audio is prepared before each run.
@@ -201,8 +203,9 @@ std::optional<EngineFigures> RunOurs(const Options& options, EngineRun& engine, 
     std::cout << "   Vokar:     the text gave no sound\n";
     return std::nullopt;
   }
-  figures.audioSeconds = static_cast<double>(audio.size()) / engine.Db().Format().samplesPerSec;
-  std::cout << "   Vokar:     " << chunks << " chunks, " << audio.size() << " samples = "
+  const std::size_t samples = audio.size() / static_cast<std::size_t>(engine.BytesPerSample());
+  figures.audioSeconds = static_cast<double>(samples) / engine.Db().Format().samplesPerSec;
+  std::cout << "   Vokar:     " << chunks << " chunks, " << samples << " samples = "
             << Fixed(figures.audioSeconds, 1) << " s of audio\n";
   PrintRuns(figures);
 
@@ -346,8 +349,35 @@ void FirstChunk(const Options& options, EngineRun& engine, Results& results) {
 // Part three: a whole job in a process of its own. It runs before anything
 // else, because a child started from a large process begins its ru_maxrss at
 // that process's peak.
-std::optional<ChildReport> MeasureJob(const Options& options, std::string& error) {
-  return RunChild({kJobMemoryTask, options.voice.string(), std::to_string(kFullBufferBytes)}, error);
+std::optional<ChildReport> MeasureJob(const Options& options, std::size_t textBytes, std::string& error) {
+  return RunChild({kJobMemoryTask, options.voice.string(), std::to_string(textBytes)}, error);
+}
+
+// A sixteenth of the full buffer: the job whose memory the full one's is
+// held against, to see that memory does not grow with the text's length.
+constexpr std::size_t kShortJobBytes = kFullBufferBytes / 16;
+// What the longer job may take above the shorter one's heap: room for the
+// vectors of a longer sentence, nothing that grows with the whole text
+// (sixteen times as long).
+constexpr double kFlatHeapSlackKb = 64.0;
+
+void ReportFlatness(const std::optional<ChildReport>& full, const std::optional<ChildReport>& shorter,
+                    const std::string& error, Results& results) {
+  if (!full) return;
+  if (!shorter) {
+    std::cout << "   the shorter job: skipped: " << error << "\n";
+    return;
+  }
+  const double kib = 1024.0;
+  const auto heapAbove = [&](const ChildReport& f) { return (f.Value("heap_peak") - f.Value("heap_before")) / kib; };
+  const auto rssGrowth = [&](const ChildReport& f) { return f.Value("hwm_after_kb") - f.Value("hwm_before_kb"); };
+  const double growth = heapAbove(*full) - heapAbove(*shorter);
+  results.jobHeapGrowthKb = growth;
+  std::cout << "   the same job on " << static_cast<long>(shorter->Value("text_bytes")) << " bytes: heap "
+            << Fixed(heapAbove(*shorter), 1) << " KiB above the loaded voice, peak growth of the resident set "
+            << static_cast<long>(rssGrowth(*shorter)) << " KiB\n"
+            << "   sixteen times the text takes " << Fixed(growth, 1) << " KiB more heap (flat within "
+            << Fixed(kFlatHeapSlackKb, 0) << " KiB: " << Verdict(growth <= kFlatHeapSlackKb) << ")\n";
 }
 
 void ReportJob(const std::optional<ChildReport>& figures, const std::string& error, Results& results) {
@@ -367,7 +397,7 @@ void ReportJob(const std::optional<ChildReport>& figures, const std::string& err
   std::cout << "   job: " << static_cast<long>(f.Value("text_bytes")) << " bytes read in "
             << Fixed(f.Value("job_seconds") * 1e3, 1) << " ms (" << Fixed(f.Value("job_cpu_seconds") * 1e3, 1)
             << " ms of processor time), " << f.Value("buffers") << " chunks played, "
-            << static_cast<long>(f.Value("bytes_played")) << " samples"
+            << static_cast<long>(f.Value("bytes_played")) << " bytes played"
             << (f.Value("aborted") != 0
                     ? " (the job was cut short: " + std::to_string(static_cast<long>(f.Value("bytes_expected"))) +
                           " expected)"
@@ -408,8 +438,9 @@ int main(int argc, char** argv) {
             << "\n";
   std::cout.flush();
   const bool voiceExists = std::filesystem::is_regular_file(options->voice);
-  std::string jobError = "no voice";
-  const auto jobFigures = voiceExists ? MeasureJob(*options, jobError) : std::nullopt;
+  std::string jobError = "no voice", shortJobError = "no voice";
+  const auto jobFigures = voiceExists ? MeasureJob(*options, kFullBufferBytes, jobError) : std::nullopt;
+  const auto shortJobFigures = voiceExists ? MeasureJob(*options, kShortJobBytes, shortJobError) : std::nullopt;
 
   EngineRun engine;
   const bool haveVoice = engine.Load(options->voice);
@@ -423,6 +454,7 @@ int main(int argc, char** argv) {
   if (haveVoice) FirstChunk(*options, engine, results);
   else std::cout << "2. First chunk: skipped (no voice)\n";
   ReportJob(jobFigures, jobError, results);
+  ReportFlatness(jobFigures, shortJobFigures, shortJobError, results);
 
   std::cout << "Summary\n";
   auto ratio = [](const std::optional<double>& value) {
@@ -440,6 +472,12 @@ int main(int argc, char** argv) {
             << "   peak RSS of a whole job: "
             << (results.jobPeakKb ? Fixed(*results.jobPeakKb, 0) + " KiB" : std::string("not measured"))
             << "; heap above the loaded voice: "
-            << (results.jobHeapKb ? Fixed(*results.jobHeapKb, 1) + " KiB" : std::string("not measured")) << "\n";
+            << (results.jobHeapKb ? Fixed(*results.jobHeapKb, 1) + " KiB" : std::string("not measured")) << "\n"
+            << "   heap of the whole job beside one on a sixteenth of the text: "
+            << (results.jobHeapGrowthKb ? Fixed(*results.jobHeapGrowthKb, 1) + " KiB more (target <= " +
+                                              Fixed(kFlatHeapSlackKb, 0) + " KiB: " +
+                                              Verdict(*results.jobHeapGrowthKb <= kFlatHeapSlackKb) + ")"
+                                        : std::string("not measured"))
+            << "\n";
   return 0;
 }

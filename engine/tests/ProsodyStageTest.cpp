@@ -142,6 +142,32 @@ TEST(ShapeRun, UnvoicedSoundIsStretchedAtItsLevel) {
   }
 }
 
+// Noise slowed down stays noise: grains laid a fixed 5 ms apart would
+// repeat it with that period (a buzz at 200 Hz, an autocorrelation near 0.5
+// at 5 ms), so no lag of 2 to 10 ms may correlate much.
+TEST(ShapeRun, StretchedNoiseDoesNotRepeatItself) {
+  const auto noise = Wide(testing::VoicedSamples(60, 0.0, 0.5, 7));
+  for (const double tempo : {0.5, 0.7}) {
+    RunShape shape;
+    shape.tempo = tempo;
+    const auto out = ShapeRun(noise, {}, shape);
+    const std::span<const std::int16_t> middle(out.data() + out.size() / 8, out.size() * 3 / 4);
+    double energy = 0.0;
+    for (std::size_t i = 0; i + 250 < middle.size(); ++i) energy += static_cast<double>(middle[i]) * middle[i];
+    double worst = 0.0;
+    std::size_t worstLag = 0;
+    for (std::size_t lag = 44; lag <= 220; ++lag) {
+      double sum = 0.0;
+      for (std::size_t i = 0; i + 250 < middle.size(); ++i) sum += static_cast<double>(middle[i]) * middle[i + lag];
+      if (std::abs(sum / energy) > worst) {
+        worst = std::abs(sum / energy);
+        worstLag = lag;
+      }
+    }
+    EXPECT_LT(worst, 0.2) << "tempo " << tempo << ", lag " << worstLag;
+  }
+}
+
 TEST(ShapeRun, TempoLimits) {
   const auto tempo = [](int speed) { return TempoOf(ChunkShaping{{true, true}, speed}); };
   EXPECT_DOUBLE_EQ(tempo(kSlowestShapedSpeed - 1), 0.5);

@@ -132,8 +132,11 @@ TEST_F(DebianPackage, HoldsEveryProgramTheVoiceTheMenuAndTheIcons) {
                              "/usr/share/vokar/help/horalo.html"})
       EXPECT_THAT(files, Contains(file));
   }
-  // Nothing of the tests or the build's own tools.
+  // Nothing of the tests or the build's own tools, nor the lists of an
+  // installation of one's own (the package manager keeps the package's).
   for (const auto& file : files) {
+    EXPECT_EQ(file.find("install-manifest"), std::string::npos) << file;
+    EXPECT_EQ(file.find("uninstall.cmake"), std::string::npos) << file;
     EXPECT_EQ(file.find("test"), std::string::npos) << file;
     EXPECT_EQ(file.find("vkvoicegen"), std::string::npos) << file;
   }
@@ -255,6 +258,8 @@ TEST_F(DebianPackage, TheServersFirstStartRegistersOnlyTheApplicationPathsAndThe
   const fs::path bin = root / "usr" / "bin";
   ASSERT_TRUE(fs::exists(bin / "vokar"));
   PlaceUsersOwnThings(user_);
+  const std::vector<std::string> before = Tree(user_.home());
+  const std::string mimeapps = ReadAll(user_.configHome() / "mimeapps.list");
   const std::vector<std::string> autostart = Tree(user_.autostart());
   user_.Set("VOKAR_WAVEOUT", "null");
   auto server = user_.Start(bin / "vokar", {"/L-"}, "vokar");
@@ -280,6 +285,12 @@ TEST_F(DebianPackage, TheServersFirstStartRegistersOnlyTheApplicationPathsAndThe
   EXPECT_FALSE(fs::exists(user_.applications() / "Syntezer mowy Vokar.desktop"));
   EXPECT_THAT(ReadAll(user_.configHome() / "mimeapps.list"), HasSubstr("\ntext/plain=moj-edytor.desktop;\n"));
   EXPECT_EQ(ReadAll(user_.home() / "Dokumenty/list.txt"), "ważne\n");
+
+  // The uninstaller takes all of it away again: the home is as it was.
+  const RunResult removed = user_.Run(bin / "vkremove");
+  EXPECT_EQ(removed.exitCode, 0) << removed.err;
+  EXPECT_EQ(Tree(user_.home()), before);
+  EXPECT_EQ(ReadAll(user_.configHome() / "mimeapps.list"), mimeapps);
 }
 
 // The packaged talking keyboard finds its key watcher inside the package,
@@ -290,7 +301,7 @@ TEST_F(DebianPackage, TheKeyboardFindsItsKeyWatcherBesideIt) {
   const fs::path root = user_ / "root";
   Tool("/usr/bin/dpkg", {"-x", deb_.string(), root.string()});
   const std::string libraries = Tool("/usr/bin/ldd", {(root / "usr/bin/klavo").string()});
-  EXPECT_THAT(libraries, HasSubstr("libkeytrap.so => " + (root / "usr/bin/../lib/vokar/libkeytrap.so").string()));
+  EXPECT_THAT(libraries, HasSubstr("libkeytrap.so => " + (root / ("usr/bin/../" VOKAR_PRIVATE_LIBDIR "/libkeytrap.so")).string()));
   EXPECT_THAT(libraries, Not(HasSubstr("not found")));
 }
 

@@ -485,20 +485,25 @@ TEST_F(ServerWindow, AHostileLogoShowsNoBitmapAndAGoodOneShows) {
   EXPECT_FALSE(app_->logo->IsOpen());
 }
 
-TEST_F(ServerWindow, TheLogoClosesWhenItsSoundEndsAndBeforeAnyMessage) {
-  // A sound of half a second.
+// The logo's sound: half a second of silence, 8-bit mono at 22,050 Hz.
+constexpr std::uint32_t kLogoSamples = 11025;
+std::string HalfSecondOfSound() {
   std::string wav = "RIFF";
-  const std::uint32_t samples = 11025;
   auto put = [&](std::uint32_t v, int n) {
     for (int i = 0; i < n; ++i) wav.push_back(static_cast<char>(v >> (8 * i)));
   };
-  put(36 + samples, 4);
+  put(36 + kLogoSamples, 4);
   wav += "WAVEfmt ";
   put(16, 4), put(1, 2), put(1, 2), put(22050, 4), put(22050, 4), put(1, 2), put(8, 2);
   wav += "data";
-  put(samples, 4);
-  wav += std::string(samples, '\x80');
-  world_.folder().Write("work/logo.wav", wav);
+  put(kLogoSamples, 4);
+  wav += std::string(kLogoSamples, '\x80');
+  return wav;
+}
+
+TEST_F(ServerWindow, TheLogoClosesWhenItsSoundEndsAndBeforeAnyMessage) {
+  const std::uint32_t samples = kLogoSamples;
+  world_.folder().Write("work/logo.wav", HalfSecondOfSound());
   ::chdir((world_.folder() / "work").c_str());
   Start({"/L"});
   ::chdir("/");
@@ -544,7 +549,11 @@ TEST_F(ServerWindow, HelpThatIsNotInstalledIsSaid) {
 TEST_F(ServerWindow, HelpWithoutABrowserIsSaidWithThePagesPath) {
   const auto page = world_.folder().Write("data/help/vokar.html", "<html></html>");
   ::setenv("PATH", (world_.folder() / "data").c_str(), 1);
+  // The logo stays up while its sound plays.
+  world_.folder().Write("work/logo.wav", HalfSecondOfSound());
+  ::chdir((world_.folder() / "work").c_str());
   Start({"/L"});
+  ::chdir("/");
   ASSERT_TRUE(app_->logo->IsOpen());
   dialog_->ShowHelp();
   EXPECT_FALSE(app_->logo->IsOpen()) << "the logo closes before every box";

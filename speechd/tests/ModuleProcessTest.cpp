@@ -108,8 +108,8 @@ TEST_F(Module, SpeaksAMessageAndReportsItsMarksWhenTheSpeechReachesThem) {
   const auto begin = *TimeOf(lines, "701 BEGIN");
   EXPECT_NEAR(SecondsBetween(begin, *TimeOf(lines, "702 END")), wav.Seconds(), 0.15);
   // Each mark comes when the speech after it begins: after the comma's pause
-  // (0.22 s of silence, the prosody stage's at the defaults) and after the
-  // sentence's (0.45 s).
+  // (0.20 s of silence, the prosody stage's at the defaults) and after the
+  // sentence's (0.30 s).
   const auto pauses = wav.SilenceEnds(0.2);
   ASSERT_GE(pauses.size(), 2u);
   EXPECT_NEAR(SecondsBetween(begin, *TimeOf(lines, "700-po powitaniu")), pauses[0], 0.15);
@@ -126,8 +126,8 @@ TEST_F(Module, AMessageEndsWithItsLastSoundAndKeepsThePausesInside) {
   ASSERT_EQ(wavs.size(), 1u);
   const Wav& one = wavs[0];
   EXPECT_GT(one.Peak(), 40);
-  // The sentence's pause is nearly half a second of exact silence: none of
-  // it is left at the end, and nothing like it.
+  // The sentence's pause is 0.3 s of exact silence: none of it is left at
+  // the end, and nothing like it.
   EXPECT_TRUE(one.SilenceEnds(0.2).empty()) << "a pause of 0.2 s or more in " << one.Seconds() << " s";
   std::size_t tail = 0;
   while (tail < one.Samples() && one.Level(one.Samples() - 1 - tail) <= 2) ++tail;
@@ -143,8 +143,9 @@ TEST_F(Module, AMessageEndsWithItsLastSoundAndKeepsThePausesInside) {
   Wav two = wavs[0];
   ASSERT_GT(two.data.size(), first);
   two.data.erase(two.data.begin(), two.data.begin() + static_cast<std::ptrdiff_t>(first));
-  // The sentence's pause and the comma's inside; none at the end.
-  EXPECT_EQ(two.SilenceEnds(0.4).size(), 1u);
+  // The sentence's pause (0.30 s) and the comma's inside (0.20 s and the
+  // closure of the t after it, 0.23 s); none at the end.
+  EXPECT_EQ(two.SilenceEnds(0.265).size(), 1u);
   EXPECT_EQ(two.SilenceEnds(0.2).size(), 2u);
 }
 
@@ -207,7 +208,7 @@ TEST_F(Module, PauseStopsAtSpeechDispatchersNextMark) {
 // all, rate 100 two and a half times as fast as normal, -100 half as fast.
 TEST_F(Module, TheRateChangesTheTempoAndTheVolumeTheLevel) {
   Handshake();
-  const std::string text = "<speak>Jedziemy do Łodzi.</speak>";
+  const std::string text = "<speak>Jutro rano jedziemy do Łodzi.</speak>";
   std::vector<std::size_t> ends;  // the file's samples after each message
   const auto say = [&] {
     Speak(text);
@@ -275,7 +276,11 @@ TEST_F(Module, PitchAndPitchRangeShapeTheMelody) {
     Set(settings);
     const std::size_t before = world.Wavs().empty() ? 0 : world.Wavs()[0].data.size();
     Speak(text);
-    const auto& data = world.Wavs()[0].data;
+    // Wavs() reads the files anew: keep them while their bytes are copied.
+    const auto wavs = world.Wavs();
+    ASSERT_EQ(wavs.size(), 1u);
+    const auto& data = wavs[0].data;
+    ASSERT_GE(data.size(), before);
     said.emplace_back(data.begin() + static_cast<std::ptrdiff_t>(before), data.end());
   }
   EXPECT_NE(said[0], said[1]);

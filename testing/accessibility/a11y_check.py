@@ -98,6 +98,17 @@ class Session:
     def __init__(self, folder):
         self.folder = folder
         self.processes = []
+        # The session's own home: openbox, the accessibility bus, dconf and
+        # this process's own libraries keep their caches and settings there,
+        # never in the home of the one who runs the test.
+        home = os.path.join(folder, "session-home")
+        for name, path in (("HOME", home),
+                           ("XDG_CONFIG_HOME", os.path.join(home, ".config")),
+                           ("XDG_CACHE_HOME", os.path.join(home, ".cache")),
+                           ("XDG_DATA_HOME", os.path.join(home, ".local", "share")),
+                           ("XDG_STATE_HOME", os.path.join(home, ".local", "state"))):
+            os.makedirs(path, mode=0o700, exist_ok=True)
+            os.environ[name] = path
         read, write = os.pipe()
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
                                  "-nolisten", "tcp"], pass_fds=(write,),

@@ -32,6 +32,8 @@ class SievoWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     world_.Set("QT_QPA_PLATFORM", "offscreen");
+    // Every box is shown and stays up until the program ends.
+    world_.Set("VOKAR_MSGBOX_ANSWER", "show,show,show");
     sievo_ = std::make_unique<ChildProcess>(SIEVO, std::vector<std::string>{});
     window_ = vokar::testing::WaitForWindow("Sievo", 20s);
     ASSERT_TRUE(window_);
@@ -71,7 +73,6 @@ class SievoWindow : public ::testing::Test {
 };
 
 TEST_F(SievoWindow, TermSignalWithAMessageBoxOpenEndsTheProgramWithItsSettings) {
-  world_.Set("VOKAR_MSGBOX_ANSWER", "show");
   // No computer named: the box that asks for one.
   Press(kSend);
   ASSERT_TRUE(WaitForShownBox());
@@ -85,7 +86,6 @@ TEST_F(SievoWindow, TermSignalWithAMessageBoxOpenEndsTheProgramWithItsSettings) 
 }
 
 TEST_F(SievoWindow, TermSignalWithTheAboutBoxOpenEndsTheProgramWithItsSettings) {
-  world_.Set("VOKAR_MSGBOX_ANSWER", "show");
   Press(kInfo);
   // A box over the about box: once it is up, the about box is open below it.
   Press(kSend);

@@ -120,14 +120,13 @@ TEST_F(SievoDialog, HasEveryControlWithItsTextAndTheAboutItems) {
 
   // The menu that stands for the system menu, and the about box it opens.
   QStringList items, about;
-  QTimer::singleShot(100, [&] {
-    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-      for (const QAction* action : menu->actions()) items << action->text();
-      menu->close();
-    }
-  });
   QKeyEvent shiftF10(QEvent::KeyPress, Qt::Key_F10, Qt::ShiftModifier);
   QApplication::sendEvent(&dialog, &shiftF10);
+  // The menu pops up at once, without a loop of its own.
+  if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+    for (const QAction* action : menu->actions()) items << action->text();
+    menu->close();
+  }
   EXPECT_TRUE(items.contains(QString::fromUtf8("&Informacja o Sievou..."))) << items.join("|").toStdString();
   QTimer::singleShot(100, [&] {
     if (auto* box = QApplication::activeModalWidget(); box != nullptr && box != &dialog) {
