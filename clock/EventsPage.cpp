@@ -46,6 +46,8 @@ CEventsPage::CEventsPage(IClockHost& host, QWidget* parent) : SPropertyPage(host
   kindLabel->setBuddy(kind_);
   list_ = new CEventsListBox(events);
   AddControl(IDC_EVENTS_LIST, list_);
+  // The group's caption names the list; the frequency shown is the box above it.
+  app::SetScreenReaderName(list_, events->title());
   list_->SetDateSeparator(intl::ReadIntl().date);
   list_->setMinimumHeight(150);
   add_ = new QPushButton(QStringLiteral("Dod&aj"), events);

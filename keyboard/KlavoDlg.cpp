@@ -159,6 +159,8 @@ void CKlavoDlg::BuildControls() {
   auto* hotKeys = new QGroupBox(QStringLiteral(" Klawisze sk&rótu "), this);
   hotKeyListBox_ = new QListWidget(hotKeys);
   name(hotKeyListBox_, IDC_HOTKEY_LIST);
+  // The list has no label of its own: the group's caption says what it holds.
+  app::SetScreenReaderName(hotKeyListBox_, hotKeys->title());
   auto* comboLabel = new QLabel(QStringLiteral("Ko&mbinacja:"), hotKeys);
   hotKeyEdit_ = new hotkey::CHotKeyEdit(hotKeys);
   name(hotKeyEdit_, IDC_HOTKEY_EDIT);

@@ -64,4 +64,16 @@ QPixmap DrawPixmap(int size, const std::function<void(QPainter&, int)>& draw);
 QString ScreenReaderName(const QString& caption);
 void SetScreenReaderName(QWidget* widget, const QString& caption);
 
+// Joins a label to the control it labels: the label's mnemonic moves the
+// focus there, and the control's screen-reader name is the label's caption.
+// Qt's lists and other item views take no name from a buddy label ("lista"
+// is all a screen reader says of them), so every labelled list is joined so.
+void SetBuddy(QLabel* label, QWidget* control);
+
+// A window made of a plain QWidget (not a dialog or main window) has the role
+// "filler" in Qt's accessibility bridge, so a screen reader does not say it
+// is a window; from this call on every such window has the role of a window.
+// The application object calls it at the start of every program.
+void GiveWindowsTheirRole();
+
 }  // namespace vokar::app
