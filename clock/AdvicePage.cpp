@@ -82,17 +82,15 @@ CAdvicePage::CAdvicePage(IClockHost& host, QWidget* parent) : SPropertyPage(host
   modeLayout->addStretch(1);
 
   auto* file = new QGroupBox(QStringLiteral("Porady"), this);
-  auto* fileLabel = new QLabel(QStringLiteral("P&lik z poradami:"), file);
-  file_ = new QLineEdit(file);
-  file_->setReadOnly(true);
+  const app::FileField field =
+      app::MakeFileField(QStringLiteral("P&lik z poradami:"), QStringLiteral("Wybierz plik z poradami"), file);
+  file_ = field.path;
+  browse_ = field.browse;
   AddControl(IDC_ADVICE_FILE, file_);
-  fileLabel->setBuddy(file_);
-  browse_ = app::BrowseButton(QStringLiteral("Wybierz plik z poradami"), file);
   AddControl(IDC_ADVICE_BROWSE, browse_);
   auto* fileLayout = new QHBoxLayout(file);
-  fileLayout->addWidget(fileLabel);
-  fileLayout->addWidget(file_, 1);
-  fileLayout->addWidget(browse_);
+  fileLayout->addWidget(field.label);
+  fileLayout->addLayout(field.row, 1);
 
   auto* choices = new QHBoxLayout;
   choices->addWidget(frequency, 1);

@@ -46,6 +46,8 @@ CEventsPage::CEventsPage(IClockHost& host, QWidget* parent) : SPropertyPage(host
   kindLabel->setBuddy(kind_);
   list_ = new CEventsListBox(events);
   AddControl(IDC_EVENTS_LIST, list_);
+  // The group's caption names the list; the frequency shown is the box above it.
+  app::SetScreenReaderName(list_, events->title());
   list_->SetDateSeparator(intl::ReadIntl().date);
   list_->setMinimumHeight(150);
   add_ = new QPushButton(QStringLiteral("Dod&aj"), events);
@@ -54,12 +56,11 @@ CEventsPage::CEventsPage(IClockHost& host, QWidget* parent) : SPropertyPage(host
   AddControl(IDC_EVENT_ADD, add_);
   AddControl(IDC_EVENT_DELETE, delete_);
   AddControl(IDC_EVENT_MODIFY, modify_);
-  auto* pathLabel = new QLabel(QStringLiteral("Plik ko&munikatów:"), events);
-  pathEdit_ = new QLineEdit(events);
-  pathEdit_->setReadOnly(true);
+  const app::FileField path =
+      app::MakeFileField(QStringLiteral("Plik ko&munikatów:"), QStringLiteral("Otwórz inny plik komunikatów"), events);
+  pathEdit_ = path.path;
+  browse_ = path.browse;
   AddControl(IDC_EVENTS_PATH, pathEdit_);
-  pathLabel->setBuddy(pathEdit_);
-  browse_ = app::BrowseButton(QStringLiteral("Otwórz inny plik komunikatów"), events);
   AddControl(IDC_EVENTS_BROWSE, browse_);
   for (QPushButton* b : {add_, delete_, modify_}) b->setAutoDefault(false);
 
@@ -73,11 +74,8 @@ CEventsPage::CEventsPage(IClockHost& host, QWidget* parent) : SPropertyPage(host
   grid->addWidget(kind_, 0, 1);
   grid->addWidget(list_, 1, 0, 1, 2);
   grid->addLayout(buttons, 2, 0, 1, 2);
-  auto* pathRow = new QHBoxLayout;
-  pathRow->addWidget(pathEdit_, 1);
-  pathRow->addWidget(browse_);
-  grid->addWidget(pathLabel, 3, 0);
-  grid->addLayout(pathRow, 3, 1);
+  grid->addWidget(path.label, 3, 0);
+  grid->addLayout(path.row, 3, 1);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(1, 1);
 

@@ -10,6 +10,7 @@
 #include "ClockIds.h"
 #include "ClockStrings.h"
 #include "Controls.h"
+#include "Widgets.h"
 
 namespace vokar::clock {
 
@@ -30,7 +31,7 @@ CHotKeysPage::CHotKeysPage(QObject* window, registry::Profile profile, QWidget* 
   auto* commandLabel = new QLabel(QStringLiteral("Po&lecenie:"), group);
   commands_ = new QListWidget(group);
   commands_->setObjectName(app::ControlName(IDC_HOTKEY_LIST));
-  commandLabel->setBuddy(commands_);
+  app::SetBuddy(commandLabel, commands_);
   auto* keyLabel = new QLabel(QStringLiteral("Ko&mbinacja:"), group);
   edit_ = new hotkey::CHotKeyEdit(group);
   edit_->setObjectName(app::ControlName(IDC_HOTKEY_EDIT));

@@ -10,6 +10,7 @@
 #include "ClockIds.h"
 #include "EventsListBox.h"
 #include "Icons.h"
+#include "Widgets.h"
 
 namespace vokar::clock {
 
@@ -25,7 +26,7 @@ CImportantEventsDlg::CImportantEventsDlg(Actions actions)
   auto* label = new QLabel(QStringLiteral("Niepotwierdzone ważne komunikaty:"), this);
   list_ = new CEventsListBox(this);
   AddControl(IDC_IMPORTANT_LIST, list_);
-  label->setBuddy(list_);
+  app::SetBuddy(label, list_);
   list_->setMinimumSize(420, 160);
   auto* confirm = new QPushButton(QStringLiteral("Potwierdź"), this);
   AddControl(IDOK, confirm);

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -64,6 +65,11 @@ CMainFrame::CMainFrame(IClockHost& host, QWidget* parent)
   setWindowIcon(ClockIcon());
 
   pages_ = new QTabWidget(this);
+  // The sheet passes its focus on to its row of tabs and never has it
+  // itself; a focusable sheet would be a nameless "filler" to a screen reader.
+  // (Qt hands a policy on to the focus proxy: the tabs get theirs back.)
+  pages_->setFocusPolicy(Qt::NoFocus);
+  pages_->tabBar()->setFocusPolicy(Qt::TabFocus);
   clock_ = new CClockPage(host_, pages_);
   events_ = new CEventsPage(host_, pages_);
   advice_ = new CAdvicePage(host_, pages_);
@@ -79,6 +85,7 @@ CMainFrame::CMainFrame(IClockHost& host, QWidget* parent)
   layout->addWidget(pages_, 1);
   layout->addWidget(column);
   new app::CSystemMenu(this, Program(), [this] { bus_->commands().Dispatch(ID_APP_ABOUT); });
+  AddPageKeys();
 
   tick_.setTimerType(Qt::PreciseTimer);
   tick_.setInterval(1000);
@@ -115,6 +122,49 @@ void CMainFrame::BuildButtons(QWidget* column) {
   column->setMinimumSize(widest + 8, bottom + 8);
 }
 
+void CMainFrame::AddPageKeys() {
+  // The sheet changes its page with these keys wherever the focus is in the
+  // window: on a page, on its tabs and in the button column beside it, also
+  // where a control would take them for itself (the "Częstość" box would
+  // change the frequency with Ctrl+PgDn, a list would move its selection).
+  // The hot-key field takes every key before a shortcut sees it: there they
+  // are a combination to set.
+  const std::pair<QKeyCombination, int> keys[] = {
+      {Qt::CTRL | Qt::Key_Tab, 1},       {Qt::CTRL | Qt::Key_PageDown, 1},          {Qt::CTRL | Qt::Key_PageUp, -1},
+      {Qt::CTRL | Qt::Key_Backtab, -1},  {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, -1},
+      {Qt::CTRL | Qt::SHIFT | Qt::Key_Tab, -1},
+  };
+  for (const auto& [combination, step] : keys) {
+    auto* shortcut = new QShortcut(QKeySequence(combination), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, step = step] { TurnPage(step); });
+    // Shift+Tab comes as Backtab or as Tab with Shift: where both match, the
+    // key still turns the page, once.
+    connect(shortcut, &QShortcut::activatedAmbiguously, this, [this, step = step] { TurnPage(step); });
+  }
+}
+
+void CMainFrame::TurnPage(int step) {
+  const int count = pages_->count();
+  if (count < 2) return;
+  QWidget* focus = QApplication::focusWidget();
+  const bool onPage = focus != nullptr && focus != pages_->tabBar() && pages_->isAncestorOf(focus);
+  pages_->setCurrentIndex((pages_->currentIndex() + step + count) % count);
+  if (!onPage) return;
+  // The focus was on the page that went: it goes to the first control of the
+  // new one, as a property sheet does, so that a screen reader says where
+  // the user is.
+  QWidget* page = pages_->currentWidget();
+  for (QWidget* next = page->nextInFocusChain(); next != page; next = next->nextInFocusChain()) {
+    if (!page->isAncestorOf(next)) continue;
+    if ((next->focusPolicy() & Qt::TabFocus) && next->isVisibleTo(page) && next->isEnabled()) {
+      next->setFocus(Qt::TabFocusReason);
+      return;
+    }
+  }
+  pages_->tabBar()->setFocus(Qt::TabFocusReason);
+}
+
 QPushButton* CMainFrame::Button(int id) const {
   const auto it = buttons_.find(id);
   return it == buttons_.end() ? nullptr : it->second;
@@ -137,16 +187,11 @@ bool CMainFrame::Create(std::string& error) {
 
 void CMainFrame::RegisterCommands() {
   app::CCommandMap& map = bus_->commands();
-  for (const auto& [ids, action] : std::initializer_list<std::pair<std::pair<int, int>, std::function<void()>>>{
-           {{IDC_HOUR, ID_READ_HOUR}, [this] { ReadHour(); }},
-           {{IDC_DATE, ID_READ_DATE}, [this] { ReadDate(); }},
-           {{IDC_ADVICE, ID_READ_ADVICE}, [this] { ReadAdvice(); }},
-           {{IDC_EXIT, ID_APP_END}, [this] { Exit(); }},
-           {{IDC_INFO, ID_APP_ABOUT}, [this] { ShowAbout(); }},
-       }) {
-    map.On(ids.first, action);
-    map.On(ids.second, action);
-  }
+  map.On({IDC_HOUR, ID_READ_HOUR}, [this] { ReadHour(); });
+  map.On({IDC_DATE, ID_READ_DATE}, [this] { ReadDate(); });
+  map.On({IDC_ADVICE, ID_READ_ADVICE}, [this] { ReadAdvice(); });
+  map.On({IDC_EXIT, ID_APP_END}, [this] { Exit(); });
+  map.On({IDC_INFO, ID_APP_ABOUT}, [this] { ShowAbout(); });
   map.On(IDC_IMPORTANT, [this] { events_->ShowImportant(); });
   map.On(IDC_HELP, [this] { ShowHelp(); });
 }

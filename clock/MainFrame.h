@@ -70,6 +70,9 @@ class CMainFrame final : public QWidget {
 
  private:
   void BuildButtons(QWidget* column);
+  // Ctrl+Tab, Ctrl+PgDn (next page), Ctrl+Shift+Tab, Ctrl+PgUp (previous).
+  void AddPageKeys();
+  void TurnPage(int step);
   void RegisterCommands();
 
   IClockHost& host_;

@@ -51,6 +51,9 @@ const app::ProgramInfo& Program() {
   return program;
 }
 const char* const kIndicatorNames[3] = {"CAP", "NUM", "SCRL"};
+// What a screen reader says of each indicator: the key and whether it is on,
+// as the field's text ("CAP" or nothing) shows it.
+const char* const kIndicatorKeys[3] = {"Caps Lock", "Num Lock", "Scroll Lock"};
 
 // A frame whose status bar shows "Gotowy" whenever no prompt is shown.
 class StatusTipFilter : public QObject {
@@ -268,11 +271,18 @@ void CMainFrame::UpdateIndicators() {
   for (int i = 0; i < 3; ++i) {
     const QString text = lit[i] ? QString::fromLatin1(kIndicatorNames[i]) : QString();
     if (indicators_[i]->text() != text) indicators_[i]->setText(text);
+    const QString name = QString::fromLatin1(kIndicatorKeys[i]) +
+                         (lit[i] ? QStringLiteral(" włączony") : QStringLiteral(" wyłączony"));
+    if (indicators_[i]->accessibleName() != name) indicators_[i]->setAccessibleName(name);
   }
 }
 
 QString CMainFrame::IndicatorText(int index) const {
   return index >= 0 && index < 3 ? indicators_[index]->text() : QString();
+}
+
+QString CMainFrame::IndicatorName(int index) const {
+  return index >= 0 && index < 3 ? indicators_[index]->accessibleName() : QString();
 }
 
 void CMainFrame::WireCommands() {

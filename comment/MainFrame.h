@@ -58,6 +58,8 @@ class CMainFrame : public QMainWindow {
   QToolBar* toolBar() const { return toolBar_; }
   // The indicator texts as the status bar shows them now ("" when off).
   QString IndicatorText(int index) const;
+  // What a screen reader says of it ("Caps Lock włączony").
+  QString IndicatorName(int index) const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

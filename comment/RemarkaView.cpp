@@ -10,6 +10,7 @@ namespace vokar::comment {
 
 CRemarkaView::CRemarkaView(QWidget* parent) : QPlainTextEdit(parent) {
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setAccessibleName(QStringLiteral("Tekst komentarza"));
   setWhatsThis(QStringLiteral("Tekst komentarza. „Czytaj” (Ctrl+A) czyta go na głos albo tylko zaznaczoną część."));
 }
 

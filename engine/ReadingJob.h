@@ -56,6 +56,25 @@ class IReadingWindow {
   virtual void ChunkPlaying(const CUtterance& utterance) { (void)utterance; }
 };
 
+// The window of a job that runs without a screen (vksay, sd_vokar, the
+// benchmarks): no controls follow the job, the speed slider is a number, and
+// the program does not end after reading. What is left is the message pump.
+class CHeadlessReadingWindow : public IReadingWindow {
+ public:
+  explicit CHeadlessReadingWindow(int slider = 0) : slider_(slider) {}
+
+  void RefreshReadState() override {}
+  void EnterJob() override {}
+  void LeaveJob(bool aborted) override { (void)aborted; }
+  int SpeedSlider() const override { return slider_; }
+  void SetSpeedSlider(int position) override { slider_ = position; }
+  bool QuitAfterReading() const override { return false; }
+  void PostExit() override {}
+
+ private:
+  int slider_;
+};
+
 // The reading state the window keeps for the job; touched only on the
 // window's thread.
 struct ReadingState {

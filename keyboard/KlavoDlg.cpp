@@ -159,6 +159,8 @@ void CKlavoDlg::BuildControls() {
   auto* hotKeys = new QGroupBox(QStringLiteral(" Klawisze sk&rótu "), this);
   hotKeyListBox_ = new QListWidget(hotKeys);
   name(hotKeyListBox_, IDC_HOTKEY_LIST);
+  // The list has no label of its own: the group's caption says what it holds.
+  app::SetScreenReaderName(hotKeyListBox_, hotKeys->title());
   auto* comboLabel = new QLabel(QStringLiteral("Ko&mbinacja:"), hotKeys);
   hotKeyEdit_ = new hotkey::CHotKeyEdit(hotKeys);
   name(hotKeyEdit_, IDC_HOTKEY_EDIT);
@@ -269,16 +271,13 @@ bool CKlavoDlg::Initialise(std::string& error) {
 
 void CKlavoDlg::RegisterCommands() {
   app::CCommandMap& map = bus_->commands();
-  map.On(IDC_START_STOP, [this] { StartStop(); });
-  map.On(ID_START_STOP, [this] { StartStop(); });
+  map.On({IDC_START_STOP, ID_START_STOP}, [this] { StartStop(); });
   map.On(ID_SWITCH_ECHO, [this] { SwitchEcho(); });
-  map.On(IDC_CLEAR_BUFFER, [this] { ClearBuffer(); });
-  map.On(ID_CLEAR_BUFFER, [this] { ClearBuffer(); });
+  map.On({IDC_CLEAR_BUFFER, ID_CLEAR_BUFFER}, [this] { ClearBuffer(); });
   map.On(ID_LOAD_BUFFER, [this] { LoadBuffer(); });
   map.On(ID_LAST_WORD, [this] { LastWord(); });
   map.On(ID_LAST_SENTENCE, [this] { LastSentence(); });
-  map.On(IDC_INFO, [this] { ShowAbout(); });
-  map.On(app::ID_ABOUT, [this] { ShowAbout(); });
+  map.On({IDC_INFO, app::ID_ABOUT}, [this] { ShowAbout(); });
   map.On(IDC_HELP, [this] { ShowHelp(); });
   map.On(IDC_EXIT, [this] { PostQuit(); });
   map.On(ID_APP_END, [this] { done(1); });

@@ -133,7 +133,7 @@ void CServerDlg::BuildControls() {
   auto* speedLayout = new QHBoxLayout(speedGroup);
   speedLayout->addWidget(speed_);
   speedLayout->addLayout(marks);
-  connect(speed_, &QSlider::valueChanged, this, [this](int position) { speedLabel_->setText(SpeedText(position)); });
+  connect(speed_, &QSlider::valueChanged, this, [this] { speedLabel_->setText(SpeedText(speed_->position())); });
 
   // The buttons down the right side.
   auto* buttons = new QVBoxLayout;
@@ -228,11 +228,9 @@ bool CServerDlg::Initialise(std::string& error) {
 
 void CServerDlg::RegisterCommands() {
   app::CCommandMap& map = commands();
-  map.On(IDC_READ, [this] { ReadOrPauseFromClipboard(); });
-  map.On(ID_READ_CLIPBOARD, [this] { ReadOrPauseFromClipboard(); });
+  map.On({IDC_READ, ID_READ_CLIPBOARD}, [this] { ReadOrPauseFromClipboard(); });
   map.On(ID_READ_ACTIVEAPP, [this] { ReadOrPauseFromActiveApp(); });
-  map.On(IDC_BREAK, [this] { BreakCommand(); });
-  map.On(ID_BREAK, [this] { BreakCommand(); });
+  map.On({IDC_BREAK, ID_BREAK}, [this] { BreakCommand(); });
   map.On(IDC_TEST, [this] { TestSentence(); });
   map.On(IDC_INFO, [this] { ShowInfo(); });
   map.On(IDC_HELP, [this] { ShowHelp(); });
@@ -303,7 +301,7 @@ void CServerDlg::LoadWindowSettings() {
   prosody_.keepPitch = s.ReadYesNo("Sound", "KeepPitch", true);
   const int tunning = s.ReadInt("Sound", "Tunning", 0);
   SetSpeedSlider(tunning <= -50 ? 50 : -tunning);
-  speedLabel_->setText(SpeedText(speed_->value()));
+  speedLabel_->setText(SpeedText(speed_->position()));
 }
 
 void CServerDlg::SaveWindowSettings() {
@@ -319,7 +317,7 @@ void CServerDlg::SaveWindowSettings() {
   s.WriteInt("Conversions", "ConvertCapsLimit", convertCapsLimit_);
   s.WriteInt("Sound", "WaveDevice", WaveDeviceSetting(app_.device));
   s.WriteInt("Sound", "DeviceTimeout", job_.state.deviceTimeout);
-  s.WriteInt("Sound", "Tunning", -speed_->value());
+  s.WriteInt("Sound", "Tunning", -speed_->position());
   s.WriteYesNo("Sound", "Intonation", prosody_.intonation);
   s.WriteYesNo("Sound", "KeepPitch", prosody_.keepPitch);
 }
@@ -467,11 +465,11 @@ void CServerDlg::PumpPendingMessages() {
   QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
-int CServerDlg::SpeedSlider() const { return speed_->value(); }
+int CServerDlg::SpeedSlider() const { return speed_->position(); }
 
 void CServerDlg::SetSpeedSlider(int position) {
-  speed_->setValue(std::clamp(position, -50, 50));
-  speedLabel_->setText(SpeedText(speed_->value()));
+  speed_->setPosition(position);
+  speedLabel_->setText(SpeedText(speed_->position()));
 }
 
 bool CServerDlg::QuitAfterReading() const { return app_.commandLine.exitAfterReading; }

@@ -35,12 +35,12 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
-class QSlider;
 class QSystemTrayIcon;
 
 namespace vokar::server {
 
 class CServerApp;
+class CSpeedSlider;
 
 class CServerDlg final : public QDialog,
                          public IReadingWindow,
@@ -195,7 +195,7 @@ class CServerDlg final : public QDialog,
   QPushButton* info_ = nullptr;
   QPushButton* help_ = nullptr;
   QPushButton* exit_ = nullptr;
-  QSlider* speed_ = nullptr;
+  CSpeedSlider* speed_ = nullptr;
   QLabel* speedLabel_ = nullptr;
   QListWidget* hotKeyList_ = nullptr;
   QLineEdit* hotKeyEdit_ = nullptr;

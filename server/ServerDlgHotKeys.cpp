@@ -15,6 +15,7 @@
 #include "ServerDlg.h"
 #include "ServerIds.h"
 #include "ServerStrings.h"
+#include "Widgets.h"
 
 namespace vokar::server {
 namespace {
@@ -68,6 +69,8 @@ struct CServerDlg::HotKeys {
 void CServerDlg::BuildHotKeyGroup(QGroupBox* group) {
   hotKeyList_ = new QListWidget(group);
   controls_.Add(IDC_HOTKEY_LIST, hotKeyList_);
+  // The list has no label of its own: the group's caption says what it holds.
+  app::SetScreenReaderName(hotKeyList_, group->title());
   auto* label = new QLabel(Strings().Text(IDS_COMBINATION), group);
   auto* edit = new hotkey::CHotKeyEdit(group);
   hotKeyEdit_ = edit;

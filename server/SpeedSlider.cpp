@@ -1,31 +1,20 @@
 #include "SpeedSlider.h"
 
-#include <QKeyEvent>
+#include <algorithm>
 
 namespace vokar::server {
 
 CSpeedSlider::CSpeedSlider(QWidget* parent) : QSlider(Qt::Vertical, parent) {
+  // A vertical slider has its largest value at the top, Up and Page Up add,
+  // Home goes to the smallest and End to the largest: as the speed wants.
   setRange(-50, 50);
   setSingleStep(1);
   setPageStep(5);
   setTickInterval(10);
   setTickPosition(QSlider::TicksRight);
-  // The smallest position is at the top, and Up moves the thumb up.
-  setInvertedAppearance(true);
-  setInvertedControls(true);
 }
 
-void CSpeedSlider::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Home) {
-    setValue(maximum());
-    return;
-  }
-  if (event->key() == Qt::Key_End) {
-    setValue(minimum());
-    return;
-  }
-  QSlider::keyPressEvent(event);
-}
+void CSpeedSlider::setPosition(int position) { setValue(-std::clamp(position, -50, 50)); }
 
 QString SpeedText(int position) { return QString::number(-position); }
 

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "RegularFile.h"
+#include "TextLines.h"
 
 namespace vokar::speechd {
 namespace {
@@ -18,15 +19,9 @@ struct Word {
 std::optional<std::vector<Word>> Words(std::string_view line) {
   std::vector<Word> words;
   std::size_t i = 0;
-  while (i < line.size()) {
-    const char c = line[i];
-    if (c == ' ' || c == '\t' || c == '\r') {
-      ++i;
-      continue;
-    }
-    if (c == '#') break;
+  while (text::SkipToWord(line, i)) {
     Word word;
-    if (c == '"') {
+    if (line[i] == '"') {
       word.quoted = true;
       ++i;
       bool closed = false;
@@ -44,7 +39,7 @@ std::optional<std::vector<Word>> Words(std::string_view line) {
       }
       if (!closed) return std::nullopt;
     } else {
-      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '#')
+      while (i < line.size() && !text::IsBlank(line[i]) && line[i] != '#')
         word.text += line[i++];
     }
     words.push_back(std::move(word));
@@ -64,13 +59,9 @@ std::optional<bool> OnOff(const Word& word) {
 
 ModuleConfig ParseModuleConfig(std::string_view text) {
   ModuleConfig config;
-  int number = 0;
-  while (!text.empty()) {
-    ++number;
-    const std::size_t end = text.find('\n');
-    const std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    const std::string where = "line " + std::to_string(number) + ": ";
+  text::CLines lines(text);
+  for (std::string_view line; lines.Next(line);) {
+    const std::string where = "line " + std::to_string(lines.number()) + ": ";
     const auto words = Words(line);
     if (!words) {
       config.warnings.push_back(where + "a quote is not closed");

@@ -231,7 +231,7 @@ void OutputModule::Speak(const EngineText& text) {
   nextMark_ = 0;
   dueMarks_.clear();
   ProsodySettings& prosody = settings_.speech.prosody;
-  slider_ = -SpeedOfRate(voice_.rate, prosody.keepPitch ? SpeedBy::Tempo : SpeedBy::PlaybackRate);
+  SetSpeedSlider(-SpeedOfRate(voice_.rate, prosody.keepPitch ? SpeedBy::Tempo : SpeedBy::PlaybackRate));
   prosody.pitchSemitones = SemitonesOfPitch(voice_.pitch);
   prosody.rangeScale = ScaleOfPitchRange(voice_.pitchRange);
   device_ = Device();

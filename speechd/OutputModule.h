@@ -27,7 +27,7 @@
 
 namespace vokar::speechd {
 
-class OutputModule final : private IReadingWindow, private IMessageSink {
+class OutputModule final : private CHeadlessReadingWindow, private IMessageSink {
  public:
   // Requests are read from `in`, replies and events written to `out`; the
   // log goes to standard error, which speech-dispatcher keeps in its log
@@ -49,13 +49,6 @@ class OutputModule final : private IReadingWindow, private IMessageSink {
 
   // IReadingWindow
   void PumpPendingMessages() override;
-  void RefreshReadState() override {}
-  void EnterJob() override {}
-  void LeaveJob(bool) override {}
-  int SpeedSlider() const override { return slider_; }
-  void SetSpeedSlider(int position) override { slider_ = position; }
-  bool QuitAfterReading() const override { return false; }
-  void PostExit() override {}
   void ChunkPlaying(const CUtterance& utterance) override;
 
   // IMessageSink: the engine's messages go to the log and end the message.
@@ -101,7 +94,6 @@ class OutputModule final : private IReadingWindow, private IMessageSink {
   bool initialised_ = false;
   int device_ = kWaveMapper;
   std::unique_ptr<CReadingJob> job_;
-  int slider_ = 0;
 
   bool inputEnded_ = false;
   bool outputBroken_ = false;

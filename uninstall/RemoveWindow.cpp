@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QPainter>
 #include <QScreen>
 #include <QStyle>
 #include <QWindow>
@@ -39,16 +38,25 @@ CRemoveWindow::CRemoveWindow() : QWidget(nullptr, Qt::Window | Qt::WindowTitleHi
   setPalette(colours);
 
   // The Swiss family without a face name: the desktop's sans-serif face.
-  font_.setFamily(QStringLiteral("Sans Serif"));
-  font_.setStyleHint(QFont::SansSerif);
-  font_.setPixelSize(13);
-  font_.setWeight(QFont::Light);
+  QFont font;
+  font.setFamily(QStringLiteral("Sans Serif"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(13);
+  font.setWeight(QFont::Light);
+
+  status_ = new QLabel(this);
+  status_->setFont(font);
+  status_->setAlignment(Qt::AlignCenter);
+  status_->setWordWrap(true);
+  // The statuses are plain text, never markup.
+  status_->setTextFormat(Qt::PlainText);
 
   progress_ = new QProgressBar(this);
   progress_->setRange(0, 100);
   progress_->setValue(0);
   progress_->setTextVisible(false);
-  PlaceProgressBar();
+  progress_->setAccessibleName(QStringLiteral("Postęp usuwania"));
+  PlaceControls();
 
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
@@ -66,27 +74,21 @@ void CRemoveWindow::ShowAndWait() {
 }
 
 void CRemoveWindow::SetStatus(int stringId, int position) {
-  status_ = Load(stringId);
+  status_->setText(Load(stringId));
   progress_->setValue(position);
-  repaint();
+  status_->repaint();
   progress_->repaint();
   QApplication::processEvents();
 }
 
-void CRemoveWindow::PlaceProgressBar() {
+void CRemoveWindow::PlaceControls() {
+  status_->setGeometry(0, 0, width(), height() - 2 * kScrollHeight);
   progress_->setGeometry(kScrollWidth, height() - 2 * kScrollHeight, width() - 2 * kScrollWidth, kScrollHeight);
 }
 
 void CRemoveWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  PlaceProgressBar();
-}
-
-void CRemoveWindow::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  painter.setFont(font_);
-  painter.setPen(palette().color(QPalette::WindowText));
-  painter.drawText(QRect(0, 0, width(), height() - 2 * kScrollHeight), Qt::AlignCenter, status_);
+  PlaceControls();
 }
 
 void CRemoveWindow::closeEvent(QCloseEvent* event) {

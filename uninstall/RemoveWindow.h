@@ -1,8 +1,10 @@
 // The uninstaller's window: a small captioned window without a close button,
-// centred on the screen, with the status text in the middle and a progress
-// bar along the bottom, drawn at once whenever the script moves on.
+// centred on the screen, with the status line in the middle (a label, which a
+// screen reader reads) and a progress bar along the bottom, drawn at once
+// whenever the script moves on.
 #pragma once
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QString>
 #include <QWidget>
@@ -22,23 +24,21 @@ class CRemoveWindow final : public QWidget, public StatusView {
   void SetStatus(int stringId, int position) override;
   QWidget* widget() override { return this; }
 
-  QString status() const { return status_; }
+  QString status() const { return status_->text(); }
   int position() const { return progress_->value(); }
 
   // The window's icon: the suite's, as the uninstaller's menu entry shows it.
   static QIcon MakeIcon();
 
  protected:
-  void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void PlaceProgressBar();
+  void PlaceControls();
 
-  QString status_;
+  QLabel* status_;
   QProgressBar* progress_;
-  QFont font_;
 };
 
 }  // namespace vokar::uninstall

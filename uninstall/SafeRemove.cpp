@@ -18,6 +18,7 @@
 #include "CommentType.h"
 #include "Places.h"
 #include "Suite.h"
+#include "TextLines.h"
 
 namespace vokar::uninstall {
 namespace fs = std::filesystem;
@@ -203,14 +204,9 @@ bool DatabaseServesNothing(const fs::path& database) {
 // The text holds nothing but group headers, blank lines and comments: a
 // list of associations or a cache without a single entry.
 bool OnlyHeaders(std::string_view text) {
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    start = end + 1;
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r')) line.remove_suffix(1);
+  text::CLines lines(text);
+  for (std::string_view line; lines.Next(line);) {
+    line = text::TrimBlanks(line);
     if (line.empty() || line.front() == '#' || (line.front() == '[' && line.back() == ']')) continue;
     return false;
   }

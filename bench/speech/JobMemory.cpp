@@ -98,7 +98,7 @@ class CountingWaveOut final : public IWaveOut {
 
 // A window without a screen: it delivers the device's done notices and
 // ticks the job's timer, and it never pauses or breaks.
-class BenchWindow final : public IReadingWindow {
+class BenchWindow final : public CHeadlessReadingWindow {
  public:
   explicit BenchWindow(IWaveOut& out) : out_(out) {}
   void Attach(CReadingJob& job) { job_ = &job; }
@@ -112,13 +112,7 @@ class BenchWindow final : public IReadingWindow {
       if (job_) job_->Tick();
     }
   }
-  void RefreshReadState() override {}
-  void EnterJob() override {}
   void LeaveJob(bool aborted) override { aborted_ = aborted; }
-  int SpeedSlider() const override { return slider_; }
-  void SetSpeedSlider(int position) override { slider_ = position; }
-  bool QuitAfterReading() const override { return false; }
-  void PostExit() override {}
 
   bool Aborted() const { return aborted_; }
 
@@ -126,7 +120,6 @@ class BenchWindow final : public IReadingWindow {
   static constexpr int kTickMs = 500;
   IWaveOut& out_;
   CReadingJob* job_ = nullptr;
-  int slider_ = 0;
   bool aborted_ = false;
   std::chrono::steady_clock::time_point nextTick_ = std::chrono::steady_clock::now();
 };

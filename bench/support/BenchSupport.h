@@ -38,7 +38,7 @@ using Clock = std::chrono::steady_clock;
 inline double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 struct SpawnOptions {
-  fs::path folder;       // the working folder; empty: this one
+  fs::path folder{};     // the working folder; empty: this one
   int out = -1;          // standard output; -1: as this program's (or /dev/null when quiet)
   bool quiet = false;    // standard output (unless given) and error to /dev/null
 };

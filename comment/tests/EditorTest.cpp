@@ -374,8 +374,10 @@ TEST_F(EditorOnX11, TheStatusBarShowsTheLockKeys) {
     return testing::WaitFor([&] { return frame().IndicatorText(index) == text; }, std::chrono::milliseconds(3000));
   };
   EXPECT_TRUE(shows(0, ""));
+  EXPECT_EQ(frame().IndicatorName(0), "Caps Lock wyłączony") << "a screen reader hears what the field shows";
   ASSERT_EQ(press("Caps_Lock"), 0);
   EXPECT_TRUE(shows(0, "CAP"));
+  EXPECT_EQ(frame().IndicatorName(0), "Caps Lock włączony");
   EXPECT_TRUE(shows(1, ""));
   ASSERT_EQ(press("Num_Lock"), 0);
   EXPECT_TRUE(shows(1, "NUM"));
@@ -383,6 +385,9 @@ TEST_F(EditorOnX11, TheStatusBarShowsTheLockKeys) {
   EXPECT_TRUE(shows(0, ""));
   EXPECT_EQ(frame().IndicatorText(1), "NUM");
   EXPECT_EQ(frame().IndicatorText(2), "");
+  EXPECT_EQ(frame().IndicatorName(0), "Caps Lock wyłączony");
+  EXPECT_EQ(frame().IndicatorName(1), "Num Lock włączony");
+  EXPECT_EQ(frame().IndicatorName(2), "Scroll Lock wyłączony");
 }
 
 TEST_F(Editor, RecentFilesAreKeptNewestFirst) {

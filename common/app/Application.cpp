@@ -18,6 +18,7 @@
 #include "FirstStart.h"
 #include "MessageBox.h"
 #include "QtDesktopLoop.h"
+#include "Widgets.h"
 
 namespace vokar::app {
 namespace {
@@ -88,6 +89,7 @@ CApplication::CApplication(int& argc, char** argv, std::string name, FirstStartR
   QCoreApplication::setApplicationName(QString::fromStdString(name_));
   QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
   LoadQtTranslation();
+  GiveWindowsTheirRole();
   // The program decides when it ends: closing its last window is not enough
   // (a server may run with its window hidden in the tray).
   QApplication::setQuitOnLastWindowClosed(false);

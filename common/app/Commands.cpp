@@ -4,6 +4,10 @@ namespace vokar::app {
 
 void CCommandMap::On(int id, Handler handler) { handlers_[id] = std::move(handler); }
 
+void CCommandMap::On(std::initializer_list<int> ids, const Handler& handler) {
+  for (const int id : ids) handlers_[id] = handler;
+}
+
 CCommandMap::Handler CCommandMap::Get(int id) const {
   const auto it = handlers_.find(id);
   return it == handlers_.end() ? Handler() : it->second;

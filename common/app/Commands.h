@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 
 namespace vokar::app {
@@ -14,6 +15,9 @@ class CCommandMap {
 
   // Sets the handler of a command, replacing the one it had.
   void On(int id, Handler handler);
+  // The same handler for several commands (a button and its menu item or
+  // hot key).
+  void On(std::initializer_list<int> ids, const Handler& handler);
   // The handler a command has now (empty when none), so that a new one can
   // call it on.
   Handler Get(int id) const;

@@ -1,6 +1,11 @@
 #include "Widgets.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -23,6 +28,19 @@ QPushButton* BrowseButton(const QString& what, QWidget* parent) {
   button->setToolTip(what);
   SetScreenReaderName(button, what);
   return button;
+}
+
+FileField MakeFileField(const QString& caption, const QString& what, QWidget* parent) {
+  FileField field{};
+  field.label = new QLabel(caption, parent);
+  field.path = new QLineEdit(parent);
+  field.path->setReadOnly(true);
+  field.label->setBuddy(field.path);
+  field.browse = BrowseButton(what, parent);
+  field.row = new QHBoxLayout;
+  field.row->addWidget(field.path, 1);
+  field.row->addWidget(field.browse);
+  return field;
 }
 
 void CentreOnScreen(QWidget* window) {
@@ -89,6 +107,40 @@ QString ScreenReaderName(const QString& caption) {
 
 void SetScreenReaderName(QWidget* widget, const QString& caption) {
   widget->setAccessibleName(ScreenReaderName(caption));
+}
+
+void SetBuddy(QLabel* label, QWidget* control) {
+  label->setBuddy(control);
+  SetScreenReaderName(control, label->text());
+}
+
+namespace {
+
+// Qt asks each factory for every class of an object's ancestry, the most
+// derived first; "QWidget" itself comes only to a window that no dialog,
+// main window or other class of Qt's claimed before.
+QAccessibleInterface* PlainWindowInterface(const QString& className, QObject* object) {
+  if (className != QLatin1String("QWidget") || object == nullptr || !object->isWidgetType()) return nullptr;
+  auto* widget = static_cast<QWidget*>(object);
+  // Popups, tool tips and the like keep what Qt gives them.
+  switch (widget->windowType()) {
+    case Qt::Window:
+      return new QAccessibleWidget(widget, QAccessible::Window);
+    case Qt::Dialog:
+      return new QAccessibleWidget(widget, QAccessible::Dialog);
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+void GiveWindowsTheirRole() {
+  static const bool installed = [] {
+    QAccessible::installFactory(&PlainWindowInterface);
+    return true;
+  }();
+  (void)installed;
 }
 
 }  // namespace vokar::app

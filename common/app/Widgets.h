@@ -10,6 +10,9 @@
 #include <functional>
 #include <initializer_list>
 
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
 class QPainter;
 class QPushButton;
 class QWidget;
@@ -24,6 +27,17 @@ void BringForward(QWidget* window);
 // its tip and screen-reader name saying what it chooses ("Wybierz plik
 // dźwiękowy").
 QPushButton* BrowseButton(const QString& what, QWidget* parent);
+
+// A file's field: its label (whose mnemonic leads to the path), the path,
+// read-only, and the "..." button that chooses the file, the path and the
+// button in a row of their own (the label apart, so that a grid aligns it).
+struct FileField {
+  QLabel* label;
+  QLineEdit* path;
+  QPushButton* browse;
+  QHBoxLayout* row;
+};
+FileField MakeFileField(const QString& caption, const QString& what, QWidget* parent);
 
 // Places the window in the middle of the primary screen's free area.
 void CentreOnScreen(QWidget* window);
@@ -49,5 +63,17 @@ QPixmap DrawPixmap(int size, const std::function<void(QPainter&, int)>& draw);
 // control the kit makes is named so; programs may call it for theirs.
 QString ScreenReaderName(const QString& caption);
 void SetScreenReaderName(QWidget* widget, const QString& caption);
+
+// Joins a label to the control it labels: the label's mnemonic moves the
+// focus there, and the control's screen-reader name is the label's caption.
+// Qt's lists and other item views take no name from a buddy label ("lista"
+// is all a screen reader says of them), so every labelled list is joined so.
+void SetBuddy(QLabel* label, QWidget* control);
+
+// A window made of a plain QWidget (not a dialog or main window) has the role
+// "filler" in Qt's accessibility bridge, so a screen reader does not say it
+// is a window; from this call on every such window has the role of a window.
+// The application object calls it at the start of every program.
+void GiveWindowsTheirRole();
 
 }  // namespace vokar::app

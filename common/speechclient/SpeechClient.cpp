@@ -229,24 +229,22 @@ int CSpeechClient::Speak(const char* text, BreakFirst breakFirst) {
       result = kSpeakSent;
     } else {
       const std::uint32_t error = dde::GetLastError(instance_);
-      result = kSpeakError;
-      switch (error) {
-        case dde::DMLERR_BUSY:
-          result = kSpeakNotSent;
+      const SpeakFailure failure = SpeakFailureOf(error);
+      result = SpeakResultOf(failure);
+      switch (failure) {
+        case SpeakFailure::Busy:
+        case SpeakFailure::Reentrancy:
           break;
-        case dde::DMLERR_EXECACKTIMEOUT:
-        case dde::DMLERR_POKEACKTIMEOUT:
+        case SpeakFailure::TimedOut:
           ShowMessage(kTransactionTimeout);
           break;
-        case dde::DMLERR_INVALIDPARAMETER:
+        case SpeakFailure::InvalidParameter:
           question = kInvalidParameter;
           break;
-        case dde::DMLERR_NO_CONV_ESTABLISHED:
+        case SpeakFailure::NoConversation:
           question = kNoConversation;
           break;
-        case dde::DMLERR_REENTRANCY:
-          break;
-        case dde::DMLERR_SERVER_DIED:
+        case SpeakFailure::ServerDied:
           if (ConnectToServer()) {
             retry = true;
           } else {
@@ -254,7 +252,7 @@ int CSpeechClient::Speak(const char* text, BreakFirst breakFirst) {
             question = kServerDied;
           }
           break;
-        default:
+        case SpeakFailure::Other:
           question = Format(kOtherDdeError, error);
           break;
       }
@@ -269,6 +267,28 @@ int CSpeechClient::Speak(const char* text, BreakFirst breakFirst) {
   sending_ = false;
   return result;
 }
+
+SpeakFailure SpeakFailureOf(std::uint32_t ddeError) {
+  switch (ddeError) {
+    case dde::DMLERR_BUSY:
+      return SpeakFailure::Busy;
+    case dde::DMLERR_EXECACKTIMEOUT:
+    case dde::DMLERR_POKEACKTIMEOUT:
+      return SpeakFailure::TimedOut;
+    case dde::DMLERR_INVALIDPARAMETER:
+      return SpeakFailure::InvalidParameter;
+    case dde::DMLERR_NO_CONV_ESTABLISHED:
+      return SpeakFailure::NoConversation;
+    case dde::DMLERR_REENTRANCY:
+      return SpeakFailure::Reentrancy;
+    case dde::DMLERR_SERVER_DIED:
+      return SpeakFailure::ServerDied;
+    default:
+      return SpeakFailure::Other;
+  }
+}
+
+int SpeakResultOf(SpeakFailure failure) { return failure == SpeakFailure::Busy ? kSpeakNotSent : kSpeakError; }
 
 void CSpeechClient::OnServerDisconnected() {
   if (desktop::FindWindow(program_.serverTitle)) {

@@ -44,6 +44,17 @@ inline constexpr int kSpeakError = -1;   // a DDE error (most told to the user) 
 
 enum class BreakFirst : bool { No, Yes };
 
+// The DDE errors that fail a Speak, local or over the network, as the clients
+// answer them (each in its own words): the server was reading (the text is
+// not sent, nothing is said), no acknowledgement in time, a bad parameter, no
+// conversation, another transaction of the program still waits (nothing is
+// said), the server went away, anything else.
+enum class SpeakFailure { Busy, TimedOut, InvalidParameter, NoConversation, Reentrancy, ServerDied, Other };
+SpeakFailure SpeakFailureOf(std::uint32_t ddeError);
+// Speak's result for the failure: kSpeakNotSent for a busy server,
+// kSpeakError for the rest.
+int SpeakResultOf(SpeakFailure failure);
+
 // The abort box of a client's failed transaction: Abort, Retry and Ignore,
 // owned by the program's window; Abort sends mainWindow the program's quit
 // command, Retry and Ignore go on without retrying.

@@ -14,6 +14,7 @@
 
 #include "Registry.h"
 #include "Suite.h"
+#include "TextLines.h"
 
 namespace vokar::suite {
 namespace {
@@ -67,14 +68,9 @@ std::filesystem::path DefaultWorkingDir() {
 std::filesystem::path DocumentsDirFromUserDirs(std::string_view text, const std::filesystem::path& home) {
   constexpr std::string_view kKey = "XDG_DOCUMENTS_DIR=";
   std::filesystem::path found;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    start = end + 1;
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r')) line.remove_suffix(1);
+  text::CLines lines(text);
+  for (std::string_view line; lines.Next(line);) {
+    line = text::TrimBlanks(line);
     if (!line.starts_with(kKey)) continue;
     line.remove_prefix(kKey.size());
     // The value is written in double quotes, with \ before a quote or backslash.

@@ -11,6 +11,7 @@
 
 #include "ServiceName.h"
 #include "ShareBrowser.h"
+#include "Widgets.h"
 #include "Wire.h"
 
 namespace vokar::netsend {
@@ -29,7 +30,7 @@ CBrowseDlg::CBrowseDlg(QWidget* parent, int maxName)
   auto* heading = new QLabel(QStringLiteral("&Komputery udostępniające Vokar:"), this);
   list_ = new QListWidget(this);
   list_->setObjectName(QStringLiteral("computers"));
-  heading->setBuddy(list_);
+  app::SetBuddy(heading, list_);
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("status"));
   status_->setWordWrap(true);

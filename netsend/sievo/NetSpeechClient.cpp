@@ -87,29 +87,27 @@ int NetSpeechClient::Speak(const char* text, BreakFirst breakFirst) {
   if (!sent) {
     const std::uint32_t error = netdde::GetLastError(instance_);
     NoteDetail();
-    result = kSpeakError;
-    switch (error) {
-      case dde::DMLERR_BUSY:
-        result = kSpeakNotSent;
+    const SpeakFailure failure = SpeakFailureOf(error);
+    result = SpeakResultOf(failure);
+    switch (failure) {
+      case SpeakFailure::Busy:
+      case SpeakFailure::Reentrancy:
         break;
-      case dde::DMLERR_EXECACKTIMEOUT:
-      case dde::DMLERR_POKEACKTIMEOUT:
+      case SpeakFailure::TimedOut:
         ShowPlain(Strings().Utf8(IDS_SEND_IMPOSSIBLE) + "\n" + Strings().Utf8(IDS_CHECK_COMPUTER) + "\n" +
                   Strings().Utf8(IDS_CHECK_VERSION) + "\n");
         break;
-      case dde::DMLERR_INVALIDPARAMETER:
+      case SpeakFailure::InvalidParameter:
         AskAbortRetryIgnore(Strings().Utf8(IDS_INVALID_PARAMETER));
         break;
-      case dde::DMLERR_NO_CONV_ESTABLISHED:
+      case SpeakFailure::NoConversation:
         AskAbortRetryIgnore(Strings().Utf8(IDS_NO_CONVERSATION));
         break;
-      case dde::DMLERR_REENTRANCY:
-        break;
-      case dde::DMLERR_SERVER_DIED:
+      case SpeakFailure::ServerDied:
         ShowPlain(Strings().Utf8(IDS_SERVER_DIED));
         AskAbortRetryIgnore(Strings().Utf8(IDS_SERVER_DIED));
         break;
-      default:
+      case SpeakFailure::Other:
         AskAbortRetryIgnore(Format(Strings().Utf8(IDS_OTHER_ERROR).c_str(), error));
         break;
     }

@@ -154,8 +154,7 @@ bool CSievoDlg::Initialise(std::string& error) {
   map.On(IDC_SEND, [this] { OnSend(); });
   map.On(IDC_BREAK, [this] { OnBreak(); });
   map.On(IDC_BROWSE, [this] { OnBrowse(); });
-  map.On(IDC_INFO, [this] { ShowInfo(); });
-  map.On(IDM_ABOUTBOX, [this] { ShowInfo(); });
+  map.On({IDC_INFO, IDM_ABOUTBOX}, [this] { ShowInfo(); });
   map.On(IDC_HELP, [this] { ShowHelp(); });
   map.On(IDC_EXIT, [this] { done(IDC_EXIT); });
   for (auto [id, b] : std::array<std::pair<int, QPushButton*>, 6>{

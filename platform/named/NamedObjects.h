@@ -11,6 +11,8 @@
 #include <utility>
 #include <variant>
 
+#include "ValueOrError.h"
+
 namespace vokar::named {
 
 struct Error {
@@ -18,20 +20,7 @@ struct Error {
 };
 
 template <class T>
-class [[nodiscard]] Result {
- public:
-  Result(T value) : state_(std::move(value)) {}    // NOLINT: implicit by design
-  Result(Error error) : state_(std::move(error)) {}  // NOLINT
-  bool ok() const { return state_.index() == 0; }
-  explicit operator bool() const { return ok(); }
-  T& value() & { return std::get<0>(state_); }
-  T&& value() && { return std::get<0>(std::move(state_)); }
-  T* operator->() { return &value(); }
-  const Error& error() const { return std::get<1>(state_); }
-
- private:
-  std::variant<T, Error> state_;
-};
+using Result = ValueOrError<T, Error>;
 
 // The per-user runtime folder shared with the desktop bus: VOKAR_DESKTOP_DIR
 // when set, else $XDG_RUNTIME_DIR/vokar, else /tmp/vokar-<uid>. It is created

@@ -7,6 +7,8 @@
 #include <utility>
 #include <variant>
 
+#include "ValueOrError.h"
+
 namespace vokar::registry {
 
 enum class ErrorKind {
@@ -27,26 +29,11 @@ struct Error {
 const char* KindName(ErrorKind kind);
 
 template <class T>
-class [[nodiscard]] Result {
+class [[nodiscard]] Result : public ValueOrError<T, Error> {
  public:
-  Result(T value) : state_(std::move(value)) {}  // NOLINT: implicit by design
-  Result(Error error) : state_(std::move(error)) {}  // NOLINT
+  using ValueOrError<T, Error>::ValueOrError;
 
-  bool ok() const { return state_.index() == 0; }
-  explicit operator bool() const { return ok(); }
-  bool IsNotFound() const { return !ok() && error().kind == ErrorKind::NotFound; }
-
-  const T& value() const& { return std::get<0>(state_); }
-  T& value() & { return std::get<0>(state_); }
-  T&& value() && { return std::get<0>(std::move(state_)); }
-  const T& operator*() const& { return value(); }
-  const T* operator->() const { return &value(); }
-  const Error& error() const { return std::get<1>(state_); }
-
-  T value_or(T fallback) const& { return ok() ? value() : std::move(fallback); }
-
- private:
-  std::variant<T, Error> state_;
+  bool IsNotFound() const { return !this->ok() && this->error().kind == ErrorKind::NotFound; }
 };
 
 // The result of a call that gives nothing back but may fail.

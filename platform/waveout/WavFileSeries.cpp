@@ -7,10 +7,8 @@
 namespace vokar::waveout {
 namespace {
 
-constexpr std::size_t kHeaderBytes = 44;
-// A RIFF size field is 32 bits; the data chunk stops short of it so that the
-// RIFF size (data + 36) still fits.
-constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36 - 1;
+constexpr std::size_t kHeaderBytes = kWavHeaderBytes;
+constexpr std::uint64_t kMaxDataBytes = kMaxWavDataBytes;
 
 void Put16(std::uint8_t* p, std::uint16_t v) {
   p[0] = static_cast<std::uint8_t>(v);
@@ -22,6 +20,25 @@ void Put32(std::uint8_t* p, std::uint32_t v) {
 }
 
 }  // namespace
+
+std::array<std::uint8_t, kWavHeaderBytes> WavHeader(const PcmLayout& layout, std::uint64_t dataBytes) {
+  std::array<std::uint8_t, kWavHeaderBytes> header{};
+  std::uint8_t* const bytes = header.data();
+  const WaveFormat format = FormatOf(layout);
+  std::memcpy(bytes, "RIFF", 4);
+  Put32(bytes + 4, static_cast<std::uint32_t>(dataBytes + dataBytes % 2 + kWavHeaderBytes - 8));
+  std::memcpy(bytes + 8, "WAVEfmt ", 8);
+  Put32(bytes + 16, 16);
+  Put16(bytes + 20, format.formatTag);
+  Put16(bytes + 22, format.channels);
+  Put32(bytes + 24, format.samplesPerSec);
+  Put32(bytes + 28, format.avgBytesPerSec);
+  Put16(bytes + 32, format.blockAlign);
+  Put16(bytes + 34, format.bitsPerSample);
+  std::memcpy(bytes + 36, "data", 4);
+  Put32(bytes + 40, static_cast<std::uint32_t>(dataBytes));
+  return header;
+}
 
 WavFileSeries::WavFileSeries(std::filesystem::path path) : path_(std::move(path)) {}
 
@@ -82,22 +99,8 @@ bool WavFileSeries::Append(const std::uint8_t* bytes, std::size_t size) {
 }
 
 bool WavFileSeries::WriteHeader() {
-  std::uint8_t header[kHeaderBytes];
-  const WaveFormat format = FormatOf(layout_);
-  std::memcpy(header, "RIFF", 4);
-  // RIFF chunks are padded to even sizes; the pad counts in the RIFF size.
-  Put32(header + 4, static_cast<std::uint32_t>(dataBytes_ + dataBytes_ % 2 + kHeaderBytes - 8));
-  std::memcpy(header + 8, "WAVEfmt ", 8);
-  Put32(header + 16, 16);
-  Put16(header + 20, format.formatTag);
-  Put16(header + 22, format.channels);
-  Put32(header + 24, format.samplesPerSec);
-  Put32(header + 28, format.avgBytesPerSec);
-  Put16(header + 32, format.blockAlign);
-  Put16(header + 34, format.bitsPerSample);
-  std::memcpy(header + 36, "data", 4);
-  Put32(header + 40, static_cast<std::uint32_t>(dataBytes_));
-  if (std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(header, 1, kHeaderBytes, file_) != kHeaderBytes ||
+  const auto header = WavHeader(layout_, dataBytes_);
+  if (std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(header.data(), 1, kHeaderBytes, file_) != kHeaderBytes ||
       std::fflush(file_) != 0) {
     Fail("cannot write " + files_.back().string() + ": " + std::strerror(errno));
     return false;

@@ -5,6 +5,8 @@
 // append, so each file is a complete WAV file at any moment.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +17,17 @@
 #include "SampleFormat.h"
 
 namespace vokar::waveout {
+
+// A PCM WAV file: the 44 bytes of its header, then the data chunk.
+inline constexpr std::size_t kWavHeaderBytes = 44;
+// A RIFF size field is 32 bits; the data chunk stops short of it so that the
+// RIFF size (data, its pad byte and 36) still fits.
+inline constexpr std::uint64_t kMaxWavDataBytes = 0xFFFFFFFFull - 36 - 1;
+
+// The header of a WAV file holding dataBytes (at most kMaxWavDataBytes) of
+// sound in the layout. RIFF chunks are padded to even sizes: the RIFF size
+// counts the pad byte an odd data chunk needs, which the writer adds.
+std::array<std::uint8_t, kWavHeaderBytes> WavHeader(const PcmLayout& layout, std::uint64_t dataBytes);
 
 class WavFileSeries {
  public:

@@ -7,6 +7,7 @@
 
 #include <limits.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -138,6 +139,7 @@ TEST_F(ServerWindow, ControlsCaptionsAndMnemonics) {
   EXPECT_TRUE(Control<QLineEdit>(IDC_HOTKEY_EDIT)->isReadOnly());
   EXPECT_TRUE(Control<QLineEdit>(IDC_DICT_NAME)->isReadOnly());
   EXPECT_EQ(Control<QListWidget>(IDC_HOTKEY_LIST)->count(), 3);
+  EXPECT_EQ(Control<QListWidget>(IDC_HOTKEY_LIST)->accessibleName(), "Klawisze skrótu") << "the group names its list";
   EXPECT_FALSE(Control<QPushButton>(IDC_BREAK)->isEnabled());
   EXPECT_TRUE(Control<QPushButton>(IDC_READ)->isDefault());
   // Without a dictionary the check box is off.
@@ -151,24 +153,38 @@ TEST_F(ServerWindow, SpeedSliderAndItsLabel) {
   Start();
   auto* slider = Control<QSlider>(IDC_SPEED);
   auto* label = Control<QLabel>(IDC_SPEED_LABEL);
+  // What a screen reader reads of the slider must be the number the label shows.
+  const auto readValue = [slider] {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(slider);
+    return accessible && accessible->valueInterface() ? accessible->valueInterface()->currentValue().toInt() : -999;
+  };
   EXPECT_EQ(slider->minimum(), -50);
   EXPECT_EQ(slider->maximum(), 50);
   EXPECT_EQ(slider->pageStep(), 5);
   EXPECT_EQ(slider->tickInterval(), 10);
-  EXPECT_EQ(slider->value(), -20);
   EXPECT_EQ(label->text(), "20");
+  EXPECT_EQ(readValue(), 20);
+  EXPECT_EQ(dialog_->SpeedSlider(), -20) << "the reading job knows the slider by its position";
   slider->setFocus();
   QTest::keyClick(slider, Qt::Key_Home);
-  EXPECT_EQ(slider->value(), 50);
-  EXPECT_EQ(label->text(), "-50");
+  EXPECT_EQ(label->text(), "-50") << "Home moves the thumb to the bottom, the slowest";
+  EXPECT_EQ(readValue(), -50);
+  EXPECT_EQ(dialog_->SpeedSlider(), 50);
   QTest::keyClick(slider, Qt::Key_End);
-  EXPECT_EQ(slider->value(), -50);
-  EXPECT_EQ(label->text(), "50");
+  EXPECT_EQ(label->text(), "50") << "End moves it to the top, the fastest";
+  EXPECT_EQ(readValue(), 50);
   QTest::keyClick(slider, Qt::Key_Down);
-  EXPECT_EQ(slider->value(), -49) << "down moves the thumb down, towards slower speech";
+  EXPECT_EQ(label->text(), "49") << "down moves the thumb down, towards slower speech";
   QTest::keyClick(slider, Qt::Key_PageDown);
-  EXPECT_EQ(slider->value(), -44);
   EXPECT_EQ(label->text(), "44");
+  EXPECT_EQ(readValue(), 44);
+  QTest::keyClick(slider, Qt::Key_Up);
+  QTest::keyClick(slider, Qt::Key_PageUp);
+  EXPECT_EQ(label->text(), "50") << "Up and Page Up make speech faster";
+  QTest::keyClick(slider, Qt::Key_PageDown);
+  QTest::keyClick(slider, Qt::Key_PageDown);
+  EXPECT_EQ(label->text(), "40");
+  EXPECT_EQ(dialog_->SpeedSlider(), -40);
   struct Case {
     int position;
     int expected;
@@ -179,6 +195,7 @@ TEST_F(ServerWindow, SpeedSliderAndItsLabel) {
     dialog_->SetSpeedSlider(c.position);
     EXPECT_EQ(dialog_->SpeedSlider(), c.expected);
     EXPECT_EQ(label->text(), c.text);
+    EXPECT_EQ(readValue(), -c.expected);
   }
   dialog_->SetSpeedSlider(-30);
   dialog_->Destroy();

@@ -65,16 +65,7 @@ void WriteRuns(const Inlines& runs, std::string& out) {
 }  // namespace
 
 bool WriteHtml(const Document& document, const HtmlOptions& options, std::string& out, WriteError& error) {
-  ParseError linkError;
-  if (!CheckGuideLinks(document, options.guideExists, linkError)) {
-    error = {linkError.line, linkError.message};
-    return false;
-  }
-  if (document.blocks.empty() || document.blocks.front().kind != BlockKind::Heading ||
-      document.blocks.front().level != 1) {
-    error = {1, "a page starts with its # title"};
-    return false;
-  }
+  if (!CheckPageToWrite(document, options.guideExists, error)) return false;
   std::vector<std::string> anchors = DocumentAnchors(document);
   out.clear();
   out += "<!DOCTYPE html>\n<html lang=\"";

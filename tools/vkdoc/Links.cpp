@@ -6,6 +6,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "Writers.h"
+
 namespace vokar::doc {
 namespace {
 
@@ -316,6 +318,20 @@ std::vector<BrokenLink> CheckHtmlLinks(const std::filesystem::path& page) {
     }
   }
   return broken;
+}
+
+bool CheckPageToWrite(const Document& document, const GuideExists& guideExists, WriteError& error) {
+  ParseError linkError;
+  if (!CheckGuideLinks(document, guideExists, linkError)) {
+    error = {linkError.line, linkError.message};
+    return false;
+  }
+  if (document.blocks.empty() || document.blocks.front().kind != BlockKind::Heading ||
+      document.blocks.front().level != 1) {
+    error = {1, "a page starts with its # title"};
+    return false;
+  }
+  return true;
 }
 
 }  // namespace vokar::doc

@@ -243,16 +243,7 @@ void WriteBlock(const Block& block, std::string& out) {
 }  // namespace
 
 bool WriteMan(const Document& document, const ManOptions& options, std::string& out, WriteError& error) {
-  ParseError linkError;
-  if (!CheckGuideLinks(document, options.guideExists, linkError)) {
-    error = {linkError.line, linkError.message};
-    return false;
-  }
-  if (document.blocks.empty() || document.blocks.front().kind != BlockKind::Heading ||
-      document.blocks.front().level != 1) {
-    error = {1, "a page starts with its # title"};
-    return false;
-  }
+  if (!CheckPageToWrite(document, options.guideExists, error)) return false;
   std::string title = PlainText(document.blocks.front().inlines);
   std::string separator = std::string(" ") + kEmDash + " ";
   std::size_t dash = title.find(separator);

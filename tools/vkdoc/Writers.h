@@ -21,6 +21,10 @@ struct WriteError {
 // the one being written; links to other guides are checked with it.
 using GuideExists = std::function<bool(std::string_view name)>;
 
+// What both outputs ask of a guide: every link can be followed (see
+// CheckGuideLinks) and the page starts with its # title.
+bool CheckPageToWrite(const Document& document, const GuideExists& guideExists, WriteError& error);
+
 struct HtmlOptions {
   std::string language = "pl";  // the lang of the page
   GuideExists guideExists;      // unset: every guide is taken to exist

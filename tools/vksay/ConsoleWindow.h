@@ -11,9 +11,9 @@
 
 namespace vokar::vksay {
 
-class ConsoleWindow final : public IReadingWindow {
+class ConsoleWindow final : public CHeadlessReadingWindow {
  public:
-  ConsoleWindow(IWaveOut& out, int speedPercent) : out_(out), slider_(-speedPercent) {}
+  ConsoleWindow(IWaveOut& out, int speedPercent) : CHeadlessReadingWindow(-speedPercent), out_(out) {}
 
   // The job whose timer and break requests this window drives.
   void Attach(CReadingJob& job) { job_ = &job; }
@@ -23,18 +23,10 @@ class ConsoleWindow final : public IReadingWindow {
   static bool Interrupted();
 
   void PumpPendingMessages() override;
-  void RefreshReadState() override {}
-  void EnterJob() override {}
-  void LeaveJob(bool) override {}
-  int SpeedSlider() const override { return slider_; }
-  void SetSpeedSlider(int position) override { slider_ = position; }
-  bool QuitAfterReading() const override { return false; }
-  void PostExit() override {}
 
  private:
   IWaveOut& out_;
   CReadingJob* job_ = nullptr;
-  int slider_;
   std::chrono::steady_clock::time_point nextTick_ = std::chrono::steady_clock::now();
 };
 

@@ -7,26 +7,18 @@
 #include <cerrno>
 #include <cstring>
 
+#include "WavFileSeries.h"
+
 namespace vokar::vksay {
 namespace {
 
 using waveout::PcmLayout;
 using waveout::SampleType;
 
-constexpr std::uint64_t kHeaderBytes = 44;
-// The RIFF size (data + pad + 36) must fit in 32 bits.
-constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36 - 1;
+constexpr std::uint64_t kHeaderBytes = waveout::kWavHeaderBytes;
+constexpr std::uint64_t kMaxDataBytes = waveout::kMaxWavDataBytes;
 // Frames converted at a time when the file is widened.
 constexpr std::size_t kWidenBlockFrames = 65536;
-
-void Put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 bool FullLevel(waveout::Gains gains) { return gains.left == 0xFFFF && gains.right == 0xFFFF; }
 
@@ -116,25 +108,12 @@ bool FileWaveOut::ReadAt(std::uint64_t offset, std::uint8_t* bytes, std::size_t 
 // to date after every buffer, so the file is a complete WAV file at any
 // moment, also when the reading is broken off.
 bool FileWaveOut::WriteHeader() {
-  std::uint8_t header[kHeaderBytes];
-  const WaveFormat format = waveout::FormatOf(*layout_);
-  std::memcpy(header, "RIFF", 4);
-  Put32(header + 4, static_cast<std::uint32_t>(dataBytes_ + dataBytes_ % 2 + kHeaderBytes - 8));
-  std::memcpy(header + 8, "WAVEfmt ", 8);
-  Put32(header + 16, 16);
-  Put16(header + 20, format.formatTag);
-  Put16(header + 22, format.channels);
-  Put32(header + 24, format.samplesPerSec);
-  Put32(header + 28, format.avgBytesPerSec);
-  Put16(header + 32, format.blockAlign);
-  Put16(header + 34, format.bitsPerSample);
-  std::memcpy(header + 36, "data", 4);
-  Put32(header + 40, static_cast<std::uint32_t>(dataBytes_));
+  const auto header = waveout::WavHeader(*layout_, dataBytes_);
   if (dataBytes_ % 2 == 1) {
     const std::uint8_t pad = 0;
     if (!WriteAt(kHeaderBytes + dataBytes_, &pad, 1)) return false;
   }
-  return WriteAt(0, header, kHeaderBytes);
+  return WriteAt(0, header.data(), kHeaderBytes);
 }
 
 bool FileWaveOut::Create(const PcmLayout& layout) {

@@ -7,40 +7,10 @@
 #include <sstream>
 
 #include "AlfFile.h"
+#include "TextLines.h"
 
 namespace vokar::alf {
 namespace {
-
-// Splits a line into blank-separated tokens; "double quotes" keep blanks and
-// a '#' outside quotes starts a comment.
-Result<std::vector<std::string>> Tokenize(std::string_view line, const std::string& file,
-                                          std::size_t lineNo) {
-  std::vector<std::string> tokens;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    const char c = line[i];
-    if (c == ' ' || c == '\t' || c == '\r') {
-      ++i;
-      continue;
-    }
-    if (c == '#') break;
-    std::string token;
-    if (c == '"') {
-      const std::size_t close = line.find('"', i + 1);
-      if (close == std::string_view::npos) {
-        return MakeError(ErrorKind::Manifest, file, lineNo, "unterminated quotes");
-      }
-      token = std::string(line.substr(i + 1, close - i - 1));
-      i = close + 1;
-    } else {
-      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
-        token.push_back(line[i++]);
-      }
-    }
-    tokens.push_back(std::move(token));
-  }
-  return tokens;
-}
 
 std::optional<double> ParseNumber(std::string_view text) {
   double value = 0.0;
@@ -64,6 +34,26 @@ std::optional<long> ParseInteger(std::string_view text) {
 
 }  // namespace
 
+Result<std::vector<std::string>> TokenizeLine(std::string_view line, const std::string& file, std::size_t lineNo) {
+  std::vector<std::string> tokens;
+  std::size_t i = 0;
+  while (text::SkipToWord(line, i)) {
+    std::string token;
+    if (line[i] == '"') {
+      const std::size_t close = line.find('"', i + 1);
+      if (close == std::string_view::npos) {
+        return MakeError(ErrorKind::Manifest, file, lineNo, "unterminated quotes");
+      }
+      token = std::string(line.substr(i + 1, close - i - 1));
+      i = close + 1;
+    } else {
+      while (i < line.size() && !text::IsBlank(line[i])) token.push_back(line[i++]);
+    }
+    tokens.push_back(std::move(token));
+  }
+  return tokens;
+}
+
 bool IsValidEntryName(std::string_view name) {
   if (name.empty() || name.size() > kNameBytes) return false;
   for (char c : name) {
@@ -78,14 +68,10 @@ Result<Manifest> ParseManifest(std::string_view text, const std::string& fileNam
   manifest.fileName = fileName;
   std::set<int> indices;
   std::set<std::string> names;
-  std::size_t lineNo = 0;
-  std::size_t pos = 0;
-  while (pos <= text.size()) {
-    const std::size_t eol = std::min(text.find('\n', pos), text.size());
-    const std::string_view line = text.substr(pos, eol - pos);
-    pos = eol + 1;
-    ++lineNo;
-    auto tokens = Tokenize(line, fileName, lineNo);
+  text::CLines lines(text);
+  for (std::string_view line; lines.Next(line);) {
+    const std::size_t lineNo = lines.number();
+    auto tokens = TokenizeLine(line, fileName, lineNo);
     if (!tokens) return tokens.Error();
     const std::vector<std::string>& t = *tokens;
     if (t.empty()) continue;

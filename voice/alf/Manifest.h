@@ -42,6 +42,11 @@ struct Manifest {
   std::vector<ManifestEntry> entries;
 };
 
+// Splits a line of a manifest or a voice's recipe into blank-separated
+// tokens; "double quotes" keep blanks, a '#' outside quotes starts a comment.
+// An unclosed quote is an error that names the file and line.
+Result<std::vector<std::string>> TokenizeLine(std::string_view line, const std::string& file, std::size_t lineNo);
+
 // Parses manifest text; relative source paths are taken from baseDir. Errors
 // name the line: unknown option, bad number, duplicate index or name, a name
 // the allophone lists could not carry.

@@ -6,38 +6,14 @@
 #include <set>
 #include <sstream>
 
+#include "Manifest.h"
+#include "TextLines.h"
+
 namespace vokar::voicegen {
 namespace {
 
 using alf::ErrorKind;
 using alf::MakeError;
-
-std::vector<std::string> Tokenize(std::string_view line, bool& unterminated) {
-  std::vector<std::string> tokens;
-  unterminated = false;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
-      ++i;
-      continue;
-    }
-    if (line[i] == '#') break;
-    std::string token;
-    if (line[i] == '"') {
-      const std::size_t close = line.find('"', i + 1);
-      if (close == std::string_view::npos) {
-        unterminated = true;
-        return tokens;
-      }
-      token = std::string(line.substr(i + 1, close - i - 1));
-      i = close + 1;
-    } else {
-      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') token.push_back(line[i++]);
-    }
-    tokens.push_back(std::move(token));
-  }
-  return tokens;
-}
 
 template <class T>
 std::optional<T> Number(std::string_view text) {
@@ -52,19 +28,15 @@ std::optional<T> Number(std::string_view text) {
 alf::Result<Recipe> ParseRecipe(std::string_view text, const std::string& fileName) {
   Recipe recipe;
   std::set<int> indices;
-  std::size_t lineNo = 0;
-  std::size_t pos = 0;
-  while (pos <= text.size()) {
-    const std::size_t eol = std::min(text.find('\n', pos), text.size());
-    const std::string_view line = text.substr(pos, eol - pos);
-    pos = eol + 1;
-    ++lineNo;
+  text::CLines lines(text);
+  for (std::string_view line; lines.Next(line);) {
+    const std::size_t lineNo = lines.number();
     const auto error = [&](const std::string& what) {
       return MakeError(ErrorKind::Manifest, fileName, lineNo, what);
     };
-    bool unterminated = false;
-    const std::vector<std::string> t = Tokenize(line, unterminated);
-    if (unterminated) return error("unterminated quotes");
+    auto tokens = alf::TokenizeLine(line, fileName, lineNo);
+    if (!tokens) return tokens.Error();
+    const std::vector<std::string>& t = *tokens;
     if (t.empty()) continue;
 
     if (t[0] == "voice" || t[0] == "version") {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include "ClockIds.h"
 #include "ClockPage.h"
 #include "ClockTestSupport.h"
+#include "Controls.h"
 #include "EventEditDlg.h"
 #include "EventsFile.h"
 #include "EventsListBox.h"
@@ -73,6 +75,61 @@ TEST_F(MainFrame, SevenButtonsFromTheStringTableAndFourPages) {
   ASSERT_EQ(frame_->pages().count(), 4);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(frame_->pages().tabText(i), QString::fromUtf8(pages[i]));
   EXPECT_EQ(frame_->windowTitle(), QStringLiteral("Horalo"));
+}
+
+TEST_F(MainFrame, ThePageKeysTurnThePagesFromEveryControl) {
+  frame_->show();
+  QApplication::setActiveWindow(frame_.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
+  QTabWidget& pages = frame_->pages();
+  const auto control = [this](int id) { return frame_->findChild<QWidget*>(app::ControlName(id)); };
+  const auto press = [](QWidget* focus, QKeyCombination keys) {
+    focus->setFocus();
+    QTest::keyClick(focus, keys.key(), keys.keyboardModifiers());
+  };
+
+  // From the button column beside the sheet, which Qt's sheet never hears:
+  // the focus stays on the button.
+  QPushButton* exit = frame_->Button(IDC_EXIT);
+  press(exit, Qt::CTRL | Qt::Key_Tab);
+  EXPECT_EQ(pages.currentIndex(), 1);
+  EXPECT_TRUE(exit->hasFocus());
+  press(exit, Qt::CTRL | Qt::Key_PageDown);
+  EXPECT_EQ(pages.currentIndex(), 2);
+  press(exit, Qt::CTRL | Qt::Key_PageUp);
+  EXPECT_EQ(pages.currentIndex(), 1);
+
+  // On "Komunikaty" the frequency box keeps its value: Ctrl+PgDn turns the
+  // page, and the focus goes to the first control of the next one.
+  auto* kind = qobject_cast<QComboBox*>(control(IDC_EVENTS_KIND));
+  ASSERT_NE(kind, nullptr);
+  ASSERT_TRUE(kind->isVisible());
+  const int shownKind = kind->currentIndex();
+  press(kind, Qt::CTRL | Qt::Key_PageDown);
+  EXPECT_EQ(pages.currentIndex(), 2);
+  EXPECT_EQ(kind->currentIndex(), shownKind);
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr);
+  EXPECT_TRUE(pages.widget(2)->isAncestorOf(focus)) << "the focus is on the page shown";
+  // Backwards, and round from the first page to the last.
+  press(focus, Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab);
+  EXPECT_EQ(pages.currentIndex(), 1);
+  press(exit, Qt::CTRL | Qt::Key_PageUp);
+  press(exit, Qt::CTRL | Qt::Key_PageUp);
+  EXPECT_EQ(pages.currentIndex(), 3);
+  press(exit, Qt::CTRL | Qt::Key_Tab);
+  EXPECT_EQ(pages.currentIndex(), 0);
+
+  // The row of tabs is still reached with Tab, the sheet around it is not.
+  EXPECT_TRUE(pages.tabBar()->focusPolicy() & Qt::TabFocus);
+  EXPECT_EQ(pages.focusPolicy(), Qt::NoFocus);
+
+  // In the hot-key field the keys are a combination to set, not a page.
+  pages.setCurrentIndex(3);
+  QWidget* combination = control(IDC_HOTKEY_EDIT);
+  ASSERT_NE(combination, nullptr);
+  press(combination, Qt::CTRL | Qt::Key_PageDown);
+  EXPECT_EQ(pages.currentIndex(), 3);
 }
 
 TEST_F(MainFrame, ButtonsEnterAndHotKeysReadOnDemandBreakingAReading) {

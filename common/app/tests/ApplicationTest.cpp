@@ -128,6 +128,13 @@ TEST(CommandMap, AHandlerCanBeWrappedByALaterOne) {
   EXPECT_EQ(calls, (std::vector<std::string>{"hook", "clipboard"}));
   EXPECT_FALSE(map.Dispatch(33011));
   EXPECT_FALSE(map.Get(33011));
+
+  // A button and its hot key share one handler.
+  int reads = 0;
+  map.On({200, 33018}, [&] { ++reads; });
+  EXPECT_TRUE(map.Dispatch(200));
+  EXPECT_TRUE(map.Dispatch(33018));
+  EXPECT_EQ(reads, 2);
 }
 
 // A real program of the skeleton waits in a send to a window that never

@@ -9,7 +9,9 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QKeyEvent>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
@@ -297,6 +299,19 @@ TEST_F(Kit, TheSuitesIconsAreCarriedAtEverySize) {
   EXPECT_EQ(large.pixelColor(4, 40).name(), "#17808a");
   EXPECT_EQ(large.pixelColor(13, 17).name(), "#ffffff");
   EXPECT_TRUE(app::SuiteIcon(QStringLiteral("quillmark-nieznany")).isNull());
+}
+
+TEST_F(Kit, AFileFieldsButtonSaysWhatItChooses) {
+  QWidget page;
+  const app::FileField field =
+      app::MakeFileField(QStringLiteral("P&lik z poradami:"), QStringLiteral("Wybierz plik z poradami"), &page);
+  EXPECT_EQ(field.label->buddy(), field.path) << "the label's mnemonic leads to the path";
+  EXPECT_TRUE(field.path->isReadOnly());
+  EXPECT_EQ(field.browse->text(), "...");
+  EXPECT_EQ(field.browse->accessibleName(), "Wybierz plik z poradami");
+  EXPECT_EQ(field.browse->toolTip(), "Wybierz plik z poradami");
+  EXPECT_FALSE(field.browse->autoDefault()) << "Enter in the page never chooses a file";
+  EXPECT_EQ(field.row->count(), 2);
 }
 
 TEST(Widgets, FileFiltersAsQtWritesThem) {
