@@ -136,7 +136,9 @@ TEST_F(Melody, AccentsArePeaksOnTheirStressedVowels) {
     double peak = -100.0;
     for (double t = vowels[stressed].first; t < vowels[stressed].second; t += 50) peak = std::max(peak, static_cast<double>(plan.PitchAt(t)));
     const auto mid = [&](std::size_t v) { return plan.PitchAt((vowels[v].first + vowels[v].second) / 2); };
-    if (stressed > 0) EXPECT_GE(peak - mid(stressed - 1), 1.5) << stressed;
+    if (stressed > 0) {
+      EXPECT_GE(peak - mid(stressed - 1), 1.5) << stressed;
+    }
     EXPECT_GE(peak - mid(stressed + 1), 1.5) << stressed;
   }
   // Smooth: the melody moves at most 55 semitones a second, 1.1 from one

@@ -124,7 +124,9 @@ TEST_F(DebianPackage, HoldsEveryProgramTheVoiceTheMenuAndTheIcons) {
     EXPECT_THAT(files, Contains("/usr/share/applications/Quillmark Vokar 1.1/" + program + ".desktop"));
   for (const char* icon : {"vokar", "horalo", "klavo", "remarka", "sievo", "radko", "vkremove"})
     EXPECT_THAT(files, Contains(std::string("/usr/share/icons/hicolor/scalable/apps/quillmark-") + icon + ".svg"));
-  if (VOKAR_HAS_VOICE) EXPECT_THAT(files, Contains("/usr/share/vokar/pl_22.alf"));
+  if (VOKAR_HAS_VOICE) {
+    EXPECT_THAT(files, Contains("/usr/share/vokar/pl_22.alf"));
+  }
   // The clock's bells and its help.
   const auto programs = Split(VOKAR_INSTALLED_PROGRAMS, ',');
   if (std::find(programs.begin(), programs.end(), "horalo") != programs.end()) {
@@ -178,7 +180,9 @@ TEST_F(DebianPackage, CarriesItsCopyrightAndChangelogAndNoMaintainerScriptOfLdco
   const fs::path control = user_ / "control";
   Tool("/usr/bin/dpkg-deb", {"-e", deb_.string(), control.string()});
   for (const char* script : {"postinst", "postrm", "preinst", "prerm"})
-    if (fs::exists(control / script)) EXPECT_THAT(ReadAll(control / script), Not(HasSubstr("ldconfig"))) << script;
+    if (fs::exists(control / script)) {
+      EXPECT_THAT(ReadAll(control / script), Not(HasSubstr("ldconfig"))) << script;
+    }
   // The changelog is one dpkg reads, of this version.
   const fs::path root = user_ / "root";
   Tool("/usr/bin/dpkg", {"-x", deb_.string(), root.string()});
