@@ -256,15 +256,16 @@ TEST_F(Job, ARefusedRateBringsTheSpeedTowardsNormalUntilTheDeviceTakesIt) {
   }
 }
 
-// A device that also refuses rates below a floor, as some sound cards do.
-class FloorRateOut final : public IWaveOut {
+// A device in front of another that refuses the formats a sound card may
+// not take (rates below a floor, 16-bit samples).
+class PickyOut final : public IWaveOut {
  public:
-  FloorRateOut(IWaveOut& inner, std::uint32_t floor) : inner_(inner), floor_(floor) {}
+  PickyOut(IWaveOut& inner, std::function<bool(const WaveFormat&)> takes) : inner_(inner), takes_(std::move(takes)) {}
   int DeviceCount() override { return inner_.DeviceCount(); }
   std::optional<WaveOutCaps> Caps(int device) override { return inner_.Caps(device); }
   WaveOutResult Open(int device, const WaveFormat& format, std::function<void()> onDone,
                      std::unique_ptr<IWaveOutDevice>& opened) override {
-    if (format.samplesPerSec < floor_) return WaveOutResult::BadFormat;
+    if (!takes_(format)) return WaveOutResult::BadFormat;
     return inner_.Open(device, format, std::move(onDone), opened);
   }
   void DeliverNotices() override { inner_.DeliverNotices(); }
@@ -274,7 +275,7 @@ class FloorRateOut final : public IWaveOut {
 
  private:
   IWaveOut& inner_;
-  std::uint32_t floor_;
+  std::function<bool(const WaveFormat&)> takes_;
 };
 
 // Slow speeds lower the rate: -49 is 11245 Hz, -32 is 14994, -31 is 15214,
@@ -292,7 +293,7 @@ TEST_F(Job, ARefusedLowRateBringsTheSpeedUpTowardsNormal) {
     options.wavPath = dir / ("floor-" + std::to_string(c.floor) + ".wav");
     options.pacing = Pacing::Fast;
     VirtualWaveOut virtualOut(options);
-    FloorRateOut floored(virtualOut, c.floor);
+    PickyOut floored(virtualOut, [&](const WaveFormat& format) { return format.samplesPerSec >= c.floor; });
     WavePlayback flooredPlayback(floored);
     TestWindow flooredWindow(floored);
     CReadingJob flooredJob({settings, db, nullptr, sink, flooredWindow, flooredPlayback, device});
@@ -687,27 +688,6 @@ TEST(JobArithmetic, VolumeWordOfALevelAndABalance) {
 namespace vokar {
 namespace {
 
-// A device in front of the WAV device that refuses 16-bit samples, as an
-// old card might.
-class EightBitOnly final : public IWaveOut {
- public:
-  explicit EightBitOnly(IWaveOut& inner) : inner_(inner) {}
-  int DeviceCount() override { return inner_.DeviceCount(); }
-  std::optional<WaveOutCaps> Caps(int device) override { return inner_.Caps(device); }
-  WaveOutResult Open(int device, const WaveFormat& format, std::function<void()> onDone,
-                     std::unique_ptr<IWaveOutDevice>& opened) override {
-    if (format.bitsPerSample != 8) return WaveOutResult::BadFormat;
-    return inner_.Open(device, format, std::move(onDone), opened);
-  }
-  void DeliverNotices() override { inner_.DeliverNotices(); }
-  void WaitForNotice(int timeoutMs) override { inner_.WaitForNotice(timeoutMs); }
-  std::optional<std::uint32_t> GetVolume(int device) override { return inner_.GetVolume(device); }
-  bool SetVolume(int device, std::uint32_t volume) override { return inner_.SetVolume(device, volume); }
-
- private:
-  IWaveOut& inner_;
-};
-
 // The job with the prosody stage, on a voice whose pieces sound like speech.
 class ShapedJob : public ::testing::Test {
  protected:
@@ -718,7 +698,8 @@ class ShapedJob : public ::testing::Test {
     options.wavPath = dir / "out.wav";
     options.pacing = Pacing::Fast;
     out = std::make_unique<VirtualWaveOut>(options);
-    wrapped = std::make_unique<EightBitOnly>(*out);
+    // An old card that takes only 8-bit samples.
+    wrapped = std::make_unique<PickyOut>(*out, [](const WaveFormat& format) { return format.bitsPerSample == 8; });
     IWaveOut& target = eightBitOnly ? static_cast<IWaveOut&>(*wrapped) : static_cast<IWaveOut&>(*out);
     playback = std::make_unique<WavePlayback>(target);
     window = std::make_unique<TestWindow>(target);
@@ -749,7 +730,7 @@ class ShapedJob : public ::testing::Test {
   int device_ = kWaveMapper;
   int slider = 0;
   std::unique_ptr<VirtualWaveOut> out;
-  std::unique_ptr<EightBitOnly> wrapped;
+  std::unique_ptr<PickyOut> wrapped;
   std::unique_ptr<WavePlayback> playback;
   std::unique_ptr<TestWindow> window;
   std::unique_ptr<CReadingJob> job;
