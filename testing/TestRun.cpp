@@ -113,7 +113,11 @@ TestRun::TestRun() {
   folder_ = root_ / ("p" + std::to_string(::getpid()));
   fs::remove_all(folder_, ignored);
   fs::create_directories(folder_, ignored);
-  std::ofstream(folder_ / kOwnerFile) << StartTime(::getpid()).value_or("");
+  // Written aside and renamed: another test program that finds the owner
+  // file half-written would take the folder for a dead program's and remove it.
+  const fs::path unfinished = folder_ / (std::string(kOwnerFile) + ".new");
+  std::ofstream(unfinished) << StartTime(::getpid()).value_or("");
+  fs::rename(unfinished, folder_ / kOwnerFile, ignored);
   ::setenv("VOKAR_TEST_TMP", folder_.c_str(), 1);
   UsePrivateUser(folder_ / "program");
   StartGuard();
