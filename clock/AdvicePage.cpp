@@ -82,12 +82,10 @@ CAdvicePage::CAdvicePage(IClockHost& host, QWidget* parent) : SPropertyPage(host
   modeLayout->addStretch(1);
 
   auto* file = new QGroupBox(QStringLiteral("Porady"), this);
-  const app::FileField field =
-      app::MakeFileField(QStringLiteral("P&lik z poradami:"), QStringLiteral("Wybierz plik z poradami"), file);
+  const app::FileField field = AddFileField(IDC_ADVICE_FILE, IDC_ADVICE_BROWSE, QStringLiteral("P&lik z poradami:"),
+                                            QStringLiteral("Wybierz plik z poradami"), file);
   file_ = field.path;
   browse_ = field.browse;
-  AddControl(IDC_ADVICE_FILE, file_);
-  AddControl(IDC_ADVICE_BROWSE, browse_);
   auto* fileLayout = new QHBoxLayout(file);
   fileLayout->addWidget(field.label);
   fileLayout->addLayout(field.row, 1);

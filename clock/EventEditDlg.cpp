@@ -85,23 +85,21 @@ CEventEditDlg::CEventEditDlg(EVENT_DSCR& event, std::function<std::int64_t()> no
   important_ = new QCheckBox(QStringLiteral("&Komunikat bardzo ważny"), this);
   AddControl(IDC_EDIT_IMPORTANT, important_);
 
+  // Each field with its label before it; the kind and the text take the
+  // whole row.
   auto* grid = new QGridLayout;
-  grid->addWidget(label("C&zęstość powtórzeń:", kind_), 0, 0);
-  grid->addWidget(kind_, 0, 1, 1, 5);
-  grid->addWidget(label("&Rok:", year_), 1, 0);
-  grid->addWidget(year_, 1, 1);
-  grid->addWidget(label("&miesiąc:", month_), 1, 2);
-  grid->addWidget(month_, 1, 3);
-  grid->addWidget(label("&dzień:", day_), 1, 4);
-  grid->addWidget(day_, 1, 5);
-  grid->addWidget(label("dz&ień tyg.:", weekday_), 2, 0);
-  grid->addWidget(weekday_, 2, 1);
-  grid->addWidget(label("g&odzina:", hour_), 2, 2);
-  grid->addWidget(hour_, 2, 3);
-  grid->addWidget(label("mi&nuta:", minute_), 2, 4);
-  grid->addWidget(minute_, 2, 5);
-  grid->addWidget(label("&Treść:", text_), 3, 0);
-  grid->addWidget(text_, 3, 1, 1, 5);
+  auto place = [&](const char* text, QWidget* field, int row, int column, int span = 1) {
+    grid->addWidget(label(text, field), row, column);
+    grid->addWidget(field, row, column + 1, 1, span);
+  };
+  place("C&zęstość powtórzeń:", kind_, 0, 0, 5);
+  place("&Rok:", year_, 1, 0);
+  place("&miesiąc:", month_, 1, 2);
+  place("&dzień:", day_, 1, 4);
+  place("dz&ień tyg.:", weekday_, 2, 0);
+  place("g&odzina:", hour_, 2, 2);
+  place("mi&nuta:", minute_, 2, 4);
+  place("&Treść:", text_, 3, 0, 5);
   grid->addWidget(important_, 4, 1, 1, 5);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

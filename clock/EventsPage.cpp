@@ -56,12 +56,10 @@ CEventsPage::CEventsPage(IClockHost& host, QWidget* parent) : SPropertyPage(host
   AddControl(IDC_EVENT_ADD, add_);
   AddControl(IDC_EVENT_DELETE, delete_);
   AddControl(IDC_EVENT_MODIFY, modify_);
-  const app::FileField path =
-      app::MakeFileField(QStringLiteral("Plik ko&munikatów:"), QStringLiteral("Otwórz inny plik komunikatów"), events);
+  const app::FileField path = AddFileField(IDC_EVENTS_PATH, IDC_EVENTS_BROWSE, QStringLiteral("Plik ko&munikatów:"),
+                                           QStringLiteral("Otwórz inny plik komunikatów"), events);
   pathEdit_ = path.path;
   browse_ = path.browse;
-  AddControl(IDC_EVENTS_PATH, pathEdit_);
-  AddControl(IDC_EVENTS_BROWSE, browse_);
   for (QPushButton* b : {add_, delete_, modify_}) b->setAutoDefault(false);
 
   // The list has the page's whole width, so that every row's text is seen

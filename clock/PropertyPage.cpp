@@ -52,6 +52,14 @@ SPropertyPage::SPropertyPage(IClockHost& host, std::string section, int dialogId
   setObjectName(app::DialogName(dialogId));
 }
 
+app::FileField SPropertyPage::AddFileField(int pathId, int browseId, const QString& caption, const QString& what,
+                                           QWidget* parent) {
+  const app::FileField field = app::MakeFileField(caption, what, parent);
+  AddControl(pathId, field.path);
+  AddControl(browseId, field.browse);
+  return field;
+}
+
 QGroupBox* SPropertyPage::BuildSoundGroup() {
   auto* group = new QGroupBox(QStringLiteral("Dźwięk i tekst wstępny"), this);
   initSound_ = new QCheckBox(QStringLiteral("Odt&wórz dźwięk: "), group);

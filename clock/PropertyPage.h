@@ -12,6 +12,7 @@
 
 #include "ClockHost.h"
 #include "Controls.h"
+#include "Widgets.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -47,6 +48,10 @@ class SPropertyPage : public QWidget {
   // The group of the initial sound and the prefix, for the page's layout.
   QGroupBox* BuildSoundGroup();
   void AddControl(int id, QWidget* widget) { controls_.Add(id, widget); }
+  // A file's field (app::MakeFileField) whose path and "..." button are the
+  // page's controls pathId and browseId.
+  app::FileField AddFileField(int pathId, int browseId, const QString& caption, const QString& what,
+                              QWidget* parent);
   const app::CSettings& settings() const { return host_.settings(); }
 
   IClockHost& host_;

@@ -84,21 +84,26 @@ QEvent::Type HotKeyEvent::type() {
   return registered;
 }
 
-bool PlaceHotKey(int slot, const HotKeyDef& def) {
-  if (!ValidSlot(slot)) return false;
+namespace {
+
+// Registers the values in the slot; a combination that cannot be registered
+// is cleared there (window and command stay).
+bool PlaceValues(int slot, const HotKeySlot& wanted) {
   Unregister(slot);  // a slot holds one registration at a time
   HotKeySlot& values = Table()[slot].values;
-  values.window = def.window;
-  values.ctrl = def.ctrl;
-  values.shift = def.shift;
-  values.alt = def.alt;
-  values.key = def.key;
-  values.command = def.command;
+  values = wanted;
   if (!values.complete()) return true;
   if (Register(slot)) return true;
   values.ctrl = values.shift = values.alt = 0;
   values.key = 0;
   return false;
+}
+
+}  // namespace
+
+bool PlaceHotKey(int slot, const HotKeyDef& def) {
+  if (!ValidSlot(slot)) return false;
+  return PlaceValues(slot, HotKeySlot{def.window, def.ctrl, def.shift, def.alt, def.key, def.command});
 }
 
 void RemoveHotKey(int slot) {
@@ -113,15 +118,8 @@ void SuspendAllHotKeys() {
 
 void ResumeAllHotKeys() {
   for (int slot = 0; slot < kSlotCount; ++slot) {
-    const HotKeySlot& values = Table()[slot].values;
-    HotKeyDef def;
-    def.window = values.window;
-    def.ctrl = values.ctrl;
-    def.shift = values.shift;
-    def.alt = values.alt;
-    def.key = values.key;
-    def.command = values.command;
-    PlaceHotKey(slot, def);
+    const HotKeySlot values = Table()[slot].values;  // a copy: placing writes the slot
+    PlaceValues(slot, values);
   }
 }
 

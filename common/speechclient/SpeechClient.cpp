@@ -219,12 +219,9 @@ int CSpeechClient::Speak(const char* text, BreakFirst breakFirst) {
   const std::string_view data(text, std::strlen(text) + 1);
   for (int attempt = 1;; ++attempt) {
     bool retry = false;
-    bool read = false;
-    if (breakFirst == BreakFirst::No || BreakSpeech()) {
-      if (Transaction(data, dde::TransactionType::Poke, nullptr)) {
-        read = Transaction(WithNul("read"), dde::TransactionType::Execute, nullptr);
-      }
-    }
+    const bool read = SendForReading(data, breakFirst, [this](std::string_view part, dde::TransactionType type) {
+      return Transaction(part, type, nullptr);
+    });
     if (read) {
       result = kSpeakSent;
     } else {
@@ -289,6 +286,13 @@ SpeakFailure SpeakFailureOf(std::uint32_t ddeError) {
 }
 
 int SpeakResultOf(SpeakFailure failure) { return failure == SpeakFailure::Busy ? kSpeakNotSent : kSpeakError; }
+
+bool SendForReading(std::string_view data, BreakFirst breakFirst,
+                    const std::function<bool(std::string_view data, dde::TransactionType type)>& transaction) {
+  if (breakFirst == BreakFirst::Yes && !transaction(WithNul("break"), dde::TransactionType::Execute)) return false;
+  return transaction(data, dde::TransactionType::Poke) &&
+         transaction(WithNul("read"), dde::TransactionType::Execute);
+}
 
 void CSpeechClient::OnServerDisconnected() {
   if (desktop::FindWindow(program_.serverTitle)) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,6 +55,13 @@ SpeakFailure SpeakFailureOf(std::uint32_t ddeError);
 // Speak's result for the failure: kSpeakNotSent for a busy server,
 // kSpeakError for the rest.
 int SpeakResultOf(SpeakFailure failure);
+
+// The transactions of one Speak, over whichever conversation `transaction`
+// carries them: the break command when asked, the text (data, with its NUL)
+// poked, the read command. True when the server took all of them; the first
+// refused ends it.
+bool SendForReading(std::string_view data, BreakFirst breakFirst,
+                    const std::function<bool(std::string_view data, dde::TransactionType type)>& transaction);
 
 // The abort box of a client's failed transaction: Abort, Retry and Ignore,
 // owned by the program's window; Abort sends mainWindow the program's quit

@@ -76,13 +76,11 @@ int NetSpeechClient::Speak(const char* text, BreakFirst breakFirst) {
   if (busy_ || *text == '\0') return kSpeakNotSent;
   busy_ = true;
 
-  bool sent = false;
-  if (breakFirst == BreakFirst::No || BreakSpeech()) {
-    // The text goes with its terminating NUL.
-    if (Transaction(std::string_view(text, std::strlen(text) + 1), netdde::TransactionType::Poke)) {
-      sent = Transaction(WithNul("read"), netdde::TransactionType::Execute);
-    }
-  }
+  // The text goes with its terminating NUL.
+  const bool sent = SendForReading(std::string_view(text, std::strlen(text) + 1), breakFirst,
+                                   [this](std::string_view part, dde::TransactionType type) {
+                                     return Transaction(part, type);
+                                   });
   int result = kSpeakSent;
   if (!sent) {
     const std::uint32_t error = netdde::GetLastError(instance_);

@@ -44,38 +44,42 @@ void AddGlide(std::vector<float>& out, int rate, double f0, double f1, double le
   }
 }
 
+struct Note {
+  double startMs, freq, lengthMs, decayMs, level = 1.0;
+};
+
+// The signals made of notes; "sweepdown" is the one glide.
+struct NoteDesign {
+  std::string_view name;
+  std::vector<Note> notes;
+};
+
+const NoteDesign kNoteDesigns[] = {
+    {"tick", {{0, 1760, 45, 10, 0.8}}},
+    {"ding", {{0, 880, 110, 40}, {50, 1318.5, 160, 55}}},
+    {"lowdouble", {{0, 294, 70, 30}, {90, 277, 90, 30}}},
+    {"rise2", {{0, 523.25, 90, 45}, {80, 784, 170, 60}}},
+    {"fall2", {{0, 784, 90, 45}, {80, 523.25, 170, 60}}},
+    {"rise3", {{0, 659.25, 70, 35}, {60, 830.6, 70, 35}, {120, 987.8, 140, 50}}},
+    {"fall3", {{0, 987.8, 70, 35}, {60, 830.6, 70, 35}, {120, 659.25, 140, 50}}},
+};
+
 }  // namespace
 
 std::optional<std::vector<float>> SignalSound(std::string_view design, int rate) {
   std::vector<float> out;
-  if (design == "tick") {
-    AddNote(out, rate, 0, 1760, 45, 10, 0.8);
-  } else if (design == "ding") {
-    AddNote(out, rate, 0, 880, 110, 40);
-    AddNote(out, rate, 50, 1318.5, 160, 55);
-  } else if (design == "sweepdown") {
+  if (design == "sweepdown") {
     AddGlide(out, rate, 1400, 350, 180);
-  } else if (design == "lowdouble") {
-    AddNote(out, rate, 0, 294, 70, 30);
-    AddNote(out, rate, 90, 277, 90, 30);
-  } else if (design == "rise2") {
-    AddNote(out, rate, 0, 523.25, 90, 45);
-    AddNote(out, rate, 80, 784, 170, 60);
-  } else if (design == "fall2") {
-    AddNote(out, rate, 0, 784, 90, 45);
-    AddNote(out, rate, 80, 523.25, 170, 60);
-  } else if (design == "rise3") {
-    AddNote(out, rate, 0, 659.25, 70, 35);
-    AddNote(out, rate, 60, 830.6, 70, 35);
-    AddNote(out, rate, 120, 987.8, 140, 50);
-  } else if (design == "fall3") {
-    AddNote(out, rate, 0, 987.8, 70, 35);
-    AddNote(out, rate, 60, 830.6, 70, 35);
-    AddNote(out, rate, 120, 659.25, 140, 50);
-  } else {
-    return std::nullopt;
+    return out;
   }
-  return out;
+  for (const NoteDesign& known : kNoteDesigns) {
+    if (known.name != design) continue;
+    for (const Note& note : known.notes) {
+      AddNote(out, rate, note.startMs, note.freq, note.lengthMs, note.decayMs, note.level);
+    }
+    return out;
+  }
+  return std::nullopt;
 }
 
 }  // namespace vokar::voicegen
