@@ -9,6 +9,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "Descriptors.h"
 #include "RegularFile.h"
 
 namespace vokar::clock {
@@ -271,17 +272,11 @@ bool WriteEventsFile(const std::filesystem::path& path, std::string_view stream,
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
   }
-  std::size_t written = 0;
-  while (written < stream.size()) {
-    const ssize_t n = ::write(fd, stream.data() + written, stream.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const std::string why = std::strerror(errno);
-      ::close(fd);
-      ::unlink(temporary.c_str());
-      return fail("cannot write: " + why);
-    }
-    written += static_cast<std::size_t>(n);
+  if (!files::WriteWhole(fd, stream)) {
+    const std::string why = std::strerror(errno);
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    return fail("cannot write: " + why);
   }
   const bool synced = ::fsync(fd) == 0;
   const std::string syncWhy = synced ? std::string() : std::strerror(errno);

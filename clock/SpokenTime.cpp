@@ -33,6 +33,16 @@ std::string NominativeEnding(int digit) {
 
 std::string GenitiveEnding(int digit) { return digit == 2 ? "iego" : "ego"; }
 
+// An ordinal from 1 to 99 in one case: ending gives the ending of a stem
+// from 1 to 19, tensEnding follows the tens ("dwudziest" + "y ").
+std::string OrdinalInCase(int n, std::string (*ending)(int), const char* tensEnding) {
+  if (n < 1 || n > 99) return {};
+  if (n < 20) return OrdinalStem(n) + ending(n);
+  std::string text = ClockTextCp1250(IDS_ORDINAL_TENS_BASE + n / 10) + tensEnding;
+  if (n % 10 != 0) text += OrdinalStem(n % 10) + ending(n % 10);
+  return text;
+}
+
 }  // namespace
 
 std::string SpokenHour(int hour, bool nominative, const ReadingMode& mode) {
@@ -138,21 +148,9 @@ std::string FormatSpokenTime(int h, int m, int s, const ReadingMode& mode) {
   return text;
 }
 
-std::string SpokenOrdinal(int n) {
-  if (n < 1 || n > 99) return {};
-  if (n < 20) return OrdinalStem(n) + NominativeEnding(n);
-  std::string text = ClockTextCp1250(IDS_ORDINAL_TENS_BASE + n / 10) + "y ";
-  if (n % 10 != 0) text += OrdinalStem(n % 10) + NominativeEnding(n % 10);
-  return text;
-}
+std::string SpokenOrdinal(int n) { return OrdinalInCase(n, NominativeEnding, "y "); }
 
-std::string SpokenOrdinalGenitive(int n) {
-  if (n < 1 || n > 99) return {};
-  if (n < 20) return OrdinalStem(n) + GenitiveEnding(n);
-  std::string text = ClockTextCp1250(IDS_ORDINAL_TENS_BASE + n / 10) + "ego ";
-  if (n % 10 != 0) text += OrdinalStem(n % 10) + GenitiveEnding(n % 10);
-  return text;
-}
+std::string SpokenOrdinalGenitive(int n) { return OrdinalInCase(n, GenitiveEnding, "ego "); }
 
 std::string FormatSpokenDate(int year, int month, int day, int weekday) {
   std::string text;

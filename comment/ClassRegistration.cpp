@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "CommentType.h"
+#include "KeyName.h"
 #include "Registry.h"
 
 namespace vokar::comment {
@@ -11,16 +12,6 @@ namespace {
 using registry::Root;
 
 std::string Join(std::string_view a, std::string_view b) { return std::string(a) + std::string(b); }
-
-// Type names are compared as the store compares keys, without regard to case.
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -96,7 +87,7 @@ RegistrationOutcome RemoveClassEntries() {
   // The extension goes only while it still names our type.
   if (auto extension = registry::Key::Open(Root::ClassesRoot, kExtension)) {
     const auto type = extension->QueryString("");
-    if (type.ok() && SameName(*type, kFileTypeId)) removeTree(std::string(kExtension));
+    if (type.ok() && registry::SameName(*type, kFileTypeId)) removeTree(std::string(kExtension));
   }
   removeTree(std::string(kFileTypeId));
   removeTree(Join("CLSID\\", kClassId));

@@ -7,20 +7,10 @@
 #include <cerrno>
 #include <system_error>
 
+#include "Descriptors.h"
+
 namespace vokar::comment {
 namespace {
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
 
 // The mode a new file gets from the process's mask, as open() would give it.
 mode_t NewFileMode() {
@@ -52,7 +42,7 @@ std::string ReplaceFileContents(const std::filesystem::path& path, std::string_v
   struct stat old {};
   const mode_t mode = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : NewFileMode();
   int problem = 0;
-  if (!WriteAll(fd, bytes) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) problem = errno;
+  if (!files::WriteWhole(fd, bytes) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) problem = errno;
   if (::close(fd) != 0 && problem == 0) problem = errno;
   if (problem == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) problem = errno;
   if (problem != 0) {

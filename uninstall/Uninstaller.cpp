@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "Desktop.h"
-#include "FirstStart.h"
 #include "DesktopRegistration.h"
+#include "FirstStart.h"
+#include "KeyName.h"
 #include "MessageBox.h"
 #include "Places.h"
 #include "RegularFile.h"
@@ -115,15 +116,6 @@ std::optional<Key> OpenKey(Root root, std::string_view path) {
 void DeleteKeyTree(Root root, std::string_view path) {
   const auto status = registry::DeleteTree(root, path);
   if (!status && !status.IsNotFound()) Note(path, status.error().description);
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
 }
 
 class Script {
@@ -242,7 +234,7 @@ class Script {
   // ".ann" is ours when it names our type, or when it is an empty key that
   // names nothing and holds nothing.
   static bool IsOursOrEmpty(const Key& extension, std::string_view typeName) {
-    if (!typeName.empty()) return EqualsIgnoringCase(typeName, suite::kCommentTypeId);
+    if (!typeName.empty()) return registry::SameName(typeName, suite::kCommentTypeId);
     const auto subkeys = extension.Subkeys();
     const auto values = extension.Values();
     if (!subkeys || !values || !subkeys->empty()) return false;

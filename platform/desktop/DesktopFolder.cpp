@@ -14,6 +14,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "Descriptors.h"
+
 namespace vokar::desktop {
 namespace {
 
@@ -119,15 +121,9 @@ bool WriteTitleFile(const std::filesystem::path& folder, WindowHandle window, st
   ::unlink(temporary.c_str());
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return false;
-  std::size_t done = 0;
-  while (done < title.size()) {
-    const ssize_t n = ::write(fd, title.data() + done, title.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
+  const bool written = files::WriteWhole(fd, title);
   ::close(fd);
-  if (done != title.size() || ::rename(temporary.c_str(), final.c_str()) != 0) {
+  if (!written || ::rename(temporary.c_str(), final.c_str()) != 0) {
     ::unlink(temporary.c_str());
     return false;
   }
@@ -139,16 +135,10 @@ std::optional<std::string> ReadTitleFile(const std::filesystem::path& folder, Wi
   const int fd = OpenOwn(EndpointPath(folder, window, EndpointFile::Title), info);
   if (fd < 0) return std::nullopt;
   std::string title(kMaxTitle + 1, '\0');
-  std::size_t got = 0;
-  while (got < title.size()) {
-    const ssize_t n = ::read(fd, title.data() + got, title.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
+  const ssize_t got = files::ReadWhole(fd, title.data(), title.size());
   ::close(fd);
-  if (got > kMaxTitle) return std::nullopt;
-  title.resize(got);
+  if (got < 0 || static_cast<std::size_t>(got) > kMaxTitle) return std::nullopt;
+  title.resize(static_cast<std::size_t>(got));
   return title;
 }
 

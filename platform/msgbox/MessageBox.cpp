@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "Descriptors.h"
+
 namespace vokar::msgbox {
 namespace {
 
@@ -92,13 +94,7 @@ void AppendRecord(const char* file, const std::string& record) {
     std::fprintf(stderr, "VOKAR_MSGBOX_LOG: cannot open %s\n", file);
     return;
   }
-  std::size_t done = 0;
-  while (done < record.size()) {
-    const ssize_t wrote = ::write(fd, record.data() + done, record.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) break;
-    done += static_cast<std::size_t>(wrote);
-  }
+  files::WriteWhole(fd, record);
   ::close(fd);
 }
 

@@ -69,6 +69,8 @@ std::string FoldName(std::string_view utf8Name) {
   return out;
 }
 
+bool SameName(std::string_view a, std::string_view b) { return FoldName(a) == FoldName(b); }
+
 std::size_t FirstInvalidUtf8(std::string_view bytes) {
   std::size_t pos = 0;
   while (pos < bytes.size()) {

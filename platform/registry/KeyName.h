@@ -19,6 +19,10 @@ char32_t FoldCodePoint(char32_t c);
 // are not valid UTF-8 are copied unchanged.
 std::string FoldName(std::string_view utf8Name);
 
+// True when the two names are one name to the store ("Remarka.Komentarz" and
+// "remarka.KOMENTARZ").
+bool SameName(std::string_view a, std::string_view b);
+
 // True when the bytes are valid UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
 // The byte offset of the first invalid sequence, or npos.

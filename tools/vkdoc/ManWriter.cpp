@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "Links.h"
+#include "Utf8.h"
 #include "Writers.h"
 
 namespace vokar::doc {
@@ -32,11 +33,8 @@ enum class Style { Prose, Code };
 // that an option copied from the page works in the shell.
 void EscapeText(std::string_view text, Style style, bool upper, std::string& out) {
   for (std::size_t at = 0; at < text.size();) {
-    long cp = NextCodePoint(text, at);
-    if (cp < 0) {
-      ++at;  // the parser has refused such text already
-      continue;
-    }
+    long cp = utf8::DecodeOne(text, at);
+    if (cp < 0) continue;  // the parser has refused such text already
     if (upper) cp = ToUpper(cp);
     if (cp == '\t') {
       out += ' ';  // code blocks expand their tabs before they get here
@@ -63,11 +61,8 @@ std::string ExpandTabs(std::string_view line) {
   std::size_t column = 0;
   for (std::size_t at = 0; at < line.size();) {
     std::size_t before = at;
-    long cp = NextCodePoint(line, at);
-    if (cp < 0) {
-      ++at;
-      continue;
-    }
+    const long cp = utf8::DecodeOne(line, at);
+    if (cp < 0) continue;
     if (cp == '\t') {
       do {
         out += ' ';

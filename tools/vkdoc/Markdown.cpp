@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdint>
 
+#include "Utf8.h"
+
 namespace vokar::doc {
 namespace {
 
@@ -539,62 +541,6 @@ class BlockParser {
   ParseError error_;
 };
 
-// UTF-8 decoding shared by the checks and the anchors: the code point at
-// `at`, advancing it; -1 for a malformed sequence.
-long DecodeUtf8(std::string_view text, std::size_t& at) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(at);
-  if (lead < 0x80) {
-    ++at;
-    return lead;
-  }
-  int length;
-  long value;
-  long minimum;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2;
-    value = lead & 0x1F;
-    minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3;
-    value = lead & 0x0F;
-    minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4;
-    value = lead & 0x07;
-    minimum = 0x10000;
-  } else {
-    return -1;
-  }
-  if (at + static_cast<std::size_t>(length) > text.size()) return -1;
-  for (int k = 1; k < length; ++k) {
-    unsigned char next = byte(at + static_cast<std::size_t>(k));
-    if ((next & 0xC0) != 0x80) return -1;
-    value = (value << 6) | (next & 0x3F);
-  }
-  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return -1;
-  at += static_cast<std::size_t>(length);
-  return value;
-}
-
-void AppendUtf8(std::string& out, long cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // Lower case for the letters the guides use: Latin-1 and Latin Extended-A
 // (every Polish letter), Greek and Cyrillic capitals.
 long ToLower(long cp) {
@@ -635,7 +581,7 @@ ParseResult Parse(std::string_view source) {
       result.error = {line, "control character " + std::to_string(c) + " in the text"};
       return result;
     }
-    long cp = DecodeUtf8(source, at);
+    long cp = utf8::DecodeOne(source, at);
     if (cp < 0) {
       ParseResult result;
       result.error = {line, "the text is not UTF-8"};
@@ -668,15 +614,12 @@ std::string PlainText(const Inlines& inlines) {
 std::string HeadingAnchor(std::string_view plainText, std::vector<std::string>& used) {
   std::string anchor;
   for (std::size_t at = 0; at < plainText.size();) {
-    long cp = DecodeUtf8(plainText, at);
-    if (cp < 0) {
-      ++at;
-      continue;
-    }
+    long cp = utf8::DecodeOne(plainText, at);
+    if (cp < 0) continue;
     cp = ToLower(cp);
     if (!KeptInAnchor(cp)) continue;
     if (cp == ' ') cp = '-';
-    AppendUtf8(anchor, cp);
+    utf8::Append(anchor, static_cast<char32_t>(cp));
   }
   std::string unique = anchor;
   for (int n = 1;; ++n) {
@@ -690,11 +633,9 @@ std::string HeadingAnchor(std::string_view plainText, std::vector<std::string>& 
   return unique;
 }
 
-long NextCodePoint(std::string_view text, std::size_t& at) { return DecodeUtf8(text, at); }
-
 bool IsValidUtf8(std::string_view text) {
   for (std::size_t at = 0; at < text.size();)
-    if (DecodeUtf8(text, at) < 0) return false;
+    if (utf8::DecodeOne(text, at) < 0) return false;
   return true;
 }
 

@@ -76,8 +76,4 @@ std::string HeadingAnchor(std::string_view plainText, std::vector<std::string>& 
 // True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view text);
 
-// The code point at `at`, moving `at` past it; -1 (and `at` unmoved) for a
-// malformed sequence.
-long NextCodePoint(std::string_view text, std::size_t& at);
-
 }  // namespace vokar::doc

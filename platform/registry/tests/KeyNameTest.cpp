@@ -18,6 +18,15 @@ TEST(KeyName, FoldsPolishAndOtherLatinLetters) {
   EXPECT_EQ(FoldName("ß × 1 ı"), "ß × 1 ı");
 }
 
+TEST(KeyName, SameNameIgnoresCaseButNothingElse) {
+  using vokar::registry::SameName;
+  EXPECT_TRUE(SameName("Remarka.Komentarz", "remarka.KOMENTARZ"));
+  EXPECT_TRUE(SameName("Łódź", "łÓDŹ"));
+  EXPECT_FALSE(SameName("Remarka.Komentarz", "Remarka.Komentarz "));
+  EXPECT_FALSE(SameName("Remarka.Komentarz", "Remarka_Komentarz"));
+  EXPECT_FALSE(SameName("Łódź", "Lodz"));
+}
+
 TEST(KeyName, AgreesWithTheCodePageCaseMapping) {
   // Every letter the programs can write in code page 1250 folds the way the
   // code page's own lower-casing does.
