@@ -265,15 +265,36 @@ bool HasSuiteMarker(const fs::path& folder) {
   return dir.ok() && MarkerAt(dir.get());
 }
 
-TreeVerdict RemoveWorkingDirectory(const fs::path& directory, const fs::path& home,
-                                   const suite::WrittenRecord& record, std::vector<LeftItem>& left) {
+namespace {
+
+// Opens a folder that the uninstaller may empty into dir. What stops it: the
+// folder is missing or no folder, a symbolic link is on the way (the place is
+// left, and said), or it is the home or holds it.
+std::optional<TreeVerdict> OpenFolderToEmpty(const fs::path& folder, const fs::path& home, Descriptor& dir,
+                                             std::vector<LeftItem>& left) {
   TreeVerdict why = TreeVerdict::Missing;
-  Descriptor dir = OpenFolder(directory, why);
+  dir = OpenFolder(folder, why);
   if (!dir.ok()) {
-    if (why == TreeVerdict::SymbolicLink) AddLeft(left, directory, LeftReason::LinkOnTheWay);
+    if (why == TreeVerdict::SymbolicLink) AddLeft(left, folder, LeftReason::LinkOnTheWay);
     return why;
   }
-  if (IsProtectedFolder(directory, home)) return TreeVerdict::Protected;
+  if (IsProtectedFolder(folder, home)) return TreeVerdict::Protected;
+  return std::nullopt;
+}
+
+// The folder goes when nothing is left in it; otherwise what stays is listed.
+TreeVerdict RemoveIfEmpty(const fs::path& folder, const Descriptor& dir, std::vector<LeftItem>& left) {
+  if (RemoveEmptyFolder(folder, dir.get())) return TreeVerdict::Removed;
+  ListLeft(dir.get(), folder, left);
+  return TreeVerdict::KeptOthers;
+}
+
+}  // namespace
+
+TreeVerdict RemoveWorkingDirectory(const fs::path& directory, const fs::path& home,
+                                   const suite::WrittenRecord& record, std::vector<LeftItem>& left) {
+  Descriptor dir;
+  if (const auto refused = OpenFolderToEmpty(directory, home, dir, left)) return *refused;
   if (!MarkerAt(dir.get())) return TreeVerdict::NoMarker;
   // What the suite made in it: the marker, and whatever the record names there.
   suite::WrittenRecord inside;
@@ -284,9 +305,7 @@ TreeVerdict RemoveWorkingDirectory(const fs::path& directory, const fs::path& ho
   ::unlinkat(dir.get(), std::string(suite::kMarkerFile).c_str(), 0);
   std::vector<LeftItem> ignored;
   RemoveRecorded(inside, ignored);
-  if (RemoveEmptyFolder(directory, dir.get())) return TreeVerdict::Removed;
-  ListLeft(dir.get(), directory, left);
-  return TreeVerdict::KeptOthers;
+  return RemoveIfEmpty(directory, dir, left);
 }
 
 bool IsPlainGroupName(std::string_view name) {
@@ -299,20 +318,13 @@ TreeVerdict RemoveGroupFolder(const fs::path& programs, std::string_view groupNa
   if (!IsPlainGroupName(groupName)) return TreeVerdict::BadName;
   if (!IsPlainAbsolute(programs)) return TreeVerdict::NotAbsolute;
   const fs::path folder = programs / std::string(groupName);
-  TreeVerdict why = TreeVerdict::Missing;
-  Descriptor dir = OpenFolder(folder, why);
-  if (!dir.ok()) {
-    if (why == TreeVerdict::SymbolicLink) AddLeft(left, folder, LeftReason::LinkOnTheWay);
-    return why;
-  }
-  if (IsProtectedFolder(folder, home)) return TreeVerdict::Protected;
+  Descriptor dir;
+  if (const auto refused = OpenFolderToEmpty(folder, home, dir, left)) return *refused;
   for (const auto& name : Names(dir.get())) {
     const bool entryName = name.size() > suite::kShortcutExtension.size() && name.ends_with(suite::kShortcutExtension);
     if (entryName && IsSuiteEntryAt(dir.get(), name)) ::unlinkat(dir.get(), name.c_str(), 0);
   }
-  if (RemoveEmptyFolder(folder, dir.get())) return TreeVerdict::Removed;
-  ListLeft(dir.get(), folder, left);
-  return TreeVerdict::KeptOthers;
+  return RemoveIfEmpty(folder, dir, left);
 }
 
 bool RemoveShortcut(const fs::path& file) {
