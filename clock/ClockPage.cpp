@@ -9,6 +9,7 @@
 #include "ClockIds.h"
 #include "Schedule.h"
 #include "Settings.h"
+#include "Widgets.h"
 
 namespace vokar::clock {
 namespace {
@@ -29,9 +30,7 @@ CClockPage::CClockPage(IClockHost& host, QWidget* parent) : SPropertyPage(host, 
   colloquial_ = check(IDC_COLLOQUIAL, "Forma potocz&na", reading);
   withoutMinutes_ = check(IDC_WITHOUT_MINUTES, "Pełne godziny bez min&ut", reading);
   addSeconds_ = check(IDC_ADD_SECONDS, "Doda&j sekundy do odczytu czasu na żądanie", reading);
-  auto* readingLayout = new QVBoxLayout(reading);
-  for (QCheckBox* box : {hours24_, colloquial_, withoutMinutes_, addSeconds_, soundForHours_})
-    readingLayout->addWidget(box);
+  app::StackIn(reading, {hours24_, colloquial_, withoutMinutes_, addSeconds_, soundForHours_});
 
   auto* chime = new QGroupBox(QStringLiteral("Odczyt automatyczny"), this);
   auto* chimeLayout = new QVBoxLayout(chime);

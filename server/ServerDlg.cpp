@@ -90,9 +90,7 @@ void CServerDlg::BuildControls() {
   convertCaps_ = check(IDC_CONVERT_CAPS, "&Literuj słowa złożone z wielkich liter", conversions);
   accentEveryWord_ = check(IDC_ACCENT_EVERY_WORD, "Akce&ntuj każde słowo", conversions);
   colloquial_ = check(IDC_COLLOQUIAL, "Stosuj &wymowę potoczną", conversions);
-  auto* conversionsLayout = new QVBoxLayout(conversions);
-  for (QCheckBox* c : {convertNumber_, convertDate_, convertCaps_, accentEveryWord_, colloquial_})
-    conversionsLayout->addWidget(c);
+  app::StackIn(conversions, {convertNumber_, convertDate_, convertCaps_, accentEveryWord_, colloquial_});
 
   // The exception dictionary.
   auto* dictionary = new QGroupBox(Strings().Text(IDS_DICT_GROUP), this);

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QVBoxLayout>
 #include <QStringList>
 #include <QWidget>
 
@@ -28,6 +29,11 @@ QPushButton* BrowseButton(const QString& what, QWidget* parent) {
   button->setToolTip(what);
   SetScreenReaderName(button, what);
   return button;
+}
+
+void StackIn(QWidget* group, std::initializer_list<QWidget*> widgets) {
+  auto* layout = new QVBoxLayout(group);
+  for (QWidget* widget : widgets) layout->addWidget(widget);
 }
 
 FileField MakeFileField(const QString& caption, const QString& what, QWidget* parent) {

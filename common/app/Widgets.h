@@ -39,6 +39,10 @@ struct FileField {
 };
 FileField MakeFileField(const QString& caption, const QString& what, QWidget* parent);
 
+// The widgets one below the other in the group, in the order given (which
+// need not be the order they were made in, and so of the Tab key).
+void StackIn(QWidget* group, std::initializer_list<QWidget*> widgets);
+
 // Places the window in the middle of the primary screen's free area.
 void CentreOnScreen(QWidget* window);
 
