@@ -20,6 +20,7 @@
 # their run path), so the package needs no ldconfig.
 if(CMAKE_LIBRARY_ARCHITECTURE)
   set(VOKAR_PRIVATE_LIBDIR "lib/${CMAKE_LIBRARY_ARCHITECTURE}/vokar")
+  set(vokar_arch_libdir "lib/${CMAKE_LIBRARY_ARCHITECTURE}")
 else()
   set(VOKAR_PRIVATE_LIBDIR "${CMAKE_INSTALL_LIBDIR}/vokar")
 endif()
@@ -30,7 +31,7 @@ endif()
 set(VOKAR_INSTALL_FOLDERS
   "${CMAKE_INSTALL_BINDIR}"
   "${CMAKE_INSTALL_LIBDIR}" "${CMAKE_INSTALL_LIBDIR}/vokar"
-  "lib/${CMAKE_LIBRARY_ARCHITECTURE}" "${VOKAR_PRIVATE_LIBDIR}"
+  ${vokar_arch_libdir} "${VOKAR_PRIVATE_LIBDIR}"
   "lib" "lib/systemd" "lib/systemd/user"
   "libexec" "libexec/speech-dispatcher-modules"
   "${CMAKE_INSTALL_DATADIR}" "${CMAKE_INSTALL_DATADIR}/vokar" "${CMAKE_INSTALL_DATADIR}/vokar/help"

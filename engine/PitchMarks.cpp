@@ -136,6 +136,9 @@ namespace {
 
 constexpr long kReach = 7;  // the kernel's reach either way
 
+// An 8-bit sample of the voice at 16 bits.
+std::int16_t WidenedSample(std::uint8_t sample) { return static_cast<std::int16_t>((sample - kZeroLevel) * 256); }
+
 // The low-pass of n samples held in x from x[kReach] on, with kReach places
 // free on either side for the ends, which it continues by odd reflection
 // about the end samples.
@@ -189,7 +192,7 @@ std::vector<std::int16_t> LowPassedBytes(std::span<const std::uint8_t> samples) 
   std::vector<std::int16_t> x;
   blocks::GrowTo(x, static_cast<std::size_t>(n + 2 * kReach));
   std::int16_t* c = x.data() + kReach;
-  for (long i = 0; i < n; ++i) c[i] = static_cast<std::int16_t>((samples[static_cast<std::size_t>(i)] - kZeroLevel) * 256);
+  for (long i = 0; i < n; ++i) c[i] = WidenedSample(samples[static_cast<std::size_t>(i)]);
   return FilterPadded(x, n);
 }
 
@@ -206,7 +209,7 @@ std::vector<std::int16_t> LowPassed(std::span<const std::int16_t> samples) {
 std::vector<std::int16_t> Widened(std::span<const std::uint8_t> samples) {
   // Made from the bytes directly (a converting copy, not a cleared block).
   std::vector<std::int16_t> out(samples.begin(), samples.end());
-  for (auto& v : out) v = static_cast<std::int16_t>((v - kZeroLevel) * 256);
+  for (auto& v : out) v = WidenedSample(static_cast<std::uint8_t>(v));
   return out;
 }
 

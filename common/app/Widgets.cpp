@@ -9,8 +9,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QVBoxLayout>
 #include <QStringList>
+#include <QVBoxLayout>
 #include <QWidget>
 
 namespace vokar::app {

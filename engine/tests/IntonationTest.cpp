@@ -194,9 +194,11 @@ TEST_F(Melody, PausesTakeTimeWhereTheTextHasPunctuation) {
     if (w.Tokens()[t].text == std::string(1, static_cast<char>(kBoundaryFigure))) boundary = plan.sounds[plan.firstSound[t]].length;
   EXPECT_EQ(boundary, 0u);
   const CUtterance& x = Sentence("Mam 5 kotów.", {false, true});
-  for (std::size_t t = 0; t < x.Tokens().size(); ++t)
-    if (x.Tokens()[t].text == std::string(1, static_cast<char>(kBoundaryFigure)))
+  for (std::size_t t = 0; t < x.Tokens().size(); ++t) {
+    if (x.Tokens()[t].text == std::string(1, static_cast<char>(kBoundaryFigure))) {
       EXPECT_EQ(plan.sounds[plan.firstSound[t]].length, db.Length(kPauseInterWord));
+    }
+  }
 }
 
 TEST_F(Melody, WithoutIntonationThereIsNoMelodyAndTheSoundsKeepTheirLengths) {
@@ -222,10 +224,9 @@ namespace vokar {
 namespace {
 
 // The rhythm of fluent speech: vowels shorter than recorded (unstressed ones
-// more), the
-// vowel that ends a phrase longer, the second half of a doubled stressed
-// vowel a little over half, consonants a little shorter; sounds outside
-// words (an allophone list) as recorded.
+// more), the vowel that ends a phrase longer, the second half of a doubled
+// stressed vowel a little over half, consonants a little shorter; sounds
+// outside words (an allophone list) as recorded.
 TEST_F(Melody, TheRhythmOfFluentSpeech) {
   const CUtterance& u = Sentence("Mama woła kota.");
   const auto& tokens = u.Tokens();

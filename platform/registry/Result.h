@@ -5,7 +5,6 @@
 
 #include <string>
 #include <utility>
-#include <variant>
 
 #include "ValueOrError.h"
 

@@ -7,9 +7,6 @@
 namespace vokar::waveout {
 namespace {
 
-constexpr std::size_t kHeaderBytes = kWavHeaderBytes;
-constexpr std::uint64_t kMaxDataBytes = kMaxWavDataBytes;
-
 void Put16(std::uint8_t* p, std::uint16_t v) {
   p[0] = static_cast<std::uint8_t>(v);
   p[1] = static_cast<std::uint8_t>(v >> 8);
@@ -78,11 +75,11 @@ bool WavFileSeries::Append(const std::uint8_t* bytes, std::size_t size) {
     return false;
   }
   while (size > 0) {
-    if (dataBytes_ + layout_.FrameBytes() > kMaxDataBytes && !StartFile(layout_)) return false;
-    std::uint64_t room = (kMaxDataBytes - dataBytes_) / layout_.FrameBytes() * layout_.FrameBytes();
+    if (dataBytes_ + layout_.FrameBytes() > kMaxWavDataBytes && !StartFile(layout_)) return false;
+    std::uint64_t room = (kMaxWavDataBytes - dataBytes_) / layout_.FrameBytes() * layout_.FrameBytes();
     const std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(room, size));
     // Write over the pad byte that an odd-sized data chunk ends with.
-    if (std::fseek(file_, static_cast<long>(kHeaderBytes + dataBytes_), SEEK_SET) != 0 ||
+    if (std::fseek(file_, static_cast<long>(kWavHeaderBytes + dataBytes_), SEEK_SET) != 0 ||
         std::fwrite(bytes, 1, part, file_) != part) {
       Fail("cannot write " + files_.back().string() + ": " + std::strerror(errno));
       return false;
@@ -100,7 +97,7 @@ bool WavFileSeries::Append(const std::uint8_t* bytes, std::size_t size) {
 
 bool WavFileSeries::WriteHeader() {
   const auto header = WavHeader(layout_, dataBytes_);
-  if (std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(header.data(), 1, kHeaderBytes, file_) != kHeaderBytes ||
+  if (std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(header.data(), 1, kWavHeaderBytes, file_) != kWavHeaderBytes ||
       std::fflush(file_) != 0) {
     Fail("cannot write " + files_.back().string() + ": " + std::strerror(errno));
     return false;

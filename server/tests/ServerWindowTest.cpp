@@ -234,7 +234,9 @@ TEST_F(ServerWindow, ControlsDuringAJobAndAfterIt) {
   QTimer::singleShot(500, dialog_, [&] {
     EXPECT_EQ(dialog_->CurrentIcon(), StateIcon::Paused);
     EXPECT_EQ(Control<QPushButton>(IDC_READ)->text(), "C&zytaj");
-    if (app_->dialog->tray()) EXPECT_FALSE(app_->dialog->tray()->icon().isNull());
+    if (app_->dialog->tray()) {
+      EXPECT_FALSE(app_->dialog->tray()->icon().isNull());
+    }
     // Esc breaks a paused job at once; the window stays.
     QTest::keyClick(dialog_, Qt::Key_Escape);
   });

@@ -15,8 +15,8 @@ namespace {
 using waveout::PcmLayout;
 using waveout::SampleType;
 
-constexpr std::uint64_t kHeaderBytes = waveout::kWavHeaderBytes;
-constexpr std::uint64_t kMaxDataBytes = waveout::kMaxWavDataBytes;
+using waveout::kMaxWavDataBytes;
+using waveout::kWavHeaderBytes;
 // Frames converted at a time when the file is widened.
 constexpr std::size_t kWidenBlockFrames = 65536;
 
@@ -111,9 +111,9 @@ bool FileWaveOut::WriteHeader() {
   const auto header = waveout::WavHeader(*layout_, dataBytes_);
   if (dataBytes_ % 2 == 1) {
     const std::uint8_t pad = 0;
-    if (!WriteAt(kHeaderBytes + dataBytes_, &pad, 1)) return false;
+    if (!WriteAt(kWavHeaderBytes + dataBytes_, &pad, 1)) return false;
   }
-  return WriteAt(0, header.data(), kHeaderBytes);
+  return WriteAt(0, header.data(), kWavHeaderBytes);
 }
 
 bool FileWaveOut::Create(const PcmLayout& layout) {
@@ -137,16 +137,16 @@ bool FileWaveOut::Finish() {
 bool FileWaveOut::Widen(const PcmLayout& wider) {
   const PcmLayout old = *layout_;
   const std::uint64_t frames = dataBytes_ / old.FrameBytes();
-  if (frames * wider.FrameBytes() > kMaxDataBytes) return Fail("the WAV file would exceed 4 GB");
+  if (frames * wider.FrameBytes() > kMaxWavDataBytes) return Fail("the WAV file would exceed 4 GB");
   std::vector<std::uint8_t> in(kWidenBlockFrames * old.FrameBytes());
   std::vector<std::uint8_t> out(kWidenBlockFrames * wider.FrameBytes());
   std::uint64_t end = frames;
   while (end > 0) {
     const std::uint64_t begin = end > kWidenBlockFrames ? end - kWidenBlockFrames : 0;
     const auto count = static_cast<std::size_t>(end - begin);
-    if (!ReadAt(kHeaderBytes + begin * old.FrameBytes(), in.data(), count * old.FrameBytes())) return false;
+    if (!ReadAt(kWavHeaderBytes + begin * old.FrameBytes(), in.data(), count * old.FrameBytes())) return false;
     waveout::ConvertFrames(in.data(), old, count, wider, {}, out.data());
-    if (!WriteAt(kHeaderBytes + begin * wider.FrameBytes(), out.data(), count * wider.FrameBytes())) return false;
+    if (!WriteAt(kWavHeaderBytes + begin * wider.FrameBytes(), out.data(), count * wider.FrameBytes())) return false;
     end = begin;
   }
   layout_ = wider;
@@ -184,8 +184,8 @@ bool FileWaveOut::Append(const PcmLayout& layout, std::span<const std::uint8_t> 
     bytes = resampled_.data();
     size = resampled_.size();
   }
-  if (dataBytes_ + size > kMaxDataBytes) return Fail("the WAV file would exceed 4 GB");
-  if (!WriteAt(kHeaderBytes + dataBytes_, bytes, size)) return false;
+  if (dataBytes_ + size > kMaxWavDataBytes) return Fail("the WAV file would exceed 4 GB");
+  if (!WriteAt(kWavHeaderBytes + dataBytes_, bytes, size)) return false;
   dataBytes_ += size;
   return WriteHeader();
 }
