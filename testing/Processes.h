@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -22,12 +23,19 @@
 
 namespace vokar::test {
 
-namespace processes_detail {
-
-inline std::string ReadProcFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// The file's bytes; empty when it cannot be read. A file of /proc of a
+// process that ends while it is read fails with ESRCH, which the stream's
+// buffer throws as an exception: a test's helpers never end on it.
+inline std::string ReadFileOrEmpty(const std::filesystem::path& path) {
+  try {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::exception&) {
+    return {};
+  }
 }
+
+namespace processes_detail {
 
 // True when the value holds the path as a whole path or as its start.
 inline bool NamesPath(std::string_view value, std::string_view path) {
@@ -42,7 +50,7 @@ inline bool NamesPath(std::string_view value, std::string_view path) {
 
 // The name the process runs under ("vokar", "Xvfb").
 inline std::string CommandName(pid_t pid) {
-  std::string name = processes_detail::ReadProcFile("/proc/" + std::to_string(pid) + "/comm");
+  std::string name = ReadFileOrEmpty("/proc/" + std::to_string(pid) + "/comm");
   while (!name.empty() && name.back() == '\n') name.pop_back();
   return name;
 }
@@ -59,7 +67,7 @@ inline std::vector<pid_t> ProcessesNaming(const std::filesystem::path& folder) {
     char* end = nullptr;
     const long number = std::strtol(entry->d_name, &end, 10);
     if (number <= 0 || *end != '\0' || number == ::getpid()) continue;
-    const std::string block = processes_detail::ReadProcFile("/proc/" + std::string(entry->d_name) + "/environ");
+    const std::string block = ReadFileOrEmpty("/proc/" + std::string(entry->d_name) + "/environ");
     std::size_t start = 0;
     while (start < block.size()) {
       std::size_t stop = block.find('\0', start);

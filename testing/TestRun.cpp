@@ -26,15 +26,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadWhole(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The start time of a process in clock ticks since boot (field 22 of its
 // stat line), or nothing when it does not run.
 std::optional<std::string> StartTime(pid_t pid) {
-  const std::string stat = ReadWhole("/proc/" + std::to_string(pid) + "/stat");
+  const std::string stat = ReadFileOrEmpty("/proc/" + std::to_string(pid) + "/stat");
   // The command name in parentheses may hold blanks: count from its end.
   const std::size_t close = stat.rfind(')');
   if (close == std::string::npos) return std::nullopt;
@@ -95,7 +90,7 @@ void RemoveFoldersOfDeadTestPrograms(const fs::path& root) {
     const fs::path ownerFile = it->path() / kOwnerFile;
     std::error_code ignored;
     // A folder without its owner file is being made by a program that runs.
-    const bool dead = !started || (fs::exists(ownerFile, ignored) && ReadWhole(ownerFile) != *started);
+    const bool dead = !started || (fs::exists(ownerFile, ignored) && ReadFileOrEmpty(ownerFile) != *started);
     if (!dead) continue;
     EndProcessesNaming(it->path());
     fs::remove_all(it->path(), ignored);

@@ -146,10 +146,17 @@ def main():
         if not wait_for(lambda: "Czytnik ekranowy jest włączony." in spoken(debug, 0), 60):
             print("Orca did not start; it said: %s" % spoken(debug, 0))
             return 2
-        a11y_check.activate("^Vokar$")
-        # Orca names the window and its focused control when the window comes
-        # to the front: the keys go once it has done so and is quiet.
-        wait_for(lambda: any("Vokar" in said for said in spoken(debug, 1)), 15)
+        # The keys go to the window that has the focus: the server's window
+        # must be the active one. On a busy machine the window manager may
+        # not have taken the first activation: it is asked again. (Orca names
+        # the window with the first control that takes the focus.)
+        def active():
+            return a11y_check.state_has(window, pyatspi.STATE_ACTIVE)
+        for attempt in range(3):
+            a11y_check.activate("^Vokar$")
+            if wait_for(active, 5):
+                break
+            print("attempt %d: the server's window is not active" % (attempt + 1))
         quiet(debug)
         failures = []
         # The names a focus change may bring: every focusable control's.
@@ -178,6 +185,11 @@ def main():
             failures.append("the focus did not move on: %s" % named)
         for failure in failures:
             print("FAULT: " + failure)
+        if failures:
+            focused = subprocess.run(["xdotool", "getactivewindow", "getwindowname"], capture_output=True,
+                                     text=True, timeout=10).stdout.strip()
+            print("the active window at the end: %r; the server's window active: %s; Orca said in all: %s"
+                  % (focused, active(), spoken(debug, 0)))
         return 1 if failures else 0
     finally:
         for process in reversed(processes):

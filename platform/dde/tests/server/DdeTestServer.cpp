@@ -5,13 +5,14 @@
 // set time instead of speaking.
 //   vokar_dde_testserver [--title T] [--service S] [--job-ms N]
 //                        [--version MOST LEAST] [--log FILE] [--delay-ms N]
-//                        [--refuse-pokes] [--open-files N]
+//                        [--refuse-pokes] [--log-initiate] [--open-files N]
 // --version gives other answers to the version query; --log appends one line
 // when it starts ("start PID minimized=VALUE ARGUMENTS", the value of
 // VOKAR_SHOW_MINIMIZED) and one per poke ("poke TEXT", "sharepoke TEXT" for
 // the share agent's item "sharetext") and
 // execute ("execute COMMAND") to FILE, and "show " for each WM_SERVER_SHOW,
-// with backslashes and line ends escaped;
+// with backslashes and line ends escaped; with --log-initiate also
+// "initiate " for each conversation it answers;
 // --delay-ms waits that long before the window is made; --refuse-pokes
 // answers every poke with a plain negative acknowledgement; --open-files
 // lowers the limit of open descriptors, as a crowded system would. Switches such as "/L-" (a client starting the server gives
@@ -60,6 +61,7 @@ struct Server {
   int stopped = 1;
   int breakFlag = 0;
   int jobsStarted = 0;
+  bool logInitiates = false;
   bool quit = false;
   WindowHandle lastClient;  // the window of the latest DDE request
   std::set<WindowHandle> terminatedByUs;
@@ -120,6 +122,7 @@ struct Server {
     // A client that asked answers at once; one that keeps us waiting for a
     // second is not a client.
     SendInitiateAck(initiate.value->client, {self(), service, topic}, std::chrono::milliseconds(1000));
+    if (logInitiates) Log("initiate", "");
   }
 
   void OnPoke(const desktop::Message& message) {
@@ -260,6 +263,10 @@ int main(int argc, char** argv) {
     if (option.starts_with('/')) continue;
     if (option == "--refuse-pokes") {
       server.refusePokes = true;
+      continue;
+    }
+    if (option == "--log-initiate") {
+      server.logInitiates = true;
       continue;
     }
     const std::size_t values = option == "--version" ? 2 : 1;
