@@ -834,8 +834,72 @@ def self_test():
     assert shown_number("\u221215") == -15 and shown_number("Prędkość") is None
     assert value_fault(-2.0, 2) is not None and value_fault(2.0, 2) is None
     assert value_fault(None, 2) is None
+    self_test_speech_level()
     print("self-test passed")
     return 0
+
+
+def self_test_speech_level():
+    """The level of the wav: device's files, read as their header says: a
+    silent file of either width holds no speech, a tone of a known length
+    holds that much, and the limit (1/32 of full scale: 4 steps in 8 bits,
+    1024 in 16) is where it is."""
+    import math
+    import wave
+    import speech_level
+
+    def write(folder, name, width, channels, rate, frames):
+        # frames: one tuple of signed samples per frame
+        path = os.path.join(folder, name)
+        data = bytearray()
+        for frame in frames:
+            for sample in frame:
+                data += bytes([sample + 128]) if width == 1 else int(sample).to_bytes(2, "little", signed=True)
+        with wave.open(path, "wb") as wav:
+            wav.setsampwidth(width)
+            wav.setnchannels(channels)
+            wav.setframerate(rate)
+            wav.writeframes(bytes(data))
+        return path
+
+    def tone(amplitude, seconds, rate):
+        return [round(amplitude * math.sin(2 * math.pi * 440 * i / rate)) for i in range(int(seconds * rate))]
+
+    base = os.environ.get("VOKAR_TEST_TMP") or None
+    if base:
+        os.makedirs(base, exist_ok=True)
+    with tempfile.TemporaryDirectory(prefix="speech-level-", dir=base) as folder:
+        level = speech_level.audible_seconds_of
+        # One second of silence at 8000 Hz: nothing audible in either width
+        # (read as 8 bits, 16-bit silence is all bytes 0: loud).
+        assert level(write(folder, "s8.wav", 1, 1, 8000, [(0,)] * 8000)) == 0
+        assert level(write(folder, "s16.wav", 2, 1, 8000, [(0,)] * 8000)) == 0
+        assert level(write(folder, "s16st.wav", 2, 2, 22050, [(0, 0)] * 22050)) == 0
+        # 0.25 s of a tone at half scale, then 0.75 s of silence: 25 windows
+        # of 10 ms (80 frames each) are audible, 0.25 s.
+        for width, half in ((1, 64), (2, 16384)):
+            frames = [(s,) for s in tone(half, 0.25, 8000)] + [(0,)] * 6000
+            seconds = level(write(folder, "t%d.wav" % width, width, 1, 8000, frames))
+            assert abs(seconds - 0.25) < 1e-9, (width, seconds)
+        # Stereo at 16000 Hz, the tone in the right channel only: 0.5 s is
+        # 50 windows of 160 frames.
+        frames = [(0, s) for s in tone(16384, 0.5, 16000)] + [(0, 0)] * 8000
+        seconds = level(write(folder, "st.wav", 2, 2, 16000, frames))
+        assert abs(seconds - 0.5) < 1e-9, seconds
+        # The limit: one sample of 3 steps (8 bits) or 1023 (16 bits) in a
+        # second of silence is not heard; 4 or 1024 makes one window audible.
+        for width, below, at in ((1, 3, 4), (2, 1023, 1024)):
+            for sample, expected in ((below, 0), (-below, 0), (at, 0.01), (-at, 0.01)):
+                frames = [(0,)] * 4000 + [(sample,)] + [(0,)] * 3999
+                seconds = level(write(folder, "limit.wav", width, 1, 8000, frames))
+                assert abs(seconds - expected) < 1e-9, (width, sample, seconds)
+        # The device's files of a folder add up; a file cut inside its
+        # header (being written) counts nothing.
+        write(folder, "speech.wav", 1, 1, 8000, [(s,) for s in tone(64, 0.25, 8000)])
+        write(folder, "speech-2.wav", 2, 1, 8000, [(s,) for s in tone(16384, 0.5, 8000)])
+        with open(os.path.join(folder, "speech-3.wav"), "wb") as cut:
+            cut.write(b"RIFF\x24\x00\x00\x00WAVEfmt ")
+        assert abs(speech_level.audible_seconds(folder) - 0.75) < 1e-9
 
 
 def main():

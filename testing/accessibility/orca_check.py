@@ -16,7 +16,6 @@ missing is a skip: 77).
 """
 
 import argparse
-import glob
 import os
 import re
 import shutil
@@ -27,6 +26,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import a11y_check  # noqa: E402
+from speech_level import audible_seconds  # noqa: E402
 
 SKIP = 77
 
@@ -40,19 +40,6 @@ def polish_locale(folder):
     if not os.path.isdir(os.path.join(locales, "pl_PL.UTF-8")):
         raise RuntimeError("localedef failed: %s" % result.stderr.decode(errors="replace"))
     return locales
-
-
-def audible_seconds(folder):
-    """Seconds of audible 8-bit sound in the WAV files of the wav: device."""
-    total = 0
-    for path in sorted(glob.glob(os.path.join(folder, "speech*.wav"))):
-        with open(path, "rb") as wav:
-            data = wav.read()
-        if len(data) <= 44:
-            continue
-        rate = int.from_bytes(data[24:28], "little") or 1
-        total += sum(1 for b in data[44:] if abs(b - 128) > 8) / rate
-    return total
 
 
 def spoken(debug, since):
