@@ -12,7 +12,8 @@
 // The target for sd_vokar is a median gap of at most 150 ms; the exit status
 // is 1 when it is missed.
 //   bench_speechd_gap [RUNS]   (default 10 pairs per module)
-// Everything happens in a temporary folder, removed at the end.
+// Everything happens in a temporary folder, removed at the end, a failed run's
+// too (the logs of speech-dispatcher and its modules are shown first).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -35,6 +36,8 @@
 #include <thread>
 #include <tuple>
 #include <vector>
+
+#include "BenchFolder.h"
 
 namespace {
 
@@ -326,9 +329,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_speechd_gap: the voice is not built (%s)\n", VOKAR_STAGE_DATA);
     return 2;
   }
-  std::string pattern = (fs::temp_directory_path() / "bench-speechd-gap-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return 2;
-  const fs::path folder = pattern;
+  // Removed on every way out of main; speech-dispatcher has ended by then.
+  const vokar::bench::BenchFolder bench("bench_speechd_gap");
+  if (!bench.ok()) return bench.Fail("no temporary folder");
+  const fs::path& folder = bench.path();
 
   Write(folder / "asound.conf", "pcm_type.vokartiming { lib \"" TIMING_CARD "\" }\n"
                                 "pcm.!default { type vokartiming log \"" + (folder / "card.log").string() + "\" }\n");
@@ -359,10 +363,7 @@ int main(int argc, char** argv) {
     else std::printf("espeak-ng  not measured (speech-dispatcher-espeak-ng is not installed or did not speak)\n");
     status = Median(vokar->gaps) <= 150.0 ? 0 : 1;
   } else {
-    std::fprintf(stderr, "bench_speechd_gap: sd_vokar could not be measured; see %s\n", folder.c_str());
-    return 2;
+    return bench.Fail("sd_vokar could not be measured");
   }
-  std::error_code ignored;
-  fs::remove_all(folder, ignored);
   return status;
 }

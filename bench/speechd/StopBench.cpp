@@ -10,7 +10,8 @@
 // It prints the signed difference too, so that a device that played less
 // than the time that passed (which would hide late sound) shows.
 // The target is 50 ms for both; the exit status is 1 when a run missed it.
-// Everything happens in a temporary folder, removed at the end.
+// Everything happens in a temporary folder, removed at the end, a failed run's
+// too (its module log is shown first).
 //   bench_speechd_stop [RUNS]   (default 20)
 #include <fcntl.h>
 #include <poll.h>
@@ -29,6 +30,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "BenchFolder.h"
 
 namespace {
 
@@ -111,7 +114,7 @@ class Module {
   Clock::time_point received_;
 };
 
-// Seconds of sound in the WAV file (8-bit mono at its rate).
+// Seconds of sound in the WAV file: its data size over its bytes per second.
 double WavSeconds(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::string header(44, '\0');
@@ -142,15 +145,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_speechd_stop: the voice is not built (%s)\n", VOKAR_STAGE_DATA);
     return 2;
   }
-  std::string pattern = (fs::temp_directory_path() / "bench-speechd-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return 2;
-  const fs::path folder = pattern;
+  // Removed on every way out of main, after the module has ended.
+  const vokar::bench::BenchFolder folder("bench_speechd_stop");
+  if (!folder.ok()) return folder.Fail("no temporary folder");
   int status = 0;
   {
-    Module module(folder);
-    if (!module.Started()) return 2;
+    Module module(folder.path());
+    if (!module.Started()) return folder.Fail("sd_vokar did not start");
     module.Send("INIT\n");
-    if (!module.WaitFor("299 ")) return 2;
+    if (!module.WaitFor("299 ")) return folder.Fail("sd_vokar did not answer INIT");
     std::string text;
     for (int i = 0; i < 6; ++i) text += "Pociąg do Krakowa odjeżdża z peronu trzeciego o godzinie 14:30. ";
     std::vector<double> after, answer, offset;
@@ -158,13 +161,13 @@ int main(int argc, char** argv) {
       const double before = WavSeconds(folder / "out.wav");
       module.Send("SPEAK\n<speak>" + text + "</speak>\n.\n");
       const auto begin = module.WaitFor("701 BEGIN");
-      if (!begin) return 2;
+      if (!begin) return folder.Fail("run " + std::to_string(run) + ": no BEGIN");
       // STOP at a different moment of the speech each run: 300 to 1800 ms in.
       std::this_thread::sleep_for(std::chrono::milliseconds(300 + (run * 577) % 1500));
       const auto stop = Clock::now();
       module.Send("STOP\n");
       const auto stopped = module.WaitFor("703 STOP");
-      if (!stopped) return 2;
+      if (!stopped) return folder.Fail("run " + std::to_string(run) + ": no answer to STOP");
       const double played = (WavSeconds(folder / "out.wav") - before) * 1000.0;
       offset.push_back(played - Ms(stop - *begin));
       after.push_back(std::max(0.0, offset.back()));
@@ -190,11 +193,11 @@ int main(int argc, char** argv) {
     module.Send(ampersands);
     const auto begun = module.WaitFor("701 BEGIN");
     const auto ended = begun ? module.WaitFor("702 END", 30000, "703 STOP") : std::nullopt;
-    if (!ended) return 2;
+    if (!ended) return folder.Fail("1 MiB of \"&\": no BEGIN or no end");
     const auto sentWithStop = Clock::now();
     module.Send(ampersands + "STOP\n");
     const auto answered = module.WaitFor("702 END", 30000, "703 STOP");
-    if (!answered) return 2;
+    if (!answered) return folder.Fail("1 MiB of \"&\" and a STOP: no end");
     const double toBegin = Ms(*begun - sent), toEnd = Ms(*ended - sent), toStop = Ms(*answered - sentWithStop);
     std::printf("1 MiB of \"&\": SPEAK to BEGIN %.1f ms, to its end %.1f ms; with a STOP after it, to its end %.1f ms "
                 "(target 1000 ms)\n",
@@ -202,7 +205,5 @@ int main(int argc, char** argv) {
     if (toEnd > 1000.0 || toStop > 1000.0) status = 1;
     module.Send("QUIT\n");
   }
-  std::error_code ignored;
-  fs::remove_all(folder, ignored);
   return status;
 }
