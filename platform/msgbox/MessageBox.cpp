@@ -122,6 +122,22 @@ QMessageBox::StandardButton QtButton(Answer answer) {
   return QMessageBox::Ok;
 }
 
+// The buttons speak Polish whether or not a Polish translation of Qt is
+// installed (qt6-translations-l10n is only recommended): the texts are set
+// here, with the keys the platform's Polish boxes give them.
+QString PolishText(Answer answer) {
+  switch (answer) {
+    case Answer::Ok: return QStringLiteral("OK");
+    case Answer::Cancel: return QStringLiteral("Anuluj");
+    case Answer::Yes: return QStringLiteral("&Tak");
+    case Answer::No: return QStringLiteral("&Nie");
+    case Answer::Abort: return QStringLiteral("&Przerwij");
+    case Answer::Retry: return QString::fromUtf8("&Ponów próbę");
+    case Answer::Ignore: return QStringLiteral("&Ignoruj");
+  }
+  return QStringLiteral("OK");
+}
+
 // True when Qt can be expected to find a screen: an X or Wayland display, or
 // a platform chosen by name (offscreen in tests).
 bool DisplayExpected() {
@@ -162,6 +178,7 @@ Answer ShowOnScreen(std::string_view caption, std::string_view utf8Text, Icon ic
   QMessageBox box(QtIcon(icon), QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
                   QString::fromUtf8(utf8Text.data(), static_cast<qsizetype>(utf8Text.size())), qtButtons, parent);
   box.setTextFormat(Qt::PlainText);
+  for (const Answer answer : answers) box.button(QtButton(answer))->setText(PolishText(answer));
   const auto defaultIndex = static_cast<std::size_t>(defaultButton);
   box.setDefaultButton(QtButton(answers[defaultIndex < answers.size() ? defaultIndex : 0]));
   box.exec();

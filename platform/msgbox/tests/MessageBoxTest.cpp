@@ -255,6 +255,45 @@ TEST_F(OnScreen, EveryButtonSetAndItsAnswers) {
   }
 }
 
+// The test's Qt loads no translation (Qt's own texts stay English here), and
+// yet every button of every box speaks Polish: a screen reader says "Tak",
+// never "Yes", also where qt6-translations-l10n is not installed.
+TEST_F(OnScreen, TheButtonsArePolishWithoutAQtTranslation) {
+  ASSERT_EQ(QCoreApplication::translate("QPlatformTheme", "Yes").toStdString(), "Yes")
+      << "this test needs a Qt that loads no Polish translation";
+  struct Case {
+    Buttons buttons;
+    std::vector<std::pair<QMessageBox::StandardButton, std::string>> texts;
+  };
+  const std::vector<Case> cases{
+      {Buttons::Ok, {{QMessageBox::Ok, "OK"}}},
+      {Buttons::OkCancel, {{QMessageBox::Ok, "OK"}, {QMessageBox::Cancel, "Anuluj"}}},
+      {Buttons::YesNo, {{QMessageBox::Yes, "&Tak"}, {QMessageBox::No, "&Nie"}}},
+      {Buttons::YesNoCancel, {{QMessageBox::Yes, "&Tak"}, {QMessageBox::No, "&Nie"}, {QMessageBox::Cancel, "Anuluj"}}},
+      {Buttons::AbortRetryIgnore,
+       {{QMessageBox::Abort, "&Przerwij"}, {QMessageBox::Retry, "&Ponów próbę"}, {QMessageBox::Ignore, "&Ignoruj"}}},
+      {Buttons::RetryCancel, {{QMessageBox::Retry, "&Ponów próbę"}, {QMessageBox::Cancel, "Anuluj"}}},
+  };
+  for (const auto& c : cases) {
+    // The answer still follows the button pressed: the last one of the box.
+    const auto [last, lastText] = c.texts.back();
+    ShowAndPress(
+        Icon::Question, c.buttons, DefaultButton::First,
+        [&](QMessageBox& box) {
+          EXPECT_EQ(box.buttons().size(), static_cast<qsizetype>(c.texts.size())) << ButtonsName(c.buttons);
+          for (const auto& [button, text] : c.texts) {
+            ASSERT_NE(box.button(button), nullptr) << text;
+            EXPECT_EQ(box.button(button)->text().toStdString(), text) << ButtonsName(c.buttons);
+          }
+        },
+        last);
+  }
+  // The Yes/No box answers by the button, whatever its text.
+  EXPECT_EQ(ShowAndPress(Icon::Question, Buttons::YesNo, DefaultButton::First, [](QMessageBox&) {},
+                         QMessageBox::Yes),
+            Answer::Yes);
+}
+
 TEST_F(OnScreen, ClosingWithoutAButtonMeansCancelWhereThereIsOne) {
   EXPECT_EQ(ShowAndPress(Icon::Warning, Buttons::YesNoCancel, DefaultButton::First, [](QMessageBox&) {},
                          QMessageBox::NoButton),
