@@ -6,7 +6,10 @@
 namespace vokar::app::text {
 
 inline constexpr const char* kMinimise = "Mi&nimalizuj";
-inline constexpr const char* kClose = "&Zamknij";
+// "Za&mknij", not "&Zamknij": a program's own items come first in the menu
+// (the server's "C&zytaj" or "Pau&za"), and in a Qt menu a letter whose first
+// item is disabled never reaches the second.
+inline constexpr const char* kClose = "Za&mknij";
 inline constexpr const char* kOk = "OK";
 // The help page exists but nothing on this desktop opens it; the page's path
 // follows, so that the user can open it another way.

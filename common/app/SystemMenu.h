@@ -1,7 +1,7 @@
 // The window's system menu. On Linux the window manager owns the frame and its
 // menu, so the items a program put there are offered as the window's own
 // menu: the program's items (if any), its about item, "Mi&nimalizuj" and
-// "&Zamknij". It opens with the keyboard's menu key and with Shift+F10
+// "Za&mknij". It opens with the keyboard's menu key and with Shift+F10
 // anywhere in the window, and with the right mouse button on the window's
 // background where the program leaves that button to it.
 #pragma once

@@ -407,7 +407,7 @@ TEST_F(ServerWindow, SystemMenuAndTrayMenuFollowTheState) {
   for (QAction* action : menu->actions())
     if (!action->isSeparator()) texts << action->text();
   EXPECT_EQ(texts, (QStringList{"C&zytaj", "&Przerwij", QString::fromUtf8("&Informacja o Vokaru..."),
-                                QString::fromUtf8("Mi&nimalizuj"), "&Zamknij"}));
+                                QString::fromUtf8("Mi&nimalizuj"), "Za&mknij"}));
   EXPECT_FALSE(menu->actions()[0]->isEnabled()) << "nothing to read";
   EXPECT_FALSE(menu->actions()[1]->isEnabled()) << "nothing to break";
   QGuiApplication::clipboard()->setText("Raz. Dwa. Trzy.");

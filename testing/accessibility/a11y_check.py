@@ -16,7 +16,10 @@ checks:
   - every window has the role of a window or a dialog;
   - where one letter serves two items, pressing it again reaches the other,
     and a property sheet's pages change with Ctrl+Tab and Ctrl+PgDn from
-    every control.
+    every control;
+  - no letter serves two items of a window or menu the walk opened (as the
+    program reports them through the vokarkeys plugin, --keys-plugins)
+    unless a key test reached both by pressing it again.
 It prints a table (controls, named, unnamed) per window and per program.
 
 A window's known faults are listed in known-gaps.txt (window, role, count
@@ -32,6 +35,7 @@ Exit status: 0 all well, 1 faults found, 2 the session could not be set up.
 
 import argparse
 import collections
+import json
 import os
 import re
 import shutil
@@ -88,6 +92,49 @@ def value_fault(value, shown):
     if int(round(value)) != shown:
         return "its value is %s, the screen shows %+d" % (value, shown)
     return None
+
+
+def mnemonic(text):
+    """The letter a caption is reached by ("Pomo&c..." -> "c"; "&&" is a
+    plain "&"), lower case, or None."""
+    text = text or ""
+    at = 0
+    while True:
+        at = text.find("&", at)
+        if at < 0 or at + 1 >= len(text):
+            return None
+        if text[at + 1] == "&":
+            at += 2
+            continue
+        letter = text[at + 1]
+        return letter.lower() if not letter.isspace() else None
+
+
+def caption_name(text):
+    """A caption as a screen reader names it: the mnemonic's "&" dropped."""
+    return (text or "").replace("&&", "\0").replace("&", "").replace("\0", "&")
+
+
+def mnemonic_clashes(items):
+    """The letters that serve more than one caption of one window or menu:
+    {letter: [names]}. A disabled item counts: it keeps its letter and is
+    enabled again later."""
+    by_letter = collections.OrderedDict()
+    for item in items:
+        letter = mnemonic(item.get("text"))
+        if letter:
+            by_letter.setdefault(letter, []).append(caption_name(item["text"]))
+    return {letter: names for letter, names in by_letter.items() if len(names) > 1}
+
+
+def clash_fault(names, cycled):
+    """Why a clash does not do, or None when a key test reached every one
+    of its items by pressing the letter again (`cycled`: the item sets the
+    key tests of the run reached in full)."""
+    if any(set(names) <= reached for reached in cycled):
+        return None
+    return "one letter for %s: neither reached by pressing it again (keys_reach) nor given another letter" % \
+        ", ".join(repr(n) for n in names)
 
 
 # -- the session ------------------------------------------------------------
@@ -248,7 +295,7 @@ class WindowReport:
     def counted(self):
         # The window itself and the key presses tried in it are no controls.
         return [(path, e) for path, e in self.controls.items()
-                if path != "window" and e[0] not in ("mnemonic", "page key")]
+                if path != "window" and e[0] not in ("mnemonic", "page key", "mnemonic clash")]
 
     @property
     def named(self):
@@ -321,6 +368,8 @@ class Program:
     def __init__(self, pyatspi, command, env, folder, name, process=None):
         self.pyatspi = pyatspi
         self.name = name
+        # The sets of items a key test reached in full by pressing one letter again.
+        self.cycled = []
         self.log = open(os.path.join(folder, name + ".out"), "w")
         self.process = process or subprocess.Popen(command, env=env, cwd=folder, stdout=self.log,
                                                    stderr=subprocess.STDOUT, start_new_session=True)
@@ -504,8 +553,56 @@ def keys_reach(owner, keys, items, tab=None):
         for item in items:
             report.add("keys %s: %s" % (" ".join(keys), item), "mnemonic", item,
                        None if item in reached else "%s never reached %r" % (" ".join(keys), item))
+        if all(item in reached for item in items):
+            program.cycled.append(set(items))
         return [report]
     return step
+
+
+def system_menu(owner):
+    """The window's own menu (Shift+F10), opened so that the program reports
+    its items and their letters, then closed."""
+    def step(pyatspi, program):
+        program.window(owner)
+        activate(owner)
+        key("shift+F10")
+        time.sleep(0.8)
+        key("Escape")
+        time.sleep(0.3)
+        return []
+    return step
+
+
+def keys_records(log, pid):
+    """What the program reported of its windows and menus (the vokarkeys
+    plugin): every distinct record of that process, in order."""
+    records, seen = [], set()
+    try:
+        with open(log, encoding="utf-8") as lines:
+            for line in lines:
+                try:
+                    record = json.loads(line)
+                except ValueError:
+                    continue
+                key_ = json.dumps(record, sort_keys=True)
+                if record.get("pid") == pid and key_ not in seen:
+                    seen.add(key_)
+                    records.append(record)
+    except OSError:
+        pass
+    return records
+
+
+def keys_report(records, cycled):
+    """One report per window and menu whose letters clash."""
+    reports = collections.OrderedDict()
+    for record in records:
+        title = ("menu " if record.get("kind") == "menu" else "") + (record.get("title") or "(no title)")
+        for letter, names in mnemonic_clashes(record.get("items", [])).items():
+            report = reports.setdefault(title, WindowReport(title, "menu" if record.get("kind") == "menu" else "frame"))
+            report.add("letter %s: %s" % (letter, " / ".join(names)), "mnemonic clash", "/".join(names),
+                       clash_fault(names, cycled))
+    return list(reports.values())
 
 
 def selected_tab(pyatspi, window):
@@ -645,6 +742,7 @@ PROGRAMS = {
         "steps": [
             slider_moved("^Vokar$", ["Up", "Up"]),
             dialog_from_button("^Vokar$", "^Info", "^Informacja o Vokar"),
+            system_menu("^Vokar$"),
         ],
     },
     "horalo": {
@@ -664,6 +762,7 @@ PROGRAMS = {
                                    ("^Komunikaty$", "combo box", "", "ctrl+Next")]),
             dialog_from_button("^Horalo$", "^Komunikaty", "Ważne komunikaty"),
             dialog_from_button("^Horalo$", "^Info", "^Informacja o Horalo"),
+            system_menu("^Horalo$"),
         ],
     },
     "klavo": {
@@ -672,6 +771,7 @@ PROGRAMS = {
         "steps": [
             main_window("^Klavo$"),
             dialog_from_button("^Klavo$", "^Info", "^Informacja"),
+            system_menu("^Klavo$"),
         ],
     },
     "remarka": {
@@ -682,6 +782,8 @@ PROGRAMS = {
             # in the Vokar menu: a second press moves on to the other.
             keys_reach("^Remarka", ["alt+o", "alt+o", "Escape", "Escape"], ["Vokar", "Okno"]),
             keys_reach("^Remarka", ["alt+o", "c", "c", "Escape", "Escape"], ["Czytaj", "Czcionka..."]),
+            # "&Zamknij" and "&Zapisz" in the Plik menu.
+            keys_reach("^Remarka", ["alt+p", "z", "z", "Escape", "Escape"], ["Zamknij", "Zapisz"]),
             dialog_from_keys("^Remarka", ["alt+c", "i"], "^Informacje o programie Remarka"),
         ],
     },
@@ -691,6 +793,7 @@ PROGRAMS = {
             main_window("^Sievo$"),
             dialog_from_button("^Sievo$", "^Przeglądaj", "^Przeglądanie komputerów"),
             dialog_from_button("^Sievo$", "^Info", "^Informacja o Sievo"),
+            system_menu("^Sievo$"),
         ],
     },
     # The uninstaller with a server running: it asks whether to go on, shows
@@ -725,6 +828,12 @@ def untranslated_copy(program, folder, qt_paths):
         os.link(program, copy)
     except OSError:
         shutil.copy2(program, copy)
+    # The programs it starts from its own folder (vkinstall, the server) are
+    # there too, as they are beside it in the build.
+    origin = os.path.dirname(program)
+    for name in os.listdir(origin):
+        if not os.path.exists(os.path.join(bin_dir, name)):
+            os.symlink(os.path.join(origin, name), os.path.join(bin_dir, name))
     with open(os.path.join(bin_dir, "qt.conf"), "w") as conf:
         conf.write("[Paths]\n")
         for line in qt_paths:
@@ -733,10 +842,14 @@ def untranslated_copy(program, folder, qt_paths):
     return copy
 
 
-def run_program(name, bin_dir, data_dir, folder, qt_paths=None):
+def run_program(name, bin_dir, data_dir, folder, qt_paths=None, keys_plugins=None):
     import pyatspi  # the session bus of this run must be up first
     spec = PROGRAMS[name]
     env = private_environment(folder, data_dir)
+    keys_log = os.path.join(folder, "keys.log")
+    if keys_plugins:
+        env["QT_PLUGIN_PATH"] = keys_plugins
+        env["QT_QPA_GENERIC_PLUGINS"] = "vokarkeys:" + keys_log
     env["PATH"] = bin_dir + os.pathsep + env.get("PATH", "/usr/bin:/bin")
     if spec.get("real_boxes"):
         del env["VOKAR_MSGBOX_LOG"]
@@ -759,6 +872,13 @@ def run_program(name, bin_dir, data_dir, folder, qt_paths=None):
     finally:
         program.end()
         end_processes_of(env["VOKAR_DESKTOP_DIR"])
+    if keys_plugins:
+        records = keys_records(keys_log, program.process.pid)
+        if not records:
+            lost = WindowReport("(the keys)", "frame")
+            lost.add("keys", "mnemonic clash", "", "%s reported no window's keys (the vokarkeys plugin)" % name)
+            reports.append(lost)
+        reports.extend(keys_report(records, program.cycled))
     return reports
 
 
@@ -840,6 +960,8 @@ def print_table(program, reports, out):
     total = named = 0
     for report in reports:
         controls = len(report.counted)
+        if controls == 0 and not report.findings:
+            continue  # a menu or a key test: no controls of its own
         out.write("%-10s %-36s %8d %6d %8d\n" % (program, report.title[:36], controls, report.named,
                                                  controls - report.named))
         total += controls
@@ -859,9 +981,36 @@ def self_test():
     assert shown_number("\u221215") == -15 and shown_number("Prędkość") is None
     assert value_fault(-2.0, 2) is not None and value_fault(2.0, 2) is None
     assert value_fault(None, 2) is None
+    self_test_mnemonics()
     self_test_speech_level()
     print("self-test passed")
     return 0
+
+
+def self_test_mnemonics():
+    """Letters and clashes on made-up captions."""
+    assert mnemonic("Pomo&c...") == "c" and mnemonic("&Zamknij") == "z" and mnemonic("C&zytaj") == "z"
+    assert mnemonic("Tom && Jerry") is None and mnemonic("A && &B") == "b" and mnemonic("Koniec&") is None
+    assert mnemonic("&\u017b\u00f3\u0142w") == "\u017c"  # a Polish capital letter, lower case
+    assert caption_name("Tom && &Jerry") == "Tom & Jerry"
+    items = [{"text": "C&zytaj", "enabled": False}, {"text": "&Przerwij", "enabled": True},
+             {"text": "&Informacja o Vokaru...", "enabled": True}, {"text": "Mi&nimalizuj", "enabled": True},
+             {"text": "&Zamknij", "enabled": True}]
+    # A disabled item keeps its letter: "z" serves two.
+    assert mnemonic_clashes(items) == {"z": ["Czytaj", "Zamknij"]}
+    items[-1]["text"] = "Za&mknij"
+    assert mnemonic_clashes(items) == {}
+    three = [{"text": "&Co godzin\u0119"}, {"text": "Pomo&c..."}, {"text": "&Czcionka"}, {"text": "Plain"}]
+    assert mnemonic_clashes(three) == {"c": ["Co godzin\u0119", "Pomoc...", "Czcionka"]}
+    # A clash is accepted only when a key test reached all of its items.
+    assert clash_fault(["Co godzin\u0119", "Pomoc..."], [{"Co godzin\u0119", "Pomoc..."}]) is None
+    assert clash_fault(["Co godzin\u0119", "Pomoc..."], [{"Co godzin\u0119"}]) is not None
+    assert clash_fault(["Czytaj", "Zamknij"], []) is not None
+    records = [{"kind": "menu", "title": "Plik", "items": [{"text": "&Zamknij"}, {"text": "&Zapisz"}]},
+               {"kind": "window", "title": "Remarka", "items": [{"text": "&Plik"}, {"text": "&Okno"}]}]
+    reports = keys_report(records, [])
+    assert [r.title for r in reports] == ["menu Plik"] and len(reports[0].findings) == 1
+    assert keys_report(records, [{"Zamknij", "Zapisz"}])[0].findings == []
 
 
 def self_test_speech_level():
@@ -937,6 +1086,8 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the test's folder")
     parser.add_argument("--screens", help="a folder for a screenshot of every window walked")
     parser.add_argument("--self-test", action="store_true")
+    parser.add_argument("--keys-plugins", help="the folder of the vokarkeys plugin (generic/libvokarkeys.so): "
+                        "check that no letter serves two items of a window or menu")
     parser.add_argument("--qt-path", action="append", metavar="KEY=VALUE",
                         help="run the program with a qt.conf of these paths and no translations of Qt "
                              "(Prefix=/usr, Plugins=...: Qt's own paths)")
@@ -960,7 +1111,7 @@ def main():
             print("the session could not be set up: %s" % error)
             return 2
         reports = merged(run_program(args.program, os.path.abspath(args.bin), os.path.abspath(args.data), folder,
-                                     args.qt_path))
+                                     args.qt_path, args.keys_plugins and os.path.abspath(args.keys_plugins)))
         print("%-10s %-36s %8s %6s %8s" % ("program", "window", "controls", "named", "unnamed"))
         print_table(args.program, reports, sys.stdout)
         if args.report:

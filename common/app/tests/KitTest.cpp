@@ -132,7 +132,7 @@ TEST_F(Kit, TheSystemMenuHoldsTheProgramsItemsAboutMinimiseAndClose) {
   QStringList texts;
   for (const QAction* action : built->actions())
     if (!action->isSeparator()) texts << action->text();
-  EXPECT_EQ(texts, (QStringList{"C&zytaj", QString::fromUtf8("&Informacja o Próbnym..."), "Mi&nimalizuj", "&Zamknij"}));
+  EXPECT_EQ(texts, (QStringList{"C&zytaj", QString::fromUtf8("&Informacja o Próbnym..."), "Mi&nimalizuj", "Za&mknij"}));
   EXPECT_EQ(built->actions()[2]->data().toInt(), app::ID_ABOUT);
 
   built->actions()[2]->trigger();
@@ -147,7 +147,7 @@ TEST_F(Kit, TheSystemMenuHoldsTheProgramsItemsAboutMinimiseAndClose) {
   window.showNormal();
   const auto again = menu->Build();
   for (QAction* action : again->actions())
-    if (action->text() == "&Zamknij") action->trigger();
+    if (action->text() == "Za&mknij") action->trigger();
   Process();
   EXPECT_FALSE(window.isVisible());
 }
