@@ -94,6 +94,54 @@ def value_fault(value, shown):
     return None
 
 
+def slider_fault(value, numbers):
+    """Why a slider's value differs from the one number a label beside it
+    shows, or None. Without exactly one such label there is nothing to
+    compare with: that is a fault too, not a pass."""
+    if value is None:
+        return "it offers no value"
+    if len(numbers) != 1:
+        return "no label beside it shows its value as one number (found %s)" % (numbers or "none")
+    return value_fault(value, numbers[0])
+
+
+def spin_fault(value, text):
+    """Why a spin box's value differs from the number it shows, or None."""
+    if value is None:
+        return "it offers no value"
+    shown = shown_number(text)
+    if shown is None:
+        return "its text %r shows no number" % text
+    return value_fault(value, shown)
+
+
+def combo_fault(name, items, shown):
+    """Why what a screen reader reads as a combo box's value (its name)
+    differs from the text it shows, or None. `shown` is None where the
+    program did not say what it shows."""
+    if shown is None:
+        return "the text it shows was not reported"
+    if name != shown:
+        return "it reads %r, the screen shows %r" % (name, shown)
+    if items and name not in items:
+        return "it reads %r, which is none of its items" % name
+    return None
+
+
+def reported_value(values, role, extents):
+    """The text the program reported for its control of that role at those
+    extents (x, y, width, height; the middle within 3 pixels), or None."""
+    x, y, width, height = extents
+    middle = (x + width / 2, y + height / 2)
+    for value in values:
+        if value.get("role") != role:
+            continue
+        vx, vy, vw, vh = value.get("rect", (0, 0, 0, 0))
+        if abs(vx + vw / 2 - middle[0]) <= 3 and abs(vy + vh / 2 - middle[1]) <= 3:
+            return value.get("text")
+    return None
+
+
 def mnemonic(text):
     """The letter a caption is reached by ("Pomo&c..." -> "c"; "&&" is a
     plain "&"), lower case, or None."""
@@ -308,6 +356,22 @@ class WindowReport:
 
 
 SCREENS = {"folder": None, "count": 0}
+# The vokarkeys plugin's log and the process of the program under test.
+KEYS = {"log": None, "pid": None}
+
+
+def reported_values(title):
+    """What the combo boxes and spin boxes of the program's window of that
+    title show, as it last reported them (after a moment for the report to
+    be written)."""
+    if not KEYS["log"]:
+        return []
+    time.sleep(0.3)
+    values = []
+    for record in keys_records(KEYS["log"], KEYS["pid"]):
+        if record.get("kind") == "window" and record.get("title") == title:
+            values = record.get("values", [])
+    return values
 
 
 def screenshot(title):
@@ -325,6 +389,7 @@ def walk_window(pyatspi, window):
     title = window.name or "(no title)"
     screenshot(title)
     report = WindowReport(title, role_of(window))
+    values = reported_values(title)
     if report.role not in WINDOW_ROLES:
         report.add("window", report.role, title, "the window's role is %r" % report.role)
 
@@ -340,11 +405,20 @@ def walk_window(pyatspi, window):
             or role in NAMED_ROLES or in_status_bar
         if counted:
             report.add(path, role, accessible.name, name_fault(role, accessible.name))
-            value = current_value(accessible)
-            if role == "slider" and value is not None:
-                shown = labels.get("numbers", [])
-                if len(shown) == 1:
-                    report.add(path, role, accessible.name, value_fault(value, shown[0]))
+            if role == "slider":
+                report.add(path, role, accessible.name,
+                           slider_fault(current_value(accessible), labels.get("numbers", [])))
+            elif role == "spin button":
+                report.add(path, role, accessible.name, spin_fault(current_value(accessible), text_of(accessible)))
+            elif role == "combo box" and KEYS["log"]:
+                items = [item.name for child in kids if role_of(child) == "list"
+                         for item in children_of(child) if item is not None]
+                try:
+                    extents = tuple(accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS))
+                except Exception:
+                    extents = (0, 0, 0, 0)
+                report.add(path, role, accessible.name,
+                           combo_fault(accessible.name, items, reported_value(values, role, extents)))
         # Labels showing a number belong to the controls of their panel.
         numbers = [shown_number(child.name) for child in kids if role_of(child) == "label"]
         numbers = [n for n in numbers if n is not None]
@@ -716,6 +790,52 @@ def message_box(text, button):
     return step
 
 
+def event_editor(owner):
+    """horalo's event editor ("Edycja komunikatu"): opened by the Komunikaty
+    page's add button and walked, given a text and accepted; then opened
+    again by the edit button for the event just added, walked and closed."""
+    def step(pyatspi, program):
+        window = program.window(owner)
+        press(pyatspi, window, "page tab", "^Komunikaty$")
+        time.sleep(0.3)
+        reports = []
+        for button in ("^Dodaj$", "^Popraw$"):
+            press(pyatspi, window, "push button", button)
+            dialog = program.window("^Edycja komunikatu$")
+            report = walk_window(pyatspi, dialog)
+            report.title += " (%s)" % button.strip("^$")
+            reports.append(report)
+            activate("^Edycja komunikatu$")
+            if button == "^Dodaj$":
+                # The text field has the focus; an event that repeats every
+                # hour needs nothing more.
+                subprocess.run(["xdotool", "type", "--delay", "20", "Komunikat testowy"], check=False)
+                key("Return")
+            else:
+                key("Escape")
+            deadline = time.time() + 10
+            while time.time() < deadline and any(w.name == "Edycja komunikatu" for w in program.windows()):
+                time.sleep(0.2)
+            if any(w.name == "Edycja komunikatu" for w in program.windows()):
+                raise RuntimeError("the event editor did not close after %s" % button)
+        return reports
+    return step
+
+
+def typed_then_keys(owner, text, keys):
+    """Text typed where the focus is in the window, then keys pressed (a
+    step that opens what the next step walks)."""
+    def step(pyatspi, program):
+        program.window(owner)
+        activate(owner)
+        subprocess.run(["xdotool", "type", "--delay", "20", text], check=False)
+        for combination in keys:
+            key(combination)
+            time.sleep(0.3)
+        return []
+    return step
+
+
 def removal_window():
     """The uninstaller's own window, not one of its boxes of the same title."""
     def step(pyatspi, program):
@@ -760,6 +880,7 @@ PROGRAMS = {
                                    ("^Czas$", "push button", "^Godzina$", "ctrl+Tab"),
                                    ("^Czas$", "push button", "^Koniec$", "ctrl+Next"),
                                    ("^Komunikaty$", "combo box", "", "ctrl+Next")]),
+            event_editor("^Horalo$"),
             dialog_from_button("^Horalo$", "^Komunikaty", "Ważne komunikaty"),
             dialog_from_button("^Horalo$", "^Info", "^Informacja o Horalo"),
             system_menu("^Horalo$"),
@@ -785,7 +906,12 @@ PROGRAMS = {
             # "&Zamknij" and "&Zapisz" in the Plik menu.
             keys_reach("^Remarka", ["alt+p", "z", "z", "Escape", "Escape"], ["Zamknij", "Zapisz"]),
             dialog_from_keys("^Remarka", ["alt+c", "i"], "^Informacje o programie Remarka"),
+            # A changed comment closed (Plik, Z to "Zamknij", Enter): the
+            # question whether to save it, answered "Anuluj".
+            typed_then_keys("^Remarka", "Komentarz", ["alt+p", "z", "Return"]),
+            message_box("^Zapisać zmiany", "^Anuluj$"),
         ],
+        "real_boxes": True,
     },
     "sievo": {
         "command": ["sievo"],
@@ -864,6 +990,8 @@ def run_program(name, bin_dir, data_dir, folder, qt_paths=None, keys_plugins=Non
     if qt_paths is not None:
         command[0] = untranslated_copy(command[0], folder, qt_paths)
     program = Program(pyatspi, command, env, folder, name)
+    if keys_plugins:
+        KEYS["log"], KEYS["pid"] = keys_log, program.process.pid
     reports = []
     try:
         for step in spec["steps"]:
@@ -981,6 +1109,31 @@ def self_test():
     assert shown_number("\u221215") == -15 and shown_number("Prędkość") is None
     assert value_fault(-2.0, 2) is not None and value_fault(2.0, 2) is None
     assert value_fault(None, 2) is None
+    # The slider: one number beside it, the same; none or two is a fault.
+    assert slider_fault(2.0, [2]) is None and slider_fault(-2.0, [2]) is not None
+    assert slider_fault(2.0, []) is not None and slider_fault(2.0, [2, 5]) is not None
+    assert slider_fault(None, [2]) is not None
+    # The spin box against the number in its own text (a suffix allowed).
+    assert spin_fault(15.0, "15") is None and spin_fault(15.0, "15 %") is None
+    assert spin_fault(14.0, "15") is not None and spin_fault(15.0, "") is not None
+    assert spin_fault(None, "15") is not None
+    # The combo box: what it reads is what it shows, one of its items.
+    items = ["raz na godzin\u0119", "raz na dzie\u0144"]
+    assert combo_fault("raz na dzie\u0144", items, "raz na dzie\u0144") is None
+    assert combo_fault("Cz\u0119stos\u0107:", items, "raz na dzie\u0144") is not None  # a label's name
+    assert combo_fault("raz na godzin\u0119", items, "raz na dzie\u0144") is not None
+    assert combo_fault("co minut\u0119", items, "co minut\u0119") is not None  # not an item
+    assert combo_fault("raz na dzie\u0144", items, None) is not None
+    assert combo_fault("x", [], "x") is None
+    # The report is found by the control's middle, within 3 pixels.
+    values = [{"role": "combo box", "text": "A", "rect": [100, 50, 200, 24]},
+              {"role": "spin button", "text": "7", "rect": [100, 50, 200, 24]},
+              {"role": "combo box", "text": "B", "rect": [100, 90, 200, 24]}]
+    assert reported_value(values, "combo box", (100, 50, 200, 24)) == "A"
+    assert reported_value(values, "combo box", (103, 53, 200, 24)) == "A"
+    assert reported_value(values, "combo box", (104, 50, 200, 24)) is None
+    assert reported_value(values, "spin button", (100, 50, 200, 24)) == "7"
+    assert reported_value(values, "combo box", (100, 90, 200, 24)) == "B"
     self_test_mnemonics()
     self_test_speech_level()
     print("self-test passed")

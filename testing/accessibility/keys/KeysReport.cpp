@@ -10,13 +10,22 @@
 // buttons, check boxes, labels with a buddy, group titles, tabs and the menu
 // bar's menus. A menu's items are its visible entries, each menu of the menu
 // bar listed with the window, a popup (the system menu) when it opens.
-// Nothing else of the program changes.
+// A window's record also says what its combo boxes and spin boxes show, and
+// where they are on the screen, so that the walk can compare the value a
+// screen reader reads with the text the screen shows:
+//   "values": [{"role": "combo box", "text": "raz na dzień", "rect": [x, y, width, height]}]
+// (written again whenever one of them changes). Nothing else of the program
+// changes.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDoubleSpinBox>
 #include <QEvent>
 #include <QGenericPlugin>
 #include <QGroupBox>
@@ -27,6 +36,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTimer>
 #include <QWidget>
@@ -51,17 +61,35 @@ class KeysReport final : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() != QEvent::Show && event->type() != QEvent::Hide) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr) return false;
-    QWidget* window = widget->window();
-    if (!pending_.contains(window)) {
-      pending_.append(window);
-      // Once the window has settled: a page change hides and shows many.
-      QTimer::singleShot(0, this, [this] { Flush(); });
-    }
+    if (widget != nullptr) Schedule(widget->window());
     return false;
   }
 
  private:
+  void Schedule(QWidget* window) {
+    if (pending_.contains(window)) return;
+    pending_.append(window);
+    // Once the window has settled: a page change hides and shows many.
+    QTimer::singleShot(0, this, [this] { Flush(); });
+  }
+
+  // What a combo box or spin box shows, and where: its record is written
+  // again when that changes.
+  QJsonObject Value(const char* role, QWidget* widget, const QString& text) {
+    if (!widget->property("vokarkeysWatched").toBool()) {
+      widget->setProperty("vokarkeysWatched", true);
+      auto again = [this, widget] { Schedule(widget->window()); };
+      if (auto* combo = qobject_cast<QComboBox*>(widget)) connect(combo, &QComboBox::currentTextChanged, this, again);
+      if (auto* spin = qobject_cast<QSpinBox*>(widget)) connect(spin, &QSpinBox::textChanged, this, again);
+      if (auto* spin = qobject_cast<QDoubleSpinBox*>(widget)) connect(spin, &QDoubleSpinBox::textChanged, this, again);
+      if (auto* edit = qobject_cast<QDateTimeEdit*>(widget)) connect(edit, &QDateTimeEdit::dateTimeChanged, this, again);
+    }
+    const QPoint corner = widget->mapToGlobal(QPoint(0, 0));
+    return QJsonObject{{"role", role},
+                       {"text", text},
+                       {"rect", QJsonArray{corner.x(), corner.y(), widget->width(), widget->height()}}};
+  }
+
   void Flush() {
     const auto windows = pending_;
     pending_.clear();
@@ -85,7 +113,7 @@ class KeysReport final : public QObject {
   }
 
   void Window(QWidget* window) {
-    QJsonArray items;
+    QJsonArray items, values;
     QList<const QMenu*> menus;
     for (QWidget* widget : window->findChildren<QWidget*>()) {
       if (widget->window() != window || !widget->isVisible()) continue;
@@ -98,6 +126,10 @@ class KeysReport final : public QObject {
         if (!group->title().isEmpty()) items.append(Item(group->title(), enabled));
       } else if (auto* tabs = qobject_cast<QTabBar*>(widget)) {
         for (int i = 0; i < tabs->count(); ++i) items.append(Item(tabs->tabText(i), tabs->isTabEnabled(i)));
+      } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        values.append(Value("combo box", combo, combo->currentText()));
+      } else if (auto* spin = qobject_cast<QAbstractSpinBox*>(widget)) {
+        values.append(Value("spin button", spin, spin->text()));
       } else if (auto* bar = qobject_cast<QMenuBar*>(widget)) {
         for (QAction* action : bar->actions()) {
           if (action->isSeparator() || !action->isVisible()) continue;
@@ -106,7 +138,7 @@ class KeysReport final : public QObject {
         }
       }
     }
-    Write("window", window->windowTitle(), items);
+    Write("window", window->windowTitle(), items, values);
     // The menus of the menu bar and the menus inside them, each a scope of
     // its own (in an open menu the letter is pressed alone).
     for (int i = 0; i < menus.size(); ++i) {
@@ -117,9 +149,9 @@ class KeysReport final : public QObject {
     }
   }
 
-  void Write(const char* kind, const QString& title, const QJsonArray& items) {
-    const QJsonObject record{
-        {"pid", QCoreApplication::applicationPid()}, {"kind", kind}, {"title", title}, {"items", items}};
+  void Write(const char* kind, const QString& title, const QJsonArray& items, const QJsonArray& values = {}) {
+    QJsonObject record{{"pid", QCoreApplication::applicationPid()}, {"kind", kind}, {"title", title}, {"items", items}};
+    if (!values.isEmpty()) record.insert("values", values);
     const QByteArray line = QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
     // One write per record with O_APPEND: records never mix.
     const int fd = ::open(log_.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
