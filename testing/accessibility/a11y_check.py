@@ -360,18 +360,21 @@ SCREENS = {"folder": None, "count": 0}
 KEYS = {"log": None, "pid": None}
 
 
-def reported_values(title):
-    """What the combo boxes and spin boxes of the program's window of that
-    title show, as it last reported them (after a moment for the report to
-    be written)."""
-    if not KEYS["log"]:
-        return []
-    time.sleep(0.3)
-    values = []
-    for record in keys_records(KEYS["log"], KEYS["pid"]):
-        if record.get("kind") == "window" and record.get("title") == title:
-            values = record.get("values", [])
-    return values
+def reported_text(title, role, extents, expected, timeout=5):
+    """The text the program's control of that role and place in its window
+    of that title shows, as the program last reported it. The report is
+    written from the program's event loop, a moment after a change: it is
+    read again until it says `expected` or the time is up, so that a busy
+    machine gives no stale answer."""
+    deadline = time.time() + timeout
+    while True:
+        shown = None
+        for record in keys_records(KEYS["log"], KEYS["pid"]):
+            if record.get("kind") == "window" and record.get("title") == title:
+                shown = reported_value(record.get("values", []), role, extents)
+        if shown == expected or time.time() > deadline:
+            return shown
+        time.sleep(0.3)
 
 
 def screenshot(title):
@@ -389,7 +392,6 @@ def walk_window(pyatspi, window):
     title = window.name or "(no title)"
     screenshot(title)
     report = WindowReport(title, role_of(window))
-    values = reported_values(title)
     if report.role not in WINDOW_ROLES:
         report.add("window", report.role, title, "the window's role is %r" % report.role)
 
@@ -417,8 +419,8 @@ def walk_window(pyatspi, window):
                     extents = tuple(accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS))
                 except Exception:
                     extents = (0, 0, 0, 0)
-                report.add(path, role, accessible.name,
-                           combo_fault(accessible.name, items, reported_value(values, role, extents)))
+                shown = reported_text(title, role, extents, accessible.name)
+                report.add(path, role, accessible.name, combo_fault(accessible.name, items, shown))
         # Labels showing a number belong to the controls of their panel.
         numbers = [shown_number(child.name) for child in kids if role_of(child) == "label"]
         numbers = [n for n in numbers if n is not None]

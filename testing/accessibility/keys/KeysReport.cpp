@@ -14,7 +14,7 @@
 // where they are on the screen, so that the walk can compare the value a
 // screen reader reads with the text the screen shows:
 //   "values": [{"role": "combo box", "text": "raz na dzień", "rect": [x, y, width, height]}]
-// (written again whenever one of them changes). Nothing else of the program
+// (written again whenever one of them changes, and when the window moves). Nothing else of the program
 // changes.
 #include <fcntl.h>
 #include <unistd.h>
@@ -59,9 +59,12 @@ class KeysReport final : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::Show && event->type() != QEvent::Hide) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget != nullptr) Schedule(widget->window());
+    if (widget == nullptr) return false;
+    // What shows changes with Show and Hide; where it is, when the window
+    // manager places or moves the window after it showed.
+    const bool placed = (event->type() == QEvent::Move || event->type() == QEvent::Resize) && widget->isWindow();
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide || placed) Schedule(widget->window());
     return false;
   }
 
