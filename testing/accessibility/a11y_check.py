@@ -264,8 +264,10 @@ def private_environment(folder, data):
         "VOKAR_DESKTOP_DIR": os.path.join(folder, "desktop"),
         "VOKAR_MSGBOX_LOG": os.path.join(folder, "messages.log"),
     }
-    for path in paths.values():
-        os.makedirs(path, mode=0o700, exist_ok=True)
+    for name, path in paths.items():
+        # The message log is a file the programs write, not a folder.
+        if name != "VOKAR_MSGBOX_LOG":
+            os.makedirs(path, mode=0o700, exist_ok=True)
     env.update(paths)
     env["VOKAR_DATA_DIR"] = data
     env["VOKAR_WAVEOUT"] = "null"
