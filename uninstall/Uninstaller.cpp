@@ -128,7 +128,8 @@ class Script {
     record_ = suite::ReadWrittenRecord();
     if (auto entry = OpenKey(Root::LocalMachine, suite::kUninstallEntryKey))
       recordedUninstaller_ = ReadString(entry, "UninstallString");
-    // The settings root is opened as the original did, made when missing; it stays.
+    // The settings root is opened, and made when missing: the suite's
+    // programs keep their keys below it, and it stays for them.
     if (auto root = Key::Create(Root::CurrentUser, suite::kSettingsRoot); !root)
       Note(suite::kSettingsRoot, root.error().description);
     RemoveStartupShortcuts();
