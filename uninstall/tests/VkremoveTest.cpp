@@ -539,6 +539,88 @@ TEST_F(Vkremove, TheCommentTypeGoesWhenItNamesAClassThatIsNotOurs) {
                           "@=\"Inny dokument\""));
 }
 
+// The comment type's files on the desktop go by the record: the files of the
+// same names in another data folder (the uninstaller started with another
+// XDG_DATA_HOME), which the suite never wrote, stay; those the suite wrote go.
+TEST_F(Vkremove, TheCommentTypesFilesGoOnlyWhereTheSuiteWroteThem) {
+  Install();
+  const fs::path data = user_.dataHome();
+  const std::vector<std::string> typeFiles{"mime/packages/quillmark-remarka.xml",
+                                           "applications/quillmark-remarka-komentarz.desktop",
+                                           "icons/hicolor/32x32/mimetypes/application-x-remarka-komentarz.png",
+                                           "icons/hicolor/48x48/mimetypes/application-x-remarka-komentarz.png"};
+  const auto recorded = RecordedPaths(ExportStore(user_), "Files");
+  for (const auto& file : typeFiles) {
+    ASSERT_TRUE(fs::is_regular_file(data / file)) << file;
+    ASSERT_THAT(recorded, ::testing::Contains((data / file).string()));
+  }
+  // The user's own files of those names, in a data folder of theirs.
+  const fs::path other = user_ / "moje-dane";
+  for (const auto& file : typeFiles) user_.folder().Write(fs::path("moje-dane") / file, "moje: " + file + "\n");
+  const std::vector<std::string> otherBefore = Tree(other);
+  user_.Set("XDG_DATA_HOME", other.string());
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  for (const auto& file : typeFiles) {
+    EXPECT_EQ(ReadAll(other / file), "moje: " + file + "\n") << file;
+    EXPECT_FALSE(fs::exists(data / file)) << file;
+  }
+  EXPECT_EQ(Tree(other), otherBefore);
+  // With the package gone the database the suite made serves nothing and goes too.
+  EXPECT_FALSE(fs::exists(data / "mime"));
+  EXPECT_THAT(user_.Messages().back(), ::testing::Not(HasSubstr("moje-dane")));
+}
+
+// The user's own MIME database, with a type of theirs, before the suite came:
+// the uninstaller takes the comment type out of it and rebuilds it; the
+// user's type is still known and nothing of theirs goes.
+TEST_F(Vkremove, TheUsersOwnMimeDatabaseIsRebuiltWithoutTheCommentType) {
+  const fs::path mime = user_.dataHome() / "mime";
+  user_.folder().Write("home/.local/share/mime/packages/moje-notatki.xml",
+                       "<?xml version=\"1.0\"?>\n"
+                       "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                       "  <mime-type type=\"text/x-moje-notatki\"><comment>Moje notatki</comment>"
+                       "<glob pattern=\"*.notatki\"/></mime-type>\n</mime-info>\n");
+  ASSERT_EQ(user_.Run("/usr/bin/update-mime-database", {mime.string()}).exitCode, 0);
+  const std::vector<std::string> before = Tree(mime);
+  Install();
+  ASSERT_THAT(ReadAll(mime / "globs2"), HasSubstr("*.ann"));
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Tree(mime), before);
+  EXPECT_THAT(ReadAll(mime / "globs2"), HasSubstr(":text/x-moje-notatki:*.notatki"));
+  EXPECT_THAT(ReadAll(mime / "globs2"), ::testing::Not(HasSubstr("*.ann")));
+}
+
+// A symbolic link put in place of a folder on the way to the comment type's
+// files after the installation: nothing behind it is deleted, and the last
+// message says what stayed because of the link.
+TEST_F(Vkremove, ALinkAboveTheCommentTypesFilesIsNotFollowed) {
+  Install();
+  const fs::path data = user_.dataHome();
+  const fs::path package = data / "mime/packages/quillmark-remarka.xml";
+  const fs::path icon = data / "icons/hicolor/48x48/mimetypes/application-x-remarka-komentarz.png";
+  ASSERT_TRUE(fs::is_regular_file(package));
+  ASSERT_TRUE(fs::is_regular_file(icon));
+  // The user moves the two folders elsewhere and links them back.
+  for (const char* folder : {"mime", "icons"}) {
+    fs::rename(data / folder, user_ / (std::string("moje-") + folder));
+    fs::create_directory_symlink(user_ / (std::string("moje-") + folder), data / folder);
+  }
+  const std::vector<std::string> mimeBefore = Tree(user_ / "moje-mime");
+  const std::vector<std::string> iconsBefore = Tree(user_ / "moje-icons");
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Tree(user_ / "moje-mime"), mimeBefore);
+  EXPECT_EQ(Tree(user_ / "moje-icons"), iconsBefore);
+  EXPECT_TRUE(fs::is_symlink(data / "mime"));
+  EXPECT_TRUE(fs::is_symlink(data / "icons"));
+  const std::string last = user_.Messages().back();
+  EXPECT_THAT(last, HasSubstr("Pozostawiono, bo prowadzi do nich dowiązanie symboliczne:"));
+  EXPECT_THAT(last, HasSubstr("\\n  " + package.string()));
+  EXPECT_THAT(last, HasSubstr("\\n  " + icon.string()));
+}
+
 TEST_F(Vkremove, TheFileOfAnInstalledPackageIsLeftToThePackageManager) {
   Install();
   user_.folder().Write("dpkg/info/vokar.list", "/.\n/usr\n" + (bin_ / "vkremove").string() + "\n");
