@@ -164,6 +164,14 @@ class Vkremove : public ::testing::Test {
     return horalo;
   }
 
+  // What a process of the desktop learns when it asks whether an
+  // uninstaller runs: "runs" or "free", with a new line.
+  std::string UninstallMark() {
+    const RunResult probe = user_.Run(VOKAR_MARKPROBE);
+    EXPECT_EQ(probe.exitCode, 0) << probe.err;
+    return probe.out;
+  }
+
   UserSandbox user_{"vkremove"};
   fs::path bin_;
   int starts_ = 0;
@@ -247,7 +255,46 @@ TEST_F(Vkremove, NoToTheFirstQuestionChangesNothing) {
   EXPECT_TRUE(fs::exists(user_.autostart() / "Horalo.desktop"));
   EXPECT_TRUE(fs::exists(bin_ / "vkremove"));
   // Nothing holds the server back once the uninstaller has ended.
-  EXPECT_FALSE(fs::exists(fs::path(user_.Environment()["VOKAR_DESKTOP_DIR"]) / "Vokar_Uninstalling"));
+  EXPECT_EQ(UninstallMark(), "free\n");
+}
+
+// The uninstalling mark, which keeps the clients from starting the server
+// and the first start from registering the suite, is held from the first
+// "yes" to the end of the run, and by nothing once the run has ended: after a
+// run that ended at a question about a running program (the session ending
+// while it is up, or a "no" to it) and after a finished run.
+TEST_F(Vkremove, TheUninstallingMarkIsHeldOnlyWhileARunGoesOn) {
+  Install();
+  auto radko = StartWindow({"Radko"});
+  ASSERT_EQ(UninstallMark(), "free\n");
+
+  // The question about Radko held open: the mark is held.
+  user_.Set("VOKAR_MSGBOX_ANSWER", "yes,show");
+  auto remove = user_.Start(bin_ / "vkremove", {}, "vkremove");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (user_.Messages().size() < 2 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_THAT(user_.Messages(), ElementsAre(Question("yes"), RunningQuestion("Radko", "show")));
+  EXPECT_EQ(UninstallMark(), "runs\n");
+  ::kill(remove->pid(), SIGTERM);
+  EXPECT_EQ(remove->Wait(std::chrono::seconds(10)), 1) << ReadAll(user_ / "vkremove.err");
+  EXPECT_EQ(UninstallMark(), "free\n");
+
+  // "No" to the question about Radko.
+  user_.Set("VOKAR_MSGBOX_ANSWER", "yes,yes,no");
+  const RunResult declined = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(declined.exitCode, 1) << declined.err;
+  EXPECT_EQ(user_.Messages().back(), kAborted);
+  EXPECT_EQ(UninstallMark(), "free\n");
+
+  // Radko closed, the run goes to its end.
+  radko.reset();
+  user_.Set("VOKAR_MSGBOX_ANSWER", "");
+  const RunResult finished = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(finished.exitCode, 0) << finished.err;
+  EXPECT_THAT(user_.Messages().back(), ::testing::StartsWith(kDone));
+  EXPECT_FALSE(fs::exists(user_.group()));
+  EXPECT_EQ(UninstallMark(), "free\n");
 }
 
 // The first question really up (the script shows it) and the session ends:
