@@ -14,6 +14,8 @@
 #include <thread>
 
 #include "AgentFixture.h"
+#include "Desktop.h"
+#include "DesktopFolder.h"
 #include "TestServerProtocol.h"
 
 namespace {
@@ -557,6 +559,51 @@ TEST_F(Agent, AReadingWindingDownAfterTheSendersBreakDoesNotLoseTheText) {
     EXPECT_EQ(ServerLog()[ServerLog().size() - 2], "sharepoke " + text);
   }
   EXPECT_EQ(world_.Messages().size(), 6u);
+}
+
+// Another program of this desktop posts the agent acknowledgements that name
+// the server's window while the server (stopped) has not yet answered: the
+// agent passes none of them on; the answer of the window's owner it does.
+TEST_F(Agent, AcknowledgementsOfAProgramThatDoesNotOwnTheServersWindowAreNotPassedOn) {
+  StartServer();
+  Enable();
+  AgentProcess& agent = StartAgent();
+  RawPeer peer(agent.port());
+  ASSERT_TRUE(peer.Open());
+  // The agent's conversation window: the one window of its process without a title.
+  desktop::WindowHandle agentWindow;
+  const auto folder = desktop::DesktopFolder();
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const auto handle = desktop::HandleOfFileName(entry.path().filename().string());
+    if (handle && handle->processId() == static_cast<std::uint32_t>(agent.pid()) &&
+        !fs::exists(desktop::EndpointPath(folder, *handle, desktop::EndpointFile::Title))) {
+      agentWindow = *handle;
+    }
+  }
+  ASSERT_TRUE(agentWindow);
+  const desktop::WindowHandle serverWindow = desktop::FindWindow("Vokar");
+  ASSERT_TRUE(serverWindow);
+  const auto hex = [](desktop::WindowHandle window) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(window.value));
+    return std::string(text);
+  };
+
+  ::kill(server_->pid(), SIGSTOP);
+  ASSERT_TRUE(peer.Send(netdde::Poke{7, 1, "text", std::string("Odpowiada tylko serwer.", 24)}));
+  ChildProcess impostor(VOKAR_DESKTOP_HOSTILE, {"forge-dde", "#" + hex(agentWindow), "16", hex(serverWindow)}, true);
+  ASSERT_EQ(impostor.ReadLine(), "ready");
+  // Its acknowledgements of the agent's transactions 1 to 16 pour in.
+  EXPECT_FALSE(peer.Read(milliseconds(1500)).has_value());
+  EXPECT_FALSE(peer.closed());
+  ::kill(server_->pid(), SIGCONT);
+  const auto answer = peer.Read(milliseconds(5000));
+  ASSERT_TRUE(answer && std::holds_alternative<netdde::Ack>(*answer));
+  EXPECT_EQ(std::get<netdde::Ack>(*answer).handle, 7u);
+  EXPECT_EQ(std::get<netdde::Ack>(*answer).status, kPositive);
+  EXPECT_EQ(ServerLog(), std::vector<std::string>{"sharepoke Odpowiada tylko serwer."});
+  // The conversation goes on undisturbed.
+  EXPECT_EQ(peer.Execute("status", 8), kPositive | 2);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "ClientTestSupport.h"
 #include "Cp1250.h"
 #include "Ddeml.h"
+#include "Desktop.h"
 #include "NetTestSupport.h"
 #include "QtDesktopLoop.h"
 #include "Settings.h"
@@ -304,6 +305,83 @@ TEST_F(TwoComputers, ARemoteTextsTagsEndWithItsReadingWhileALocalTextsLast) {
   EXPECT_EQ(vokar.ReadInt("Sound", "Tunning", -1), 30);
   EXPECT_EQ(vokar.ReadInt("Sound", "WaveDevice", -1), 2);
   EXPECT_EQ(vokar.ReadString("Conversions", "ColloquialSpeech", ""), "No");
+}
+
+// Two readings' samples, without printing them when they differ.
+void ExpectSame(const std::string& played, const std::string& expected) {
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(played.size(), expected.size());
+  EXPECT_TRUE(played == expected) << "the samples differ";
+}
+
+// A user and PID namespace of the test's own, as a container or a sandbox of
+// the same user makes: the programs in it see no process outside, and
+// nothing outside knows them by the ids they see. Nothing when this machine
+// lets the test make one; else why not.
+std::optional<std::string> NamespacesUnavailable(const fs::path& folder) {
+  if (::access("/usr/bin/unshare", X_OK) != 0) return "unshare (util-linux) is not installed";
+  const Finished tried =
+      RunProgram("/usr/bin/unshare", {"--user", "--map-root-user", "--pid", "--fork", "/bin/true"}, folder);
+  if (tried.status != 0) return "this machine does not let a user make user and PID namespaces: " + tried.err;
+  return std::nullopt;
+}
+
+// Everything started in the namespace ends with it, however the test ends.
+const std::vector<std::string> kInNamespace = {"--user", "--map-root-user", "--pid", "--fork", "--kill-child"};
+
+// The agent in a sandbox: the server's answers come from a process it cannot
+// see (its id is 0 there), yet the bus proves they are the server's.
+TEST_F(TwoComputers, AnAgentInAnotherPidNamespaceCarriesTheTextToTheServer) {
+  if (const auto reason = NamespacesUnavailable(world_.folder())) GTEST_SKIP() << *reason;
+  agent_.reset();
+  std::vector<std::string> command{"/usr/bin/unshare"};
+  command.insert(command.end(), kInNamespace.begin(), kInNamespace.end());
+  command.push_back(VKNETDDE);
+  agent_ = std::make_unique<AgentProcess>(command, world_.folder());
+  ASSERT_TRUE(agent_->listening()) << agent_->Errors();
+
+  const std::string text = "Przez granicę piaskownicy.";
+  const Finished sent = RunProgram(SIEVO, {"--send", agent_->Computer(), text}, world_.folder());
+  EXPECT_EQ(sent.status, 0) << sent.err << agent_->Errors();
+  EXPECT_EQ(world_.MessageTexts(), std::vector<std::string>{kSent});
+  ASSERT_TRUE(WaitForStatus(2));
+  ExpectSame(WavData(Wav()), Expected(text));
+
+  // A long reading is broken from there too.
+  ASSERT_EQ(RunProgram(SIEVO, {"--send", agent_->Computer(), kLong}, world_.folder()).status, 0);
+  ASSERT_TRUE(WaitForStatus(1));
+  const Finished broken = RunProgram(SIEVO, {"--break", agent_->Computer()}, world_.folder());
+  EXPECT_EQ(broken.status, 0) << broken.err;
+  EXPECT_TRUE(WaitForStatus(2, std::chrono::milliseconds(3000)));
+}
+
+// The server in a sandbox: the handle of its window carries the id it has
+// there, which means another process here; the agent believes the bus.
+TEST_F(TwoComputers, AServerInAnotherPidNamespaceIsSpokenToThroughTheShare) {
+  if (const auto reason = NamespacesUnavailable(world_.folder())) GTEST_SKIP() << *reason;
+  ASSERT_EQ(server_->StopWithin(SIGTERM, std::chrono::milliseconds(20000)), 0);
+  // The server is not the first process of its namespace (which takes no
+  // signal from outside that it has no handler for): a shell is.
+  std::vector<std::string> arguments = kInNamespace;
+  arguments.insert(arguments.end(), {"/bin/sh", "-c", "\"$0\" /L- & wait $!", VOKAR_SERVER});
+  server_ = std::make_unique<ChildProcess>("/usr/bin/unshare", arguments);
+  const desktop::WindowHandle window = vokar::testing::WaitForWindow("Vokar", std::chrono::milliseconds(20000));
+  ASSERT_TRUE(window);
+  const auto owner = desktop::WindowOwner(window);
+  ASSERT_TRUE(owner.has_value());
+  ASSERT_GT(owner->process, 0u);
+  EXPECT_NE(window.processId(), owner->process);
+
+  const std::string text = "Piaskownica słucha.";
+  const Finished sent = RunProgram(SIEVO, {"--send", agent_->Computer(), text}, world_.folder());
+  EXPECT_EQ(sent.status, 0) << sent.err << agent_->Errors();
+  EXPECT_EQ(world_.MessageTexts(), std::vector<std::string>{kSent});
+  ASSERT_TRUE(WaitForStatus(2));
+  ExpectSame(WavData(Wav()), Expected(text));
+
+  ::kill(static_cast<pid_t>(owner->process), SIGTERM);
+  EXPECT_TRUE(vokar::testing::WaitFor([&] { return !server_->Running(); }, std::chrono::milliseconds(20000)));
+  server_.reset();
 }
 
 }  // namespace
