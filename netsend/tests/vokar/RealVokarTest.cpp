@@ -384,4 +384,31 @@ TEST_F(TwoComputers, AServerInAnotherPidNamespaceIsSpokenToThroughTheShare) {
   server_.reset();
 }
 
+// A remote text's own volume near full scale, read to its end or broken
+// while it plays: the next text of this computer is read exactly as vksay
+// reads it, at the device's own level.
+TEST_F(TwoComputers, ARemoteTextsLoudVolumeEndsWithItsReadingBrokenOrNot) {
+  const std::string local = "Robię to, co chcę.";
+  const std::string expected = Expected(local);
+  ASSERT_EQ(RunProgram(SIEVO, {"--send", agent_->Computer(), "\\Vol=99\\Raz dwa."}, world_.folder()).status, 0);
+  ASSERT_TRUE(WaitForStatus(2));
+  const std::string loud = WavData(Wav());
+  ASSERT_FALSE(loud.empty());
+  EXPECT_FALSE(loud == Expected("Raz dwa.")) << "the volume tag did not act on its own reading";
+  ASSERT_TRUE(SpeakLocally(cp1250::FromUtf8(local)));
+  ASSERT_TRUE(WaitForStatus(2));
+  ExpectSame(WavData(Wav()).substr(loud.size()), expected);
+
+  ASSERT_EQ(RunProgram(SIEVO, {"--send", agent_->Computer(), std::string("\\Vol=99\\") + kLong}, world_.folder()).status,
+            0);
+  ASSERT_TRUE(WaitForStatus(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_EQ(RunProgram(SIEVO, {"--break", agent_->Computer()}, world_.folder()).status, 0);
+  ASSERT_TRUE(WaitForStatus(2, std::chrono::milliseconds(3000)));
+  const std::size_t before = WavData(Wav()).size();
+  ASSERT_TRUE(SpeakLocally(cp1250::FromUtf8(local)));
+  ASSERT_TRUE(WaitForStatus(2));
+  ExpectSame(WavData(Wav()).substr(before), expected);
+}
+
 }  // namespace
