@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <cstring>
 
 #include "ClientTestSupport.h"
@@ -244,6 +245,60 @@ TEST_F(TwoComputers, TheSenderStartedAsAUserStartsItSendsFromItsWindow) {
   EXPECT_EQ(sievo.Wait(std::chrono::milliseconds(10000)), 0);
   EXPECT_EQ(settings.ReadString("Global", "ComputerName", ""), agent_->Computer());
   EXPECT_EQ(settings.ReadString("Global", "FromClipboard", ""), "No");
+}
+
+// The visible windows titled "Sievo" on the test's screen: the dialog, and
+// each message box over it.
+int VisibleSievoWindows(const fs::path& folder) {
+  const Finished found = RunProgram("/usr/bin/xdotool", {"search", "--onlyvisible", "--name", "^Sievo$"}, folder);
+  return static_cast<int>(std::count(found.out.begin(), found.out.end(), '\n'));
+}
+
+// The sender's window, started as a user starts it, with a key the other
+// computer does not take: the box that comes up says why, in Polish, and
+// nothing is read there.
+TEST_F(TwoComputers, TheSendersWindowShowsWhyASendFailedInItsBox) {
+  for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/openbox", "/usr/bin/xdotool"}) {
+    if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+  }
+  // The running agent takes the new key at once.
+  const Finished keyed = RunProgram(VKNETDDE, {"--key", "-"}, world_.folder(), std::chrono::milliseconds(30000),
+                                    "klucz-tego-komputera-0123456789\n");
+  ASSERT_EQ(keyed.status, 0) << keyed.err;
+  ASSERT_EQ(RunProgram(SIEVO, {"--set-key", "inny-klucz"}, world_.folder()).status, 0);
+  app::CSettings settings("Sievo");
+  ASSERT_TRUE(settings.WriteString("Global", "ComputerName", agent_->Computer()));
+  ASSERT_TRUE(settings.WriteString("Global", "FromClipboard", "No"));
+  world_.Set("VOKAR_MSGBOX_ANSWER", "show");
+  world_.Unset("DISPLAY");
+  world_.Unset("QT_QPA_PLATFORM");
+  world_.Set("PATH", "/usr/local/bin:/usr/bin:/bin");
+  vokar::testing::XSession session(true);
+  ASSERT_TRUE(session.ok());
+  vokar::testing::SpawnedProgram sievo({SIEVO});
+  vokar::testing::SpawnedProgram search(
+      {"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Sievo$", "windowactivate", "--sync"});
+  ASSERT_EQ(search.Wait(std::chrono::seconds(30)), 0) << "no window; sievo " << (sievo.running() ? "runs" : "ended");
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+u"}), 0);
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "type", "--delay", "10", "Obiad na stole."}), 0);
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+w"}), 0);
+  ASSERT_TRUE(vokar::testing::WaitFor([&] { return !world_.Messages().empty(); }, std::chrono::milliseconds(10000)));
+  const auto box = world_.Messages().front();
+  EXPECT_EQ(box.answer, "show");
+  EXPECT_EQ(box.caption, "Sievo");
+  EXPECT_EQ(box.text, "Połączenie z serwerem Vokar przez NetworkDDE nie zostało nawiązane.\n\nKlucz jest błędny: komputer „" +
+                          agent_->Computer() + "” go nie przyjął.");
+  // The box is on the screen over the dialog, and Enter closes it.
+  EXPECT_TRUE(vokar::testing::WaitFor([&] { return VisibleSievoWindows(world_.folder()) == 2; },
+                                      std::chrono::milliseconds(10000)));
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "Return"}), 0);
+  EXPECT_TRUE(vokar::testing::WaitFor([&] { return VisibleSievoWindows(world_.folder()) == 1; },
+                                      std::chrono::milliseconds(10000)));
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+k"}), 0);
+  EXPECT_EQ(sievo.Wait(std::chrono::milliseconds(10000)), 0);
+  EXPECT_EQ(world_.Messages().size(), 1u);
+  EXPECT_EQ(ServerStatus(), 2);
+  EXPECT_TRUE(WavData(Wav()).empty()) << "the text was read";
 }
 
 // A text from another computer may shape its own reading, but nothing of it
