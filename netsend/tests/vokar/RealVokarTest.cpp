@@ -408,6 +408,17 @@ TEST_F(TwoComputers, AnAgentInAnotherPidNamespaceCarriesTheTextToTheServer) {
   const Finished broken = RunProgram(SIEVO, {"--break", agent_->Computer()}, world_.folder());
   EXPECT_EQ(broken.status, 0) << broken.err;
   EXPECT_TRUE(WaitForStatus(2, std::chrono::milliseconds(3000)));
+
+  // vknetdde of this desktop reaches the sandboxed agent: it says what the
+  // agent serves, and turning the share off ends it.
+  const Finished status = RunProgram(VKNETDDE, {"--status"}, world_.folder());
+  EXPECT_NE(status.out.find("agent serves: 127.0.0.1 port " + std::to_string(agent_->port()) + "\n"),
+            std::string::npos)
+      << status.out;
+  const Finished disabled = RunProgram(VKNETDDE, {"--disable"}, world_.folder());
+  EXPECT_EQ(disabled.status, 0) << disabled.err;
+  EXPECT_NE(disabled.out.find("ends: the share VOKAR$ was turned off\n"), std::string::npos) << disabled.out;
+  EXPECT_EQ(agent_->WaitForExit(std::chrono::milliseconds(5000)), 3);
 }
 
 // The server in a sandbox: the handle of its window carries the id it has
