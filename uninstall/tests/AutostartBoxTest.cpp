@@ -148,4 +148,32 @@ TEST_F(AutostartBox, OffOnTheFirstStartOnWritesTheThreeEntriesOffTakesThemAway) 
   EXPECT_EQ(ReadAll(user_.autostart() / "moj-zegar.desktop"), kOwnEntry);
 }
 
+// The user's own Radko.desktop, in the place of the suite's: ticking writes
+// the other two and leaves the user's file alone, saying that Radko's could
+// not be set; unticking takes the suite's two away and the user's stays.
+TEST_F(AutostartBox, TheUsersOwnEntryOfTheSameNameStaysThroughBoth) {
+  const std::string mine = "[Desktop Entry]\nType=Application\nName=Mój Radko\nExec=/usr/local/bin/radko --cicho\n";
+  user_.folder().Write("home/.config/autostart/Radko.desktop", mine);
+  ASSERT_TRUE(StartServer()) << ReadAll(user_ / "vokar.err");
+  EXPECT_THAT(Names(user_.autostart()), ElementsAre("Radko.desktop", "moj-zegar.desktop"));
+
+  PressTheBox();
+  EXPECT_TRUE(WaitUntil([&] { return Names(user_.autostart()).size() == 4; }, 30s)) << ReadAll(user_ / "vokar.err");
+  EXPECT_THAT(Names(user_.autostart()),
+              ElementsAre("Horalo.desktop", "Radko.desktop", "Vokar.desktop", "moj-zegar.desktop"));
+  EXPECT_EQ(ReadAll(user_.autostart() / "Radko.desktop"), mine);
+  EXPECT_TRUE(WaitUntil([&] { return user_.Messages().size() == 1; }, 10s));
+  EXPECT_THAT(user_.Messages(),
+              ElementsAre("caption=Vokar\ticon=warning\tbuttons=ok\tanswer=ok\ttext=Nie udało się ustawić "
+                          "uruchamiania programów po zalogowaniu."));
+
+  PressTheBox();
+  EXPECT_TRUE(WaitUntil([&] { return Names(user_.autostart()).size() == 2; }, 30s)) << ReadAll(user_ / "vokar.err");
+  EXPECT_THAT(Names(user_.autostart()), ElementsAre("Radko.desktop", "moj-zegar.desktop"));
+  EXPECT_EQ(ReadAll(user_.autostart() / "Radko.desktop"), mine);
+  EXPECT_EQ(ReadAll(user_.autostart() / "moj-zegar.desktop"), kOwnEntry);
+  EXPECT_EQ(user_.Messages().size(), 1u);
+  server_->Terminate();
+}
+
 }  // namespace
