@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -588,6 +589,10 @@ TEST_F(ServerProcess, UTF8FilesAreReadAsUTF8WhicheverWayTheyCome) {
   ASSERT_EQ(code, 0) << output;
   const std::string expected = WavSamples(expectedFile);
   ASSERT_GT(expected.size(), 1000u);
+  // vksay takes a file the same way, its byte order mark left out.
+  const auto bomFile = world_.folder() / "bom.wav";
+  ASSERT_EQ(world_.RunTool(VKSAY_PATH, {"-o", bomFile.string(), "-f", "bom.txt"}).first, 0);
+  EXPECT_EQ(WavSamples(bomFile), expected) << "vksay -f";
 
   // vokar /X FILE: read and ended.
   server_ = world_.StartServer({"/L-", "/X", "utf8.txt"});
@@ -617,6 +622,37 @@ TEST_F(ServerProcess, UTF8FilesAreReadAsUTF8WhicheverWayTheyCome) {
   heardNext("UTF-8 with a byte order mark");
   EXPECT_EQ(world_.RunTool(VKDDE_PATH, {"open", "cp1250.txt"}).first, 0);
   heardNext("Windows-1250");
+  EXPECT_TRUE(world_.Messages().empty());
+  EXPECT_EQ(Stop(), 0);
+}
+
+// vkdde poke -f reads 512 KiB of a file at most. A UTF-8 file whose limit
+// falls inside its last character is still UTF-8: heard as the same text
+// poked in code page 1250 (blanks say nothing, and the server keeps the first
+// 65276 bytes of either). Taken as Windows-1250 it would say "ZaĹĽĂłĹ‚...".
+TEST_F(ServerProcess, VkddePokesTheStartOfALongUtf8FileAsUtf8) {
+  constexpr std::size_t kPokeFileLimit = 512 * 1024;
+  const std::string text = "Zażółć gęślą jaźń.";
+  std::string file = "\xEF\xBB\xBF" + text;
+  file += std::string(kPokeFileLimit - 1 - file.size(), ' ') + "ż";  // C5 on the limit, BC past it
+  ASSERT_EQ(file.size(), kPokeFileLimit + 1);
+  std::ofstream(world_.Work() / "long.txt", std::ios::binary) << file;
+  Start();
+  auto heard = [&](const std::function<void()>& poke) {
+    const std::size_t before = WavSamples(world_.Wav()).size();
+    poke();
+    EXPECT_TRUE(client_.Execute("read"));
+    EXPECT_TRUE(WaitUntil([&] { return WavSamples(world_.Wav()).size() > before; }, 5s));
+    EXPECT_TRUE(client_.WaitForStatus(2, 10s));
+    return WavSamples(world_.Wav()).substr(before);
+  };
+  const std::string fromFile =
+      heard([&] { EXPECT_EQ(world_.RunTool(VKDDE_PATH, {"poke", "-f", "long.txt"}).first, 0); });
+  const std::string start = cp1250::FromUtf8(text);
+  const std::string fromCp1250 =
+      heard([&] { EXPECT_TRUE(client_.Poke(start + std::string(65276 - start.size(), ' '))); });
+  EXPECT_GT(fromCp1250.size(), 1000u);
+  EXPECT_EQ(fromFile, fromCp1250);
   EXPECT_TRUE(world_.Messages().empty());
   EXPECT_EQ(Stop(), 0);
 }
