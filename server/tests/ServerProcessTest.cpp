@@ -465,21 +465,6 @@ TEST_F(ServerProcess, TermSignalWithAMessageBoxOpenEndsTheServer) {
   EXPECT_EQ(Value("Sound", "Tunning"), "0") << "the window's settings were not written";
 }
 
-// The same with the "Info..." dialog open and a box over it.
-TEST_F(ServerProcess, TermSignalWithTheInfoDialogOpenEndsTheServer) {
-  ::setenv("VOKAR_MSGBOX_ANSWER", "show", 1);
-  Start();
-  const auto window = desktop::FindWindow("Vokar");
-  ASSERT_TRUE(desktop::PostMessage(window, desktop::WM_COMMAND, server::IDC_INFO, 0));
-  // The queued file's box comes from the timer, inside the dialog's loop.
-  ASSERT_TRUE(desktop::SendMessage(window, server::WM_SERVER_OPENFILE, 0, 0, (world_.Work() / "brak.txt").string()).ok());
-  ASSERT_TRUE(WaitUntil([&] { return !world_.Messages().empty(); }, 5s));
-  EXPECT_EQ(Stop(), 0) << "the server stayed while its Info dialog was open\n" << world_.ServerOutput();
-  ::unsetenv("VOKAR_MSGBOX_ANSWER");
-  EXPECT_NE(world_.RunTool(VKDDE_PATH, {"exec", "status"}).first, 0);
-  EXPECT_EQ(Value("Global", "TaskBarIcon"), "\"Yes\"");
-}
-
 // "read" on a server that was given nothing runs a job on the empty buffer,
 // which ends at once without a sound; the server goes on serving.
 TEST_F(ServerProcess, ReadingAnEmptyBufferEndsAtOnce) {
