@@ -465,6 +465,29 @@ TEST_F(ServerProcess, TermSignalWithAMessageBoxOpenEndsTheServer) {
   EXPECT_EQ(Value("Sound", "Tunning"), "0") << "the window's settings were not written";
 }
 
+// "Pomo&c..." with the page installed but no xdg-open and no desktop that
+// opens anything: a box with the page's path, so that the user can open it
+// another way; the server goes on.
+TEST_F(ServerProcess, HelpWithoutABrowserIsSaidWithThePagesPath) {
+  const auto page = world_.folder() / "data" / "help" / "vokar.html";
+  std::filesystem::create_directories(page.parent_path());
+  std::ofstream(page) << "<html></html>";
+  const auto bin = world_.folder() / "bin";
+  std::filesystem::create_directories(bin);
+  SetEnv("PATH", bin.string());
+  Start();
+  ASSERT_TRUE(desktop::PostMessage(desktop::FindWindow("Vokar"), desktop::WM_COMMAND, server::IDC_HELP, 0));
+  ASSERT_TRUE(WaitUntil([&] { return !world_.Messages().empty(); }, 5s));
+  const auto messages = world_.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].caption, "Vokar");
+  EXPECT_EQ(messages[0].text,
+            "Nie można otworzyć pomocy: na tym komputerze nie ma przeglądarki stron WWW, która by ją wyświetliła.\n"
+            "Stronę pomocy można otworzyć samodzielnie:\n" + page.string());
+  EXPECT_EQ(client_.Status(), 2);
+  EXPECT_EQ(Stop(), 0);
+}
+
 // "read" on a server that was given nothing runs a job on the empty buffer,
 // which ends at once without a sound; the server goes on serving.
 TEST_F(ServerProcess, ReadingAnEmptyBufferEndsAtOnce) {

@@ -52,6 +52,7 @@ std::string FaketimeLibrary() {
 constexpr int kReadHour = 33020;
 constexpr int kReadAdvice = 33022;
 constexpr int kEnd = 33030;
+constexpr int kHelp = 205;  // "Pomo&c..."
 
 registry::Profile Store() { return registry::Profile("Quillmark", "Horalo"); }
 
@@ -462,6 +463,29 @@ TEST_F(HoraloProcess, TheHourOnTheRealServerIsWrittenToTheWaveDevice) {
   EXPECT_GT(size, 20000u);
   EXPECT_EQ(End(), 0);
   EXPECT_TRUE(world_.MessageTexts().empty());
+}
+
+// "Pomo&c..." where an xdg-open exists but fails (as it does with no browser
+// to hand the page to: exit status 3): a box with the page's path, so that
+// the user can open it another way; horalo goes on.
+TEST_F(HoraloProcess, HelpWithAnXdgOpenThatFailsIsSaidWithThePagesPath) {
+  world_.Set("VOKAR_DATA_DIR", (world_.folder() / "data").string());
+  fs::create_directories(world_.folder() / "data" / "help");
+  const fs::path page = Write("data/help/horalo.html", "<html></html>");
+  const fs::path asked = world_.folder() / "xdg-open.args";
+  const fs::path launcher = Write("bin/xdg-open", "#!/bin/sh\necho \"$@\" > '" + asked.string() + "'\nexit 3\n");
+  fs::permissions(launcher, fs::perms::owner_all);
+  Start("2026-12-08 10:20:05");
+  ASSERT_TRUE(Post(kHelp));
+  const auto deadline = Clock::now() + 10s;
+  while (world_.MessageTexts().empty() && Clock::now() < deadline) std::this_thread::sleep_for(50ms);
+  ASSERT_EQ(world_.Messages().size(), 1u);
+  EXPECT_EQ(world_.Messages()[0].caption, "Horalo");
+  EXPECT_EQ(world_.Messages()[0].text,
+            "Nie można otworzyć pomocy: na tym komputerze nie ma przeglądarki stron WWW, która by ją wyświetliła.\n"
+            "Stronę pomocy można otworzyć samodzielnie:\n" + page.string());
+  EXPECT_EQ(ReadAll(asked), page.string() + "\n") << "xdg-open was not given the page";
+  EXPECT_EQ(End(), 0);
 }
 
 // The tests that press keys run on a private X server.
