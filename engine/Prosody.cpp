@@ -2,6 +2,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "AllophoneIndex.h"
 #include "Cp1250.h"
@@ -130,19 +131,23 @@ bool IsLongPauseToken(const CWordToken& token) {
   return longPause;
 }
 
-// Whether a phrase ends after the token: the next token that sounds is a
-// comma's, a full stop's or a line's pause, or none comes. The boundary
+// For each token, whether a phrase ends after it: the next token that sounds
+// is a comma's, a full stop's or a line's pause, or none comes. The boundary
 // after a spelled word or a figure is no end of a phrase: the text has no
-// punctuation there.
-bool EndsPhrase(const std::vector<CWordToken>& tokens, std::size_t last) {
-  for (std::size_t t = last + 1; t < tokens.size(); ++t) {
+// punctuation there. One pass from the end, so that a long run of tokens
+// that do not sound costs no more than its length.
+std::vector<bool> PhraseEnds(const std::vector<CWordToken>& tokens) {
+  std::vector<bool> ends(tokens.size(), true);
+  bool next = true;  // what the next sounding token says
+  for (std::size_t t = tokens.size(); t-- > 0;) {
+    ends[t] = next;
     const CWordToken& token = tokens[t];
     if (token.control || token.allophones.empty()) continue;
     const auto first = static_cast<unsigned char>(token.text.empty() ? 0 : token.text[0]);
     if (first == kBoundarySpelled || first == kBoundaryFigure || first == kBoundaryDigit) continue;
-    return IsLongPauseToken(token);
+    next = IsLongPauseToken(token);
   }
-  return true;
+  return ends;
 }
 
 // Stress on the second vowel from the end (or the only one). Before a pause
@@ -205,8 +210,9 @@ void Prepare(CUtterance& utterance, const CAllophoneDb& db, const ISpeechSetting
   if (groupStart < tokens.size()) utterance.phrases.emplace_back(groupStart, tokens.size() - 1);
 
   const Rhythm rhythm = settings.Prosody().intonation ? Rhythm::Phrases : Rhythm::Groups;
+  const std::vector<bool> phraseEnds = PhraseEnds(tokens);
   for (const auto& [first, last] : utterance.phrases)
-    PrepareGroup(utterance, first, last, db, rhythm == Rhythm::Groups || EndsPhrase(tokens, last));
+    PrepareGroup(utterance, first, last, db, rhythm == Rhythm::Groups || phraseEnds[last]);
 
   const bool fluent = settings.FluentSpeech();
   for (std::size_t t = 0; t + 1 < tokens.size(); ++t)

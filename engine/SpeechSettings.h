@@ -31,7 +31,11 @@ struct ProsodySettings {
   bool keepPitch = true;
   // The voice's pitch moved by this many semitones, and the melody's
   // movements scaled by rangeScale (0 a monotone, 1 as designed): the
-  // speech-dispatcher module's PITCH and PITCH_RANGE. Only with intonation.
+  // speech-dispatcher module's PITCH and PITCH_RANGE. The shift holds
+  // whenever the stage shapes the speech, that is with either switch on
+  // (with the pitch kept alone every recorded period is scaled); the range
+  // only with intonation, as there is no melody without it. With both
+  // switches off neither applies.
   double pitchSemitones = 0.0;
   double rangeScale = 1.0;
   bool operator==(const ProsodySettings&) const = default;

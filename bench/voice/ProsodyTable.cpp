@@ -26,6 +26,7 @@
 #include "Espeak.h"
 #include "JoinMeasures.h"
 #include "Messages.h"
+#include "ProsodyStage.h"
 #include "TextScanner.h"
 
 namespace {
@@ -574,6 +575,9 @@ std::string Plain(double v, int digits = 1, const char* unit = "") {
 struct Voice {
   std::string label;
   std::vector<Speech> normal, fast, slow;  // speeds 0, +50, -50 (espeak-ng: normal only)
+  // Speed +150, two and a half times normal: the stage only (the plain
+  // pieces, played at the rate, go to +50).
+  std::vector<Speech> fastest;
 };
 
 struct Row {
@@ -605,7 +609,7 @@ int RunProsodyTable(const CAllophoneDb& db, const std::optional<fs::path>& workD
   }
   fs::create_directories(work);
 
-  Voice before{"plain", {}, {}, {}}, after{"stage", {}, {}, {}}, reference{"espeak", {}, {}, {}};
+  Voice before{"plain", {}, {}, {}, {}}, after{"stage", {}, {}, {}, {}}, reference{"espeak", {}, {}, {}, {}};
   for (const Sentence& sentence : kSentences) {
     before.normal.push_back(RenderOurs(db, sentence.text, false, 0));
     before.fast.push_back(RenderOurs(db, sentence.text, false, 50));
@@ -613,6 +617,7 @@ int RunProsodyTable(const CAllophoneDb& db, const std::optional<fs::path>& workD
     after.normal.push_back(RenderOurs(db, sentence.text, true, 0));
     after.fast.push_back(RenderOurs(db, sentence.text, true, 50));
     after.slow.push_back(RenderOurs(db, sentence.text, true, -50));
+    after.fastest.push_back(RenderOurs(db, sentence.text, true, kFastestShapedSpeed));
     reference.normal.push_back(RenderEspeak(**espeak, sentence.text));
   }
   std::vector<fs::path> wavs;
@@ -627,6 +632,7 @@ int RunProsodyTable(const CAllophoneDb& db, const std::optional<fs::path>& workD
     writeAll(voice->normal, voice->label + "-0");
     writeAll(voice->fast, voice->label + "-fast");
     writeAll(voice->slow, voice->label + "-slow");
+    writeAll(voice->fastest, voice->label + "-fastest");
   }
   if (!RunPraat(work, wavs)) {
     std::cerr << "bench_voice: praat failed; see " << (work / "praat.log").string() << "\n";
@@ -634,7 +640,7 @@ int RunProsodyTable(const CAllophoneDb& db, const std::optional<fs::path>& workD
   }
   std::size_t w = 0;
   for (Voice* voice : {&before, &after, &reference})
-    for (auto* list : {&voice->normal, &voice->fast, &voice->slow})
+    for (auto* list : {&voice->normal, &voice->fast, &voice->slow, &voice->fastest})
       for (Speech& s : *list) ReadTrack(wavs[w++], s);
 
   const auto ofKind = [](const Voice& v, std::initializer_list<Kind> kinds) {
@@ -746,28 +752,42 @@ int RunProsodyTable(const CAllophoneDb& db, const std::optional<fs::path>& workD
     rows.push_back({"pauses >= 80 ms away from punctuation", pauses(before), pauses(after), pauses(reference), "0"});
   }
   {
-    const auto speeds = [&](const Voice& v) {
-      std::vector<double> normal, fast, slow;
-      Spectrum sNormal, sFast, sSlow;
-      for (std::size_t i = 0; i < v.normal.size(); ++i) {
-        for (double x : Voiced(v.normal[i])) normal.push_back(x);
-        for (double x : Voiced(v.fast[i])) fast.push_back(x);
-        for (double x : Voiced(v.slow[i])) slow.push_back(x);
-        const auto addS = [](Spectrum& spectrum, const Speech& s) {
-          for (const Sound& sound : s.sounds)
-            if (IsS(sound) && sound.end - sound.begin >= 512) spectrum.Add(Middle(s, sound), s.rate, 1000.0, std::min(11025.0, s.rate / 2));
-        };
-        addS(sNormal, v.normal[i]);
-        addS(sFast, v.fast[i]);
-        addS(sSlow, v.slow[i]);
+    // The s: its centroid over 1 kHz to the Nyquist frequency.
+    const auto addS = [](Spectrum& spectrum, const Speech& s) {
+      for (const Sound& sound : s.sounds)
+        if (IsS(sound) && sound.end - sound.begin >= 512) spectrum.Add(Middle(s, sound), s.rate, 1000.0, std::min(11025.0, s.rate / 2));
+    };
+    // The median pitch (st) and the s of a list of sentences.
+    struct AtSpeed {
+      double median = kNaN;
+      Spectrum s;
+    };
+    const auto atSpeed = [&](const std::vector<Speech>& list) {
+      AtSpeed a;
+      std::vector<double> voiced;
+      for (const Speech& speech : list) {
+        for (double x : Voiced(speech)) voiced.push_back(x);
+        addS(a.s, speech);
       }
-      const double m = Median(normal);
-      return Fixed(Median(fast) - m, 1) + " / " + Fixed(Median(slow) - m, 1) + " st; s at " +
-             Plain(sFast.Centroid() / 1000, 1) + " / " + Plain(sSlow.Centroid() / 1000, 1) + " kHz (" +
-             Plain(sNormal.Centroid() / 1000, 1) + " at 0)";
+      a.median = Median(voiced);
+      return a;
+    };
+    const auto speeds = [&](const Voice& v) {
+      const AtSpeed normal = atSpeed(v.normal), fast = atSpeed(v.fast), slow = atSpeed(v.slow);
+      return Fixed(fast.median - normal.median, 1) + " / " + Fixed(slow.median - normal.median, 1) + " st; s at " +
+             Plain(fast.s.Centroid() / 1000, 1) + " / " + Plain(slow.s.Centroid() / 1000, 1) + " kHz (" +
+             Plain(normal.s.Centroid() / 1000, 1) + " at 0)";
     };
     rows.push_back({"median pitch at speed +50 / -50 vs speed 0; centroid of s", speeds(before), speeds(after),
                     "unchanged", "within +-1 st, fricative spectra within 5 %"});
+    const auto fastest = [&](const Voice& v) -> std::string {
+      if (v.fastest.empty()) return "- (the rate goes to +50)";
+      const AtSpeed normal = atSpeed(v.normal), top = atSpeed(v.fastest);
+      return Fixed(top.median - normal.median, 1) + " st; s at " + Plain(top.s.Centroid() / 1000, 1) + " kHz (" +
+             Plain(normal.s.Centroid() / 1000, 1) + " at 0)";
+    };
+    rows.push_back({"median pitch at speed +150 (2.5 times) vs speed 0; centroid of s", fastest(before),
+                    fastest(after), "-", "within +-1 st, fricative spectra within 5 %"});
   }
   {
     Spectrum fricBefore, fricAfter;

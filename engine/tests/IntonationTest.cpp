@@ -187,6 +187,22 @@ TEST_F(Melody, PausesTakeTimeWhereTheTextHasPunctuation) {
     EXPECT_EQ(pauseOf(v, ','), static_cast<std::uint32_t>(stored * 22050 / 100)) << stored;
     std::swap(db, own);
   }
+  // The same for the sentence's pause, each setting on its own: at 100 (the
+  // default) the fluent 0.30 s, 6615 samples; at 99 and 101 the user's own
+  // 0.99 s and 1.01 s (21829.5 and 22270.5 samples, whole ones kept), while
+  // the comma, at its default, keeps its fluent 0.20 s, 4410 samples.
+  settings.sound["PausePunctation"] = 50;
+  for (const auto& [stored, expected] : {std::pair{100, 6615u}, {99, 21829u}, {101, 22270u}}) {
+    settings.sound["PauseInterSentence"] = stored;
+    CAllophoneDb own;
+    testing::FillVoicedInventory(own, settings);
+    std::swap(db, own);
+    const CUtterance& v = Sentence("Raz, dwa.");
+    EXPECT_EQ(pauseOf(v, '.'), expected) << stored;
+    EXPECT_EQ(pauseOf(v, ','), 4410u) << stored;
+    std::swap(db, own);
+  }
+  settings.sound.erase("PauseInterSentence");
   // A figure's boundary takes no time; without intonation it is the entry.
   const CUtterance& w = Sentence("Mam 5 kotów.");
   std::uint32_t boundary = ~0u;

@@ -325,5 +325,41 @@ TEST_F(Stage, TheMelodyMovesThePitchOfTheSpeech) {
   EXPECT_GT(12.0 * std::log2(*first / *last), 4.0);
 }
 
+double Mean(const std::vector<long>& v) { return std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size()); }
+
+// The voice's pitch moved by whole semitones: a period of 232 samples at +6
+// becomes 232 / 2^(6/12) = 164.0 samples, at -6 232 * 2^(6/12) = 328.1. It
+// holds with the pitch kept and no melody (each period scaled) and with a
+// melody without the pitch kept (the melody's periods scaled: the mean
+// period of the same sounds against the mean at 0).
+TEST_F(Stage, APitchShiftScalesEveryPeriod) {
+  // The spacings of the pulses of "Mama ma", the first six sounds of the
+  // sentence, all voiced.
+  const auto spacingsOfMamaMa = [&](const ChunkShaping& shaping) {
+    settings.prosody = shaping.prosody;
+    controls.shaping = shaping;
+    text = cp1250::FromUtf8("Mama ma dom.");
+    CTextScanner scanner(text, {settings, db, nullptr, sink});
+    CUtterance* utterance = scanner.NextUtterance();
+    if (!utterance || !RenderNextChunk(*utterance, db, controls) || utterance->chunkSoundStarts.size() < 7)
+      return std::vector<long>{};
+    const auto& bytes = utterance->chunk.samples;
+    std::vector<std::int16_t> s(bytes.size() / 2);
+    for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    const auto from = utterance->chunkSoundStarts[0], to = utterance->chunkSoundStarts[6];
+    return Spacings(std::span<const std::int16_t>(s).subspan(from, to - from));
+  };
+  for (const auto& [semitones, expected] : {std::pair{0.0, 232.0}, {6.0, 164.05}, {-6.0, 328.10}}) {
+    const auto spacings = spacingsOfMamaMa(ChunkShaping{{false, true, semitones}, 0});
+    ASSERT_GT(spacings.size(), 20u) << semitones;
+    for (const long s : spacings) EXPECT_NEAR(s, expected, 1.0) << semitones;
+  }
+  const double plain = Mean(spacingsOfMamaMa(ChunkShaping{{true, false, 0.0}, 0}));
+  const double higher = Mean(spacingsOfMamaMa(ChunkShaping{{true, false, 6.0}, 0}));
+  const double lower = Mean(spacingsOfMamaMa(ChunkShaping{{true, false, -6.0}, 0}));
+  EXPECT_NEAR(higher / plain, 0.7071, 0.01);
+  EXPECT_NEAR(lower / plain, 1.4142, 0.02);
+}
+
 }  // namespace
 }  // namespace vokar

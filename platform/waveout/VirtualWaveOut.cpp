@@ -1,5 +1,6 @@
 #include "VirtualWaveOut.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -23,9 +24,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// One open virtual device. Its thread does nothing but wait for the moment
-// the buffer would have finished playing; pause and restart stop and start
-// that clock, and every stop hands the frames played so far to the WAV file.
+// How often a playing device hands what it has played to the WAV file.
+constexpr auto kEmitStep = std::chrono::milliseconds(10);
+
+// One open virtual device. Its thread waits for the moment the buffer would
+// have finished playing; pause and restart stop and start that clock. While
+// it runs, the frames played so far go to the WAV file every few
+// milliseconds, as a card's would reach the loudspeaker, so the file shows
+// when the first sound was heard; every stop hands on the rest.
 class VirtualDevice final : public IWaveOutDevice {
  public:
   VirtualDevice(std::shared_ptr<VirtualWaveOut::Shared> shared, std::shared_ptr<NoticeHub> hub,
@@ -162,7 +168,13 @@ class VirtualDevice final : public IWaveOutDevice {
         cv_.wait(lock, [&] { return serial_ != seen; });
         continue;
       }
-      if (cv_.wait_until(lock, DeadlineLocked(), [&] { return serial_ != seen; })) continue;
+      const auto deadline = DeadlineLocked();
+      const auto step = std::min(deadline, Clock::now() + kEmitStep);
+      if (cv_.wait_until(lock, step, [&] { return serial_ != seen; })) continue;
+      if (step < deadline) {
+        EmitLocked(PositionLocked(Clock::now()));
+        continue;
+      }
       position_ = frames_;
       EmitLocked(frames_);
       hasBuffer_ = false;

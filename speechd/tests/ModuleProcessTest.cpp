@@ -3,6 +3,11 @@
 // its events come, and what sound it makes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "PitchMarks.h"
 #include "Profile.h"
 #include "support/ModuleWorld.h"
 
@@ -266,8 +271,35 @@ TEST_F(Module, WithoutThePitchKeptTheRateIsThePlaybackRate) {
   EXPECT_NEAR(wavs[2].Seconds(), wavs[0].Seconds() * 2.0, 0.02);
 }
 
-// PITCH moves the melody and PITCH_RANGE widens it: the same words, read at
-// three pitches, are the same length and differ in sound.
+// The period of each 30 ms frame of 16-bit speech, in samples; nothing for
+// a frame the period finder takes for noise or silence.
+std::vector<std::optional<double>> FramePeriods(const std::vector<std::uint8_t>& bytes) {
+  constexpr std::size_t kFrame = 662;
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  for (std::size_t i = 0; i < samples.size(); ++i)
+    samples[i] = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  std::vector<std::optional<double>> periods;
+  for (std::size_t at = 0; at + kFrame <= samples.size(); at += kFrame)
+    periods.push_back(PeriodOf(std::span<const std::int16_t>(samples).subspan(at, kFrame)));
+  return periods;
+}
+
+// A value at a share of the sorted values (0.5 the median).
+double Percentile(std::vector<double> values, double share) {
+  std::sort(values.begin(), values.end());
+  return values[static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5)];
+}
+
+// The interval from a period to another, in semitones: positive when the
+// second is shorter (higher).
+double SemitonesUp(double from, double to) { return 12.0 * std::log2(from / to); }
+
+// PITCH moves the voice and PITCH_RANGE widens or flattens the melody: the
+// same question read at three settings keeps its length; at PITCH 100 every
+// voiced frame is six semitones higher than at 0 (its period 2^(-6/12) of
+// the one at the same place), and at PITCH_RANGE -100 (a monotone) the
+// periods spread over a fraction of a semitone where at 0 the rise at the
+// end and the accents spread them over several.
 TEST_F(Module, PitchAndPitchRangeShapeTheMelody) {
   Handshake();
   const std::string text = "<speak>Czy jedziemy do Łodzi?</speak>";
@@ -279,13 +311,34 @@ TEST_F(Module, PitchAndPitchRangeShapeTheMelody) {
     // Wavs() reads the files anew: keep them while their bytes are copied.
     const auto wavs = world.Wavs();
     ASSERT_EQ(wavs.size(), 1u);
+    ASSERT_EQ(wavs[0].bits, 16);
     const auto& data = wavs[0].data;
     ASSERT_GE(data.size(), before);
     said.emplace_back(data.begin() + static_cast<std::ptrdiff_t>(before), data.end());
   }
-  EXPECT_NE(said[0], said[1]);
-  EXPECT_NE(said[0], said[2]);
   EXPECT_NEAR(static_cast<double>(said[1].size()), static_cast<double>(said[0].size()), said[0].size() * 0.01);
+  EXPECT_NEAR(static_cast<double>(said[2].size()), static_cast<double>(said[0].size()), said[0].size() * 0.01);
+  const auto normal = FramePeriods(said[0]);
+  const auto higher = FramePeriods(said[1]);
+  const auto flat = FramePeriods(said[2]);
+  // Higher: frame by frame, where both are voiced.
+  std::vector<double> steps;
+  for (std::size_t i = 0; i < std::min(normal.size(), higher.size()); ++i)
+    if (normal[i] && higher[i]) steps.push_back(SemitonesUp(*normal[i], *higher[i]));
+  ASSERT_GT(steps.size(), 20u);
+  EXPECT_NEAR(Percentile(steps, 0.5), 6.0, 0.3);
+  // Flatter: the 10th to the 90th percentile of the periods.
+  const auto spread = [](const std::vector<std::optional<double>>& frames) {
+    std::vector<double> periods;
+    for (const auto& p : frames)
+      if (p) periods.push_back(*p);
+    EXPECT_GT(periods.size(), 20u);
+    return periods.size() < 2 ? 0.0 : SemitonesUp(Percentile(periods, 0.9), Percentile(periods, 0.1));
+  };
+  const double normalSpread = spread(normal);
+  const double flatSpread = spread(flat);
+  EXPECT_GT(normalSpread, 3.0);
+  EXPECT_LT(flatSpread, 1.0);
 }
 
 TEST_F(Module, BackslashesAndTagsInTheTextAreReadAsText) {

@@ -275,6 +275,27 @@ TEST_F(WavWriter, WritesWhatWasPlayedAtTheRateItWasPlayed) {
   EXPECT_EQ(wav->data, samples);
 }
 
+TEST_F(WavWriter, WhatIsPlayedReachesTheFileWhileTheBufferStillPlays) {
+  VirtualWaveOut out(Options(Pacing::RealTime));
+  const auto samples = test::Ramp(8000);  // a second at 8000 Hz
+  bool done = false;
+  auto opened = OpenDevice(out, 0, U8Mono(8000), [&] { done = true; });
+  ASSERT_EQ(opened.device->Write(samples), WaveOutResult::Ok);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // A third of the buffer has been heard; the file holds the beginning of it
+  // and not yet its end.
+  const auto early = test::ReadWav(dir_ / "out.wav");
+  ASSERT_TRUE(early);
+  EXPECT_GT(early->data.size(), 0u);
+  EXPECT_LT(early->data.size(), samples.size());
+  EXPECT_TRUE(std::equal(early->data.begin(), early->data.end(), samples.begin()));
+  WaitDone(out, done);
+  ASSERT_TRUE(done);
+  const auto whole = test::ReadWav(dir_ / "out.wav");
+  ASSERT_TRUE(whole);
+  EXPECT_EQ(whole->data, samples);
+}
+
 TEST_F(WavWriter, FastDeviceFinishesAtOnceAndKeepsOneFilePerFormat) {
   VirtualWaveOut out(Options(Pacing::Fast));
   const auto samples = test::Ramp(22050);  // a second of sound

@@ -1,14 +1,19 @@
 // Runs vksay as a user would, on a small voice written by the test: the words
-// and allophones --dump prints, speech into a WAV file, Ctrl+C, and errors.
+// and allophones --dump prints, speech into a WAV file, Ctrl+C, and errors;
+// on a voice with a pitch, what the speed and the two sound switches make.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <chrono>
 #include <memory>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <filesystem>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <csignal>
 #include <sys/wait.h>
@@ -18,10 +23,21 @@
 #include "TestFolder.h"
 #include "support/AlfWriter.h"
 #include "support/TestInventory.h"
+#include "support/VoicedInventory.h"
 
 namespace {
 
 using namespace vokar;
+
+// Writes the voice a loaded inventory holds as an allophone file.
+void WriteVoice(const CAllophoneDb& db, const std::filesystem::path& path) {
+  vokar::testing::AlfWriter writer;
+  for (int index = 1; index <= allo::kDefault; ++index) {
+    if (const CAllophone* entry = db.Entry(index))
+      writer.Add(index, entry->name, entry->classBits, vokar::testing::Bytes(entry->samples.begin(), entry->samples.end()));
+  }
+  vokar::testing::WriteFile(path, writer.Build());
+}
 
 class VksayDump : public ::testing::Test {
  protected:
@@ -31,12 +47,7 @@ class VksayDump : public ::testing::Test {
     CSpeechSettingsValues settings;
     CAllophoneDb db;
     vokar::testing::FillTestInventory(db, settings);
-    vokar::testing::AlfWriter writer;
-    for (int index = 1; index <= allo::kDefault; ++index) {
-      if (const CAllophone* entry = db.Entry(index))
-        writer.Add(index, entry->name, entry->classBits, vokar::testing::Bytes(entry->samples.begin(), entry->samples.end()));
-    }
-    vokar::testing::WriteFile(dataDir / "pl_22.alf", writer.Build());
+    WriteVoice(db, dataDir / "pl_22.alf");
   }
   static void TearDownTestSuite() { dataFolder.reset(); }
 
@@ -202,6 +213,173 @@ TEST_F(VksayDump, ClearErrors) {
   const std::size_t n = std::fread(buffer.data(), 1, buffer.size() - 1, pipe);
   EXPECT_NE(::pclose(pipe), 0);
   EXPECT_NE(std::string(buffer.data(), n).find("Nie znaleziono pliku: pl_22.alf"), std::string::npos);
+}
+
+// The same runs on a voice that speaks with a pitch (a pulse train of 95 Hz
+// in its vowels and sonorants), which the prosody stage can shape.
+class VksayVoiced : public VksayDump {
+ protected:
+  static void SetUpTestSuite() {
+    dataFolder = std::make_unique<vokar::test::TestFolder>("vksay-voiced");
+    dataDir = dataFolder->path();
+    CSpeechSettingsValues settings;
+    CAllophoneDb db;
+    vokar::testing::FillVoicedInventory(db, settings);
+    WriteVoice(db, dataDir / "pl_22.alf");
+  }
+
+  struct Wav {
+    std::uint16_t channels = 0;
+    std::uint32_t rate = 0;
+    std::uint32_t byteRate = 0;
+    std::uint16_t blockAlign = 0;
+    std::uint16_t bits = 0;
+    std::string data;
+    std::size_t Samples() const { return bits == 0 ? 0 : data.size() / (bits / 8); }
+  };
+
+  // Reads a WAV file's format and data chunks; nothing when it has none.
+  static std::optional<Wav> ReadWav(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto le = [&](std::size_t at, int size) {
+      std::uint32_t value = 0;
+      for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
+      return value;
+    };
+    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0) return std::nullopt;
+    Wav wav;
+    bool haveFormat = false, haveData = false;
+    for (std::size_t at = 12; at + 8 <= bytes.size();) {
+      const std::string id = bytes.substr(at, 4);
+      const std::size_t size = std::min<std::size_t>(le(at + 4, 4), bytes.size() - at - 8);
+      if (id == "fmt " && size >= 16) {
+        wav.channels = static_cast<std::uint16_t>(le(at + 10, 2));
+        wav.rate = le(at + 12, 4);
+        wav.byteRate = le(at + 16, 4);
+        wav.blockAlign = static_cast<std::uint16_t>(le(at + 20, 2));
+        wav.bits = static_cast<std::uint16_t>(le(at + 22, 2));
+        haveFormat = true;
+      } else if (id == "data") {
+        wav.data = bytes.substr(at + 8, size);
+        haveData = true;
+      }
+      at += 8 + size + (size % 2);
+    }
+    if (!haveFormat || !haveData) return std::nullopt;
+    return wav;
+  }
+
+  // vksay -o into a new file of the test's folder; the exit status, what
+  // vksay said and the file (nothing when none was written).
+  struct Said {
+    int status = 0;
+    std::string output;
+    std::optional<Wav> wav;
+  };
+  Said Say(const std::string& options, const std::string& text) {
+    const auto path = folder / ("said" + std::to_string(++files_) + ".wav");
+    auto [status, output] = Run(options + " -o '" + path.string() + "' '" + text + "'");
+    return {status, output, ReadWav(path)};
+  }
+
+ private:
+  int files_ = 0;
+};
+
+// The speed takes -50 to 150 with the pitch kept, -50 to 50 without; a
+// number outside is refused with the range and no file is written. Inside,
+// the pitch kept, the speech takes its length at speed 0 divided by the
+// tempo (100 + speed) / 100: 0.4 of it at 150, twice it at -50; without the
+// pitch kept the file's rate is the voice's 22050 Hz times the tempo: 33075
+// at 50, 11025 at -50.
+TEST_F(VksayVoiced, TheSpeedIsTakenUpToItsLimitsAndRefusedPastThem) {
+  const std::string text = "Mama ma dom, a Ola ma kota.";
+  const Said normal = Say("", text);
+  ASSERT_EQ(normal.status, 0) << normal.output;
+  ASSERT_TRUE(normal.wav);
+  const auto samples = static_cast<double>(normal.wav->Samples());
+  for (const auto& [speed, share] : {std::pair{150, 0.4}, {-50, 2.0}}) {
+    const Said said = Say("--speed " + std::to_string(speed), text);
+    EXPECT_EQ(said.status, 0) << speed << said.output;
+    ASSERT_TRUE(said.wav) << speed;
+    EXPECT_EQ(said.wav->rate, 22050u) << speed;
+    EXPECT_NEAR(static_cast<double>(said.wav->Samples()), samples * share, samples * share * 0.01) << speed;
+  }
+  for (const int speed : {151, -51}) {
+    const Said said = Say("--speed " + std::to_string(speed), text);
+    EXPECT_EQ(said.status, 2) << speed;
+    EXPECT_NE(said.output.find("--speed takes a number from -50 to 150"), std::string::npos) << said.output;
+    EXPECT_FALSE(said.wav) << speed;
+  }
+  for (const auto& [speed, rate] : {std::pair{50, 33075u}, {-50, 11025u}}) {
+    const Said said = Say("--no-keep-pitch --speed " + std::to_string(speed), text);
+    EXPECT_EQ(said.status, 0) << speed << said.output;
+    ASSERT_TRUE(said.wav) << speed;
+    EXPECT_EQ(said.wav->rate, rate) << speed;
+    // The same samples as at speed 0, played at another rate.
+    EXPECT_EQ(said.wav->Samples(), normal.wav->Samples()) << speed;
+  }
+  Said said = Say("--no-keep-pitch --speed 51", text);
+  EXPECT_EQ(said.status, 2);
+  EXPECT_NE(said.output.find("--speed takes a number from -50 to 50 with --no-keep-pitch"), std::string::npos)
+      << said.output;
+  EXPECT_FALSE(said.wav);
+  said = Say("--no-keep-pitch --speed -51", text);
+  EXPECT_EQ(said.status, 2);
+  EXPECT_NE(said.output.find("--speed takes a number from -50 to 150"), std::string::npos) << said.output;
+  EXPECT_FALSE(said.wav);
+}
+
+// By default the speech goes to the file as 16-bit mono at the voice's
+// 22050 Hz (44100 bytes a second, 2 a sample); with both switches off it is
+// the voice's own 8-bit mono.
+TEST_F(VksayVoiced, WritesSixteenBitMonoAtTheVoicesRateByDefault) {
+  const Said said = Say("", "Raz, dwa.");
+  ASSERT_EQ(said.status, 0) << said.output;
+  ASSERT_TRUE(said.wav);
+  EXPECT_EQ(said.wav->channels, 1u);
+  EXPECT_EQ(said.wav->rate, 22050u);
+  EXPECT_EQ(said.wav->bits, 16u);
+  EXPECT_EQ(said.wav->blockAlign, 2u);
+  EXPECT_EQ(said.wav->byteRate, 44100u);
+  const Said plain = Say("--no-intonation --no-keep-pitch", "Raz, dwa.");
+  ASSERT_TRUE(plain.wav);
+  EXPECT_EQ(plain.wav->channels, 1u);
+  EXPECT_EQ(plain.wav->rate, 22050u);
+  EXPECT_EQ(plain.wav->bits, 8u);
+  EXPECT_EQ(plain.wav->byteRate, 22050u);
+}
+
+// The melody tells a question from a statement: by default "?" and "." on
+// the same words sound different. --no-intonation alone drops the melody and
+// the new rhythm: the two sound the same, as long as the plain pieces (the
+// 8-bit speech of both switches off), in 16 bits.
+TEST_F(VksayVoiced, WithoutIntonationAQuestionSoundsAsAStatement) {
+  const std::string words = "Czy Ola ma kota";
+  const Said statement = Say("", words + ".");
+  const Said question = Say("", words + "?");
+  ASSERT_TRUE(statement.wav && question.wav) << statement.output << question.output;
+  EXPECT_NE(statement.wav->data, question.wav->data);
+  const Said flatStatement = Say("--no-intonation", words + ".");
+  const Said flatQuestion = Say("--no-intonation", words + "?");
+  ASSERT_TRUE(flatStatement.wav && flatQuestion.wav) << flatStatement.output << flatQuestion.output;
+  EXPECT_EQ(flatStatement.wav->data, flatQuestion.wav->data);
+  EXPECT_EQ(flatStatement.wav->bits, 16u);
+  const Said plain = Say("--no-intonation --no-keep-pitch", words + ".");
+  ASSERT_TRUE(plain.wav);
+  ASSERT_EQ(flatStatement.wav->Samples(), plain.wav->Samples());
+  // Sample by sample the same sound: the low-pass of the vowels and
+  // sonorants takes out only the 8-bit rounding noise and what little lies
+  // above 5.5 kHz, a few steps of 8 bits at most.
+  double largest = 0.0;
+  for (std::size_t i = 0; i < plain.wav->Samples(); ++i) {
+    const auto wide = static_cast<std::int16_t>(static_cast<std::uint8_t>(flatStatement.wav->data[2 * i]) |
+                                                static_cast<std::uint8_t>(flatStatement.wav->data[2 * i + 1]) << 8);
+    const int narrow = static_cast<std::uint8_t>(plain.wav->data[i]) - 128;
+    largest = std::max(largest, std::abs(wide / 256.0 - narrow));
+  }
+  EXPECT_LT(largest, 3.0);
 }
 
 }  // namespace

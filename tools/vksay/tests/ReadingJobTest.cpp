@@ -67,8 +67,9 @@ class RecordingSink final : public IMessageSink {
   std::vector<std::string> shown;
 };
 
-// The job as the Parts make it: the plain concatenation, played at the rate
-// the speed sets. The prosody stage's own tests turn its switches on.
+// The job with both sound switches off: the plain concatenation of the pieces,
+// played at the rate the speed sets. The prosody stage's own tests turn the
+// switches on.
 class Job : public ::testing::Test {
  protected:
   void SetUp() override {
