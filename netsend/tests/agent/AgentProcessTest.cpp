@@ -146,6 +146,25 @@ TEST_F(Agent, SievoSendsAtMost1023BytesOfTheServersCodePage) {
   EXPECT_EQ(agent.Stop(), 0);
 }
 
+// Standard input is taken as every text from outside: UTF-8 with a byte
+// order mark (left out) or Windows-1250 as it is.
+TEST_F(Agent, SievoTakesStandardInputInEitherEncoding) {
+  StartServer();
+  Enable();
+  AgentProcess& agent = StartAgent();
+  const std::string cp1250 = "Za\xBF\xF3\xB3\xE6 g\xEA\x9C" "l\xB9 ja\x9F\xF1.";  // "Zażółć gęślą jaźń."
+  for (const std::string& input : {std::string("\xEF\xBB\xBFZażółć gęślą jaźń."), cp1250}) {
+    const Finished piped = RunProgram(SIEVO, {"--send", agent.Computer(), "-"}, world_.folder(), milliseconds(30000), input);
+    EXPECT_EQ(piped.status, 0) << piped.err;
+  }
+  std::vector<std::string> pokes;
+  for (const auto& line : ServerLog()) {
+    if (line.starts_with("sharepoke ")) pokes.push_back(line.substr(10));
+  }
+  EXPECT_EQ(pokes, (std::vector<std::string>{cp1250, cp1250}));
+  EXPECT_EQ(agent.Stop(), 0);
+}
+
 TEST_F(Agent, OnlyTheSharesConversationReachesTheServer) {
   StartServer();
   Enable();
