@@ -845,7 +845,9 @@ TEST_F(Job, ABrokenRemoteTextsVolumeIsNotLeftForTheNextLocalText) {
     ASSERT_EQ(out->WavFiles().size(), 1u) << level;
     const auto broken = dataOf(out->WavFiles()[0]);
     ASSERT_FALSE(broken.empty()) << level;
-    if (level == "0") EXPECT_EQ(broken, std::vector<std::uint8_t>(broken.size(), 128));
+    if (level == "0") {
+      EXPECT_EQ(broken, std::vector<std::uint8_t>(broken.size(), 128));
+    }
     EXPECT_EQ(out->GetVolume(kWaveMapper), saved) << level;
 
     window->onPump = nullptr;
