@@ -9,16 +9,20 @@
 
 namespace vokar::adviser {
 
-std::string TextModeCp1250(std::string_view fileBytes) {
-  // Ctrl+Z marks the end of a text file, as old editors wrote it.
-  fileBytes = fileBytes.substr(0, fileBytes.find('\x1A'));
+std::string TextModeCp1250(std::string_view fileBytes, cp1250::TextEnd end) {
+  // Ctrl+Z marks the end of a text file, as old editors wrote it: what stands
+  // before it is whole.
+  if (const auto endOfText = fileBytes.find('\x1A'); endOfText != std::string_view::npos) {
+    fileBytes = fileBytes.substr(0, endOfText);
+    end = cp1250::TextEnd::Whole;
+  }
   std::string text;
   text.reserve(fileBytes.size());
   for (std::size_t i = 0; i < fileBytes.size(); ++i) {
     if (fileBytes[i] == '\r' && i + 1 < fileBytes.size() && fileBytes[i + 1] == '\n') continue;
     text.push_back(fileBytes[i]);
   }
-  return cp1250::LooksLikeUtf8(text) ? cp1250::FromUtf8(text) : text;
+  return cp1250::IncomingText(text, end);
 }
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
@@ -53,7 +57,8 @@ Choice ChooseLine(const std::filesystem::path& file, Order order, std::int64_t l
     std::fprintf(stderr, "radko: %s is longer than %zu bytes; only its start is used\n", file.c_str(),
                  kMaxFileBytes);
   }
-  const std::string text = TextModeCp1250(read.bytes);
+  const std::string text =
+      TextModeCp1250(read.bytes, read.truncated ? cp1250::TextEnd::Cut : cp1250::TextEnd::Whole);
   const auto lines = SplitLines(text);
   const auto n = static_cast<std::int64_t>(lines.size());
   if (n == 0) {

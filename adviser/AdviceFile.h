@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Cp1250.h"
+
 namespace vokar::adviser {
 
 // A longer physical line counts as several lines of this length.
@@ -23,8 +25,9 @@ inline constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
 enum class Order { Random, InTurn };
 
 // The file's bytes as the adviser reads them: from a file in code page 1250 or
-// UTF-8, with text-mode line ends, in code page 1250.
-std::string TextModeCp1250(std::string_view fileBytes);
+// UTF-8, with text-mode line ends, in code page 1250. Cut says the bytes are
+// only the start of a longer file, which may end inside a character.
+std::string TextModeCp1250(std::string_view fileBytes, cp1250::TextEnd end = cp1250::TextEnd::Whole);
 
 // The text cut into lines: each takes the characters up to and including the
 // next line end, or kLineLength characters, whichever comes first. Views into

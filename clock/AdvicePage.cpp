@@ -38,7 +38,7 @@ AdviceLines ReadLines(const std::string& path) {
   const files::FileRead read = files::ReadRegularFile(path, adviser::kMaxFileBytes);
   result.error = read.error;
   if (!read.ok()) return result;
-  result.text = adviser::TextModeCp1250(read.bytes);
+  result.text = adviser::TextModeCp1250(read.bytes, read.truncated ? cp1250::TextEnd::Cut : cp1250::TextEnd::Whole);
   result.lines = adviser::SplitLines(result.text);
   return result;
 }

@@ -1,9 +1,13 @@
 #include "EventsListBox.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QStyle>
 
+#include "Cp1250.h"
 #include "EventRows.h"
 
 namespace vokar::clock {
@@ -20,6 +24,22 @@ QFont Bold(QFont font) {
   return font;
 }
 
+// The widest letter of the code page in this font ("W" in most): a text
+// the list may show is never wider than as many of it.
+QChar WidestLetter(const QFontMetrics& metrics) {
+  QChar widest = QLatin1Char('W');
+  int widestAdvance = metrics.horizontalAdvance(widest);
+  for (int byte = 0; byte < 256; ++byte) {
+    if (!cp1250::IsAlpha(static_cast<unsigned char>(byte))) continue;
+    const QChar letter(static_cast<char16_t>(cp1250::ToUnicode(static_cast<unsigned char>(byte))));
+    if (const int advance = metrics.horizontalAdvance(letter); advance > widestAdvance) {
+      widest = letter;
+      widestAdvance = advance;
+    }
+  }
+  return widest;
+}
+
 }  // namespace
 
 CEventsListBox::CEventsListBox(QWidget* parent) : QListWidget(parent) {
@@ -27,9 +47,13 @@ CEventsListBox::CEventsListBox(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   // The whole form of every row is seen: the list is never narrower than
   // the widest, and it grows with the window.
-  const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-  setMinimumWidth(WidestRowWidth() + 2 * frameWidth() + scrollBar + 4);
+  setMinimumWidth(WidthShowing(WidestRowWidth()));
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+int CEventsListBox::WidthShowing(int rowWidth) const {
+  const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  return rowWidth + 2 * frameWidth() + scrollBar + 4;
 }
 
 int CEventsListBox::RowWidth(const EVENT_DSCR& event) const {
@@ -40,15 +64,28 @@ int CEventsListBox::RowWidth(const EVENT_DSCR& event) const {
 int CEventsListBox::WidestRowWidth() const {
   const QString sample = QString::fromUtf8(TimeColumnSample(RepeatKind::OnDate));
   const int time = QFontMetrics(Bold(font())).horizontalAdvance(sample);
-  // Thirty-two characters of a text and its quotes and dots.
-  const QString text = QStringLiteral("\"") + QString(32, QLatin1Char('n')) + QStringLiteral("...\"");
-  return kTimeColumnLeft + time + 10 + QFontMetrics(font()).horizontalAdvance(text) + 4;
+  // Thirty-two of the widest letters, and the quotes and dots.
+  const QFontMetrics metrics(font());
+  const QString text = QStringLiteral("\"") + QString(32, WidestLetter(metrics)) + QStringLiteral("...\"");
+  return kTimeColumnLeft + time + 10 + metrics.horizontalAdvance(text) + 4;
 }
 
 void CEventsListBox::ShowEvents(const std::vector<const EVENT_DSCR*>& events, std::optional<RepeatKind> kind) {
+  // The rows shown so far may name events that are gone (a row just
+  // deleted), and clearing a selection measures the selected row once more:
+  // they are forgotten first, with no one told.
+  {
+    const QSignalBlocker quiet(model());
+    for (int row = 0; row < count(); ++row) item(row)->setData(kEventRole, QVariant::fromValue(quintptr{0}));
+  }
   clear();
   const QFontMetrics bold(Bold(font()));
   timeWidth_ = bold.horizontalAdvance(QString::fromUtf8(TimeColumnSample(kind.value_or(RepeatKind::OnDate)))) + 10;
+  // Signs wider than any letter (a row of "@" or "%") widen the list so far
+  // as they need.
+  int widest = WidestRowWidth();
+  for (const EVENT_DSCR* event : events) widest = std::max(widest, RowWidth(*event));
+  setMinimumWidth(WidthShowing(widest));
   for (const EVENT_DSCR* event : events) {
     auto* item = new QListWidgetItem(this);
     item->setData(kEventRole, QVariant::fromValue(reinterpret_cast<quintptr>(event)));

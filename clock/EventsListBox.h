@@ -32,15 +32,19 @@ class CEventsListBox final : public QListWidget {
   // show its whole text column.
   int textColumnLeft() const { return kTimeColumnLeft + timeWidth_; }
   int RowWidth(const EVENT_DSCR& event) const;
-  // The width the list needs to show the longest form of a row of any kind
-  // (the time of a one-date event and 32 characters of text) without a
-  // horizontal scroll bar: its least width.
+  // The width a row of any kind needs for its longest form (the time of a
+  // one-date event and 32 of the widest letters of text). The list is never
+  // narrower than it, nor than the widest row it shows, and so has no
+  // horizontal scroll bar.
   int WidestRowWidth() const;
   static constexpr int kTimeColumnLeft = 12;
   unsigned char dateSeparator() const { return dateSeparator_; }
   void SetDateSeparator(unsigned char separator) { dateSeparator_ = separator; }
 
  private:
+  // The list's width when its rows are as wide as this.
+  int WidthShowing(int rowWidth) const;
+
   int timeWidth_ = 0;
   unsigned char dateSeparator_ = '/';
 };

@@ -47,13 +47,18 @@ set(VOKAR_INSTALL_FOLDERS
   "${CMAKE_INSTALL_DATADIR}/systemd" "${CMAKE_INSTALL_DATADIR}/systemd/user")
 
 function(vokar_install_record_begin)
+  # Each folder quoted: a name with spaces (the menu's group) is one folder.
+  set(quoted "")
+  foreach(folder IN LISTS VOKAR_INSTALL_FOLDERS)
+    string(APPEND quoted " \"${folder}\"")
+  endforeach()
   install(CODE "
     set(VOKAR_RECORD_INSTALL OFF)
     if(NOT CMAKE_INSTALL_PREFIX STREQUAL \"/usr\" AND \"\$ENV{DESTDIR}\" STREQUAL \"\")
       set(VOKAR_RECORD_INSTALL ON)
     endif()
     set(VOKAR_FOLDERS_MADE \"\")
-    foreach(folder IN ITEMS ${VOKAR_INSTALL_FOLDERS})
+    foreach(folder IN ITEMS${quoted})
       if(NOT IS_DIRECTORY \"\${CMAKE_INSTALL_PREFIX}/\${folder}\")
         list(APPEND VOKAR_FOLDERS_MADE \"\${CMAKE_INSTALL_PREFIX}/\${folder}\")
       endif()

@@ -49,11 +49,40 @@ foreach(file IN LISTS files)
   endif()
 endforeach()
 
-# A MIME database that knew the comment type is brought up to date.
+# A MIME database that knew the comment type: while it still holds packages
+# of others it is brought up to date; with none left it serves nothing, and
+# the files update-mime-database generated in it (by these names, only
+# regular files, and the comment type's own description) go, so that its
+# folders can go below when the installation made them. Anything else in it
+# stays.
+set(mime_generated XMLnamespaces aliases generic-icons globs globs2 icons magic mime.cache subclasses treemagic types version)
 find_program(update_mime_database update-mime-database)
+list(REMOVE_DUPLICATES mime_databases)
 foreach(database IN LISTS mime_databases)
-  if(update_mime_database AND IS_DIRECTORY "${database}/packages")
-    execute_process(COMMAND "${update_mime_database}" "${database}" RESULT_VARIABLE ignored OUTPUT_QUIET ERROR_QUIET)
+  if(IS_SYMLINK "${database}" OR NOT IS_DIRECTORY "${database}")
+    continue()
+  endif()
+  file(GLOB packages "${database}/packages/*.xml")
+  if(packages)
+    if(update_mime_database)
+      execute_process(COMMAND "${update_mime_database}" "${database}" RESULT_VARIABLE ignored OUTPUT_QUIET ERROR_QUIET)
+    endif()
+    continue()
+  endif()
+  foreach(name IN LISTS mime_generated ITEMS application/x-remarka-komentarz.xml)
+    set(generated "${database}/${name}")
+    if(NOT IS_SYMLINK "${generated}" AND EXISTS "${generated}" AND NOT IS_DIRECTORY "${generated}")
+      file(REMOVE "${generated}")
+      message(STATUS "Removed: ${generated}")
+    endif()
+  endforeach()
+  set(media "${database}/application")
+  if(IS_DIRECTORY "${media}" AND NOT IS_SYMLINK "${media}")
+    file(GLOB inside LIST_DIRECTORIES true "${media}/*" "${media}/.*")
+    list(FILTER inside EXCLUDE REGEX "/\\.\\.?$")
+    if(NOT inside)
+      file(REMOVE_RECURSE "${media}")
+    endif()
   endif()
 endforeach()
 

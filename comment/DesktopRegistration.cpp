@@ -320,4 +320,23 @@ DesktopOutcome RemoveFromDesktop(const DesktopPlaces& places) {
   return outcome;
 }
 
+std::optional<std::string> RebuildMimeDatabase(const fs::path& database) {
+  return RunTool("update-mime-database", database);
+}
+
+DesktopOutcome ForgetDefaultApplication(const DesktopPlaces& places) {
+  DesktopOutcome outcome;
+  if (places.dataHome.empty() || places.configHome.empty()) return outcome;
+  if (const auto list = ReadWhole(places.MimeAppsList())) {
+    const std::string edited = WithoutApplication(*list, kDesktopEntryFile);
+    if (edited != *list) Update(places.MimeAppsList(), edited, outcome);
+  }
+  // Only a cache that is there is brought up to date; none is made.
+  std::error_code error;
+  const fs::path applications = places.dataHome / "applications";
+  if (fs::is_regular_file(fs::symlink_status(applications / "mimeinfo.cache", error)))
+    RunTool("update-desktop-database", applications);
+  return outcome;
+}
+
 }  // namespace vokar::comment

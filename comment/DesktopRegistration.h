@@ -63,6 +63,13 @@ DesktopOutcome RegisterWithDesktop(const std::filesystem::path& program, const D
 // mentions of the entry in the list of default applications.
 DesktopOutcome RemoveFromDesktop(const DesktopPlaces& places);
 
+// The uninstaller's part, which deletes the files itself by its record:
+// rebuilds a MIME database (nothing when the tool ran and succeeded, else
+// why not), and takes the entry out of the user's list of default
+// applications, refreshing the desktop's cache of entries where there is one.
+std::optional<std::string> RebuildMimeDatabase(const std::filesystem::path& database);
+DesktopOutcome ForgetDefaultApplication(const DesktopPlaces& places);
+
 // Edits of the text of mimeapps.list, apart for testing: the default set when
 // the type has none; every mention of the entry removed.
 std::string WithDefaultApplication(std::string_view list, std::string_view mimeType, std::string_view entry);

@@ -11,19 +11,8 @@ namespace {
 
 constexpr std::size_t kSizeLimit = 64u * 1024u * 1024u;
 constexpr char kEndOfText = '\x1A';
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 bool IsSeparator(char c) { return c == ' ' || c == '\t'; }
-
-// Detects the encoding of a whole file and returns code page 1250 text.
-std::string ToCodePage(std::string bytes) {
-  std::string_view view(bytes);
-  const bool bom = view.starts_with(kUtf8Bom);
-  if (bom) view.remove_prefix(kUtf8Bom.size());
-  if (cp1250::LooksLikeUtf8(view)) return cp1250::FromUtf8(view);
-  if (bom) return std::string(view);
-  return bytes;
-}
 
 }  // namespace
 
@@ -42,7 +31,8 @@ bool CExceptionDict::Load(const std::filesystem::path& path) {
     const auto lastLineEnd = bytes.rfind('\n');
     bytes.resize(lastLineEnd == std::string::npos ? 0 : lastLineEnd + 1);
   }
-  LoadFromText(ToCodePage(std::move(bytes)));
+  // A whole file or its whole lines: no character is cut at the end.
+  LoadFromText(cp1250::IncomingText(bytes));
   return !readFailed;
 }
 

@@ -219,6 +219,8 @@ enum class RecordedFate { Delete, KeepQuietly, KeepAndSay };
 RecordedFate FateOf(int dirFd, const fs::path& file) {
   const std::string name = file.filename();
   if (!IsRegularAt(dirFd, name)) return RecordedFate::KeepAndSay;
+  // The comment type's desktop entry, which the registration wrote.
+  if (name == comment::kDesktopEntryFile) return RecordedFate::Delete;
   if (name.ends_with(suite::kShortcutExtension))
     return IsSuiteEntryAt(dirFd, name) ? RecordedFate::Delete : RecordedFate::KeepAndSay;
   if (name == suite::kMarkerFile) return MarkerAt(dirFd) ? RecordedFate::Delete : RecordedFate::KeepAndSay;
@@ -367,6 +369,38 @@ void RemoveRecorded(const suite::WrittenRecord& record, std::vector<LeftItem>& l
     Descriptor dir = OpenFolder(folder, why);
     if (dir.ok() && Names(dir.get()).empty()) RemoveEmptyFolder(folder, dir.get());
   }
+}
+
+std::vector<fs::path> RemoveRecordedCommentType(const suite::WrittenRecord& record, std::vector<LeftItem>& left) {
+  const std::string icon = std::string(comment::kMimeIconName) + ".png";
+  suite::WrittenRecord typeFiles;
+  for (const auto& file : record.files) {
+    const std::string name = file.filename();
+    if (name == comment::kMimePackageFile || name == comment::kDesktopEntryFile || name == icon)
+      typeFiles.files.push_back(file);
+  }
+  std::vector<fs::path> had;
+  for (const auto& file : typeFiles.files) {
+    TreeVerdict why{};
+    Descriptor dir = OpenFolder(file.parent_path(), why);
+    if (dir.ok() && file.filename().string() == comment::kMimePackageFile && ExistsAt(dir.get(), file.filename().string()))
+      had.push_back(file);
+  }
+  RemoveRecorded(typeFiles, left);
+  std::vector<fs::path> databases;
+  for (const auto& package : had) {
+    TreeVerdict why{};
+    Descriptor dir = OpenFolder(package.parent_path(), why);
+    if (dir.ok() && !ExistsAt(dir.get(), package.filename().string()) && package.parent_path().filename() == "packages")
+      databases.push_back(package.parent_path().parent_path());
+  }
+  return databases;
+}
+
+bool MimeDatabaseHasPackages(const fs::path& database) {
+  TreeVerdict why{};
+  Descriptor packages = OpenFolder(database / "packages", why);
+  return packages.ok() && !DatabaseServesNothing(database);
 }
 
 bool RemoveThisFile(const fs::path& file, dev_t device, ino_t inode) {

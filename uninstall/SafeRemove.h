@@ -80,6 +80,18 @@ bool RemoveShortcut(const std::filesystem::path& file);
 // then the folders the suite made, deepest first, when they are empty.
 void RemoveRecorded(const suite::WrittenRecord& record, std::vector<LeftItem>& left);
 
+// The comment type's files on the desktop that the record names (its MIME
+// package, its desktop entry, its icons) go as RemoveRecorded takes files:
+// only those, reached without links. A file of one of those names that the
+// record does not name is not the suite's and stays. Returns the MIME
+// databases the package was taken out of.
+std::vector<std::filesystem::path> RemoveRecordedCommentType(const suite::WrittenRecord& record,
+                                                             std::vector<LeftItem>& left);
+
+// True when the MIME database, reached without links, still has a package
+// (another program's, the user's) in its packages folder.
+bool MimeDatabaseHasPackages(const std::filesystem::path& database);
+
 // Deletes the regular file at the path, reached without links, when it is
 // still the file with that device and inode number. True when deleted.
 bool RemoveThisFile(const std::filesystem::path& file, dev_t device, ino_t inode);

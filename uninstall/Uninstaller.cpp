@@ -128,7 +128,8 @@ class Script {
     record_ = suite::ReadWrittenRecord();
     if (auto entry = OpenKey(Root::LocalMachine, suite::kUninstallEntryKey))
       recordedUninstaller_ = ReadString(entry, "UninstallString");
-    // The settings root is opened as the original did, made when missing; it stays.
+    // The settings root is opened, and made when missing: the suite's
+    // programs keep their keys below it, and it stays for them.
     if (auto root = Key::Create(Root::CurrentUser, suite::kSettingsRoot); !root)
       Note(suite::kSettingsRoot, root.error().description);
     RemoveStartupShortcuts();
@@ -226,9 +227,23 @@ class Script {
       Note(suite::kCommentExtensionKey, "belongs to the document type \"" + typeName + "\" of another program; left alone");
     DeleteKeyTree(Root::ClassesRoot, suite::kCommentTypeId);
     DeleteKeyTree(Root::ClassesRoot, "CLSID\\" + std::string(suite::kCommentClassId));
-    // The desktop's side of the type: its MIME type, entry, icons and default.
-    const auto desktop = comment::RemoveFromDesktop(comment::DesktopPlaces::FromEnvironment());
+    // The desktop's side of the type: its MIME package, entry and icons, as
+    // far as the record says the suite wrote them (a file of the same name
+    // that the user put there stays), never through a link.
+    for (const auto& database : RemoveRecordedCommentType(record_, left_)) {
+      // A database the suite made and that serves nothing now goes with the
+      // rest of the record; any other is rebuilt without the type.
+      if (!MimeDatabaseHasPackages(database) && IsRecordedFile(database / "mime.cache")) continue;
+      if (const auto failure = comment::RebuildMimeDatabase(database)) Note("comment type", *failure);
+    }
+    const auto desktop = comment::ForgetDefaultApplication(comment::DesktopPlaces::FromEnvironment());
     for (const auto& problem : desktop.problems) Note("comment type", problem);
+  }
+
+  bool IsRecordedFile(const fs::path& file) const {
+    for (const auto& recorded : record_.files)
+      if (recorded == file) return true;
+    return false;
   }
 
   // ".ann" is ours when it names our type, or when it is an empty key that

@@ -93,6 +93,16 @@ TEST(AdviceLines, TextModeAndEncodings) {
   };
   for (const auto& c : cases) EXPECT_EQ(TextModeCp1250(c.bytes), c.expected) << c.bytes;
 
+  // A byte order mark is no character of the first line, in UTF-8 or not.
+  EXPECT_EQ(TextModeCp1250("\xEF\xBB\xBFza\xC5\xBC\r\n"), "za\xBF\n");
+  EXPECT_EQ(TextModeCp1250("\xEF\xBB\xBFza\xBF\r\n"), "za\xBF\n");
+  // The start of a longer file that ends inside "ż" (C5 BC) is still UTF-8;
+  // read whole, the same bytes are code page 1250.
+  EXPECT_EQ(TextModeCp1250("\xC5\xBC\xC3\xB3\xC5", vokar::cp1250::TextEnd::Cut), "\xBF\xF3");
+  EXPECT_EQ(TextModeCp1250("\xC5\xBC\xC3\xB3\xC5", vokar::cp1250::TextEnd::Whole), "\xC5\xBC\xC3\xB3\xC5");
+  // Before Ctrl+Z the text is whole, so its last byte is kept.
+  EXPECT_EQ(TextModeCp1250("\xC5\xBC\xC5\x1A\xBC", vokar::cp1250::TextEnd::Cut), "\xC5\xBC\xC5");
+
   // 255 Polish letters in UTF-8 (510 bytes) are one line of 255 characters.
   std::string letters;
   for (int i = 0; i < 255; ++i) letters += "\xC4\x85";  // ą

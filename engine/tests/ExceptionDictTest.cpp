@@ -118,6 +118,13 @@ TEST_F(ExceptionDictFile, Utf8FilesAreConvertedAndOthersTakenAsCodePage1250) {
   testing::WriteFile(ascii, std::string_view("\xEF\xBB\xBFkot pies\n"));
   ASSERT_TRUE(dict.Load(ascii));
   EXPECT_EQ(Found(dict, "kot"), "pies");
+
+  // A byte order mark before code page 1250 text is dropped all the same.
+  const auto mixed = dir / "mixed.exp";
+  testing::WriteFile(mixed, "\xEF\xBB\xBF" + Cp("żółw gad\n"));
+  ASSERT_TRUE(dict.Load(mixed));
+  EXPECT_EQ(Found(dict, Cp("żółw")), "gad");
+  EXPECT_EQ(dict.Size(), 1u);
 }
 
 TEST_F(ExceptionDictFile, AFailedLoadEmptiesTheMapAndKeepsThePath) {

@@ -50,7 +50,9 @@ TEST(PitchPeriod, FoundBetweenItsLimitsAndNotBeyond) {
   }
   for (const int period : {kMinPeriod - 6, kMaxPeriod + 40}) {
     const auto found = PeriodOf(Train(period, 2048 / static_cast<std::size_t>(period) + 3));
-    if (found) EXPECT_GT(std::abs(*found - period), 2.0) << period << " found as " << *found;
+    if (found) {
+      EXPECT_GT(std::abs(*found - period), 2.0) << period << " found as " << *found;
+    }
   }
   // Noise and silence have none; nor has a stretch too short to tell.
   EXPECT_FALSE(PeriodOf(std::vector<std::int16_t>(4000, 0)));

@@ -438,7 +438,6 @@ void CNetDdeAgent::EndConversation(Peer& peer) {
   peer.stage = Stage::Ready;
   if (window_ && peer.server) dde::PostTerminate(peer.server, {window_->handle(), 0});
   peer.server = {};
-  peer.serverProcess = 0;
 }
 
 void CNetDdeAgent::HandleFrame(Peer& peer, Frame frame) {
@@ -539,7 +538,6 @@ void CNetDdeAgent::OnInitiate(Peer& peer, const Initiate& initiate) {
   if (accepted) {
     peer.stage = Stage::Conversing;
     peer.server = server;
-    peer.serverProcess = desktop::WindowProcess(server);
     if (!serverWatches_.contains(server)) {
       serverWatches_[server] = desktop::WatchWindow(server, [this, server] { OnServerGone(server); });
     }
@@ -629,8 +627,11 @@ void CNetDdeAgent::OnTerminate(Peer& peer) {
 std::int64_t CNetDdeAgent::OnBusMessage(desktop::Message& message) {
   if (message.message == dde::WM_DDE_ACK && initiating_) {
     const auto ack = dde::DecodeInitiateAck(message);
-    if (ack && ack.value->server == initiating_ && message.senderProcess != 0 &&
-        message.senderProcess == desktop::WindowProcess(initiating_)) {
+    // Only the server asked answers: the window the answer names must be the
+    // sender's own, as the bus can prove it (by the credentials of both
+    // connections, so that a server in another PID namespace, or an agent in
+    // one, is recognised too).
+    if (ack && ack.value->server == initiating_ && dde::SentByOwnerOf(message, initiating_)) {
       initiateAnswered_ = true;
     }
     return 0;
@@ -640,8 +641,7 @@ std::int64_t CNetDdeAgent::OnBusMessage(desktop::Message& message) {
   if (!ack) return 0;
   auto it = pending_.find(ack.value->handle);
   if (it == pending_.end()) return 0;
-  if (ack.value->server != it->second.server || message.senderProcess == 0 ||
-      message.senderProcess != ack.value->server.processId()) {
+  if (ack.value->server != it->second.server || !dde::SentByOwnerOf(message, it->second.server)) {
     return 0;  // only the server the transaction went to answers it
   }
   Pending pending = std::move(it->second);

@@ -119,7 +119,6 @@ class CNetDdeAgent final : public QObject {
     Nonce agentNonce{};
     std::chrono::steady_clock::time_point accepted, lastFrame, frameStarted;
     desktop::WindowHandle server;
-    std::uint32_t serverProcess = 0;
     bool transactionPending = false;
     std::chrono::steady_clock::time_point lastBreak;
     // An answer held back while the peer's address is locked out.

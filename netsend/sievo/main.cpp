@@ -51,10 +51,6 @@ NetSpeechOptions ClientOptions(const app::CSettings& settings) {
   return options;
 }
 
-std::string ToCp1250(const std::string& text) {
-  return cp1250::LooksLikeUtf8(text) ? cp1250::FromUtf8(text) : text;
-}
-
 void Say(int id, msgbox::Icon icon) {
   msgbox::ShowMessageBox(kTitle, Strings().Utf8(id), icon, msgbox::Buttons::Ok);
 }
@@ -98,7 +94,7 @@ int CommandLine(int argc, char** argv, const std::vector<std::string>& args) {
     } else {
       for (std::size_t i = 2; i < args.size(); ++i) text += (i > 2 ? " " : "") + args[i];
     }
-    text = ToCp1250(text);
+    text = cp1250::IncomingText(text);
     text = text.substr(0, text.find('\0'));
     if (text.size() > static_cast<std::size_t>(kMaxMessage)) text.resize(kMaxMessage);
     if (!text.empty()) {

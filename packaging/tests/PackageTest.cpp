@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "InstallScript.h"
 #include "PackagedFiles.h"
 #include "SuiteSandbox.h"
 
@@ -145,11 +146,23 @@ TEST_F(DebianPackage, HoldsEveryProgramTheVoiceTheMenuAndTheIcons) {
 }
 
 // lintian, as Debian's archive runs it with everything shown: no error and no
-// warning.
+// warning. A lintian that could not run says nothing either, so the test
+// first makes sure it is there and that it went through the package: it ends
+// with 0 (nothing found) or 1 (faults found); 2 and above, 127 (no lintian)
+// and a kill are failures of the run. Its temporary files go into the
+// sandbox's own folder (TMPDIR), which the test removes.
 TEST_F(DebianPackage, LintianFindsNoErrorAndNoWarning) {
+  const RunResult version = user_.Run("/usr/bin/lintian", {"--version"});
+  ASSERT_EQ(version.exitCode, 0) << "lintian cannot run: " << version.err;
+  ASSERT_THAT(version.out, ::testing::StartsWith("Lintian v")) << version.err;
+  const fs::path temporary = user_ / "tmp";
+  ASSERT_TRUE(fs::is_directory(temporary));
+  ASSERT_EQ(user_.Environment().at("TMPDIR"), temporary.string());
   const RunResult lintian = user_.Run("/usr/bin/lintian", {"-I", "-E", "--pedantic", "--no-tag-display-limit", deb_.string()},
                                       std::chrono::minutes(4));
   ASSERT_NE(lintian.exitCode, -1) << "lintian did not finish";
+  ASSERT_TRUE(lintian.exitCode == 0 || lintian.exitCode == 1)
+      << "lintian failed to check the package (exit " << lintian.exitCode << "): " << lintian.err;
   std::vector<std::string> faults;
   for (const auto& line : Split(lintian.out + lintian.err, '\n')) {
     if (!line.starts_with("E: ") && !line.starts_with("W: ")) continue;
@@ -309,6 +322,16 @@ TEST_F(DebianPackage, TheKeyboardFindsItsKeyWatcherBesideIt) {
   EXPECT_THAT(libraries, Not(HasSubstr("not found")));
 }
 
+// `cmake --install --prefix PREFIX` of the build, by a copy of the build's
+// install script in the sandbox's folder: the list of installed files that
+// cmake writes goes there, never into the build folder.
+RunResult InstallInto(UserSandbox& user, const fs::path& prefix) {
+  const fs::path script = WriteInstallScript(VOKAR_BUILD_DIR, user / "install");
+  EXPECT_FALSE(script.empty()) << "the build's install script does not write its list where expected";
+  if (script.empty()) return {};
+  return user.Run("/usr/bin/cmake", InstallArguments(script, prefix), std::chrono::minutes(3));
+}
+
 // `cmake --install --prefix ~/.local`: the menu entries land in the user's own
 // applications folder, where vkinstall then writes its per-user entries over
 // them, the network agent's unit where systemd reads it; vkremove takes away
@@ -325,8 +348,7 @@ TEST(CmakeInstall, IntoTheUsersLocalPrefixAndCompletelyOutAgain) {
   const std::string mimeapps = ReadAll(user.configHome() / "mimeapps.list");
 
   const fs::path prefix = user.home() / ".local";
-  const RunResult install =
-      user.Run("/usr/bin/cmake", {"--install", VOKAR_BUILD_DIR, "--prefix", prefix.string()}, std::chrono::minutes(3));
+  const RunResult install = InstallInto(user, prefix);
   ASSERT_EQ(install.exitCode, 0) << install.err;
   for (const auto& program : Split(VOKAR_INSTALLED_PROGRAMS, ','))
     EXPECT_TRUE(fs::exists(prefix / "bin" / program)) << program;
@@ -356,6 +378,63 @@ TEST(CmakeInstall, IntoTheUsersLocalPrefixAndCompletelyOutAgain) {
   EXPECT_EQ(uninstall.exitCode, 0) << uninstall.out << uninstall.err;
   EXPECT_EQ(Tree(user.home()), before) << uninstall.out;
   EXPECT_EQ(ReadAll(user.configHome() / "mimeapps.list"), mimeapps);
+}
+
+// The installation's own removal run on its own, without vkremove first (a
+// user who never started a program, or who forgot): every installed file
+// goes, the comment type's package with the MIME database that the removal
+// would otherwise leave generated around nothing, and every folder the
+// installation made. A file the user put into one of those folders stays,
+// with the folders that hold it.
+TEST(CmakeInstall, RemovedByItsScriptAloneLeavesTheHomeAsItWasButTheUsersFile) {
+  UserSandbox user("cmake-uninstall");
+  PlaceUsersOwnThings(user);
+  fs::create_directories(user.home() / ".local/bin");  // there before, and empty
+  const std::vector<std::string> before = Tree(user.home());
+  const fs::path prefix = user.home() / ".local";
+  const RunResult install = InstallInto(user, prefix);
+  ASSERT_EQ(install.exitCode, 0) << install.err;
+  ASSERT_TRUE(fs::exists(prefix / "share/mime/packages/quillmark-remarka.xml"));
+  // The user's own notes, in a folder the installation made.
+  user.folder().Write("home/.local/share/doc/vokar/moje-notatki.txt", "moje\n");
+
+  const RunResult uninstall = user.Run("/usr/bin/cmake", {"-P", (prefix / "share/vokar/uninstall.cmake").string()});
+  EXPECT_EQ(uninstall.exitCode, 0) << uninstall.out << uninstall.err;
+  std::vector<std::string> expected = before;
+  for (const char* kept : {".local/share/", ".local/share/doc/", ".local/share/doc/vokar/",
+                           ".local/share/doc/vokar/moje-notatki.txt"})
+    expected.push_back(kept);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Tree(user.home()), expected) << uninstall.out;
+  EXPECT_EQ(ReadAll(user.home() / ".local/share/doc/vokar/moje-notatki.txt"), "moje\n");
+}
+
+// A MIME database of the user's own, with a type of theirs, in the prefix the
+// suite is installed into: the removal takes the comment type out of it and
+// rebuilds it, and the user's type is still known; nothing of the database
+// goes.
+TEST(CmakeInstall, RemovedByItsScriptAloneKeepsTheUsersOwnMimeDatabase) {
+  UserSandbox user("cmake-uninstall-mime");
+  const fs::path mime = user.dataHome() / "mime";
+  user.folder().Write("home/.local/share/mime/packages/moje-notatki.xml",
+                      "<?xml version=\"1.0\"?>\n"
+                      "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                      "  <mime-type type=\"text/x-moje-notatki\"><comment>Moje notatki</comment>"
+                      "<glob pattern=\"*.notatki\"/></mime-type>\n</mime-info>\n");
+  const RunResult built = user.Run("/usr/bin/update-mime-database", {mime.string()});
+  ASSERT_EQ(built.exitCode, 0) << built.err;
+  ASSERT_THAT(ReadAll(mime / "globs2"), HasSubstr(":text/x-moje-notatki:*.notatki"));
+  const std::vector<std::string> before = Tree(user.home());
+
+  const fs::path prefix = user.home() / ".local";
+  const RunResult install = InstallInto(user, prefix);
+  ASSERT_EQ(install.exitCode, 0) << install.err;
+  const RunResult uninstall = user.Run("/usr/bin/cmake", {"-P", (prefix / "share/vokar/uninstall.cmake").string()});
+  EXPECT_EQ(uninstall.exitCode, 0) << uninstall.out << uninstall.err;
+  EXPECT_EQ(Tree(user.home()), before) << uninstall.out;
+  const std::string globs = ReadAll(mime / "globs2");
+  EXPECT_THAT(globs, HasSubstr(":text/x-moje-notatki:*.notatki"));
+  EXPECT_THAT(globs, Not(HasSubstr("*.ann")));
 }
 
 }  // namespace

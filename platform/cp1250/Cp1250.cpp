@@ -357,10 +357,15 @@ std::string IncomingText(std::string_view bytes, TextEnd end) {
       break;
     }
   }
-  if (!LooksLikeUtf8(text)) return std::string(bytes);
+  // A byte order mark says UTF-8 was meant; it is never a character of the
+  // text, even when a stray byte further on makes the rest code page 1250.
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
-  return FromUtf8(text);
+  const bool byteOrderMark = text.starts_with(kByteOrderMark);
+  if (byteOrderMark) text.remove_prefix(kByteOrderMark.size());
+  if (LooksLikeUtf8(text)) return FromUtf8(text);
+  if (!byteOrderMark) return std::string(bytes);
+  bytes.remove_prefix(kByteOrderMark.size());
+  return std::string(bytes);
 }
 
 }  // namespace vokar::cp1250

@@ -50,9 +50,9 @@ enum class TextEnd { Whole, Cut };
 
 // Text that comes in from outside in bytes of either encoding the suite
 // accepts (a file, standard input, a pipe): valid UTF-8 holding a non-ASCII
-// character is converted, a byte order mark at its start dropped and a
-// character cut off at the end of a start left out; anything else is taken
-// as code page 1250 already.
+// character is converted and a character cut off at the end of a start left
+// out; anything else is taken as code page 1250 already. A byte order mark at
+// the start is dropped either way.
 std::string IncomingText(std::string_view bytes, TextEnd end = TextEnd::Whole);
 
 // The most bytes of UTF-8 one code page 1250 character can take once

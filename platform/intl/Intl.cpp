@@ -27,8 +27,14 @@ bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string ToCp1250(std::string value) {
-  return cp1250::LooksLikeUtf8(value) ? cp1250::FromUtf8(value) : value;
+// Each value on its own, so a file that mixes the encodings reads right.
+std::string ToCp1250(std::string_view value) { return cp1250::IncomingText(value); }
+
+// The line the read limit cut is not the value anyone wrote (and may end
+// inside a character): of a longer file only the whole lines are read.
+std::string_view WholeLines(const files::FileRead& read) {
+  const std::string_view text = read.bytes;
+  return read.truncated ? text.substr(0, text.rfind('\n') + 1) : text;
 }
 
 }  // namespace
@@ -43,6 +49,9 @@ std::filesystem::path ConfigDir() {
 }
 
 std::optional<std::string> FindIniValue(std::string_view text, std::string_view section, std::string_view key) {
+  // An editor's byte order mark would hide the first section's name.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   bool inSection = false;
   while (!text.empty()) {
     const auto newline = text.find('\n');
@@ -71,7 +80,7 @@ std::optional<std::string> ReadIniValue(const std::filesystem::path& file, std::
   // A profile file is small; a FIFO or a device of its name is never opened.
   const files::FileRead read = files::ReadRegularFile(file, kMaxIniBytes);
   if (!read.ok()) return std::nullopt;
-  return FindIniValue(read.bytes, section, key);
+  return FindIniValue(WholeLines(read), section, key);
 }
 
 IntlValues ParseIntl(std::string_view iniText) {
@@ -94,7 +103,7 @@ IntlValues ParseIntl(std::string_view iniText) {
 IntlValues ReadIntlFrom(const std::filesystem::path& file) {
   const files::FileRead read = files::ReadRegularFile(file, kMaxIniBytes);
   if (!read.ok()) return IntlValues{};
-  return ParseIntl(read.bytes);
+  return ParseIntl(WholeLines(read));
 }
 
 IntlValues ReadIntl() { return ReadIntlFrom(ConfigDir() / "intl.ini"); }

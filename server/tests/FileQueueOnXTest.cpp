@@ -1,8 +1,8 @@
-// The server's boxes about queued files it could not read, on a real X
-// session (Xvfb with openbox) with real message boxes: a flood of hand-overs
-// naming missing files shows one box at a time, never a pile of them, while
-// the server goes on answering; the files that failed while a box was open
-// are told together in the next one.
+// The server's boxes and dialogs on a real X session (Xvfb with openbox),
+// seen on the screen: a flood of hand-overs naming missing files shows one
+// box at a time, never a pile of them, while the server goes on answering;
+// the files that failed while a box was open are told together in the next
+// one. SIGTERM with the Info dialog and a box over it ends the server.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -10,8 +10,11 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <variant>
 #include <vector>
 
+#include "Registry.h"
 #include "ServerIds.h"
 #include "support/ServerFixture.h"
 #include "support/XSession.h"
@@ -26,13 +29,13 @@ using namespace vokar::servertest;
 using vokar::testing::RunProgram;
 using vokar::testing::SpawnedProgram;
 
-// The shown windows titled "Vokar", by X window id.
-std::set<std::string> VokarWindows(const ServerWorld& world) {
+// The shown windows of that title ("^Vokar$"), by X window id.
+std::set<std::string> VokarWindows(const ServerWorld& world, const std::string& title = "^Vokar$") {
   const auto out = world.folder() / "windows.txt";
   const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return {};
   {
-    SpawnedProgram search({"xdotool", "search", "--onlyvisible", "--name", "^Vokar$"}, fd);
+    SpawnedProgram search({"xdotool", "search", "--onlyvisible", "--name", title}, fd);
     search.Wait();
   }
   ::close(fd);
@@ -95,6 +98,53 @@ TEST(FileQueueOnX, AFloodOfMissingFilesShowsOneBoxAtATime) {
   EXPECT_LE(answered, 3) << "a box for each file, or nearly";
   server->Signal(SIGTERM);
   EXPECT_EQ(server->Wait(10s), 0);
+}
+
+std::string Setting(std::string_view section, std::string_view name) {
+  auto key = registry::Key::Open(registry::Root::CurrentUser, "Software\\Quillmark\\Vokar\\" + std::string(section));
+  if (!key) return "<no key>";
+  auto value = key->Query(name);
+  if (!value) return "<none>";
+  if (const auto* text = std::get_if<std::string>(&*value)) return "\"" + *text + "\"";
+  return std::to_string(static_cast<std::int32_t>(std::get<std::uint32_t>(*value)));
+}
+
+// The "Info..." dialog on the screen and a box over it, and SIGTERM: both
+// close, the server ends as its exit button would, its settings written, and
+// nothing answers for it any more. Before, the window went but the process
+// stayed until someone closed the dialog, answering pokes and status.
+TEST(FileQueueOnX, TermSignalWithTheInfoDialogOpenEndsTheServer) {
+  vokar::testing::XSession x(true);
+  ASSERT_TRUE(x.ok()) << "Xvfb or openbox did not start";
+  ServerWorld world;
+  SetEnv("QT_QPA_PLATFORM", "xcb");
+  // The box is shown and waits for a user.
+  SetEnv("VOKAR_MSGBOX_ANSWER", "show");
+  auto server = world.StartServer();
+  ASSERT_TRUE(WaitUntil([] { return static_cast<bool>(desktop::FindWindow("Vokar")); }, 10s)) << world.ServerOutput();
+  {
+    // Not what the window holds (0): written over at the end.
+    auto key = registry::Key::Create(registry::Root::CurrentUser, "Software\\Quillmark\\Vokar\\Sound");
+    ASSERT_TRUE(key.ok());
+    ASSERT_TRUE(key->Set("Tunning", std::uint32_t{20}).ok());
+  }
+  const auto window = desktop::FindWindow("Vokar");
+  ASSERT_TRUE(desktop::PostMessage(window, desktop::WM_COMMAND, server::IDC_INFO, 0));
+  std::set<std::string> info;
+  ASSERT_TRUE(WaitUntil([&] { return !(info = VokarWindows(world, "^Informacja o Vokar$")).empty(); }, 10s))
+      << "the Info dialog is not on the screen";
+  // The queued file's box comes from the timer, inside the dialog's loop.
+  ASSERT_TRUE(desktop::SendMessage(window, server::WM_SERVER_OPENFILE, 0, 0, (world.Work() / "brak.txt").string()).ok());
+  ASSERT_TRUE(WaitUntil([&] { return !world.Messages().empty(); }, 5s));
+  EXPECT_EQ(world.Messages().front().answer, "show");
+  EXPECT_EQ(VokarWindows(world, "^Informacja o Vokar$"), info) << "the box closed the Info dialog";
+  server->Signal(SIGTERM);
+  EXPECT_EQ(server->Wait(10s), 0) << "the server stayed while its Info dialog was open\n" << world.ServerOutput();
+  ::unsetenv("VOKAR_MSGBOX_ANSWER");
+  EXPECT_NE(world.RunTool(VKDDE_PATH, {"exec", "status"}).first, 0) << "something still answers for the server";
+  EXPECT_TRUE(VokarWindows(world, "^Informacja o Vokar$").empty());
+  EXPECT_EQ(Setting("Global", "TaskBarIcon"), "\"Yes\"");
+  EXPECT_EQ(Setting("Sound", "Tunning"), "0") << "the window's settings were not written";
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -464,19 +465,27 @@ TEST_F(ServerProcess, TermSignalWithAMessageBoxOpenEndsTheServer) {
   EXPECT_EQ(Value("Sound", "Tunning"), "0") << "the window's settings were not written";
 }
 
-// The same with the "Info..." dialog open and a box over it.
-TEST_F(ServerProcess, TermSignalWithTheInfoDialogOpenEndsTheServer) {
-  ::setenv("VOKAR_MSGBOX_ANSWER", "show", 1);
+// "Pomo&c..." with the page installed but no xdg-open and no desktop that
+// opens anything: a box with the page's path, so that the user can open it
+// another way; the server goes on.
+TEST_F(ServerProcess, HelpWithoutABrowserIsSaidWithThePagesPath) {
+  const auto page = world_.folder() / "data" / "help" / "vokar.html";
+  std::filesystem::create_directories(page.parent_path());
+  std::ofstream(page) << "<html></html>";
+  const auto bin = world_.folder() / "bin";
+  std::filesystem::create_directories(bin);
+  SetEnv("PATH", bin.string());
   Start();
-  const auto window = desktop::FindWindow("Vokar");
-  ASSERT_TRUE(desktop::PostMessage(window, desktop::WM_COMMAND, server::IDC_INFO, 0));
-  // The queued file's box comes from the timer, inside the dialog's loop.
-  ASSERT_TRUE(desktop::SendMessage(window, server::WM_SERVER_OPENFILE, 0, 0, (world_.Work() / "brak.txt").string()).ok());
+  ASSERT_TRUE(desktop::PostMessage(desktop::FindWindow("Vokar"), desktop::WM_COMMAND, server::IDC_HELP, 0));
   ASSERT_TRUE(WaitUntil([&] { return !world_.Messages().empty(); }, 5s));
-  EXPECT_EQ(Stop(), 0) << "the server stayed while its Info dialog was open\n" << world_.ServerOutput();
-  ::unsetenv("VOKAR_MSGBOX_ANSWER");
-  EXPECT_NE(world_.RunTool(VKDDE_PATH, {"exec", "status"}).first, 0);
-  EXPECT_EQ(Value("Global", "TaskBarIcon"), "\"Yes\"");
+  const auto messages = world_.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].caption, "Vokar");
+  EXPECT_EQ(messages[0].text,
+            "Nie można otworzyć pomocy: na tym komputerze nie ma przeglądarki stron WWW, która by ją wyświetliła.\n"
+            "Stronę pomocy można otworzyć samodzielnie:\n" + page.string());
+  EXPECT_EQ(client_.Status(), 2);
+  EXPECT_EQ(Stop(), 0);
 }
 
 // "read" on a server that was given nothing runs a job on the empty buffer,
@@ -588,6 +597,10 @@ TEST_F(ServerProcess, UTF8FilesAreReadAsUTF8WhicheverWayTheyCome) {
   ASSERT_EQ(code, 0) << output;
   const std::string expected = WavSamples(expectedFile);
   ASSERT_GT(expected.size(), 1000u);
+  // vksay takes a file the same way, its byte order mark left out.
+  const auto bomFile = world_.folder() / "bom.wav";
+  ASSERT_EQ(world_.RunTool(VKSAY_PATH, {"-o", bomFile.string(), "-f", "bom.txt"}).first, 0);
+  EXPECT_EQ(WavSamples(bomFile), expected) << "vksay -f";
 
   // vokar /X FILE: read and ended.
   server_ = world_.StartServer({"/L-", "/X", "utf8.txt"});
@@ -617,6 +630,37 @@ TEST_F(ServerProcess, UTF8FilesAreReadAsUTF8WhicheverWayTheyCome) {
   heardNext("UTF-8 with a byte order mark");
   EXPECT_EQ(world_.RunTool(VKDDE_PATH, {"open", "cp1250.txt"}).first, 0);
   heardNext("Windows-1250");
+  EXPECT_TRUE(world_.Messages().empty());
+  EXPECT_EQ(Stop(), 0);
+}
+
+// vkdde poke -f reads 512 KiB of a file at most. A UTF-8 file whose limit
+// falls inside its last character is still UTF-8: heard as the same text
+// poked in code page 1250 (blanks say nothing, and the server keeps the first
+// 65276 bytes of either). Taken as Windows-1250 it would say "ZaĹĽĂłĹ‚...".
+TEST_F(ServerProcess, VkddePokesTheStartOfALongUtf8FileAsUtf8) {
+  constexpr std::size_t kPokeFileLimit = 512 * 1024;
+  const std::string text = "Zażółć gęślą jaźń.";
+  std::string file = "\xEF\xBB\xBF" + text;
+  file += std::string(kPokeFileLimit - 1 - file.size(), ' ') + "ż";  // C5 on the limit, BC past it
+  ASSERT_EQ(file.size(), kPokeFileLimit + 1);
+  std::ofstream(world_.Work() / "long.txt", std::ios::binary) << file;
+  Start();
+  auto heard = [&](const std::function<void()>& poke) {
+    const std::size_t before = WavSamples(world_.Wav()).size();
+    poke();
+    EXPECT_TRUE(client_.Execute("read"));
+    EXPECT_TRUE(WaitUntil([&] { return WavSamples(world_.Wav()).size() > before; }, 5s));
+    EXPECT_TRUE(client_.WaitForStatus(2, 10s));
+    return WavSamples(world_.Wav()).substr(before);
+  };
+  const std::string fromFile =
+      heard([&] { EXPECT_EQ(world_.RunTool(VKDDE_PATH, {"poke", "-f", "long.txt"}).first, 0); });
+  const std::string start = cp1250::FromUtf8(text);
+  const std::string fromCp1250 =
+      heard([&] { EXPECT_TRUE(client_.Poke(start + std::string(65276 - start.size(), ' '))); });
+  EXPECT_GT(fromCp1250.size(), 1000u);
+  EXPECT_EQ(fromFile, fromCp1250);
   EXPECT_TRUE(world_.Messages().empty());
   EXPECT_EQ(Stop(), 0);
 }

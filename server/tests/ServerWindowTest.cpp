@@ -7,6 +7,10 @@
 
 #include <limits.h>
 
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
@@ -369,21 +373,62 @@ TEST_F(ServerWindow, ADroppedUTF8FileIsReadAsUTF8) {
 
 TEST_F(ServerWindow, AFileOfMoreThanTheBufferTakesIsCutAtTheBuffer) {
   Start();
-  // UTF-8 and code page 1250 alike: the buffer gets its 65279 bytes, and a
-  // Polish letter cut off at the end of what was read does not make the
-  // UTF-8 file code page 1250.
-  std::string utf8;
-  while (utf8.size() < 4 * kMaxFileBytes + 10) utf8 += "żółw ";
+  // UTF-8 and code page 1250 alike: the buffer gets its 65279 bytes. Of a
+  // UTF-8 file four bytes a character are read (261116); "x" and then
+  // "żółw " (8 bytes) put the lead byte of an "ó" on the last of them, so
+  // that the limit cuts it in two: the rest is still UTF-8, not code page 1250.
+  constexpr std::size_t kReadLimit = 4 * 65279;
+  std::string utf8 = "x";
+  std::string expected = "x";  // "żółw " in code page 1250: BF F3 B3 77 20
+  while (utf8.size() < kReadLimit + 10) {
+    utf8 += "żółw ";
+    expected += "\xBF\xF3\xB3w ";
+  }
+  ASSERT_EQ(utf8.substr(kReadLimit - 3, 4), "\xC5\xBC\xC3\xB3") << "the limit must fall inside the ó";
   const auto utf8File = world_.folder().Write("dlugi.txt", utf8);
   bool queued = false;
   ASSERT_EQ(dialog_->LoadFileIntoBuffer(utf8File.string(), queued), files::FileError::None);
   EXPECT_TRUE(queued);
-  EXPECT_EQ(app_->text.Text(), cp1250::FromUtf8(utf8).substr(0, kMaxFileBytes));
-  const std::string bytes(kMaxFileBytes + 100, '\xB9');
+  EXPECT_EQ(app_->text.Text(), expected.substr(0, 65279));
+  const std::string bytes(65279 + 100, '\xB9');
   const auto cp1250File = world_.folder().Write("dlugi1250.txt", bytes);
   ASSERT_EQ(dialog_->LoadFileIntoBuffer(cp1250File.string(), queued), files::FileError::None);
-  EXPECT_EQ(app_->text.Text(), bytes.substr(0, kMaxFileBytes));
+  EXPECT_EQ(app_->text.Text(), std::string(65279, '\xB9'));
   // The jobs queued are never run: the window goes first.
+}
+
+// The box of the files that could not be read names ten of them with their
+// causes; an eleventh is only counted.
+TEST_F(ServerWindow, TheUnreadableFilesBoxNamesTenAndCountsTheRest) {
+  Start();
+  auto box = [&](int files) {
+    for (int i = 0; i < files; ++i) dialog_->QueueFile((world_.folder() / ("brak" + std::to_string(i) + ".txt")).string());
+    const std::size_t before = world_.Messages().size();
+    dialog_->OnReadNextFile();
+    const auto messages = world_.Messages();
+    EXPECT_EQ(messages.size(), before + 1);
+    std::vector<std::string> lines;
+    std::istringstream in(messages.empty() ? std::string() : messages.back().text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  };
+  const auto named = [&](int i) { return "Błąd otwarcia pliku: " + (world_.folder() / ("brak" + std::to_string(i) + ".txt")).string(); };
+
+  auto lines = box(10);
+  ASSERT_EQ(lines.size(), 1u + 2 * 10) << "ten files are all named, and nothing is counted";
+  EXPECT_EQ(lines.front(), "Nie można odczytać 10 plików z kolejki:");
+  EXPECT_EQ(lines[1], named(0));
+  EXPECT_EQ(lines[2], "Plik nie został znaleziony");
+  EXPECT_EQ(lines[19], named(9));
+  EXPECT_EQ(lines[20], "Plik nie został znaleziony");
+
+  lines = box(11);
+  ASSERT_EQ(lines.size(), 1u + 2 * 10 + 1);
+  EXPECT_EQ(lines.front(), "Nie można odczytać 11 plików z kolejki:");
+  EXPECT_EQ(lines[19], named(9));
+  EXPECT_EQ(lines.back(), "(i jeszcze 1)");
+  EXPECT_TRUE(dialog_->fileQueue().empty());
+  EXPECT_EQ(world_.WavBytes(), 0u);
 }
 
 TEST_F(ServerWindow, RightButtonReadsTheClipboardUnlessCtrlIsHeld) {

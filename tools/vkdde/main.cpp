@@ -65,10 +65,6 @@ const char* ErrorName(std::uint32_t error) {
   }
 }
 
-std::string ToCp1250(const std::string& text) {
-  return cp1250::LooksLikeUtf8(text) ? cp1250::FromUtf8(text) : text;
-}
-
 class Client {
  public:
   explicit Client(const Options& options) : options_(options) {}
@@ -116,19 +112,21 @@ class Client {
 std::optional<std::string> PokeText(const std::vector<std::string>& words) {
   if (words.size() == 3 && words[1] == "-f") {
     if (words[2] == "-") {
-      return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+      return cp1250::IncomingText(
+          std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()));
     }
     const auto read = files::ReadRegularFile(words[2], kMaxPokeFile);
     if (!read.ok()) {
       std::cerr << "vkdde: cannot read " << words[2] << ": " << files::FileErrorName(read.error) << "\n";
       return std::nullopt;
     }
-    return read.bytes;
+    // The start of a longer file may end inside a character.
+    return cp1250::IncomingText(read.bytes, read.truncated ? cp1250::TextEnd::Cut : cp1250::TextEnd::Whole);
   }
   if (words.size() < 2) return std::nullopt;
   std::string text;
   for (std::size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];
-  return text;
+  return cp1250::IncomingText(text);
 }
 
 int Version(const Options& options) {
@@ -228,7 +226,7 @@ int main(int argc, char** argv) {
       std::printf("%u\n", status & 0xFF);
     return result;
   }
-  const std::string data = ToCp1250(*text) + std::string(1, '\0');
+  const std::string data = *text + std::string(1, '\0');
   if (command == "speak") {
     if (const int result = client.Transaction(std::string("break") + '\0', dde::TransactionType::Execute)) return result;
   }

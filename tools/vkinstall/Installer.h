@@ -1,4 +1,4 @@
-// Registers the installed suite for one user, as the original installer did:
+// Registers the installed suite for one user:
 // the application paths of the programs, the installation record with the
 // working directory and its marker, the shell folders, the desktop entries
 // that stand for the shortcuts (send-to, the programs group), the uninstall

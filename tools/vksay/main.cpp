@@ -234,7 +234,7 @@ int main(int argc, char** argv) {
   if (!input) return 1;
   // Valid UTF-8 with non-ASCII characters is converted; anything else is
   // taken as Windows-1250 already.
-  const std::string text = cp1250::LooksLikeUtf8(*input) ? cp1250::FromUtf8(*input) : *input;
+  const std::string text = cp1250::IncomingText(*input);
 
   const intl::IntlValues intlValues = intl::ReadIntl();
   options->settings.locale = {intlValues.decimal, intlValues.thousand, intlValues.date, intlValues.shortDate};

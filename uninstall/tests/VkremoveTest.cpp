@@ -164,6 +164,14 @@ class Vkremove : public ::testing::Test {
     return horalo;
   }
 
+  // What a process of the desktop learns when it asks whether an
+  // uninstaller runs: "runs" or "free", with a new line.
+  std::string UninstallMark() {
+    const RunResult probe = user_.Run(VOKAR_MARKPROBE);
+    EXPECT_EQ(probe.exitCode, 0) << probe.err;
+    return probe.out;
+  }
+
   UserSandbox user_{"vkremove"};
   fs::path bin_;
   int starts_ = 0;
@@ -247,7 +255,46 @@ TEST_F(Vkremove, NoToTheFirstQuestionChangesNothing) {
   EXPECT_TRUE(fs::exists(user_.autostart() / "Horalo.desktop"));
   EXPECT_TRUE(fs::exists(bin_ / "vkremove"));
   // Nothing holds the server back once the uninstaller has ended.
-  EXPECT_FALSE(fs::exists(fs::path(user_.Environment()["VOKAR_DESKTOP_DIR"]) / "Vokar_Uninstalling"));
+  EXPECT_EQ(UninstallMark(), "free\n");
+}
+
+// The uninstalling mark, which keeps the clients from starting the server
+// and the first start from registering the suite, is held from the first
+// "yes" to the end of the run, and by nothing once the run has ended: after a
+// run that ended at a question about a running program (the session ending
+// while it is up, or a "no" to it) and after a finished run.
+TEST_F(Vkremove, TheUninstallingMarkIsHeldOnlyWhileARunGoesOn) {
+  Install();
+  auto radko = StartWindow({"Radko"});
+  ASSERT_EQ(UninstallMark(), "free\n");
+
+  // The question about Radko held open: the mark is held.
+  user_.Set("VOKAR_MSGBOX_ANSWER", "yes,show");
+  auto remove = user_.Start(bin_ / "vkremove", {}, "vkremove");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (user_.Messages().size() < 2 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_THAT(user_.Messages(), ElementsAre(Question("yes"), RunningQuestion("Radko", "show")));
+  EXPECT_EQ(UninstallMark(), "runs\n");
+  ::kill(remove->pid(), SIGTERM);
+  EXPECT_EQ(remove->Wait(std::chrono::seconds(10)), 1) << ReadAll(user_ / "vkremove.err");
+  EXPECT_EQ(UninstallMark(), "free\n");
+
+  // "No" to the question about Radko.
+  user_.Set("VOKAR_MSGBOX_ANSWER", "yes,yes,no");
+  const RunResult declined = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(declined.exitCode, 1) << declined.err;
+  EXPECT_EQ(user_.Messages().back(), kAborted);
+  EXPECT_EQ(UninstallMark(), "free\n");
+
+  // Radko closed, the run goes to its end.
+  radko.reset();
+  user_.Set("VOKAR_MSGBOX_ANSWER", "");
+  const RunResult finished = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(finished.exitCode, 0) << finished.err;
+  EXPECT_THAT(user_.Messages().back(), ::testing::StartsWith(kDone));
+  EXPECT_FALSE(fs::exists(user_.group()));
+  EXPECT_EQ(UninstallMark(), "free\n");
 }
 
 // The first question really up (the script shows it) and the session ends:
@@ -537,6 +584,88 @@ TEST_F(Vkremove, TheCommentTypeGoesWhenItNamesAClassThatIsNotOurs) {
   EXPECT_THAT(ExportLinesUnder(ExportStore(user_), "HKEY_CLASSES_ROOT\\"),
               ElementsAre("[HKEY_CLASSES_ROOT\\CLSID]", "[HKEY_CLASSES_ROOT\\CLSID\\" + otherClass + "]",
                           "@=\"Inny dokument\""));
+}
+
+// The comment type's files on the desktop go by the record: the files of the
+// same names in another data folder (the uninstaller started with another
+// XDG_DATA_HOME), which the suite never wrote, stay; those the suite wrote go.
+TEST_F(Vkremove, TheCommentTypesFilesGoOnlyWhereTheSuiteWroteThem) {
+  Install();
+  const fs::path data = user_.dataHome();
+  const std::vector<std::string> typeFiles{"mime/packages/quillmark-remarka.xml",
+                                           "applications/quillmark-remarka-komentarz.desktop",
+                                           "icons/hicolor/32x32/mimetypes/application-x-remarka-komentarz.png",
+                                           "icons/hicolor/48x48/mimetypes/application-x-remarka-komentarz.png"};
+  const auto recorded = RecordedPaths(ExportStore(user_), "Files");
+  for (const auto& file : typeFiles) {
+    ASSERT_TRUE(fs::is_regular_file(data / file)) << file;
+    ASSERT_THAT(recorded, ::testing::Contains((data / file).string()));
+  }
+  // The user's own files of those names, in a data folder of theirs.
+  const fs::path other = user_ / "moje-dane";
+  for (const auto& file : typeFiles) user_.folder().Write(fs::path("moje-dane") / file, "moje: " + file + "\n");
+  const std::vector<std::string> otherBefore = Tree(other);
+  user_.Set("XDG_DATA_HOME", other.string());
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  for (const auto& file : typeFiles) {
+    EXPECT_EQ(ReadAll(other / file), "moje: " + file + "\n") << file;
+    EXPECT_FALSE(fs::exists(data / file)) << file;
+  }
+  EXPECT_EQ(Tree(other), otherBefore);
+  // With the package gone the database the suite made serves nothing and goes too.
+  EXPECT_FALSE(fs::exists(data / "mime"));
+  EXPECT_THAT(user_.Messages().back(), ::testing::Not(HasSubstr("moje-dane")));
+}
+
+// The user's own MIME database, with a type of theirs, before the suite came:
+// the uninstaller takes the comment type out of it and rebuilds it; the
+// user's type is still known and nothing of theirs goes.
+TEST_F(Vkremove, TheUsersOwnMimeDatabaseIsRebuiltWithoutTheCommentType) {
+  const fs::path mime = user_.dataHome() / "mime";
+  user_.folder().Write("home/.local/share/mime/packages/moje-notatki.xml",
+                       "<?xml version=\"1.0\"?>\n"
+                       "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                       "  <mime-type type=\"text/x-moje-notatki\"><comment>Moje notatki</comment>"
+                       "<glob pattern=\"*.notatki\"/></mime-type>\n</mime-info>\n");
+  ASSERT_EQ(user_.Run("/usr/bin/update-mime-database", {mime.string()}).exitCode, 0);
+  const std::vector<std::string> before = Tree(mime);
+  Install();
+  ASSERT_THAT(ReadAll(mime / "globs2"), HasSubstr("*.ann"));
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Tree(mime), before);
+  EXPECT_THAT(ReadAll(mime / "globs2"), HasSubstr(":text/x-moje-notatki:*.notatki"));
+  EXPECT_THAT(ReadAll(mime / "globs2"), ::testing::Not(HasSubstr("*.ann")));
+}
+
+// A symbolic link put in place of a folder on the way to the comment type's
+// files after the installation: nothing behind it is deleted, and the last
+// message says what stayed because of the link.
+TEST_F(Vkremove, ALinkAboveTheCommentTypesFilesIsNotFollowed) {
+  Install();
+  const fs::path data = user_.dataHome();
+  const fs::path package = data / "mime/packages/quillmark-remarka.xml";
+  const fs::path icon = data / "icons/hicolor/48x48/mimetypes/application-x-remarka-komentarz.png";
+  ASSERT_TRUE(fs::is_regular_file(package));
+  ASSERT_TRUE(fs::is_regular_file(icon));
+  // The user moves the two folders elsewhere and links them back.
+  for (const char* folder : {"mime", "icons"}) {
+    fs::rename(data / folder, user_ / (std::string("moje-") + folder));
+    fs::create_directory_symlink(user_ / (std::string("moje-") + folder), data / folder);
+  }
+  const std::vector<std::string> mimeBefore = Tree(user_ / "moje-mime");
+  const std::vector<std::string> iconsBefore = Tree(user_ / "moje-icons");
+  const RunResult run = user_.Run(bin_ / "vkremove");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Tree(user_ / "moje-mime"), mimeBefore);
+  EXPECT_EQ(Tree(user_ / "moje-icons"), iconsBefore);
+  EXPECT_TRUE(fs::is_symlink(data / "mime"));
+  EXPECT_TRUE(fs::is_symlink(data / "icons"));
+  const std::string last = user_.Messages().back();
+  EXPECT_THAT(last, HasSubstr("Pozostawiono, bo prowadzi do nich dowiązanie symboliczne:"));
+  EXPECT_THAT(last, HasSubstr("\\n  " + package.string()));
+  EXPECT_THAT(last, HasSubstr("\\n  " + icon.string()));
 }
 
 TEST_F(Vkremove, TheFileOfAnInstalledPackageIsLeftToThePackageManager) {

@@ -52,6 +52,7 @@ std::string FaketimeLibrary() {
 constexpr int kReadHour = 33020;
 constexpr int kReadAdvice = 33022;
 constexpr int kEnd = 33030;
+constexpr int kHelp = 205;  // "Pomo&c..."
 
 registry::Profile Store() { return registry::Profile("Quillmark", "Horalo"); }
 
@@ -171,6 +172,15 @@ class HoraloProcess : public ::testing::Test {
   // Ends horalo as another program may (command 33030); its exit status.
   int End() {
     EXPECT_TRUE(Post(kEnd));
+    return WaitForEnd();
+  }
+  // Ends horalo as the desktop session does; its exit status, -1 when it did
+  // not end in time.
+  int Terminate() {
+    ::kill(pid_, SIGTERM);
+    return WaitForEnd();
+  }
+  int WaitForEnd() {
     const auto deadline = Clock::now() + 15s;
     int status = 0;
     while (::waitpid(pid_, &status, WNOHANG) == 0) {
@@ -455,6 +465,29 @@ TEST_F(HoraloProcess, TheHourOnTheRealServerIsWrittenToTheWaveDevice) {
   EXPECT_TRUE(world_.MessageTexts().empty());
 }
 
+// "Pomo&c..." where an xdg-open exists but fails (as it does with no browser
+// to hand the page to: exit status 3): a box with the page's path, so that
+// the user can open it another way; horalo goes on.
+TEST_F(HoraloProcess, HelpWithAnXdgOpenThatFailsIsSaidWithThePagesPath) {
+  world_.Set("VOKAR_DATA_DIR", (world_.folder() / "data").string());
+  fs::create_directories(world_.folder() / "data" / "help");
+  const fs::path page = Write("data/help/horalo.html", "<html></html>");
+  const fs::path asked = world_.folder() / "xdg-open.args";
+  const fs::path launcher = Write("bin/xdg-open", "#!/bin/sh\necho \"$@\" > '" + asked.string() + "'\nexit 3\n");
+  fs::permissions(launcher, fs::perms::owner_all);
+  Start("2026-12-08 10:20:05");
+  ASSERT_TRUE(Post(kHelp));
+  const auto deadline = Clock::now() + 10s;
+  while (world_.MessageTexts().empty() && Clock::now() < deadline) std::this_thread::sleep_for(50ms);
+  ASSERT_EQ(world_.Messages().size(), 1u);
+  EXPECT_EQ(world_.Messages()[0].caption, "Horalo");
+  EXPECT_EQ(world_.Messages()[0].text,
+            "Nie można otworzyć pomocy: na tym komputerze nie ma przeglądarki stron WWW, która by ją wyświetliła.\n"
+            "Stronę pomocy można otworzyć samodzielnie:\n" + page.string());
+  EXPECT_EQ(ReadAll(asked), page.string() + "\n") << "xdg-open was not given the page";
+  EXPECT_EQ(End(), 0);
+}
+
 // The tests that press keys run on a private X server.
 class HoraloOnX : public HoraloProcess {
  protected:
@@ -640,6 +673,36 @@ TEST_F(HoraloOnX, AReminderTypedIntoTheDialogIsSpokenAtItsMinuteAndKept) {
   EXPECT_EQ(event.time.minute, due % 60);
   EXPECT_EQ(event.text, "Czas na herbate");
   EXPECT_FALSE(event.important);
+}
+
+// The reminder dialog on the screen, half filled in, and SIGTERM: horalo ends
+// as "Koniec" would, every setting written and the events file kept as it
+// was (the unfinished reminder is not added); nothing of it stays on the
+// screen or on the desktop.
+TEST_F(HoraloOnX, TermSignalWithTheReminderDialogOpenEndsItWithItsSettings) {
+  const fs::path file = world_.folder() / "terminarz.evt";
+  ASSERT_TRUE(Store().WriteString("Events", "DocumentName", file.string()).ok());
+  ASSERT_TRUE(Store().WriteString("HotKeys", "ReadHour", "CS116").ok());
+  Start("2026-12-08 10:20:05");
+  const std::string id = WindowId("^Horalo$");
+  ASSERT_FALSE(id.empty());
+  EXPECT_EQ(Keys(id, {"ctrl+Tab", "alt+a"}), 0);
+  const std::string dialog = WindowId("^Edycja komunikatu$");
+  ASSERT_FALSE(dialog.empty()) << "the reminder dialog is not on the screen";
+  EXPECT_EQ(vokar::testing::RunProgram({"xdotool", "type", "--delay", "40", "Niedokonczone"}), 0);
+  // Only the two frequencies were stored before the start.
+  ASSERT_FALSE(Store().Has("Clock", "InitSound"));
+  EXPECT_EQ(Terminate(), 0) << "horalo stayed while its dialog was open";
+  EXPECT_FALSE(desktop::FindWindow("Horalo"));
+  EXPECT_EQ(vokar::testing::RunProgram({"xdotool", "search", "--onlyvisible", "--name", "^Edycja komunikatu$"}), 1)
+      << "the dialog is still on the screen";
+  for (const auto& [section, name] : std::vector<std::pair<const char*, const char*>>{
+           {"Clock", "InitSound"}, {"Clock", "24_Hours"}, {"Events", "Prefix"}, {"Advice", "Mode"}, {"HotKeys", "ReadDate"}})
+    EXPECT_TRUE(Store().Has(section, name)) << section << "\\" << name << " was not written";
+  EXPECT_EQ(Store().GetString("Events", "DocumentName", "?"), file.string());
+  EXPECT_EQ(Store().GetString("HotKeys", "ReadHour", "?"), "CS116");
+  EXPECT_EQ(ReadAll(file), std::string(12, '\0')) << "six empty lists, and nothing of the unfinished reminder";
+  EXPECT_TRUE(world_.MessageTexts().empty());
 }
 
 }  // namespace

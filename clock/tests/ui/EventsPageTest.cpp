@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QListWidget>
 #include <QPushButton>
@@ -322,6 +323,65 @@ TEST(EventsPage, TheListHasThePagesWidthAndShowsEveryRowWhole) {
     EXPECT_LE(list.RowWidth(*list.EventAt(0)), list.viewport()->width()) << kind;
     EXPECT_FALSE(list.horizontalScrollBar()->isVisible()) << kind;
   }
+}
+
+// Texts of the widest letters, and of a sign wider than any letter, each
+// longer than the 32 characters a row shows: at the smallest page the whole
+// row is in the list, from the "!" at its left to the closing quote at its
+// right, with no horizontal scroll bar.
+TEST(EventsPage, RowsOfTheWidestLettersAreShownWholeAtTheSmallestPage) {
+  ClockWorld world;
+  TestHost host;
+  CEventsPage page(host);
+  ASSERT_TRUE(page.LoadFile((world.folder() / "terminarz.evt").string()));
+  struct Row {
+    int kind;
+    std::string cp1250Text;
+    QString shown;  // what the row shows of it, worked out here
+  };
+  const QString dots = QStringLiteral("...\"");
+  const Row rows[] = {
+      {1, std::string(40, 'W'), "\"" + QString(32, QLatin1Char('W')) + dots},
+      {2, std::string(40, 'M'), "\"" + QString(32, QLatin1Char('M')) + dots},
+      {3, std::string(40, '\x8C'), "\"" + QString(32, QChar(0x015A)) + dots},  // Ś
+      {4, std::string(32, '\xA3'), "\"" + QString(32, QChar(0x0141)) + "\""},  // Ł, 32 of them: no dots
+      {5, std::string(40, '@'), "\"" + QString(32, QLatin1Char('@')) + dots},
+  };
+  for (const Row& row : rows) {
+    EVENT_DSCR event = Daily(23, 55, row.cp1250Text, true);
+    event.kind = static_cast<RepeatKind>(row.kind);
+    event.time.year = 2027;
+    event.time.month = 11;
+    event.time.day = 23;
+    event.time.weekday = 4;
+    page.lists().Insert(event);
+  }
+  page.show();
+  auto& list = page.listBox();
+  const QFontMetrics metrics(list.font());
+  for (const Row& row : rows) {
+    page.SelectKind(row.kind);
+    // The page as small as it may be with this list.
+    page.resize(page.minimumSizeHint());
+    QApplication::processEvents();
+    ASSERT_EQ(list.count(), 1) << row.kind;
+    EXPECT_EQ(list.item(0)->text().section(' ', -1), row.shown) << row.kind;
+    const QRect item = list.visualItemRect(list.item(0));
+    EXPECT_EQ(item.left(), 0) << row.kind << ": the row's left is scrolled out";
+    EXPECT_EQ(list.horizontalScrollBar()->value(), 0) << row.kind;
+    const int textRight = list.textColumnLeft() + metrics.horizontalAdvance(row.shown);
+    EXPECT_LE(textRight, list.viewport()->width()) << row.kind << ": the row's right is cut";
+    EXPECT_FALSE(list.horizontalScrollBar()->isVisible()) << row.kind;
+  }
+  // Letters never need more than the widest: of the letters' rows the list
+  // is as wide as of a short one, and only the signs widened it.
+  page.SelectKind(1);
+  const int forLetters = list.minimumWidth();
+  page.lists().Insert(Daily(7, 0, "a"));
+  page.SelectKind(1);
+  EXPECT_EQ(list.minimumWidth(), forLetters);
+  page.SelectKind(5);
+  EXPECT_GT(list.minimumWidth(), forLetters);
 }
 
 }  // namespace

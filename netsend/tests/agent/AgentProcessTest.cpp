@@ -14,6 +14,8 @@
 #include <thread>
 
 #include "AgentFixture.h"
+#include "Desktop.h"
+#include "DesktopFolder.h"
 #include "TestServerProtocol.h"
 
 namespace {
@@ -141,6 +143,25 @@ TEST_F(Agent, SievoSendsAtMost1023BytesOfTheServersCodePage) {
   EXPECT_EQ(pokes[1].size(), 1023u);
   EXPECT_EQ(pokes[1], allowed);
   EXPECT_EQ(pokes[2], firstDigits);
+  EXPECT_EQ(agent.Stop(), 0);
+}
+
+// Standard input is taken as every text from outside: UTF-8 with a byte
+// order mark (left out) or Windows-1250 as it is.
+TEST_F(Agent, SievoTakesStandardInputInEitherEncoding) {
+  StartServer();
+  Enable();
+  AgentProcess& agent = StartAgent();
+  const std::string cp1250 = "Za\xBF\xF3\xB3\xE6 g\xEA\x9C" "l\xB9 ja\x9F\xF1.";  // "Zażółć gęślą jaźń."
+  for (const std::string& input : {std::string("\xEF\xBB\xBFZażółć gęślą jaźń."), cp1250}) {
+    const Finished piped = RunProgram(SIEVO, {"--send", agent.Computer(), "-"}, world_.folder(), milliseconds(30000), input);
+    EXPECT_EQ(piped.status, 0) << piped.err;
+  }
+  std::vector<std::string> pokes;
+  for (const auto& line : ServerLog()) {
+    if (line.starts_with("sharepoke ")) pokes.push_back(line.substr(10));
+  }
+  EXPECT_EQ(pokes, (std::vector<std::string>{cp1250, cp1250}));
   EXPECT_EQ(agent.Stop(), 0);
 }
 
@@ -557,6 +578,130 @@ TEST_F(Agent, AReadingWindingDownAfterTheSendersBreakDoesNotLoseTheText) {
     EXPECT_EQ(ServerLog()[ServerLog().size() - 2], "sharepoke " + text);
   }
   EXPECT_EQ(world_.Messages().size(), 6u);
+}
+
+// How long a peer from the address waits for the agent's answer to the key,
+// and whether it is let in.
+std::pair<bool, long> TimedHandshake(int port, const char* from, const std::string& key) {
+  RawPeer peer(port, from);
+  const auto start = Clock::now();
+  const auto answer = peer.Handshake(key);
+  const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+  return {answer && std::holds_alternative<netdde::Welcome>(*answer), static_cast<long>(took)};
+}
+
+// Four wrong keys from an address leave it answered at once; the fifth
+// makes every later answer to it wait a second (the right key's too).
+TEST_F(Agent, FourWrongKeysFromAnAddressAreForgivenAndTheFifthSlowsItsAnswers) {
+  const std::string key = "klucz-na-granicy-0123456789";
+  StartServer();
+  ASSERT_EQ(Vknetdde({"--enable", "--port", "0", "--no-announce", "--key", "-", "--allow", "127.0.0.1 127.0.0.3"},
+                     key + "\n")
+                .status,
+            0);
+  AgentProcess& agent = StartAgent();
+  const std::string lockout = "127.0.0.3: 5 wrong keys; for 60 s every answer to it comes after 1 s";
+  for (int i = 1; i <= 4; ++i) {
+    const auto [in, ms] = TimedHandshake(agent.port(), "127.0.0.3", "zgaduje-" + std::to_string(i));
+    EXPECT_FALSE(in) << i;
+    EXPECT_LT(ms, 1000) << i;
+  }
+  EXPECT_EQ(agent.Errors().find(lockout), std::string::npos) << agent.Errors();
+  const auto [afterFour, afterFourMs] = TimedHandshake(agent.port(), "127.0.0.3", key);
+  EXPECT_TRUE(afterFour);
+  EXPECT_LT(afterFourMs, 1000);
+
+  const auto [fifth, fifthMs] = TimedHandshake(agent.port(), "127.0.0.3", "zgaduje-5");
+  EXPECT_FALSE(fifth);
+  EXPECT_NE(agent.Errors().find(lockout), std::string::npos) << agent.Errors();
+  const auto [afterFive, afterFiveMs] = TimedHandshake(agent.port(), "127.0.0.3", key);
+  EXPECT_TRUE(afterFive);
+  EXPECT_GE(afterFiveMs, 1000);
+  std::cout << "the right key after four wrong ones: " << afterFourMs << " ms; after five: " << afterFiveMs << " ms"
+            << std::endl;
+}
+
+// True when nothing came from the agent and the connection stands.
+bool Untouched(RawPeer& peer) { return !peer.Read(milliseconds(1)) && !peer.closed(); }
+
+// 64 peers that have not answered the greeting are all kept; the 65th pushes
+// out the one that has waited longest, and only that one.
+TEST_F(Agent, SixtyFourPeersBeingGreetedAreKeptAndTheNextPushesOutTheOldest) {
+  StartServer();
+  Enable();
+  AgentProcess& agent = StartAgent();
+  std::vector<std::unique_ptr<RawPeer>> waiting;
+  for (int i = 0; i < 64; ++i) {
+    waiting.push_back(std::make_unique<RawPeer>(agent.port()));
+    // Each is greeted before the next comes, so they wait in this order.
+    const auto hello = waiting.back()->Read();
+    ASSERT_TRUE(hello && std::holds_alternative<netdde::Hello>(*hello)) << i;
+  }
+  for (int i = 0; i < 64; ++i) EXPECT_TRUE(Untouched(*waiting[i])) << i;
+
+  RawPeer newcomer(agent.port());
+  const auto hello = newcomer.Read();
+  ASSERT_TRUE(hello && std::holds_alternative<netdde::Hello>(*hello));
+  const auto pushed = waiting[0]->Read();
+  ASSERT_TRUE(pushed && std::holds_alternative<netdde::Refused>(*pushed));
+  EXPECT_EQ(std::get<netdde::Refused>(*pushed).reason, netdde::RefusedReason::TooSlow);
+  EXPECT_EQ(std::get<netdde::Refused>(*pushed).text, "no answer to the greeting while 64 peers were being greeted");
+  EXPECT_TRUE(waiting[0]->ClosedWithin(milliseconds(2000)));
+  for (int i = 1; i < 64; ++i) EXPECT_TRUE(Untouched(*waiting[i])) << i;
+  // The newcomer, and the one that came just before it, answer and are let in.
+  for (RawPeer* peer : {&newcomer, waiting[63].get()}) {
+    netdde::InitCrypto();
+    netdde::Auth auth;
+    auth.nonce = netdde::RandomNonce();
+    ASSERT_TRUE(peer->Send(auth));
+    const auto welcome = peer->Read();
+    EXPECT_TRUE(welcome && std::holds_alternative<netdde::Welcome>(*welcome));
+  }
+}
+
+// Another program of this desktop posts the agent acknowledgements that name
+// the server's window while the server (stopped) has not yet answered: the
+// agent passes none of them on; the answer of the window's owner it does.
+TEST_F(Agent, AcknowledgementsOfAProgramThatDoesNotOwnTheServersWindowAreNotPassedOn) {
+  StartServer();
+  Enable();
+  AgentProcess& agent = StartAgent();
+  RawPeer peer(agent.port());
+  ASSERT_TRUE(peer.Open());
+  // The agent's conversation window: the one window of its process without a title.
+  desktop::WindowHandle agentWindow;
+  const auto folder = desktop::DesktopFolder();
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const auto handle = desktop::HandleOfFileName(entry.path().filename().string());
+    if (handle && handle->processId() == static_cast<std::uint32_t>(agent.pid()) &&
+        !fs::exists(desktop::EndpointPath(folder, *handle, desktop::EndpointFile::Title))) {
+      agentWindow = *handle;
+    }
+  }
+  ASSERT_TRUE(agentWindow);
+  const desktop::WindowHandle serverWindow = desktop::FindWindow("Vokar");
+  ASSERT_TRUE(serverWindow);
+  const auto hex = [](desktop::WindowHandle window) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(window.value));
+    return std::string(text);
+  };
+
+  ::kill(server_->pid(), SIGSTOP);
+  ASSERT_TRUE(peer.Send(netdde::Poke{7, 1, "text", std::string("Odpowiada tylko serwer.", 24)}));
+  ChildProcess impostor(VOKAR_DESKTOP_HOSTILE, {"forge-dde", "#" + hex(agentWindow), "16", hex(serverWindow)}, true);
+  ASSERT_EQ(impostor.ReadLine(), "ready");
+  // Its acknowledgements of the agent's transactions 1 to 16 pour in.
+  EXPECT_FALSE(peer.Read(milliseconds(1500)).has_value());
+  EXPECT_FALSE(peer.closed());
+  ::kill(server_->pid(), SIGCONT);
+  const auto answer = peer.Read(milliseconds(5000));
+  ASSERT_TRUE(answer && std::holds_alternative<netdde::Ack>(*answer));
+  EXPECT_EQ(std::get<netdde::Ack>(*answer).handle, 7u);
+  EXPECT_EQ(std::get<netdde::Ack>(*answer).status, kPositive);
+  EXPECT_EQ(ServerLog(), std::vector<std::string>{"sharepoke Odpowiada tylko serwer."});
+  // The conversation goes on undisturbed.
+  EXPECT_EQ(peer.Execute("status", 8), kPositive | 2);
 }
 
 }  // namespace

@@ -103,16 +103,21 @@ inline Finished RunProgram(const std::string& program, std::vector<std::string> 
 // reaped when the object goes.
 class AgentProcess {
  public:
-  AgentProcess(const std::string& program, const fs::path& folder) : errFile_(folder / "agent.err") {
+  AgentProcess(const std::string& program, const fs::path& folder)
+      : AgentProcess(std::vector<std::string>{program}, folder) {}
+  // The agent started by another program that runs it (the command's first
+  // word), as a sandbox does: SIGTERM goes to that program.
+  AgentProcess(std::vector<std::string> command, const fs::path& folder) : errFile_(folder / "agent.err") {
     int pipeFds[2] = {-1, -1};
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return;
+    if (command.empty() || ::pipe2(pipeFds, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
     posix_spawn_file_actions_addopen(&actions, 2, errFile_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    std::string name = program;
-    char* argv[] = {name.data(), nullptr};
-    if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
+    std::vector<char*> argv;
+    for (auto& word : command) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    if (::posix_spawn(&pid_, command[0].c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     out_ = pipeFds[0];

@@ -11,11 +11,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <cstring>
 
 #include "ClientTestSupport.h"
 #include "Cp1250.h"
 #include "Ddeml.h"
+#include "Desktop.h"
 #include "NetTestSupport.h"
 #include "QtDesktopLoop.h"
 #include "Settings.h"
@@ -245,6 +247,60 @@ TEST_F(TwoComputers, TheSenderStartedAsAUserStartsItSendsFromItsWindow) {
   EXPECT_EQ(settings.ReadString("Global", "FromClipboard", ""), "No");
 }
 
+// The visible windows titled "Sievo" on the test's screen: the dialog, and
+// each message box over it.
+int VisibleSievoWindows(const fs::path& folder) {
+  const Finished found = RunProgram("/usr/bin/xdotool", {"search", "--onlyvisible", "--name", "^Sievo$"}, folder);
+  return static_cast<int>(std::count(found.out.begin(), found.out.end(), '\n'));
+}
+
+// The sender's window, started as a user starts it, with a key the other
+// computer does not take: the box that comes up says why, in Polish, and
+// nothing is read there.
+TEST_F(TwoComputers, TheSendersWindowShowsWhyASendFailedInItsBox) {
+  for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/openbox", "/usr/bin/xdotool"}) {
+    if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+  }
+  // The running agent takes the new key at once.
+  const Finished keyed = RunProgram(VKNETDDE, {"--key", "-"}, world_.folder(), std::chrono::milliseconds(30000),
+                                    "klucz-tego-komputera-0123456789\n");
+  ASSERT_EQ(keyed.status, 0) << keyed.err;
+  ASSERT_EQ(RunProgram(SIEVO, {"--set-key", "inny-klucz"}, world_.folder()).status, 0);
+  app::CSettings settings("Sievo");
+  ASSERT_TRUE(settings.WriteString("Global", "ComputerName", agent_->Computer()));
+  ASSERT_TRUE(settings.WriteString("Global", "FromClipboard", "No"));
+  world_.Set("VOKAR_MSGBOX_ANSWER", "show");
+  world_.Unset("DISPLAY");
+  world_.Unset("QT_QPA_PLATFORM");
+  world_.Set("PATH", "/usr/local/bin:/usr/bin:/bin");
+  vokar::testing::XSession session(true);
+  ASSERT_TRUE(session.ok());
+  vokar::testing::SpawnedProgram sievo({SIEVO});
+  vokar::testing::SpawnedProgram search(
+      {"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Sievo$", "windowactivate", "--sync"});
+  ASSERT_EQ(search.Wait(std::chrono::seconds(30)), 0) << "no window; sievo " << (sievo.running() ? "runs" : "ended");
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+u"}), 0);
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "type", "--delay", "10", "Obiad na stole."}), 0);
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+w"}), 0);
+  ASSERT_TRUE(vokar::testing::WaitFor([&] { return !world_.Messages().empty(); }, std::chrono::milliseconds(10000)));
+  const auto box = world_.Messages().front();
+  EXPECT_EQ(box.answer, "show");
+  EXPECT_EQ(box.caption, "Sievo");
+  EXPECT_EQ(box.text, "Połączenie z serwerem Vokar przez NetworkDDE nie zostało nawiązane.\n\nKlucz jest błędny: komputer „" +
+                          agent_->Computer() + "” go nie przyjął.");
+  // The box is on the screen over the dialog, and Enter closes it.
+  EXPECT_TRUE(vokar::testing::WaitFor([&] { return VisibleSievoWindows(world_.folder()) == 2; },
+                                      std::chrono::milliseconds(10000)));
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "Return"}), 0);
+  EXPECT_TRUE(vokar::testing::WaitFor([&] { return VisibleSievoWindows(world_.folder()) == 1; },
+                                      std::chrono::milliseconds(10000)));
+  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+k"}), 0);
+  EXPECT_EQ(sievo.Wait(std::chrono::milliseconds(10000)), 0);
+  EXPECT_EQ(world_.Messages().size(), 1u);
+  EXPECT_EQ(ServerStatus(), 2);
+  EXPECT_TRUE(WavData(Wav()).empty()) << "the text was read";
+}
+
 // A text from another computer may shape its own reading, but nothing of it
 // is left: not the silence of its volume tag, not its speed, pronunciation
 // or device, neither for the next text nor in the settings written at exit.
@@ -304,6 +360,121 @@ TEST_F(TwoComputers, ARemoteTextsTagsEndWithItsReadingWhileALocalTextsLast) {
   EXPECT_EQ(vokar.ReadInt("Sound", "Tunning", -1), 30);
   EXPECT_EQ(vokar.ReadInt("Sound", "WaveDevice", -1), 2);
   EXPECT_EQ(vokar.ReadString("Conversions", "ColloquialSpeech", ""), "No");
+}
+
+// Two readings' samples, without printing them when they differ.
+void ExpectSame(const std::string& played, const std::string& expected) {
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(played.size(), expected.size());
+  EXPECT_TRUE(played == expected) << "the samples differ";
+}
+
+// A user and PID namespace of the test's own, as a container or a sandbox of
+// the same user makes: the programs in it see no process outside, and
+// nothing outside knows them by the ids they see. Nothing when this machine
+// lets the test make one; else why not.
+std::optional<std::string> NamespacesUnavailable(const fs::path& folder) {
+  if (::access("/usr/bin/unshare", X_OK) != 0) return "unshare (util-linux) is not installed";
+  const Finished tried =
+      RunProgram("/usr/bin/unshare", {"--user", "--map-root-user", "--pid", "--fork", "/bin/true"}, folder);
+  if (tried.status != 0) return "this machine does not let a user make user and PID namespaces: " + tried.err;
+  return std::nullopt;
+}
+
+// Everything started in the namespace ends with it, however the test ends.
+const std::vector<std::string> kInNamespace = {"--user", "--map-root-user", "--pid", "--fork", "--kill-child"};
+
+// The agent in a sandbox: the server's answers come from a process it cannot
+// see (its id is 0 there), yet the bus proves they are the server's.
+TEST_F(TwoComputers, AnAgentInAnotherPidNamespaceCarriesTheTextToTheServer) {
+  if (const auto reason = NamespacesUnavailable(world_.folder())) GTEST_SKIP() << *reason;
+  agent_.reset();
+  std::vector<std::string> command{"/usr/bin/unshare"};
+  command.insert(command.end(), kInNamespace.begin(), kInNamespace.end());
+  command.push_back(VKNETDDE);
+  agent_ = std::make_unique<AgentProcess>(command, world_.folder());
+  ASSERT_TRUE(agent_->listening()) << agent_->Errors();
+
+  const std::string text = "Przez granicę piaskownicy.";
+  const Finished sent = RunProgram(SIEVO, {"--send", agent_->Computer(), text}, world_.folder());
+  EXPECT_EQ(sent.status, 0) << sent.err << agent_->Errors();
+  EXPECT_EQ(world_.MessageTexts(), std::vector<std::string>{kSent});
+  ASSERT_TRUE(WaitForStatus(2));
+  ExpectSame(WavData(Wav()), Expected(text));
+
+  // A long reading is broken from there too.
+  ASSERT_EQ(RunProgram(SIEVO, {"--send", agent_->Computer(), kLong}, world_.folder()).status, 0);
+  ASSERT_TRUE(WaitForStatus(1));
+  const Finished broken = RunProgram(SIEVO, {"--break", agent_->Computer()}, world_.folder());
+  EXPECT_EQ(broken.status, 0) << broken.err;
+  EXPECT_TRUE(WaitForStatus(2, std::chrono::milliseconds(3000)));
+
+  // vknetdde of this desktop reaches the sandboxed agent: it says what the
+  // agent serves, and turning the share off ends it.
+  const Finished status = RunProgram(VKNETDDE, {"--status"}, world_.folder());
+  EXPECT_NE(status.out.find("agent serves: 127.0.0.1 port " + std::to_string(agent_->port()) + "\n"),
+            std::string::npos)
+      << status.out;
+  const Finished disabled = RunProgram(VKNETDDE, {"--disable"}, world_.folder());
+  EXPECT_EQ(disabled.status, 0) << disabled.err;
+  EXPECT_NE(disabled.out.find("ends: the share VOKAR$ was turned off\n"), std::string::npos) << disabled.out;
+  EXPECT_EQ(agent_->WaitForExit(std::chrono::milliseconds(5000)), 3);
+}
+
+// The server in a sandbox: the handle of its window carries the id it has
+// there, which means another process here; the agent believes the bus.
+TEST_F(TwoComputers, AServerInAnotherPidNamespaceIsSpokenToThroughTheShare) {
+  if (const auto reason = NamespacesUnavailable(world_.folder())) GTEST_SKIP() << *reason;
+  ASSERT_EQ(server_->StopWithin(SIGTERM, std::chrono::milliseconds(20000)), 0);
+  // The server is not the first process of its namespace (which takes no
+  // signal from outside that it has no handler for): a shell is.
+  std::vector<std::string> arguments = kInNamespace;
+  arguments.insert(arguments.end(), {"/bin/sh", "-c", "\"$0\" /L- & wait $!", VOKAR_SERVER});
+  server_ = std::make_unique<ChildProcess>("/usr/bin/unshare", arguments);
+  const desktop::WindowHandle window = vokar::testing::WaitForWindow("Vokar", std::chrono::milliseconds(20000));
+  ASSERT_TRUE(window);
+  const auto owner = desktop::WindowOwner(window);
+  ASSERT_TRUE(owner.has_value());
+  ASSERT_GT(owner->process, 0u);
+  EXPECT_NE(window.processId(), owner->process);
+
+  const std::string text = "Piaskownica słucha.";
+  const Finished sent = RunProgram(SIEVO, {"--send", agent_->Computer(), text}, world_.folder());
+  EXPECT_EQ(sent.status, 0) << sent.err << agent_->Errors();
+  EXPECT_EQ(world_.MessageTexts(), std::vector<std::string>{kSent});
+  ASSERT_TRUE(WaitForStatus(2));
+  ExpectSame(WavData(Wav()), Expected(text));
+
+  ::kill(static_cast<pid_t>(owner->process), SIGTERM);
+  EXPECT_TRUE(vokar::testing::WaitFor([&] { return !server_->Running(); }, std::chrono::milliseconds(20000)));
+  server_.reset();
+}
+
+// A remote text's own volume near full scale, read to its end or broken
+// while it plays: the next text of this computer is read exactly as vksay
+// reads it, at the device's own level.
+TEST_F(TwoComputers, ARemoteTextsLoudVolumeEndsWithItsReadingBrokenOrNot) {
+  const std::string local = "Robię to, co chcę.";
+  const std::string expected = Expected(local);
+  ASSERT_EQ(RunProgram(SIEVO, {"--send", agent_->Computer(), "\\Vol=99\\Raz dwa."}, world_.folder()).status, 0);
+  ASSERT_TRUE(WaitForStatus(2));
+  const std::string loud = WavData(Wav());
+  ASSERT_FALSE(loud.empty());
+  EXPECT_FALSE(loud == Expected("Raz dwa.")) << "the volume tag did not act on its own reading";
+  ASSERT_TRUE(SpeakLocally(cp1250::FromUtf8(local)));
+  ASSERT_TRUE(WaitForStatus(2));
+  ExpectSame(WavData(Wav()).substr(loud.size()), expected);
+
+  ASSERT_EQ(RunProgram(SIEVO, {"--send", agent_->Computer(), std::string("\\Vol=99\\") + kLong}, world_.folder()).status,
+            0);
+  ASSERT_TRUE(WaitForStatus(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_EQ(RunProgram(SIEVO, {"--break", agent_->Computer()}, world_.folder()).status, 0);
+  ASSERT_TRUE(WaitForStatus(2, std::chrono::milliseconds(3000)));
+  const std::size_t before = WavData(Wav()).size();
+  ASSERT_TRUE(SpeakLocally(cp1250::FromUtf8(local)));
+  ASSERT_TRUE(WaitForStatus(2));
+  ExpectSame(WavData(Wav()).substr(before), expected);
 }
 
 }  // namespace

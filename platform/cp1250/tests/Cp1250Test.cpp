@@ -67,6 +67,10 @@ TEST(Cp1250IncomingText, Utf8IsConvertedAndWindows1250KeptAsItIs) {
   EXPECT_EQ(IncomingText("\xEF\xBB\xBF" "abc"), "abc");
   // One invalid byte anywhere makes the whole text code page 1250.
   EXPECT_EQ(IncomingText("żółw \xB9"), "żółw \xB9");
+  // A byte order mark is dropped there too, and only at the start.
+  EXPECT_EQ(IncomingText("\xEF\xBB\xBF" "g\xEA\x9C"), "g\xEA\x9C");
+  EXPECT_EQ(IncomingText("ż\xEF\xBB\xBF"), "\xBF?");  // U+FEFF inside: a character the code page lacks
+  EXPECT_EQ(IncomingText("\xEF\xBB\xBF"), "");
 }
 
 TEST(Cp1250IncomingText, ACharacterCutOffAtTheEndOfAStart) {
@@ -82,4 +86,6 @@ TEST(Cp1250IncomingText, ACharacterCutOffAtTheEndOfAStart) {
   EXPECT_EQ(IncomingText("ż\xE2\x82\xAC", TextEnd::Cut), FromUtf8("ż€"));
   // A code page 1250 start keeps every byte, the last one too.
   EXPECT_EQ(IncomingText("ab\xB9", TextEnd::Cut), "ab\xB9");
+  // A byte order mark and a cut character in one start.
+  EXPECT_EQ(IncomingText("\xEF\xBB\xBF" "ą\xC5", TextEnd::Cut), "\xB9");
 }

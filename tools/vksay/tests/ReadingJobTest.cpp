@@ -806,5 +806,61 @@ TEST_F(ShapedJob, BothSwitchesOffGiveThePlainPieces) {
   EXPECT_EQ(differ.first, bytes.end()) << "from byte " << (differ.first - bytes.begin());
 }
 
+// A remote text broken while its own volume plays, silence or nearly full
+// scale: the device's level is back as it was, and the next text of this
+// computer sounds sample for sample as it does without the remote one.
+TEST_F(Job, ABrokenRemoteTextsVolumeIsNotLeftForTheNextLocalText) {
+  // The length the data chunk's header gives (a pad byte may follow it).
+  const auto dataOf = [](const std::filesystem::path& path) {
+    auto bytes = WavData(path);
+    std::ifstream in(path, std::ios::binary);
+    unsigned char header[44] = {};
+    in.read(reinterpret_cast<char*>(header), sizeof header);
+    const std::size_t size = header[40] | (header[41] << 8) | (header[42] << 16) | (header[43] << 24);
+    bytes.resize(std::min(bytes.size(), size));
+    return bytes;
+  };
+  const std::uint32_t saved = 40000u | (40000u << 16);
+  VirtualWaveOutOptions reference;
+  reference.wavPath = dir / "reference.wav";
+  reference.pacing = Pacing::Fast;
+  Start(reference);
+  out->SetVolume(kWaveMapper, saved);
+  Read("Raz dwa.");
+  ASSERT_EQ(out->WavFiles().size(), 1u);
+  const auto normal = dataOf(out->WavFiles()[0]);
+  ASSERT_FALSE(normal.empty());
+
+  for (const std::string level : {"0", "99"}) {
+    VirtualWaveOutOptions options;
+    options.wavPath = dir / ("broken-" + level + ".wav");
+    options.pacing = Pacing::RealTime;
+    Start(options);
+    out->SetVolume(kWaveMapper, saved);
+    window->onPump = [&](int pump) {
+      if (pump == 3) job->RequestBreak();
+    };
+    ReadRemote("\\Vol=" + level + "\\Długie zdanie, które zostanie przerwane w połowie czytania.");
+    EXPECT_TRUE(window->leftAborted) << level;
+    ASSERT_EQ(out->WavFiles().size(), 1u) << level;
+    const auto broken = dataOf(out->WavFiles()[0]);
+    ASSERT_FALSE(broken.empty()) << level;
+    if (level == "0") {
+      EXPECT_EQ(broken, std::vector<std::uint8_t>(broken.size(), 128));
+    }
+    EXPECT_EQ(out->GetVolume(kWaveMapper), saved) << level;
+
+    window->onPump = nullptr;
+    Read("Raz dwa.");
+    EXPECT_FALSE(window->leftAborted) << level;
+    ASSERT_EQ(out->WavFiles().size(), 1u) << level;
+    const auto after = dataOf(out->WavFiles()[0]);
+    ASSERT_EQ(after.size(), broken.size() + normal.size()) << level;
+    EXPECT_TRUE(std::equal(normal.begin(), normal.end(), after.begin() + static_cast<long>(broken.size())))
+        << "the local text after a remote \\Vol=" << level << "\\ sounds otherwise";
+    EXPECT_EQ(out->GetVolume(kWaveMapper), saved) << level;
+  }
+}
+
 }  // namespace
 }  // namespace vokar
