@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "ClockIds.h"
 #include "ClockStrings.h"
@@ -19,6 +20,8 @@
 #include "EventsListBox.h"
 #include "ImportantEventsDlg.h"
 #include "Intl.h"
+#include "MessageBox.h"
+#include "Places.h"
 #include "Settings.h"
 #include "Widgets.h"
 
@@ -221,15 +224,44 @@ bool CEventsPage::SaveIfModified() {
   return SaveFile();
 }
 
+namespace {
+
+// A file of its own in the user's documents folder for a list that would
+// otherwise be lost: "Horalo - komunikaty.evt", or the first of
+// "Horalo - komunikaty (2).evt", "(3)" ... that is not there yet, so that
+// nothing of the user's is written over. Empty when all are taken.
+std::string KeepingFileIn(const std::filesystem::path& folder) {
+  std::error_code error;
+  for (int number = 1; number <= 999; ++number) {
+    const std::string name =
+        number == 1 ? "Horalo - komunikaty.evt" : "Horalo - komunikaty (" + std::to_string(number) + ").evt";
+    const std::filesystem::path candidate = folder / name;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error))) return candidate.string();
+  }
+  return {};
+}
+
+}  // namespace
+
 bool CEventsPage::SaveFile() {
   std::string target = path_;
-  if (target.empty()) {
+  const bool nobodyToAsk = msgbox::Ending();
+  if (target.empty() && !nobodyToAsk) {
     const QString chosen =
         AskForFile(host_.mainWindow(), true, QString::fromUtf8(ClockText(IDS_FILTER_EVENTS)), QString());
     if (chosen.isEmpty()) return false;
     target = WithDefaultExtension(chosen, QStringLiteral("evt")).toStdString();
   }
-  if (!WriteStream(target)) return false;
+  if (target.empty() || !WriteStream(target)) {
+    if (!nobodyToAsk) return false;
+    // The program is ending with nobody to ask where (a signal, the end of
+    // the session), and the list has no file or its file cannot be written:
+    // it is kept in the documents folder, and that file becomes the page's,
+    // so the next start shows it.
+    target = KeepingFileIn(suite::DocumentsDir());
+    if (target.empty() || !WriteStream(target)) return false;
+    std::fprintf(stderr, "horalo: the reminders are kept in %s\n", target.c_str());
+  }
   lists_.SetModified(false);
   path_ = target;
   pathEdit_->setText(QString::fromStdString(path_));

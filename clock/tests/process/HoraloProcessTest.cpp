@@ -705,4 +705,45 @@ TEST_F(HoraloOnX, TermSignalWithTheReminderDialogOpenEndsItWithItsSettings) {
   EXPECT_TRUE(world_.MessageTexts().empty());
 }
 
+// Reminders typed in but never given a file, and SIGTERM (the end of the
+// session): nobody is there to choose a file, so they are kept in the
+// documents folder under a name of their own, never over a file of the
+// user's, and that file is the page's at the next start.
+TEST_F(HoraloOnX, RemindersWithoutAFileAreKeptInTheDocumentsFolderWhenTheSessionEnds) {
+  const fs::path home = world_.folder() / "home";
+  const fs::path documents = home / "Dokumenty";
+  fs::create_directories(documents);
+  fs::create_directories(home / ".config");
+  ASSERT_TRUE(std::ofstream(home / ".config" / "user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/Dokumenty\"\n");
+  const fs::path users = documents / "Horalo - komunikaty.evt";
+  ASSERT_TRUE(std::ofstream(users, std::ios::binary) << "moje notatki");
+  Start("2026-12-08 10:20:05");
+  const std::string id = WindowId("^Horalo$");
+  ASSERT_FALSE(id.empty());
+  EXPECT_EQ(Keys(id, {"ctrl+Tab", "alt+a"}), 0);
+  const std::string dialog = WindowId("^Edycja komunikatu$");
+  ASSERT_FALSE(dialog.empty()) << "the reminder dialog is not on the screen";
+  EXPECT_EQ(vokar::testing::RunProgram({"xdotool", "type", "--delay", "40", "Kupic chleb"}), 0);
+  EXPECT_EQ(Keys(dialog, {"Return"}), 0);
+  const auto deadline = Clock::now() + 10s;
+  while (Clock::now() < deadline &&
+         vokar::testing::RunProgram({"xdotool", "search", "--onlyvisible", "--name", "^Edycja komunikatu$"}) == 0) {
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_EQ(Terminate(), 0);
+
+  EXPECT_EQ(ReadAll(users), "moje notatki") << "the user's file was written over";
+  const fs::path kept = documents / "Horalo - komunikaty (2).evt";
+  ASSERT_TRUE(fs::is_regular_file(kept)) << ReadAll(world_.folder() / "horalo.out");
+  EXPECT_EQ(Store().GetString("Events", "DocumentName", "?"), kept.string());
+  clock::EventArrays arrays;
+  clock::EventsReadError error;
+  ASSERT_TRUE(clock::ParseEventsStream(ReadAll(kept), arrays, error)) << error.what;
+  std::vector<std::string> texts;
+  for (int kind = 0; kind < clock::kRepeatKinds; ++kind)
+    for (const auto& event : arrays[kind]) texts.push_back(event.text);
+  EXPECT_EQ(texts, std::vector<std::string>{"Kupic chleb"});
+  EXPECT_TRUE(world_.MessageTexts().empty());
+}
+
 }  // namespace
