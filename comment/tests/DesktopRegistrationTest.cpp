@@ -26,7 +26,7 @@ std::string ReadText(const fs::path& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-TEST(ExecArgument, QuotingOfTheDesktopEntrySpecification) {
+TEST(ExecArgument, QuotingAsADesktopEntryWantsIt) {
   const struct {
     std::string argument;
     std::optional<std::string> quoted;

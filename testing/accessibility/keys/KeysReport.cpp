@@ -174,9 +174,9 @@ class KeysReportPlugin final : public QGenericPlugin {
   Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "vokarkeys.json")
 
  public:
-  QObject* create(const QString& key, const QString& specification) override {
-    if (key.compare(QLatin1String("vokarkeys"), Qt::CaseInsensitive) != 0 || specification.isEmpty()) return nullptr;
-    return new KeysReport(specification);
+  QObject* create(const QString& key, const QString& logPath) override {
+    if (key.compare(QLatin1String("vokarkeys"), Qt::CaseInsensitive) != 0 || logPath.isEmpty()) return nullptr;
+    return new KeysReport(logPath);
   }
 };
 
