@@ -130,7 +130,8 @@ def combo_fault(name, items, shown):
 
 def reported_value(values, role, extents):
     """The text the program reported for its control of that role at those
-    extents (x, y, width, height; the middle within 3 pixels), or None."""
+    extents (x, y from its window's corner, width, height; the middle within
+    3 pixels), or None."""
     x, y, width, height = extents
     middle = (x + width / 2, y + height / 2)
     for value in values:
@@ -371,7 +372,7 @@ def reported_text(title, role, extents, expected, timeout=5):
     deadline = time.time() + timeout
     while True:
         shown = None
-        for record in keys_records(KEYS["log"], KEYS["pid"]):
+        for record in keys_records(KEYS["log"], KEYS["pid"], distinct=False):
             if record.get("kind") == "window" and record.get("title") == title:
                 shown = reported_value(record.get("values", []), role, extents)
         if shown == expected or time.time() > deadline:
@@ -417,11 +418,16 @@ def walk_window(pyatspi, window):
             elif role == "combo box" and KEYS["log"]:
                 items = [item.name for child in kids if role_of(child) == "list"
                          for item in children_of(child) if item is not None]
+                # Where it is in its window, as the program reports it: both
+                # places asked of the program now, so a move of the window
+                # after the report does not matter.
                 try:
-                    extents = tuple(accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS))
+                    x, y, width, height = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                    wx, wy, _, _ = window.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                    extents = (x - wx, y - wy, width, height)
                 except Exception:
                     extents = (0, 0, 0, 0)
-                shown = reported_text(title, role, extents, accessible.name)
+                shown = reported_text(title, role, extents, accessible.name, timeout=15)
                 report.add(path, role, accessible.name, combo_fault(accessible.name, items, shown))
         # Labels showing a number belong to the controls of their panel.
         numbers = [shown_number(child.name) for child in kids if role_of(child) == "label"]
@@ -651,9 +657,12 @@ def system_menu(owner):
     return step
 
 
-def keys_records(log, pid):
+def keys_records(log, pid, distinct=True):
     """What the program reported of its windows and menus (the vokarkeys
-    plugin): every distinct record of that process, in order."""
+    plugin): every distinct record of that process, in order of their first
+    report; with distinct=False every record as it came, so that the last
+    one of a window is what it shows now (a window may come back to a state
+    it was in before)."""
     records, seen = [], set()
     try:
         with open(log, encoding="utf-8") as lines:
@@ -663,7 +672,7 @@ def keys_records(log, pid):
                 except ValueError:
                     continue
                 key_ = json.dumps(record, sort_keys=True)
-                if record.get("pid") == pid and key_ not in seen:
+                if record.get("pid") == pid and (not distinct or key_ not in seen):
                     seen.add(key_)
                     records.append(record)
     except OSError:
@@ -833,8 +842,14 @@ def typed_then_keys(owner, text, keys):
         activate(owner)
         subprocess.run(["xdotool", "type", "--delay", "20", text], check=False)
         for combination in keys:
+            before = focused_names(pyatspi, program)
             key(combination)
-            time.sleep(0.3)
+            # Each key means something only once the toolkit has handled the
+            # one before it (a menu opened, an item chosen): wait for the
+            # focus to move (a loaded machine may take a while).
+            deadline = time.time() + 5
+            while focused_names(pyatspi, program) == before and time.time() < deadline:
+                time.sleep(0.2)
         return []
     return step
 
@@ -1139,6 +1154,7 @@ def self_test():
     assert reported_value(values, "combo box", (100, 90, 200, 24)) == "B"
     self_test_mnemonics()
     self_test_speech_level()
+    self_test_records()
     print("self-test passed")
     return 0
 
@@ -1167,6 +1183,26 @@ def self_test_mnemonics():
     reports = keys_report(records, [])
     assert [r.title for r in reports] == ["menu Plik"] and len(reports[0].findings) == 1
     assert keys_report(records, [{"Zamknij", "Zapisz"}])[0].findings == []
+
+
+def self_test_records():
+    """A window that comes back to a state it was in before: its last record
+    is that state again, though the record is one seen before."""
+    base = os.environ.get("VOKAR_TEST_TMP") or None
+    if base:
+        os.makedirs(base, exist_ok=True)
+    first = {"pid": 7, "kind": "window", "title": "W", "values": [{"role": "combo box", "text": "A"}]}
+    passing = {"pid": 7, "kind": "window", "title": "W", "values": [{"role": "combo box", "text": "B"}]}
+    other = {"pid": 8, "kind": "window", "title": "W", "values": []}
+    with tempfile.TemporaryDirectory(prefix="keys-records-", dir=base) as folder:
+        log = os.path.join(folder, "keys.log")
+        with open(log, "w", encoding="utf-8") as out:
+            for record in (first, passing, other, first):
+                out.write(json.dumps(record) + "\n")
+            out.write("not a record\n")
+        assert keys_records(log, 7) == [first, passing]
+        assert keys_records(log, 7, distinct=False) == [first, passing, first]
+        assert keys_records(os.path.join(folder, "none.log"), 7) == []
 
 
 def self_test_speech_level():

@@ -11,11 +11,12 @@
 // bar's menus. A menu's items are its visible entries, each menu of the menu
 // bar listed with the window, a popup (the system menu) when it opens.
 // A window's record also says what its combo boxes and spin boxes show, and
-// where they are on the screen, so that the walk can compare the value a
+// where they are in their window, so that the walk can compare the value a
 // screen reader reads with the text the screen shows:
 //   "values": [{"role": "combo box", "text": "raz na dzień", "rect": [x, y, width, height]}]
-// (written again whenever one of them changes, and when the window moves). Nothing else of the program
-// changes.
+// (x and y from the window's top left corner, so that a window the window
+// manager moves after the record was written is still matched; written
+// again whenever one of them changes). Nothing else of the program changes.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -61,9 +62,12 @@ class KeysReport final : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget == nullptr) return false;
-    // What shows changes with Show and Hide; where it is, when the window
-    // manager places or moves the window after it showed.
-    const bool placed = (event->type() == QEvent::Move || event->type() == QEvent::Resize) && widget->isWindow();
+    // What shows changes with Show and Hide; where it is, when the window is
+    // placed or resized, and when a layout that settles after the window
+    // showed moves one of the boxes whose text is reported.
+    const bool reportedBox = qobject_cast<QComboBox*>(widget) != nullptr || qobject_cast<QAbstractSpinBox*>(widget) != nullptr;
+    const bool placed =
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize) && (widget->isWindow() || reportedBox);
     if (event->type() == QEvent::Show || event->type() == QEvent::Hide || placed) Schedule(widget->window());
     return false;
   }
@@ -87,7 +91,7 @@ class KeysReport final : public QObject {
       if (auto* spin = qobject_cast<QDoubleSpinBox*>(widget)) connect(spin, &QDoubleSpinBox::textChanged, this, again);
       if (auto* edit = qobject_cast<QDateTimeEdit*>(widget)) connect(edit, &QDateTimeEdit::dateTimeChanged, this, again);
     }
-    const QPoint corner = widget->mapToGlobal(QPoint(0, 0));
+    const QPoint corner = widget->mapTo(widget->window(), QPoint(0, 0));
     return QJsonObject{{"role", role},
                        {"text", text},
                        {"rect", QJsonArray{corner.x(), corner.y(), widget->width(), widget->height()}}};
