@@ -683,7 +683,14 @@ TEST_F(HoraloOnX, TermSignalWithTheReminderDialogOpenEndsItWithItsSettings) {
   const fs::path file = world_.folder() / "terminarz.evt";
   ASSERT_TRUE(Store().WriteString("Events", "DocumentName", file.string()).ok());
   ASSERT_TRUE(Store().WriteString("HotKeys", "ReadHour", "CS116").ok());
+  world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 300 --log-initiate");
   Start("2026-12-08 10:20:05");
+  ASSERT_TRUE(WaitLog(
+      [](const std::vector<Seen>& lines) {
+        return std::any_of(lines.begin(), lines.end(), [](const Seen& s) { return s.line.starts_with("initiate"); });
+      },
+      15s))
+      << ReadAll(serverLog_);
   const std::string id = WindowId("^Horalo$");
   ASSERT_FALSE(id.empty());
   EXPECT_EQ(Keys(id, {"ctrl+Tab", "alt+a"}), 0);
@@ -717,7 +724,16 @@ TEST_F(HoraloOnX, RemindersWithoutAFileAreKeptInTheDocumentsFolderWhenTheSession
   ASSERT_TRUE(std::ofstream(home / ".config" / "user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/Dokumenty\"\n");
   const fs::path users = documents / "Horalo - komunikaty.evt";
   ASSERT_TRUE(std::ofstream(users, std::ios::binary) << "moje notatki");
+  world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 300 --log-initiate");
   Start("2026-12-08 10:20:05");
+  // The reminder is typed once horalo has made its conversation with the
+  // server, as a user comes to it: its start is not what this test is about.
+  ASSERT_TRUE(WaitLog(
+      [](const std::vector<Seen>& lines) {
+        return std::any_of(lines.begin(), lines.end(), [](const Seen& s) { return s.line.starts_with("initiate"); });
+      },
+      15s))
+      << ReadAll(serverLog_);
   const std::string id = WindowId("^Horalo$");
   ASSERT_FALSE(id.empty());
   EXPECT_EQ(Keys(id, {"ctrl+Tab", "alt+a"}), 0);
