@@ -126,6 +126,16 @@ class HoraloProcess : public ::testing::Test {
 
   double Elapsed() const { return std::chrono::duration<double>(Clock::now() - started_).count(); }
 
+  // Waits until horalo has made its conversation with the server (the test
+  // server logs it with --log-initiate), at most fifteen seconds.
+  bool WaitForConversation() {
+    return WaitLog(
+        [](const std::vector<Seen>& lines) {
+          return std::any_of(lines.begin(), lines.end(), [](const Seen& s) { return s.line.starts_with("initiate"); });
+        },
+        15s);
+  }
+
   // Follows the server's log until the condition holds for the lines seen so
   // far, or the timeout passes; every new line is stamped when first seen.
   bool WaitLog(const std::function<bool(const std::vector<Seen>&)>& done, std::chrono::milliseconds timeout) {
@@ -314,12 +324,7 @@ TEST_F(HoraloProcess, ARemindersMinuteIsNotLostWhenTheClockIsHeldUpBeforeItsFirs
   // its clock runs; then it is held up (stopped) until 11:01:05. Not before
   // its conversation is made: held up while it asks the server's version, it
   // would find the question unanswered in time.
-  ASSERT_TRUE(WaitLog(
-      [](const std::vector<Seen>& lines) {
-        return std::any_of(lines.begin(), lines.end(), [](const Seen& s) { return s.line.starts_with("initiate"); });
-      },
-      15s))
-      << ReadAll(serverLog_);
+  ASSERT_TRUE(WaitForConversation()) << ReadAll(serverLog_);
   ::kill(pid_, SIGSTOP);
   const double stoppedAt = Elapsed();
   while (Elapsed() < 9.4) std::this_thread::sleep_for(20ms);
@@ -685,12 +690,7 @@ TEST_F(HoraloOnX, TermSignalWithTheReminderDialogOpenEndsItWithItsSettings) {
   ASSERT_TRUE(Store().WriteString("HotKeys", "ReadHour", "CS116").ok());
   world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 300 --log-initiate");
   Start("2026-12-08 10:20:05");
-  ASSERT_TRUE(WaitLog(
-      [](const std::vector<Seen>& lines) {
-        return std::any_of(lines.begin(), lines.end(), [](const Seen& s) { return s.line.starts_with("initiate"); });
-      },
-      15s))
-      << ReadAll(serverLog_);
+  ASSERT_TRUE(WaitForConversation()) << ReadAll(serverLog_);
   const std::string id = WindowId("^Horalo$");
   ASSERT_FALSE(id.empty());
   EXPECT_EQ(Keys(id, {"ctrl+Tab", "alt+a"}), 0);
@@ -728,12 +728,7 @@ TEST_F(HoraloOnX, RemindersWithoutAFileAreKeptInTheDocumentsFolderWhenTheSession
   Start("2026-12-08 10:20:05");
   // The reminder is typed once horalo has made its conversation with the
   // server, as a user comes to it: its start is not what this test is about.
-  ASSERT_TRUE(WaitLog(
-      [](const std::vector<Seen>& lines) {
-        return std::any_of(lines.begin(), lines.end(), [](const Seen& s) { return s.line.starts_with("initiate"); });
-      },
-      15s))
-      << ReadAll(serverLog_);
+  ASSERT_TRUE(WaitForConversation()) << ReadAll(serverLog_);
   const std::string id = WindowId("^Horalo$");
   ASSERT_FALSE(id.empty());
   EXPECT_EQ(Keys(id, {"ctrl+Tab", "alt+a"}), 0);
