@@ -416,11 +416,7 @@ TEST(CmakeInstall, RemovedByItsScriptAloneLeavesTheHomeAsItWasButTheUsersFile) {
 TEST(CmakeInstall, RemovedByItsScriptAloneKeepsTheUsersOwnMimeDatabase) {
   UserSandbox user("cmake-uninstall-mime");
   const fs::path mime = user.dataHome() / "mime";
-  user.folder().Write("home/.local/share/mime/packages/moje-notatki.xml",
-                      "<?xml version=\"1.0\"?>\n"
-                      "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-                      "  <mime-type type=\"text/x-moje-notatki\"><comment>Moje notatki</comment>"
-                      "<glob pattern=\"*.notatki\"/></mime-type>\n</mime-info>\n");
+  WriteUsersOwnMimePackage(user);
   const RunResult built = user.Run("/usr/bin/update-mime-database", {mime.string()});
   ASSERT_EQ(built.exitCode, 0) << built.err;
   ASSERT_THAT(ReadAll(mime / "globs2"), HasSubstr(":text/x-moje-notatki:*.notatki"));

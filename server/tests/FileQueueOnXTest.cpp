@@ -100,15 +100,6 @@ TEST(FileQueueOnX, AFloodOfMissingFilesShowsOneBoxAtATime) {
   EXPECT_EQ(server->Wait(10s), 0);
 }
 
-std::string Setting(std::string_view section, std::string_view name) {
-  auto key = registry::Key::Open(registry::Root::CurrentUser, "Software\\Quillmark\\Vokar\\" + std::string(section));
-  if (!key) return "<no key>";
-  auto value = key->Query(name);
-  if (!value) return "<none>";
-  if (const auto* text = std::get_if<std::string>(&*value)) return "\"" + *text + "\"";
-  return std::to_string(static_cast<std::int32_t>(std::get<std::uint32_t>(*value)));
-}
-
 // The "Info..." dialog on the screen and a box over it, and SIGTERM: both
 // close, the server ends as its exit button would, its settings written, and
 // nothing answers for it any more. Before, the window went but the process
@@ -143,8 +134,8 @@ TEST(FileQueueOnX, TermSignalWithTheInfoDialogOpenEndsTheServer) {
   ::unsetenv("VOKAR_MSGBOX_ANSWER");
   EXPECT_NE(world.RunTool(VKDDE_PATH, {"exec", "status"}).first, 0) << "something still answers for the server";
   EXPECT_TRUE(VokarWindows(world, "^Informacja o Vokar$").empty());
-  EXPECT_EQ(Setting("Global", "TaskBarIcon"), "\"Yes\"");
-  EXPECT_EQ(Setting("Sound", "Tunning"), "0") << "the window's settings were not written";
+  EXPECT_EQ(StoredSetting("Global", "TaskBarIcon"), "\"Yes\"");
+  EXPECT_EQ(StoredSetting("Sound", "Tunning"), "0") << "the window's settings were not written";
 }
 
 }  // namespace

@@ -81,14 +81,7 @@ class ServerProcess : public ::testing::Test {
     return seen;
   }
 
-  std::string Value(std::string_view section, std::string_view name) {
-    auto key = registry::Key::Open(registry::Root::CurrentUser, "Software\\Quillmark\\Vokar\\" + std::string(section));
-    if (!key) return "<no key>";
-    auto value = key->Query(name);
-    if (!value) return "<none>";
-    if (const auto* text = std::get_if<std::string>(&*value)) return "\"" + *text + "\"";
-    return std::to_string(static_cast<std::int32_t>(std::get<std::uint32_t>(*value)));
-  }
+  std::string Value(std::string_view section, std::string_view name) { return StoredSetting(section, name); }
 
   void Store(std::string_view section, std::string_view name, const registry::Value& value) {
     auto key = registry::Key::Create(registry::Root::CurrentUser, "Software\\Quillmark\\Vokar\\" + std::string(section));

@@ -19,8 +19,7 @@
 #include "SuiteSandbox.h"
 
 // X11's headers define macros (None, Status) that other headers trip over: last.
-#include "WakeWindowManager.h"
-#include "XSession.h"
+#include "OnScreen.h"
 
 namespace {
 
@@ -30,24 +29,9 @@ using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return done();
-    std::this_thread::sleep_for(50ms);
-  }
-  return true;
-}
-
-int Xdotool(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), "xdotool");
-  return vokar::testing::RunProgram(arguments);
-}
-
-bool Shown(const std::string& titlePattern) {
-  vokar::testing::WakeWindowManager();
-  return Xdotool({"search", "--onlyvisible", "--name", titlePattern}) == 0;
-}
+using vokar::testing::Shown;
+using vokar::testing::WaitUntil;
+using vokar::testing::Xdotool;
 
 // Whether a process of this user runs that program.
 bool Runs(const fs::path& program) {

@@ -623,11 +623,7 @@ TEST_F(Vkremove, TheCommentTypesFilesGoOnlyWhereTheSuiteWroteThem) {
 // user's type is still known and nothing of theirs goes.
 TEST_F(Vkremove, TheUsersOwnMimeDatabaseIsRebuiltWithoutTheCommentType) {
   const fs::path mime = user_.dataHome() / "mime";
-  user_.folder().Write("home/.local/share/mime/packages/moje-notatki.xml",
-                       "<?xml version=\"1.0\"?>\n"
-                       "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-                       "  <mime-type type=\"text/x-moje-notatki\"><comment>Moje notatki</comment>"
-                       "<glob pattern=\"*.notatki\"/></mime-type>\n</mime-info>\n");
+  WriteUsersOwnMimePackage(user_);
   ASSERT_EQ(user_.Run("/usr/bin/update-mime-database", {mime.string()}).exitCode, 0);
   const std::vector<std::string> before = Tree(mime);
   Install();

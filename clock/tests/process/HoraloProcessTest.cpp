@@ -536,6 +536,22 @@ class HoraloOnX : public HoraloProcess {
     return vokar::testing::RunProgram(argv);
   }
 
+  // horalo started at 10:20:05 and, once it has made its conversation with
+  // the server (as a user comes to it: its start is not what these tests are
+  // about), its reminder dialog opened from the "Komunikaty" page with the
+  // text typed; the dialog's window id.
+  void StartAndTypeANewReminder(const std::string& text, std::string& dialog) {
+    world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 300 --log-initiate");
+    Start("2026-12-08 10:20:05");
+    ASSERT_TRUE(WaitForConversation()) << ReadAll(serverLog_);
+    const std::string id = WindowId("^Horalo$");
+    ASSERT_FALSE(id.empty());
+    EXPECT_EQ(Keys(id, {"ctrl+Tab", "alt+a"}), 0);
+    dialog = WindowId("^Edycja komunikatu$");
+    ASSERT_FALSE(dialog.empty()) << "the reminder dialog is not on the screen";
+    EXPECT_EQ(vokar::testing::RunProgram({"xdotool", "type", "--delay", "40", text}), 0);
+  }
+
   std::unique_ptr<vokar::testing::XSession> session_;
 };
 
@@ -688,15 +704,8 @@ TEST_F(HoraloOnX, TermSignalWithTheReminderDialogOpenEndsItWithItsSettings) {
   const fs::path file = world_.folder() / "terminarz.evt";
   ASSERT_TRUE(Store().WriteString("Events", "DocumentName", file.string()).ok());
   ASSERT_TRUE(Store().WriteString("HotKeys", "ReadHour", "CS116").ok());
-  world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 300 --log-initiate");
-  Start("2026-12-08 10:20:05");
-  ASSERT_TRUE(WaitForConversation()) << ReadAll(serverLog_);
-  const std::string id = WindowId("^Horalo$");
-  ASSERT_FALSE(id.empty());
-  EXPECT_EQ(Keys(id, {"ctrl+Tab", "alt+a"}), 0);
-  const std::string dialog = WindowId("^Edycja komunikatu$");
-  ASSERT_FALSE(dialog.empty()) << "the reminder dialog is not on the screen";
-  EXPECT_EQ(vokar::testing::RunProgram({"xdotool", "type", "--delay", "40", "Niedokonczone"}), 0);
+  std::string dialog;
+  ASSERT_NO_FATAL_FAILURE(StartAndTypeANewReminder("Niedokonczone", dialog));
   // Only the two frequencies were stored before the start.
   ASSERT_FALSE(Store().Has("Clock", "InitSound"));
   EXPECT_EQ(Terminate(), 0) << "horalo stayed while its dialog was open";
@@ -724,17 +733,8 @@ TEST_F(HoraloOnX, RemindersWithoutAFileAreKeptInTheDocumentsFolderWhenTheSession
   ASSERT_TRUE(std::ofstream(home / ".config" / "user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/Dokumenty\"\n");
   const fs::path users = documents / "Horalo - komunikaty.evt";
   ASSERT_TRUE(std::ofstream(users, std::ios::binary) << "moje notatki");
-  world_.Set("VOKAR_TESTSERVER_OPTIONS", "--log " + serverLog_.string() + " --job-ms 300 --log-initiate");
-  Start("2026-12-08 10:20:05");
-  // The reminder is typed once horalo has made its conversation with the
-  // server, as a user comes to it: its start is not what this test is about.
-  ASSERT_TRUE(WaitForConversation()) << ReadAll(serverLog_);
-  const std::string id = WindowId("^Horalo$");
-  ASSERT_FALSE(id.empty());
-  EXPECT_EQ(Keys(id, {"ctrl+Tab", "alt+a"}), 0);
-  const std::string dialog = WindowId("^Edycja komunikatu$");
-  ASSERT_FALSE(dialog.empty()) << "the reminder dialog is not on the screen";
-  EXPECT_EQ(vokar::testing::RunProgram({"xdotool", "type", "--delay", "40", "Kupic chleb"}), 0);
+  std::string dialog;
+  ASSERT_NO_FATAL_FAILURE(StartAndTypeANewReminder("Kupic chleb", dialog));
   EXPECT_EQ(Keys(dialog, {"Return"}), 0);
   const auto deadline = Clock::now() + 10s;
   while (Clock::now() < deadline &&

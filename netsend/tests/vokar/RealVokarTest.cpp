@@ -118,6 +118,37 @@ class TwoComputers : public ::testing::Test {
     ASSERT_TRUE(vokar::testing::WaitForWindow("Vokar", std::chrono::milliseconds(20000)));
   }
 
+  // Whether Xvfb, openbox and xdotool are there for a sender with a screen.
+  static bool XToolsInstalled() {
+    for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/openbox", "/usr/bin/xdotool"}) {
+      if (::access(tool, X_OK) != 0) return false;
+    }
+    return true;
+  }
+  // The sender's settings name the other computer; the server runs
+  // offscreen, the sender will get a screen of the test's own.
+  void PrepareTheSenderForAScreen() {
+    app::CSettings settings("Sievo");
+    ASSERT_TRUE(settings.WriteString("Global", "ComputerName", agent_->Computer()));
+    ASSERT_TRUE(settings.WriteString("Global", "FromClipboard", "No"));
+    world_.Unset("DISPLAY");
+    world_.Unset("QT_QPA_PLATFORM");
+    world_.Set("PATH", "/usr/local/bin:/usr/bin:/bin");
+  }
+  // Waits for the sender's window (up to 30 s on a loaded machine; says
+  // whether the program was still running when it did not come), then, as a
+  // user does: Alt+U to the message, the text, Alt+W to send; and waits for
+  // the box that says how it went.
+  void SendFromTheWindow(const vokar::testing::SpawnedProgram& sievo, const std::string& text) {
+    vokar::testing::SpawnedProgram search(
+        {"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Sievo$", "windowactivate", "--sync"});
+    ASSERT_EQ(search.Wait(std::chrono::seconds(30)), 0) << "no window; sievo " << (sievo.running() ? "runs" : "ended");
+    ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+u"}), 0);
+    ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "type", "--delay", "10", text}), 0);
+    ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+w"}), 0);
+    ASSERT_TRUE(vokar::testing::WaitFor([&] { return !world_.Messages().empty(); }, std::chrono::milliseconds(10000)));
+  }
+
   ClientWorld world_;
   std::unique_ptr<ChildProcess> server_;
   std::unique_ptr<AgentProcess> agent_;
@@ -212,30 +243,13 @@ TEST_F(TwoComputers, TheDialogsSendBreaksTheLongReadingAndSpeaksTheNewMessage) {
 }
 
 TEST_F(TwoComputers, TheSenderStartedAsAUserStartsItSendsFromItsWindow) {
-  for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/openbox", "/usr/bin/xdotool"}) {
-    if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
-  }
+  if (!XToolsInstalled()) GTEST_SKIP() << "Xvfb, openbox or xdotool is not installed";
+  ASSERT_NO_FATAL_FAILURE(PrepareTheSenderForAScreen());
   app::CSettings settings("Sievo");
-  ASSERT_TRUE(settings.WriteString("Global", "ComputerName", agent_->Computer()));
-  ASSERT_TRUE(settings.WriteString("Global", "FromClipboard", "No"));
-  // The server runs offscreen; the sender gets a screen, a window manager
-  // and a keyboard.
-  world_.Unset("DISPLAY");
-  world_.Unset("QT_QPA_PLATFORM");
-  world_.Set("PATH", "/usr/local/bin:/usr/bin:/bin");
   vokar::testing::XSession session(true);
   ASSERT_TRUE(session.ok());
   vokar::testing::SpawnedProgram sievo({SIEVO});
-  // The window may take a while on a loaded machine: wait up to 30 s, and say
-  // whether the program was still running when it did not come.
-  vokar::testing::SpawnedProgram search(
-      {"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Sievo$", "windowactivate", "--sync"});
-  ASSERT_EQ(search.Wait(std::chrono::seconds(30)), 0) << "no window; sievo " << (sievo.running() ? "runs" : "ended");
-  // As a user does: Alt+U to the message, the text, Alt+W to send.
-  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+u"}), 0);
-  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "type", "--delay", "10", "Obiad na stole."}), 0);
-  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+w"}), 0);
-  ASSERT_TRUE(vokar::testing::WaitFor([&] { return !world_.Messages().empty(); }, std::chrono::milliseconds(10000)));
+  ASSERT_NO_FATAL_FAILURE(SendFromTheWindow(sievo, "Obiad na stole."));
   EXPECT_EQ(world_.MessageTexts(), std::vector<std::string>{kSent});
   ASSERT_TRUE(WaitForStatus(2));
   EXPECT_EQ(WavData(Wav()), Expected("Obiad na stole."));
@@ -258,31 +272,18 @@ int VisibleSievoWindows(const fs::path& folder) {
 // computer does not take: the box that comes up says why, in Polish, and
 // nothing is read there.
 TEST_F(TwoComputers, TheSendersWindowShowsWhyASendFailedInItsBox) {
-  for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/openbox", "/usr/bin/xdotool"}) {
-    if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
-  }
+  if (!XToolsInstalled()) GTEST_SKIP() << "Xvfb, openbox or xdotool is not installed";
   // The running agent takes the new key at once.
   const Finished keyed = RunProgram(VKNETDDE, {"--key", "-"}, world_.folder(), std::chrono::milliseconds(30000),
                                     "klucz-tego-komputera-0123456789\n");
   ASSERT_EQ(keyed.status, 0) << keyed.err;
   ASSERT_EQ(RunProgram(SIEVO, {"--set-key", "inny-klucz"}, world_.folder()).status, 0);
-  app::CSettings settings("Sievo");
-  ASSERT_TRUE(settings.WriteString("Global", "ComputerName", agent_->Computer()));
-  ASSERT_TRUE(settings.WriteString("Global", "FromClipboard", "No"));
+  ASSERT_NO_FATAL_FAILURE(PrepareTheSenderForAScreen());
   world_.Set("VOKAR_MSGBOX_ANSWER", "show");
-  world_.Unset("DISPLAY");
-  world_.Unset("QT_QPA_PLATFORM");
-  world_.Set("PATH", "/usr/local/bin:/usr/bin:/bin");
   vokar::testing::XSession session(true);
   ASSERT_TRUE(session.ok());
   vokar::testing::SpawnedProgram sievo({SIEVO});
-  vokar::testing::SpawnedProgram search(
-      {"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Sievo$", "windowactivate", "--sync"});
-  ASSERT_EQ(search.Wait(std::chrono::seconds(30)), 0) << "no window; sievo " << (sievo.running() ? "runs" : "ended");
-  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+u"}), 0);
-  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "type", "--delay", "10", "Obiad na stole."}), 0);
-  ASSERT_EQ(vokar::testing::RunProgram({"xdotool", "key", "alt+w"}), 0);
-  ASSERT_TRUE(vokar::testing::WaitFor([&] { return !world_.Messages().empty(); }, std::chrono::milliseconds(10000)));
+  ASSERT_NO_FATAL_FAILURE(SendFromTheWindow(sievo, "Obiad na stole."));
   const auto box = world_.Messages().front();
   EXPECT_EQ(box.answer, "show");
   EXPECT_EQ(box.caption, "Sievo");

@@ -12,18 +12,22 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "Ddeml.h"
 #include "Desktop.h"
 #include "MessageBox.h"
+#include "Registry.h"
 #include "TestFolder.h"
 #include "TestSupport.h"
 #include "support/AlfWriter.h"
@@ -94,6 +98,17 @@ class Process {
 };
 
 inline void SetEnv(const char* name, const std::string& value) { ::setenv(name, value.c_str(), 1); }
+
+// A value of the server's settings as a test reads it: "<no key>", "<none>",
+// a text in quotes or a number.
+inline std::string StoredSetting(std::string_view section, std::string_view name) {
+  auto key = registry::Key::Open(registry::Root::CurrentUser, "Software\\Quillmark\\Vokar\\" + std::string(section));
+  if (!key) return "<no key>";
+  auto value = key->Query(name);
+  if (!value) return "<none>";
+  if (const auto* text = std::get_if<std::string>(&*value)) return "\"" + *text + "\"";
+  return std::to_string(static_cast<std::int32_t>(std::get<std::uint32_t>(*value)));
+}
 
 // The test's world: every environment variable the programs read points into
 // the test's own folder.

@@ -24,6 +24,7 @@
 #include "support/AlfWriter.h"
 #include "support/TestInventory.h"
 #include "support/VoicedInventory.h"
+#include "waveout/tests/TestSupport.h"
 
 namespace {
 
@@ -228,46 +229,12 @@ class VksayVoiced : public VksayDump {
     WriteVoice(db, dataDir / "pl_22.alf");
   }
 
-  struct Wav {
-    std::uint16_t channels = 0;
-    std::uint32_t rate = 0;
-    std::uint32_t byteRate = 0;
-    std::uint16_t blockAlign = 0;
-    std::uint16_t bits = 0;
-    std::string data;
-    std::size_t Samples() const { return bits == 0 ? 0 : data.size() / (bits / 8); }
-  };
-
-  // Reads a WAV file's format and data chunks; nothing when it has none.
-  static std::optional<Wav> ReadWav(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const auto le = [&](std::size_t at, int size) {
-      std::uint32_t value = 0;
-      for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
-      return value;
-    };
-    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0) return std::nullopt;
-    Wav wav;
-    bool haveFormat = false, haveData = false;
-    for (std::size_t at = 12; at + 8 <= bytes.size();) {
-      const std::string id = bytes.substr(at, 4);
-      const std::size_t size = std::min<std::size_t>(le(at + 4, 4), bytes.size() - at - 8);
-      if (id == "fmt " && size >= 16) {
-        wav.channels = static_cast<std::uint16_t>(le(at + 10, 2));
-        wav.rate = le(at + 12, 4);
-        wav.byteRate = le(at + 16, 4);
-        wav.blockAlign = static_cast<std::uint16_t>(le(at + 20, 2));
-        wav.bits = static_cast<std::uint16_t>(le(at + 22, 2));
-        haveFormat = true;
-      } else if (id == "data") {
-        wav.data = bytes.substr(at + 8, size);
-        haveData = true;
-      }
-      at += 8 + size + (size % 2);
-    }
-    if (!haveFormat || !haveData) return std::nullopt;
-    return wav;
+  // A WAV file as the wave-output tests read it (strictly: a canonical
+  // header whose sizes agree with the file).
+  using Wav = vokar::waveout::test::WavContents;
+  static std::size_t Samples(const Wav& wav) {
+    const std::size_t bytes = wav.format.bitsPerSample / 8u;
+    return bytes == 0 ? 0 : wav.data.size() / bytes;
   }
 
   // vksay -o into a new file of the test's folder; the exit status, what
@@ -280,7 +247,7 @@ class VksayVoiced : public VksayDump {
   Said Say(const std::string& options, const std::string& text) {
     const auto path = folder / ("said" + std::to_string(++files_) + ".wav");
     auto [status, output] = Run(options + " -o '" + path.string() + "' '" + text + "'");
-    return {status, output, ReadWav(path)};
+    return {status, output, vokar::waveout::test::ReadWav(path)};
   }
 
  private:
@@ -298,13 +265,13 @@ TEST_F(VksayVoiced, TheSpeedIsTakenUpToItsLimitsAndRefusedPastThem) {
   const Said normal = Say("", text);
   ASSERT_EQ(normal.status, 0) << normal.output;
   ASSERT_TRUE(normal.wav);
-  const auto samples = static_cast<double>(normal.wav->Samples());
+  const auto samples = static_cast<double>(Samples(*normal.wav));
   for (const auto& [speed, share] : {std::pair{150, 0.4}, {-50, 2.0}}) {
     const Said said = Say("--speed " + std::to_string(speed), text);
     EXPECT_EQ(said.status, 0) << speed << said.output;
     ASSERT_TRUE(said.wav) << speed;
-    EXPECT_EQ(said.wav->rate, 22050u) << speed;
-    EXPECT_NEAR(static_cast<double>(said.wav->Samples()), samples * share, samples * share * 0.01) << speed;
+    EXPECT_EQ(said.wav->format.samplesPerSec, 22050u) << speed;
+    EXPECT_NEAR(static_cast<double>(Samples(*said.wav)), samples * share, samples * share * 0.01) << speed;
   }
   for (const int speed : {151, -51}) {
     const Said said = Say("--speed " + std::to_string(speed), text);
@@ -316,9 +283,9 @@ TEST_F(VksayVoiced, TheSpeedIsTakenUpToItsLimitsAndRefusedPastThem) {
     const Said said = Say("--no-keep-pitch --speed " + std::to_string(speed), text);
     EXPECT_EQ(said.status, 0) << speed << said.output;
     ASSERT_TRUE(said.wav) << speed;
-    EXPECT_EQ(said.wav->rate, rate) << speed;
+    EXPECT_EQ(said.wav->format.samplesPerSec, rate) << speed;
     // The same samples as at speed 0, played at another rate.
-    EXPECT_EQ(said.wav->Samples(), normal.wav->Samples()) << speed;
+    EXPECT_EQ(Samples(*said.wav), Samples(*normal.wav)) << speed;
   }
   Said said = Say("--no-keep-pitch --speed 51", text);
   EXPECT_EQ(said.status, 2);
@@ -338,17 +305,17 @@ TEST_F(VksayVoiced, WritesSixteenBitMonoAtTheVoicesRateByDefault) {
   const Said said = Say("", "Raz, dwa.");
   ASSERT_EQ(said.status, 0) << said.output;
   ASSERT_TRUE(said.wav);
-  EXPECT_EQ(said.wav->channels, 1u);
-  EXPECT_EQ(said.wav->rate, 22050u);
-  EXPECT_EQ(said.wav->bits, 16u);
-  EXPECT_EQ(said.wav->blockAlign, 2u);
-  EXPECT_EQ(said.wav->byteRate, 44100u);
+  EXPECT_EQ(said.wav->format.channels, 1u);
+  EXPECT_EQ(said.wav->format.samplesPerSec, 22050u);
+  EXPECT_EQ(said.wav->format.bitsPerSample, 16u);
+  EXPECT_EQ(said.wav->format.blockAlign, 2u);
+  EXPECT_EQ(said.wav->format.avgBytesPerSec, 44100u);
   const Said plain = Say("--no-intonation --no-keep-pitch", "Raz, dwa.");
   ASSERT_TRUE(plain.wav);
-  EXPECT_EQ(plain.wav->channels, 1u);
-  EXPECT_EQ(plain.wav->rate, 22050u);
-  EXPECT_EQ(plain.wav->bits, 8u);
-  EXPECT_EQ(plain.wav->byteRate, 22050u);
+  EXPECT_EQ(plain.wav->format.channels, 1u);
+  EXPECT_EQ(plain.wav->format.samplesPerSec, 22050u);
+  EXPECT_EQ(plain.wav->format.bitsPerSample, 8u);
+  EXPECT_EQ(plain.wav->format.avgBytesPerSec, 22050u);
 }
 
 // The melody tells a question from a statement: by default "?" and "." on
@@ -365,15 +332,15 @@ TEST_F(VksayVoiced, WithoutIntonationAQuestionSoundsAsAStatement) {
   const Said flatQuestion = Say("--no-intonation", words + "?");
   ASSERT_TRUE(flatStatement.wav && flatQuestion.wav) << flatStatement.output << flatQuestion.output;
   EXPECT_EQ(flatStatement.wav->data, flatQuestion.wav->data);
-  EXPECT_EQ(flatStatement.wav->bits, 16u);
+  EXPECT_EQ(flatStatement.wav->format.bitsPerSample, 16u);
   const Said plain = Say("--no-intonation --no-keep-pitch", words + ".");
   ASSERT_TRUE(plain.wav);
-  ASSERT_EQ(flatStatement.wav->Samples(), plain.wav->Samples());
+  ASSERT_EQ(Samples(*flatStatement.wav), Samples(*plain.wav));
   // Sample by sample the same sound: the low-pass of the vowels and
   // sonorants takes out only the 8-bit rounding noise and what little lies
   // above 5.5 kHz, a few steps of 8 bits at most.
   double largest = 0.0;
-  for (std::size_t i = 0; i < plain.wav->Samples(); ++i) {
+  for (std::size_t i = 0; i < Samples(*plain.wav); ++i) {
     const auto wide = static_cast<std::int16_t>(static_cast<std::uint8_t>(flatStatement.wav->data[2 * i]) |
                                                 static_cast<std::uint8_t>(flatStatement.wav->data[2 * i + 1]) << 8);
     const int narrow = static_cast<std::uint8_t>(plain.wav->data[i]) - 128;

@@ -233,4 +233,15 @@ inline void CopyProgram(const std::filesystem::path& from, const std::filesystem
                                        std::filesystem::perms::group_exec);
 }
 
+// A MIME package of the user's own in their data home, a type the suite
+// knows nothing of (text/x-moje-notatki for "*.notatki"); its database is
+// left for the test to build.
+inline void WriteUsersOwnMimePackage(const UserSandbox& user) {
+  user.folder().Write("home/.local/share/mime/packages/moje-notatki.xml",
+                      "<?xml version=\"1.0\"?>\n"
+                      "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                      "  <mime-type type=\"text/x-moje-notatki\"><comment>Moje notatki</comment>"
+                      "<glob pattern=\"*.notatki\"/></mime-type>\n</mime-info>\n");
+}
+
 }  // namespace vokar::test
